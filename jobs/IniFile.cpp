@@ -1,0 +1,182 @@
+#include "jobs/IniFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace jobs {
+
+namespace {
+
+// Closes a descriptor on every way out of a scope.
+class TFileHandle {
+public:
+    explicit TFileHandle(int Handle) : Handle(Handle) {}
+    ~TFileHandle() {
+        if (Handle >= 0) ::close(Handle);
+    }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    int Get() const { return Handle; }
+
+private:
+    int Handle;
+};
+
+std::string FolderOf(const std::string& Path) {
+    const auto slash = Path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : Path.substr(0, slash);
+}
+
+// Writes go to the file a symbolic link points at, so the link survives.
+std::string ResolvedTarget(const std::string& Path) {
+    char resolved[PATH_MAX];
+    struct stat info {};
+    if (::lstat(Path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(Path.c_str(), resolved))
+        return resolved;
+    return Path;
+}
+
+// Reads the whole file. nullopt: exists but cannot be read; empty string: missing.
+std::optional<std::string> ReadWholeFile(const std::string& Path) {
+    TFileHandle file(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    return data;
+}
+
+bool WriteAll(int Handle, const std::string& Data) {
+    std::size_t done = 0;
+    while (done < Data.size()) {
+        const ssize_t n = ::write(Handle, Data.data() + done, Data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string TemporaryNameFor(const std::string& Path) {
+    static std::atomic<unsigned> counter{0};
+    const auto slash = Path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : Path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? Path : Path.substr(slash + 1);
+    return folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+// Replaces Path by Data in one rename. The old file is untouched on any failure.
+bool ReplaceFileAtomically(const std::string& Path, const std::string& Data, bool Secret) {
+    struct stat old {};
+    const bool exists = ::stat(Path.c_str(), &old) == 0;
+    const std::string temporary = TemporaryNameFor(Path);
+    TFileHandle file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                            Secret ? 0600 : 0666));
+    if (file.Get() < 0) return false;
+    bool ok = true;
+    if (Secret)
+        ok = ::fchmod(file.Get(), 0600) == 0;
+    else if (exists)
+        ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
+    ok = ok && WriteAll(file.Get(), Data) && ::fdatasync(file.Get()) == 0;
+    ok = ok && ::rename(temporary.c_str(), Path.c_str()) == 0;
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::string Path, TFileKind Kind) : FilePath(std::move(Path)), Kind(Kind) {}
+
+std::optional<TIniText> TIniFile::TryLoad() const {
+    const auto data = ReadWholeFile(FilePath);
+    if (!data) return std::nullopt;
+    return TIniText::Parse(*data);
+}
+
+TIniText TIniFile::Load() const { return TryLoad().value_or(TIniText()); }
+
+std::string TIniFile::ReadString(std::string_view Section, std::string_view Key,
+                                 std::string_view Default) const {
+    return Load().ReadString(Section, Key, Default);
+}
+
+std::int32_t TIniFile::ReadInteger(std::string_view Section, std::string_view Key,
+                                   std::int32_t Default) const {
+    return Load().ReadInteger(Section, Key, Default);
+}
+
+std::int64_t TIniFile::ReadInt64(std::string_view Section, std::string_view Key,
+                                 std::int64_t Default) const {
+    return Load().ReadInt64(Section, Key, Default);
+}
+
+bool TIniFile::ReadBool(std::string_view Section, std::string_view Key, bool Default) const {
+    return Load().ReadBool(Section, Key, Default);
+}
+
+bool TIniFile::WriteString(std::string_view Section, std::string_view Key, std::string_view Value) {
+    return Update([&](TIniText& text) { return text.WriteString(Section, Key, Value); });
+}
+
+bool TIniFile::WriteInteger(std::string_view Section, std::string_view Key, std::int64_t Value) {
+    return Update([&](TIniText& text) { return text.WriteInteger(Section, Key, Value); });
+}
+
+bool TIniFile::WriteBool(std::string_view Section, std::string_view Key, bool Value) {
+    return Update([&](TIniText& text) { return text.WriteBool(Section, Key, Value); });
+}
+
+bool TIniFile::DeleteKey(std::string_view Section, std::string_view Key) {
+    return Update([&](TIniText& text) {
+        text.DeleteKey(Section, Key);
+        return true;
+    });
+}
+
+bool TIniFile::EraseSection(std::string_view Section) {
+    return Update([&](TIniText& text) {
+        text.EraseSection(Section);
+        return true;
+    });
+}
+
+bool TIniFile::Update(const std::function<bool(TIniText&)>& Change) {
+    const std::string target = ResolvedTarget(FilePath);
+    // flock on the folder serialises read-modify-write cycles of cooperating
+    // processes; locking the file itself would not survive the rename.
+    TFileHandle folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0) return false;
+    while (::flock(folder.Get(), LOCK_EX) != 0)
+        if (errno != EINTR) return false;
+    const auto old = ReadWholeFile(target);
+    if (!old) return false;
+    TIniText text = TIniText::Parse(*old);
+    if (!Change(text)) return false;
+    const std::string data = text.Serialize();
+    struct stat info {};
+    const bool modeIsRight = Kind != TFileKind::Secret ||
+                             (::stat(target.c_str(), &info) == 0 && (info.st_mode & 077) == 0);
+    if (data == *old && modeIsRight) return true;
+    return ReplaceFileAtomically(target, data, Kind == TFileKind::Secret);
+}
+
+} // namespace jobs

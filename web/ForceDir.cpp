@@ -1,0 +1,46 @@
+#include "web/ForceDir.h"
+
+#include <cerrno>
+#include <mutex>
+
+#include <sys/stat.h>
+
+namespace web {
+
+namespace {
+
+std::mutex& FolderCreationLock() {
+    static std::mutex lock;  // serialises every forced folder creation of the program
+    return lock;
+}
+
+bool IsFolder(const std::string& Path) {
+    struct stat info {};
+    return ::stat(Path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateWithParents(const std::string& Path) {
+    if (Path.empty() || Path == "/" || IsFolder(Path)) return true;
+    const auto slash = Path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !CreateWithParents(Path.substr(0, slash)))
+        return false;
+    if (::mkdir(Path.c_str(), 0777) == 0) return true;
+    // Another program may have made it meanwhile; only a folder will do.
+    if (errno == EEXIST && IsFolder(Path)) return true;
+    return false;
+}
+
+} // namespace
+
+bool ForceDirectoriesLocked(const std::string& Path) {
+    if (Path.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    std::string folder = Path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    std::lock_guard guard(FolderCreationLock());
+    return CreateWithParents(folder);
+}
+
+} // namespace web
