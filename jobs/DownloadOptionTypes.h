@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace jobs {
+
+class TIniText;
+
+// The download options that come with every job (agent name, cookies, retries,
+// time-out...). Owned by its job; copied by value.
+class TCopyJobDownloadOptions {
+public:
+    // A new object holds the defaults given with the fields below.
+    TCopyJobDownloadOptions() = default;
+
+    void SetDefaults();
+    void Assign(const TCopyJobDownloadOptions& Source) { *this = Source; }
+
+    // The "DownloadOptions" and "HTTPHeaders" sections of a job file.
+    bool LoadFromFile(const std::string& FileName);
+    bool SaveToFile(const std::string& FileName) const;
+    // The same on an INI text in memory; the job file uses these to save the
+    // whole job in one atomic write.
+    void LoadFromText(const TIniText& Text);
+    bool SaveToText(TIniText& Text) const;
+
+    std::string HTTPAgentName;
+    bool AllowCookies = true;
+    bool UpdateOldFiles = false;       // request files again that are already on disk
+    bool AllowAuthentication = true;   // use the address's or the stored user name and password
+    std::int32_t ConnectRetries = 3;
+    std::int32_t Timeout = 60000;      // receive and connect time-out, milliseconds
+    bool WriteToIECache = false;       // no counterpart on this platform; kept for the file
+    bool UsePassiveFTP = false;
+    std::string HTTPHeaders;           // extra request header lines, each ended by CR LF
+    bool AddFileExtensions = true;     // add an extension derived from the MIME type
+    bool UseReferrer = true;
+};
+
+// One proxy server as the settings hold it; copied as a whole record.
+struct TProxyServerInfo {
+    bool UseProxyServer = true;
+    std::string Address;
+    std::int32_t Port = 0;
+    std::string Username;
+    std::string Password;
+    std::string ProxyBypass;  // handed to the connection unchanged; empty = none
+};
+
+// What the spider thread hands to the download threads for one run: the job's
+// download options and the two proxy records of the settings.
+// Held by value: copying it copies both records and the options.
+class TDownloadOptions {
+public:
+    void Assign(const TDownloadOptions& Source) { *this = Source; }
+
+    TProxyServerInfo HTTPProxy;
+    TProxyServerInfo FTPProxy;
+    TCopyJobDownloadOptions JobOptions;
+};
+
+} // namespace jobs

@@ -1,0 +1,181 @@
+#include "jobs/IniFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using jobs::ParseProfileInteger;
+using jobs::TIniFile;
+using jobs::TIniText;
+using testsupport::ReadFileText;
+using testsupport::TTempDir;
+using testsupport::WriteFileText;
+
+namespace {
+unsigned ModeOf(const std::string& Path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(Path.c_str(), &info), 0) << Path;
+    return info.st_mode & 0777;
+}
+} // namespace
+
+TEST(IniText, ReadsNamesWithoutRegardToCaseAndFirstDuplicateWins) {
+    const auto text = TIniText::Parse("; comment\r\n[Start]\r\nJobName=first\r\njobname=second\r\n"
+                                      "[start]\r\nJobName=third\r\n[Other]\r\n Key = spaced value \r\n");
+    EXPECT_EQ(text.ReadString("START", "JOBNAME", "d"), "first");
+    EXPECT_EQ(text.ReadString("other", "key", "d"), "spaced value");
+    EXPECT_EQ(text.ReadString("Start", "Missing", "d"), "d");
+    EXPECT_EQ(text.ReadString("Missing", "JobName", "d"), "d");
+}
+
+TEST(IniText, NumbersBooleansAndHexFollowProfileRules) {
+    struct Row { const char* Value; std::int32_t Int; bool Bool; } rows[] = {
+        {"12", 12, true},     {"-1", -1, true},      {"0", 0, false},
+        {"0x1F", 31, true},   {"0XFFFFFFFF", -1, true}, {"yes", 7, true},
+        {"", 7, true},        {"12abc", 7, true},    {"2", 2, true},
+        {"99999999999", 7, true}, {" 5 ", 5, true},
+    };
+    for (const auto& row : rows) {
+        const auto text = TIniText::Parse(std::string("[S]\nK=") + row.Value + "\n");
+        EXPECT_EQ(text.ReadInteger("S", "K", 7), row.Int) << row.Value;
+        EXPECT_EQ(text.ReadBool("S", "K", true), row.Bool) << row.Value;
+    }
+    EXPECT_EQ(ParseProfileInteger("3221225472"), 3221225472ll);
+    EXPECT_EQ(ParseProfileInteger("-9223372036854775808"), INT64_MIN);
+    EXPECT_FALSE(ParseProfileInteger("9223372036854775808"));
+}
+
+TEST(IniText, WritesKeepOtherLinesAndAppendAtTheEndOfTheSection) {
+    auto text = TIniText::Parse("; keep me\n[A]\nx=1\n\n[B]\ny=2\n");
+    EXPECT_TRUE(text.WriteString("a", "z", "3"));
+    EXPECT_TRUE(text.WriteString("A", "X", "10"));
+    EXPECT_TRUE(text.WriteString("C", "w", "4"));
+    EXPECT_EQ(text.Serialize(), "; keep me\n[A]\nX=10\nz=3\n\n[B]\ny=2\n[C]\nw=4\n");
+}
+
+TEST(IniText, RefusesWritesThatWouldBreakTheLines) {
+    auto text = TIniText::Parse("");
+    EXPECT_FALSE(text.WriteString("S", "K", "a\r\nInjected=1"));
+    EXPECT_FALSE(text.WriteString("S", "K=x", "v"));
+    EXPECT_FALSE(text.WriteString("S]", "K", "v"));
+    EXPECT_FALSE(text.WriteString("S", "", "v"));
+    EXPECT_FALSE(text.WriteString("S", "K", std::string("a\0b", 3)));
+    EXPECT_EQ(text.Serialize(), "");
+}
+
+TEST(IniText, OddInputGetsASoundAnswer) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
+    const auto noisy = TIniText::Parse(garbage + "\n[S]\nK=v");  // no final line end
+    EXPECT_EQ(noisy.ReadString("S", "K", ""), "v");
+
+    const std::string huge(1 << 20, 'x');
+    const auto big = TIniText::Parse("[S]\nK=" + huge + "\nL=after\n");
+    EXPECT_EQ(big.ReadString("S", "K", "").size(), jobs::MaxProfileValueLength);
+    EXPECT_EQ(big.ReadString("S", "L", ""), "after");
+
+    const auto nul = TIniText::Parse(std::string("[S]\nK=ab\0cd\n", 12));
+    EXPECT_EQ(nul.ReadString("S", "K", ""), "ab");
+}
+
+TEST(IniFile, EveryWriteReachesTheDiskAndKeepsTheFileLineEnds) {
+    TTempDir dir;
+    const std::string path = dir.File("a.ini");
+    WriteFileText(path, "[S]\r\nK=1\r\n");
+    TIniFile ini(path);
+    EXPECT_TRUE(ini.WriteString("S", "L", "2"));
+    EXPECT_EQ(ReadFileText(path), "[S]\r\nK=1\r\nL=2\r\n");
+    EXPECT_EQ(TIniFile(path).ReadInteger("s", "l", 0), 2);
+
+    WriteFileText(path, "[S]\nK=1");
+    EXPECT_TRUE(ini.WriteBool("S", "B", true));
+    EXPECT_EQ(ReadFileText(path), "[S]\nK=1\nB=1\n");
+}
+
+TEST(IniFile, MissingFileReadsDefaultsAndIsCreatedOnWrite) {
+    TTempDir dir;
+    TIniFile ini(dir.File("new.ini"));
+    EXPECT_EQ(ini.ReadString("S", "K", "dflt"), "dflt");
+    EXPECT_TRUE(ini.DeleteKey("S", "K"));
+    EXPECT_FALSE(testsupport::FileExists(dir.File("new.ini"))) << "nothing to write, nothing created";
+    EXPECT_TRUE(ini.WriteInteger("S", "K", 5));
+    EXPECT_EQ(ini.ReadInteger("S", "K", 0), 5);
+    std::filesystem::remove(dir.File("new.ini"));  // disappears between two calls
+    EXPECT_EQ(ini.ReadInteger("S", "K", 0), 0);
+    EXPECT_TRUE(ini.WriteInteger("S", "J", 6));
+    EXPECT_EQ(ReadFileText(dir.File("new.ini")), "[S]\r\nJ=6\r\n");
+}
+
+TEST(IniFile, ReadOnlyFolderFailsTheWriteAndKeepsTheFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    TTempDir dir;
+    const std::string folder = dir.File("ro");
+    std::filesystem::create_directory(folder);
+    WriteFileText(folder + "/a.ini", "[S]\nK=old\n");
+    ::chmod(folder.c_str(), 0555);
+    TIniFile ini(folder + "/a.ini");
+    EXPECT_FALSE(ini.WriteString("S", "K", "new"));
+    EXPECT_EQ(ini.ReadString("S", "K", ""), "old");
+}
+
+TEST(IniFile, FolderWhereNothingCanBeCreatedFailsTheWrite) {
+    // Even root cannot create files in /proc, so this also runs under CI.
+    TIniFile ini("/proc/harvexis-test.ini");
+    EXPECT_FALSE(ini.WriteString("S", "K", "v"));
+    EXPECT_EQ(ini.ReadString("S", "K", "d"), "d");
+}
+
+TEST(IniFile, UnreadableFileIsNeverOverwrittenBlind) {
+    TTempDir dir;
+    const std::string path = dir.File("folder-not-file.ini");
+    std::filesystem::create_directory(path);
+    TIniFile ini(path);
+    EXPECT_FALSE(ini.TryLoad().has_value());
+    EXPECT_FALSE(ini.WriteString("S", "K", "v"));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+TEST(IniFile, SecretFilesAreKeptPrivate) {
+    TTempDir dir;
+    const std::string path = dir.File("up.ini");
+    WriteFileText(path, "[Security]\nCount=0\n");
+    ::chmod(path.c_str(), 0644);
+    TIniFile ini(path, TIniFile::TFileKind::Secret);
+    EXPECT_TRUE(ini.WriteInteger("Security", "Count", 0));  // same text, but the mode is mended
+    EXPECT_EQ(ModeOf(path), 0600u);
+    EXPECT_TRUE(TIniFile(dir.File("new-secret.ini"), TIniFile::TFileKind::Secret).WriteString("S", "K", "v"));
+    EXPECT_EQ(ModeOf(dir.File("new-secret.ini")), 0600u);
+}
+
+TEST(IniFile, ConcurrentWritersLoseNoWrite) {
+    TTempDir dir;
+    const std::string path = dir.File("shared.ini");
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t)
+        writers.emplace_back([&path, t] {
+            TIniFile ini(path);
+            for (int i = 0; i < 25; ++i)
+                ini.WriteInteger("S", "K" + std::to_string(t) + "_" + std::to_string(i), i);
+        });
+    for (auto& writer : writers) writer.join();
+    const auto text = TIniFile(path).Load();
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 25; ++i)
+            EXPECT_EQ(text.ReadInteger("S", "K" + std::to_string(t) + "_" + std::to_string(i), -1), i);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        EXPECT_EQ(entry.path().filename(), "shared.ini") << "no temporary file left behind";
+}
+
+TEST(IniFile, WritesThroughASymbolicLinkKeepTheLink) {
+    TTempDir dir;
+    WriteFileText(dir.File("real.ini"), "[S]\nK=1\n");
+    std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
+    EXPECT_TRUE(TIniFile(dir.File("link.ini")).WriteString("S", "K", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
+    EXPECT_EQ(ReadFileText(dir.File("real.ini")), "[S]\nK=2\n");
+}
