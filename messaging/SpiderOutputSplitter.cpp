@@ -1,0 +1,57 @@
+#include "messaging/SpiderOutputSplitter.h"
+
+#include "messaging/AppTraceLog.h"
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace messaging {
+
+namespace {
+constexpr const char* UnitName = "SpiderOutputSplitter";
+} // namespace
+
+TSpiderOutputSplitter::TSpiderOutputSplitter(TSpiderOutputMessageQueue& OutputQueue)
+    : Queue(OutputQueue) {}
+
+bool TSpiderOutputSplitter::RegisterForSpiderOutput(TSpiderOutputKindSet Kinds,
+                                                    TSpiderOutputHandler Handler) {
+    if (Subscriptions >= MaxSubscriptions) {
+        TraceLog.LogEntry(ttWarning, "Array full", "RegisterForSpiderOutput", UnitName);
+        return false;
+    }
+    Subscribers[Subscriptions].Kinds = Kinds;
+    Subscribers[Subscriptions].Handler = std::move(Handler);
+    ++Subscriptions;
+    return true;
+}
+
+void TSpiderOutputSplitter::OnSpiderOutput(std::uint32_t Label) {
+    if (!Queue.Retrieve(Label, Msg)) {
+        TraceLog.LogEntry(ttWarning, "Retrieval of msg " + std::to_string(Label) + " failed",
+                          "OnSpiderOutput", UnitName);
+        return;
+    }
+    Deliver(Label);
+}
+
+void TSpiderOutputSplitter::Deliver(std::uint32_t Label) {
+    if (Msg.Kind >= 32) return;
+    const TSpiderOutputKindSet bit = TSpiderOutputKindSet{1} << Msg.Kind;
+    for (int i = 0; i < Subscriptions; ++i) {
+        if ((Subscribers[i].Kinds & bit) == 0 || !Subscribers[i].Handler) continue;
+        // One failing view must not keep the report from the others, nor
+        // escape into the front end's event loop.
+        try {
+            Subscribers[i].Handler(Msg, Label);
+        } catch (const std::exception& e) {
+            TraceLog.LogEntry(ttException, e.what(), "OnSpiderOutput", UnitName);
+        } catch (...) {
+            TraceLog.LogEntry(ttException, "Unknown exception in a handler", "OnSpiderOutput",
+                              UnitName);
+        }
+    }
+}
+
+} // namespace messaging

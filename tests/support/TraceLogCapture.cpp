@@ -1,0 +1,27 @@
+#include "support/TraceLogCapture.h"
+
+#include "messaging/AppTraceLog.h"
+
+#include <sstream>
+
+namespace testsupport {
+
+TTraceLogCapture::TTraceLogCapture() {
+    messaging::TraceLog.Start({"test", "/eventlog"}, Dir.Path() + "/");
+}
+
+TTraceLogCapture::~TTraceLogCapture() { messaging::TraceLog.Shutdown(); }
+
+std::string TTraceLogCapture::Text() const {
+    return ReadFileText(Dir.File("HarvexisEventLog.csv"));
+}
+
+std::size_t TTraceLogCapture::CountRows(const std::string& Fragment) const {
+    std::istringstream rows(Text());
+    std::size_t count = 0;
+    for (std::string row; std::getline(rows, row);)
+        if (row.find(Fragment) != std::string::npos) ++count;
+    return count;
+}
+
+} // namespace testsupport
