@@ -20,10 +20,14 @@ bool ListRefuses(std::int32_t Purpose, bool Matched) {
 
 bool ProtocolAllowed(const jobs::TCopyJob& Job, std::int32_t Scheme) {
     switch (Scheme) {
-    case web::SchemeFTP: return Job.DownloadFTP;
-    case web::SchemeHTTP: return Job.DownloadHTTP;
-    case web::SchemeHTTPS: return Job.DownloadHTTPS;
-    default: return false;
+    case web::SchemeFTP:
+        return Job.DownloadFTP;
+    case web::SchemeHTTP:
+        return Job.DownloadHTTP;
+    case web::SchemeHTTPS:
+        return Job.DownloadHTTPS;
+    default:
+        return false;
     }
 }
 
@@ -37,8 +41,7 @@ std::string FolderPart(const std::string& FileName) {
 
 TDownloadFilter::TDownloadFilter(TClock Clock) : Now(std::move(Clock)), StartTime(Now()) {}
 
-void TDownloadFilter::SetJob(const jobs::TCopyJob& NewJob, bool ResetCounters,
-                             bool RecomputeBase) {
+void TDownloadFilter::SetJob(const jobs::TCopyJob& NewJob, bool ResetCounters, bool RecomputeBase) {
     std::lock_guard guard(Lock);
     Job = NewJob;
     SplitLists();
@@ -121,7 +124,8 @@ TDownloadFilterCode TDownloadFilter::CheckLocation(const web::TURL& Address,
         return jobs::SameTextAscii(Address.GetHostName(), Job.StartingWebAddress.GetHostName())
                    ? dfPassed
                    : dfLocation;
-    default: return dfPassed;
+    default:
+        return dfPassed;
     }
 }
 

@@ -16,20 +16,21 @@ namespace engine {
 // The filter's verdict on one object; the number travels in the download's
 // result and names the restriction that refused it.
 enum TDownloadFilterCode : std::uint8_t {
-    dfLocation = 1,                // outside the location restriction
-    dfDepth = 2,                   // farther than MaxDistance
-    dfAddress = 3,                 // address strings
-    dfDomainName = 4,              // host name list
-    dfFileCount = 5,               // MaxFileCount reached
-    dfFileSize = 6,                // below MinFileSize or above MaxFileSize
-    dfJobDownloadSize = 7,         // would exceed MaxJobDownloadSize
-    dfFileExtension = 8,           // file extension list
-    dfMimeType = 9,                // MIME type list
-    dfQuery = 10,                  // has a query and query results are not saved
-    dfPassword = 11,               // carries credentials while authentication is not allowed
-    dfProtocol = 12,               // protocol not allowed
-    dfJobTime = 13,                // MaxSecondsForAllDownloads used up
-    dfPreviouslyDownloaded = 14,   // local file exists and old files are not updated (download thread)
+    dfLocation = 1,        // outside the location restriction
+    dfDepth = 2,           // farther than MaxDistance
+    dfAddress = 3,         // address strings
+    dfDomainName = 4,      // host name list
+    dfFileCount = 5,       // MaxFileCount reached
+    dfFileSize = 6,        // below MinFileSize or above MaxFileSize
+    dfJobDownloadSize = 7, // would exceed MaxJobDownloadSize
+    dfFileExtension = 8,   // file extension list
+    dfMimeType = 9,        // MIME type list
+    dfQuery = 10,          // has a query and query results are not saved
+    dfPassword = 11,       // carries credentials while authentication is not allowed
+    dfProtocol = 12,       // protocol not allowed
+    dfJobTime = 13,        // MaxSecondsForAllDownloads used up
+    dfPreviouslyDownloaded =
+        14, // local file exists and old files are not updated (download thread)
     dfPassed = 15,
 };
 
@@ -38,7 +39,7 @@ enum TDownloadFilterCode : std::uint8_t {
 // Every operation is atomic; the download threads and the spider thread share
 // one filter.
 class TDownloadFilter {
-public:
+  public:
     using TClock = std::function<std::chrono::steady_clock::time_point()>;
 
     // Clock is read for the job's start and for the time limit; tests give their own.
@@ -70,7 +71,7 @@ public:
     // Lower-cased folder of the starting address, with its trailing "/".
     std::string BaseFolder() const;
 
-private:
+  private:
     void RecomputeBaseFolder();
     void SplitLists();
     TDownloadFilterCode CheckLists(const web::TURL& Address) const;

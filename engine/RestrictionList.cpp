@@ -8,7 +8,9 @@ namespace engine {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 // Reads a quoted member starting at Text[Pos] == '"'; an unclosed quote runs to the end.
 std::string QuotedMember(std::string_view Text, std::size_t& Pos) {
@@ -30,12 +32,14 @@ std::string QuotedMember(std::string_view Text, std::size_t& Pos) {
 
 std::string PlainMember(std::string_view Text, std::size_t& Pos) {
     const std::size_t first = Pos;
-    while (Pos < Text.size() && !IsBlank(Text[Pos]) && Text[Pos] != ',') ++Pos;
+    while (Pos < Text.size() && !IsBlank(Text[Pos]) && Text[Pos] != ',')
+        ++Pos;
     return std::string(Text.substr(first, Pos - first));
 }
 
 void SkipBlanks(std::string_view Text, std::size_t& Pos) {
-    while (Pos < Text.size() && IsBlank(Text[Pos])) ++Pos;
+    while (Pos < Text.size() && IsBlank(Text[Pos]))
+        ++Pos;
 }
 
 } // namespace

@@ -15,7 +15,7 @@ std::vector<std::string> SplitCommaText(std::string_view Text);
 // One of the job's restriction lists (address strings, hosts, extensions, MIME
 // types), split once per job so that each check only compares.
 class TRestrictionList {
-public:
+  public:
     // OperationName names the check in the trace entry that reports a member
     // that is no valid wildcard pattern; such a member never matches as a pattern.
     void SetText(std::string_view Text, const char* OperationName);
@@ -25,9 +25,9 @@ public:
     bool EqualsString(std::string_view Text) const;
     std::size_t Count() const { return Members.size(); }
 
-private:
+  private:
     struct TMember {
-        std::string Text;  // lower case
+        std::string Text; // lower case
         bool ValidPattern = true;
     };
     std::vector<TMember> Members;

@@ -8,10 +8,16 @@ namespace {
 
 constexpr std::size_t NoPosition = std::string_view::npos;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+unsigned char Byte(char c) {
+    return static_cast<unsigned char>(c);
+}
 
 bool InRange(char Ch, char First, char Last) {
     return Byte(Ch) >= Byte(First) && Byte(Ch) <= Byte(Last);
@@ -97,7 +103,8 @@ TWildcardMatch MatchWildcard(std::string_view Pattern, std::string_view Value) {
             return TWildcardMatch::NoMatch;
         }
     }
-    while (p < Pattern.size() && Pattern[p] == '*') ++p;
+    while (p < Pattern.size() && Pattern[p] == '*')
+        ++p;
     return p == Pattern.size() ? TWildcardMatch::Match : TWildcardMatch::NoMatch;
 }
 

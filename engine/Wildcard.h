@@ -7,7 +7,7 @@ namespace engine {
 enum class TWildcardMatch {
     Match,
     NoMatch,
-    BadPattern,  // an unclosed or empty "[...]", or a reversed range
+    BadPattern, // an unclosed or empty "[...]", or a reversed range
 };
 
 // Matches the whole of Value against Pattern, ignoring ASCII letter case.

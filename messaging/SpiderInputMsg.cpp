@@ -24,15 +24,24 @@ std::string SpiderInputMsgTraceText(const TSpiderInputMsg& Msg) {
     const std::string job = std::to_string(Msg.JobNumber);
     const std::string download = std::to_string(Msg.DownloadNumber);
     switch (Msg.Kind) {
-    case simStartJob: return "Start job #" + job + ": " + JobDisplayName(Msg.Job);
-    case simPauseJob: return "Pause job #" + job;
-    case simResumeJob: return "Resume job #" + job;
-    case simStopJob: return "Stop job #" + job;
-    case simAbortJob: return "Abort job #" + job;
-    case simStopFileDownload: return "Stop file DL: " + download;
-    case simStopHostDownload: return "Stop host DL: " + download;
-    case simStopFileExtDownload: return "Stop file ext DL: " + download;
-    case simStopMimeTypeDownload: return "Stop MIME type DL: " + download;
+    case simStartJob:
+        return "Start job #" + job + ": " + JobDisplayName(Msg.Job);
+    case simPauseJob:
+        return "Pause job #" + job;
+    case simResumeJob:
+        return "Resume job #" + job;
+    case simStopJob:
+        return "Stop job #" + job;
+    case simAbortJob:
+        return "Abort job #" + job;
+    case simStopFileDownload:
+        return "Stop file DL: " + download;
+    case simStopHostDownload:
+        return "Stop host DL: " + download;
+    case simStopFileExtDownload:
+        return "Stop file ext DL: " + download;
+    case simStopMimeTypeDownload:
+        return "Stop MIME type DL: " + download;
     }
     return "Unknown spider input msg " + std::to_string(Msg.Kind);
 }
@@ -128,7 +137,8 @@ bool TSpiderInputMessageQueue::TakeMatching(TSpiderInputKindSet Kinds, std::int3
 // Moves the later messages down by one, keeping their order; the freed
 // message lands in the last slot so its buffers are reused by a later post.
 void TSpiderInputMessageQueue::RemoveAt(int Index) {
-    for (int i = Index; i + 1 < Used; ++i) std::swap(Slots[i], Slots[i + 1]);
+    for (int i = Index; i + 1 < Used; ++i)
+        std::swap(Slots[i], Slots[i + 1]);
     --Used;
 }
 
@@ -154,8 +164,9 @@ bool TSpiderInputMessageQueue::WaitForPostAfter(std::uint64_t Seen,
 }
 
 void TSpiderInputMessageQueue::SetPostListener(std::function<void()> NewListener) {
-    auto shared = NewListener ? std::make_shared<const std::function<void()>>(std::move(NewListener))
-                              : nullptr;
+    auto shared = NewListener
+                      ? std::make_shared<const std::function<void()>>(std::move(NewListener))
+                      : nullptr;
     std::lock_guard guard(Lock);
     Listener = std::move(shared);
 }

@@ -23,10 +23,10 @@ enum TSpiderInputMsgKind : std::uint8_t {
     simResumeJob = 3,
     simStopJob = 4,
     simAbortJob = 5,
-    simStopFileDownload = 6,      // stop one download
-    simStopHostDownload = 7,      // stop it and exclude its host
-    simStopFileExtDownload = 8,   // stop it and exclude its file extension
-    simStopMimeTypeDownload = 9,  // stop it and exclude its MIME type
+    simStopFileDownload = 6,     // stop one download
+    simStopHostDownload = 7,     // stop it and exclude its host
+    simStopFileExtDownload = 8,  // stop it and exclude its file extension
+    simStopMimeTypeDownload = 9, // stop it and exclude its MIME type
 };
 
 // A set of command kinds 0-15 for TakeMatching: bit k stands for kind k.
@@ -42,7 +42,7 @@ constexpr TSpiderInputKindSet SpiderInputKinds(std::initializer_list<TSpiderInpu
 // One command. Plain value: the queue holds copies, and copying into a slot
 // that held a message before reuses that slot's string buffers.
 class TSpiderInputMsg {
-public:
+  public:
     void Assign(const TSpiderInputMsg& Source) { *this = Source; }
 
     std::uint8_t Kind = 0;            // TSpiderInputMsgKind
@@ -60,7 +60,7 @@ std::string SpiderInputMsgTraceText(const TSpiderInputMsg& Msg);
 // while the queue's lock is held, so lines arrive in queue order; the sink must
 // not call back into the queue.
 class TSpiderInputLogSink {
-public:
+  public:
     virtual ~TSpiderInputLogSink() = default;
     virtual void LogSpiderInput(const std::string& Line) = 0;
 };
@@ -68,7 +68,7 @@ public:
 // The bounded command queue from the user interface to the spider thread.
 // Posters and takers may run on any threads; every operation is atomic.
 class TSpiderInputMessageQueue {
-public:
+  public:
     static constexpr int Capacity = 10;
 
     // Copies Msg into the next free slot. A full queue refuses it with the
@@ -104,14 +104,14 @@ public:
     // Borrowed; null switches the input log off. Must outlive its registration.
     void SetLogSink(TSpiderInputLogSink* Sink);
 
-private:
+  private:
     bool PostCommand(std::uint8_t Kind, std::int32_t JobNumber, std::int32_t DownloadNumber);
     void RemoveAt(int Index);
 
-    mutable std::mutex Lock;  // guards Slots, Used, Posts, LogSink and Listener
+    mutable std::mutex Lock; // guards Slots, Used, Posts, LogSink and Listener
     // Signalled on every successful post; waited on by WaitForPostAfter.
     mutable std::condition_variable Posted;
-    std::array<TSpiderInputMsg, Capacity> Slots;  // built once, reused; 0 is the oldest
+    std::array<TSpiderInputMsg, Capacity> Slots; // built once, reused; 0 is the oldest
     int Used = 0;
     std::uint64_t Posts = 0;
     TSpiderInputLogSink* LogSink = nullptr;

@@ -15,7 +15,8 @@ constexpr const char* UnitName = "SpiderOutputMsgQueue";
 } // namespace
 
 TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {
-    for (int i = 0; i < Capacity; ++i) Order[i] = static_cast<std::uint8_t>(i);
+    for (int i = 0; i < Capacity; ++i)
+        Order[i] = static_cast<std::uint8_t>(i);
 }
 
 void TSpiderOutputMessageQueue::SetDestination(TSpiderOutputNotifier* Notifier) {
@@ -38,7 +39,7 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
     TLabeledSpiderOutputMsg& slot = Slots[Order[Used]];
     slot.Msg = Msg;
     slot.Label = NextLabel++;
-    if (NextLabel == 0) NextLabel = 1;  // 0 is never a label
+    if (NextLabel == 0) NextLabel = 1; // 0 is never a label
     // The slot counts only once the receiver knows its label; a receiver that
     // looks for it meanwhile waits for our lock.
     if (!Destination->NotifySpiderOutput(slot.Label)) {

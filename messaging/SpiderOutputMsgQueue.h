@@ -14,7 +14,7 @@ namespace messaging {
 // The receiving side of the output queue: the front end's thread that takes
 // messages out (the desktop program's splitter, the runner's event loop).
 class TSpiderOutputNotifier {
-public:
+  public:
     virtual ~TSpiderOutputNotifier() = default;
     // The message with this label waits in the queue. Called with the queue's
     // lock held, so labels arrive in posting order; hand the label to the
@@ -31,7 +31,7 @@ struct TLabeledSpiderOutputMsg {
 // The bounded report queue from the copy engine to the front end. The engine
 // posts copies; the front end, told each label by the notifier, retrieves them.
 class TSpiderOutputMessageQueue {
-public:
+  public:
     static constexpr int Capacity = 100;
 
     TSpiderOutputMessageQueue();
@@ -63,11 +63,11 @@ public:
     void SetRetryTimingForTests(std::chrono::milliseconds GiveUpAfter,
                                 std::chrono::milliseconds RetryEvery);
 
-private:
+  private:
     bool PostLocked(const TSpiderOutputMsg& Msg);
     void SlotsChangedLocked();
 
-    mutable std::mutex Lock;  // guards every field below
+    mutable std::mutex Lock; // guards every field below
     // Signalled when a post that failed may now succeed: a message was taken
     // out, the queue was cleared or the destination changed.
     std::condition_variable SlotsChanged;
@@ -77,9 +77,9 @@ private:
     // Removal shifts these indices, not the messages.
     std::array<std::uint8_t, Capacity> Order{};
     int Used = 0;
-    std::uint32_t NextLabel = 1;  // never reused while the program runs
+    std::uint32_t NextLabel = 1; // never reused while the program runs
     TSpiderOutputNotifier* Destination = nullptr;
-    std::uint64_t Changes = 0;  // counts SlotsChanged events, so no wake-up is missed
+    std::uint64_t Changes = 0; // counts SlotsChanged events, so no wake-up is missed
     bool GaveUpPosting = false;
     std::chrono::milliseconds GiveUpAfter{60000};
     std::chrono::milliseconds RetryEvery{100};

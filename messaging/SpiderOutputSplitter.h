@@ -18,7 +18,7 @@ using TSpiderOutputHandler = std::function<void(const TSpiderOutputMsg& Msg, std
 // and calls OnSpiderOutput for each label its notifier was given, so handlers
 // run there, one message at a time, in posting order.
 class TSpiderOutputSplitter {
-public:
+  public:
     static constexpr int MaxSubscriptions = 9;
 
     explicit TSpiderOutputSplitter(TSpiderOutputMessageQueue& Queue);
@@ -33,7 +33,7 @@ public:
     void OnSpiderOutput(std::uint32_t Label);
     int SubscriptionCount() const { return Subscriptions; }
 
-private:
+  private:
     struct TSubscription {
         TSpiderOutputKindSet Kinds = 0;
         TSpiderOutputHandler Handler;
@@ -44,7 +44,7 @@ private:
     TSpiderOutputMessageQueue& Queue;
     std::array<TSubscription, MaxSubscriptions> Subscribers;
     int Subscriptions = 0;
-    TSpiderOutputMsg Msg;  // every message is taken out into this one, reusing its buffers
+    TSpiderOutputMsg Msg; // every message is taken out into this one, reusing its buffers
 };
 
 } // namespace messaging

@@ -11,7 +11,7 @@ TOutputQueueDrain::TOutputQueueDrain(messaging::TSpiderOutputMessageQueue& Outpu
 
 TOutputQueueDrain::~TOutputQueueDrain() {
     Queue.SetDestination(nullptr);
-    Worker.request_stop();  // the condition variable wakes on the stop request
+    Worker.request_stop(); // the condition variable wakes on the stop request
     Worker.join();
 }
 

@@ -21,7 +21,7 @@ namespace testsupport {
 // thread. It is the queue's notifier while it lives, and its own thread hands
 // every notified label, in order, to the splitter, which runs the handlers there.
 class TOutputQueueDrain final : public messaging::TSpiderOutputNotifier {
-public:
+  public:
     TOutputQueueDrain(messaging::TSpiderOutputMessageQueue& Queue,
                       messaging::TSpiderOutputSplitter& Splitter);
     ~TOutputQueueDrain() override;
@@ -40,12 +40,12 @@ public:
     // Every label notified so far, in order.
     std::vector<std::uint32_t> NotifiedLabels() const;
 
-private:
+  private:
     void Run(std::stop_token Stop);
 
     messaging::TSpiderOutputMessageQueue& Queue;
     messaging::TSpiderOutputSplitter& Splitter;
-    mutable std::mutex Lock;  // guards Pending, Labels, Held, Refuse and Busy
+    mutable std::mutex Lock; // guards Pending, Labels, Held, Refuse and Busy
     // Signalled when a label arrives, when Hold/Release change, and when a label
     // has been handed to the splitter.
     std::condition_variable_any Changed;
@@ -53,13 +53,13 @@ private:
     std::vector<std::uint32_t> Labels;
     bool Held = false;
     bool Refuse = false;
-    bool Busy = false;  // a label is being delivered outside the lock
-    std::jthread Worker;  // last member: starts after the fields above exist
+    bool Busy = false;   // a label is being delivered outside the lock
+    std::jthread Worker; // last member: starts after the fields above exist
 };
 
 // Keeps a copy of every message one subscription received, for assertions.
 class TOutputRecorder {
-public:
+  public:
     struct TRecord {
         std::uint32_t Label = 0;
         messaging::TSpiderOutputMsg Msg;
@@ -75,8 +75,8 @@ public:
                  std::chrono::milliseconds Timeout) const;
     bool WaitForCount(std::size_t Count, std::chrono::milliseconds Timeout) const;
 
-private:
-    mutable std::mutex Lock;  // guards Received
+  private:
+    mutable std::mutex Lock; // guards Received
     // Signalled on every message received.
     mutable std::condition_variable Arrived;
     std::vector<TRecord> Received;

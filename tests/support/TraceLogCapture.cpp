@@ -10,7 +10,9 @@ TTraceLogCapture::TTraceLogCapture() {
     messaging::TraceLog.Start({"test", "/eventlog"}, Dir.Path() + "/");
 }
 
-TTraceLogCapture::~TTraceLogCapture() { messaging::TraceLog.Shutdown(); }
+TTraceLogCapture::~TTraceLogCapture() {
+    messaging::TraceLog.Shutdown();
+}
 
 std::string TTraceLogCapture::Text() const {
     return ReadFileText(Dir.File("HarvexisEventLog.csv"));

@@ -10,7 +10,7 @@ namespace testsupport {
 // Switches the program's trace log on into a temporary folder for the life of
 // the object, so a test can assert which entries the code under test wrote.
 class TTraceLogCapture {
-public:
+  public:
     TTraceLogCapture();
     ~TTraceLogCapture();
     TTraceLogCapture(const TTraceLogCapture&) = delete;
@@ -21,7 +21,7 @@ public:
     // Number of rows whose text contains Fragment (e.g. "\"Warning\", \"Array full\"").
     std::size_t CountRows(const std::string& Fragment) const;
 
-private:
+  private:
     TTempDir Dir;
 };
 

@@ -53,7 +53,7 @@ struct Row {
     std::function<void(TCopyJob&)> Restrict;
     const char* Url;
     std::int32_t Distance;
-    bool AfterHeaders;  // else the check before download
+    bool AfterHeaders; // else the check before download
     const char* ContentType;
     std::uint64_t Size;
     TDownloadFilterCode Expected;
@@ -68,8 +68,9 @@ void RunRows(const std::vector<Row>& Rows) {
         filter.SetJob(job, true, true);
         const web::TURL url = Address(row.Url);
         const TDownloadFilterCode code =
-            row.AfterHeaders ? filter.CheckAfterHeaders(url, row.ContentType, row.Distance, row.Size)
-                             : filter.CheckBeforeDownload(url, row.Distance);
+            row.AfterHeaders
+                ? filter.CheckAfterHeaders(url, row.ContentType, row.Distance, row.Size)
+                : filter.CheckBeforeDownload(url, row.Distance);
         EXPECT_EQ(int(code), int(row.Expected)) << row.Case;
     }
 }
@@ -79,32 +80,70 @@ constexpr bool Before = false, After = true;
 } // namespace
 
 TEST(DownloadFilter, ListsSpareTheStartingAddressOnly) {
-    auto addressStrings = [](TCopyJob& j) { j.AddressStrings = "SITE.test"; j.AddressStringsPurpose = jobs::lpDoNotCopy; };
-    auto onlyBelowSite = [](TCopyJob& j) { j.Hosts = "*.site.test"; j.HostsPurpose = jobs::lpCopyOnly; };
-    auto noGifs = [](TCopyJob& j) { j.Extensions = ".GIF"; j.ExtensionsPurpose = jobs::lpDoNotCopy; };
-    auto noGifsWithoutDot = [](TCopyJob& j) { j.Extensions = "gif"; j.ExtensionsPurpose = jobs::lpDoNotCopy; };
-    auto onlyPages = [](TCopyJob& j) { j.Extensions = ".htm*"; j.ExtensionsPurpose = jobs::lpCopyOnly; };
+    auto addressStrings = [](TCopyJob& j) {
+        j.AddressStrings = "SITE.test";
+        j.AddressStringsPurpose = jobs::lpDoNotCopy;
+    };
+    auto onlyBelowSite = [](TCopyJob& j) {
+        j.Hosts = "*.site.test";
+        j.HostsPurpose = jobs::lpCopyOnly;
+    };
+    auto noGifs = [](TCopyJob& j) {
+        j.Extensions = ".GIF";
+        j.ExtensionsPurpose = jobs::lpDoNotCopy;
+    };
+    auto noGifsWithoutDot = [](TCopyJob& j) {
+        j.Extensions = "gif";
+        j.ExtensionsPurpose = jobs::lpDoNotCopy;
+    };
+    auto onlyPages = [](TCopyJob& j) {
+        j.Extensions = ".htm*";
+        j.ExtensionsPurpose = jobs::lpCopyOnly;
+    };
     RunRows({
         {"nothing restricted", nullptr, "http://www.site.test/a.gif", 3, Before, "", 0, dfPassed},
         {"address string, start", addressStrings, Start, -1, Before, "", 0, dfPassed},
-        {"address string, any case", addressStrings, "http://www.site.test/a.html", 0, Before, "", 0, dfAddress},
-        {"address string, pattern", [](TCopyJob& j) { j.AddressStrings = "*/dir/*.html"; j.AddressStringsPurpose = jobs::lpCopyOnly; },
+        {"address string, any case", addressStrings, "http://www.site.test/a.html", 0, Before, "",
+         0, dfAddress},
+        {"address string, pattern",
+         [](TCopyJob& j) {
+             j.AddressStrings = "*/dir/*.html";
+             j.AddressStringsPurpose = jobs::lpCopyOnly;
+         },
          "http://other.test/dir/b.html", 1, Before, "", 0, dfPassed},
-        {"address string, copy only, missing", [](TCopyJob& j) { j.AddressStrings = "manual"; j.AddressStringsPurpose = jobs::lpCopyOnly; },
+        {"address string, copy only, missing",
+         [](TCopyJob& j) {
+             j.AddressStrings = "manual";
+             j.AddressStringsPurpose = jobs::lpCopyOnly;
+         },
          "http://www.site.test/a.html", 1, Before, "", 0, dfAddress},
-        {"host below the domain", onlyBelowSite, "http://img.site.test/a.gif", 1, Before, "", 0, dfPassed},
-        {"bare domain of the host pattern", onlyBelowSite, "http://site.test/a.gif", 1, Before, "", 0, dfDomainName},
-        {"host list spares the start", [](TCopyJob& j) { j.Hosts = "other.test"; j.HostsPurpose = jobs::lpCopyOnly; },
+        {"host below the domain", onlyBelowSite, "http://img.site.test/a.gif", 1, Before, "", 0,
+         dfPassed},
+        {"bare domain of the host pattern", onlyBelowSite, "http://site.test/a.gif", 1, Before, "",
+         0, dfDomainName},
+        {"host list spares the start",
+         [](TCopyJob& j) {
+             j.Hosts = "other.test";
+             j.HostsPurpose = jobs::lpCopyOnly;
+         },
          Start, -1, Before, "", 0, dfPassed},
-        {"excluded host", [](TCopyJob& j) { j.ExcludeHost("ads.test"); }, "http://ADS.test/x.js", 1, Before, "", 0, dfDomainName},
-        {"extension in capitals", noGifs, "http://www.site.test/A.GIF", 0, Before, "", 0, dfFileExtension},
-        {"extension lower, list upper", noGifs, "http://www.site.test/a.gif", 0, Before, "", 0, dfFileExtension},
-        {"extension member without dot", noGifsWithoutDot, "http://www.site.test/a.gif", 0, Before, "", 0, dfPassed},
-        {"folder address has no extension", onlyPages, "http://www.site.test/dir/", 1, Before, "", 0, dfFileExtension},
-        {"extension pattern", onlyPages, "http://www.site.test/dir/a.html", 1, Before, "", 0, dfPassed},
+        {"excluded host", [](TCopyJob& j) { j.ExcludeHost("ads.test"); }, "http://ADS.test/x.js", 1,
+         Before, "", 0, dfDomainName},
+        {"extension in capitals", noGifs, "http://www.site.test/A.GIF", 0, Before, "", 0,
+         dfFileExtension},
+        {"extension lower, list upper", noGifs, "http://www.site.test/a.gif", 0, Before, "", 0,
+         dfFileExtension},
+        {"extension member without dot", noGifsWithoutDot, "http://www.site.test/a.gif", 0, Before,
+         "", 0, dfPassed},
+        {"folder address has no extension", onlyPages, "http://www.site.test/dir/", 1, Before, "",
+         0, dfFileExtension},
+        {"extension pattern", onlyPages, "http://www.site.test/dir/a.html", 1, Before, "", 0,
+         dfPassed},
         {"query", nullptr, "http://www.site.test/find?q=1", 1, Before, "", 0, dfQuery},
-        {"query of the start", nullptr, "http://www.site.test/find?q=1", -1, Before, "", 0, dfPassed},
-        {"query saved", [](TCopyJob& j) { j.SaveQueryResults = true; }, "http://www.site.test/find?q=1", 1, Before, "", 0, dfPassed},
+        {"query of the start", nullptr, "http://www.site.test/find?q=1", -1, Before, "", 0,
+         dfPassed},
+        {"query saved", [](TCopyJob& j) { j.SaveQueryResults = true; },
+         "http://www.site.test/find?q=1", 1, Before, "", 0, dfPassed},
     });
 }
 
@@ -112,69 +151,138 @@ TEST(DownloadFilter, ProtocolDistanceAndTheirOrder) {
     auto httpOnly = [](TCopyJob& j) { j.DownloadHTTPS = j.DownloadFTP = false; };
     auto depthZero = [](TCopyJob& j) { j.MaxDistance = 0; };
     RunRows({
-        {"start refused for protocol", [](TCopyJob& j) { j.DownloadHTTP = false; }, Start, -1, Before, "", 0, dfProtocol},
-        {"https not allowed", httpOnly, "https://www.site.test/a.html", 1, Before, "", 0, dfProtocol},
+        {"start refused for protocol", [](TCopyJob& j) { j.DownloadHTTP = false; }, Start, -1,
+         Before, "", 0, dfProtocol},
+        {"https not allowed", httpOnly, "https://www.site.test/a.html", 1, Before, "", 0,
+         dfProtocol},
         {"ftp not allowed", httpOnly, "ftp://ftp.site.test/a.zip", 1, Before, "", 0, dfProtocol},
         {"ftp allowed", nullptr, "ftp://ftp.site.test/a.zip", 1, Before, "", 0, dfPassed},
         {"mailto never", nullptr, "mailto:someone@site.test", 1, Before, "", 0, dfProtocol},
         {"file never", nullptr, "file:///etc/hosts", 1, Before, "", 0, dfProtocol},
         {"depth 0 passes the start", depthZero, Start, -1, Before, "", 0, dfPassed},
-        {"depth 0 passes embedded", depthZero, "http://www.site.test/dir/a.gif", 0, Before, "", 0, dfPassed},
-        {"depth 0 refuses links", depthZero, "http://www.site.test/dir/b.html", 1, Before, "", 0, dfDepth},
-        {"no depth limit", nullptr, "http://www.site.test/dir/b.html", 100000, Before, "", 0, dfPassed},
-        {"lists before protocol", [](TCopyJob& j) { j.DownloadFTP = false; j.Hosts = "ftp.site.test"; j.HostsPurpose = jobs::lpDoNotCopy; },
+        {"depth 0 passes embedded", depthZero, "http://www.site.test/dir/a.gif", 0, Before, "", 0,
+         dfPassed},
+        {"depth 0 refuses links", depthZero, "http://www.site.test/dir/b.html", 1, Before, "", 0,
+         dfDepth},
+        {"no depth limit", nullptr, "http://www.site.test/dir/b.html", 100000, Before, "", 0,
+         dfPassed},
+        {"lists before protocol",
+         [](TCopyJob& j) {
+             j.DownloadFTP = false;
+             j.Hosts = "ftp.site.test";
+             j.HostsPurpose = jobs::lpDoNotCopy;
+         },
          "ftp://ftp.site.test/a.zip", 1, Before, "", 0, dfDomainName},
-        {"protocol before depth", [](TCopyJob& j) { j.DownloadFTP = false; j.MaxDistance = 0; },
+        {"protocol before depth",
+         [](TCopyJob& j) {
+             j.DownloadFTP = false;
+             j.MaxDistance = 0;
+         },
          "ftp://ftp.site.test/a.zip", 5, Before, "", 0, dfProtocol},
-        {"file count before protocol", [](TCopyJob& j) { j.MaxFileCount = 0; j.DownloadHTTP = false; },
+        {"file count before protocol",
+         [](TCopyJob& j) {
+             j.MaxFileCount = 0;
+             j.DownloadHTTP = false;
+         },
          Start, -1, Before, "", 0, dfFileCount},
-        {"time before nothing else", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; },
-         Start, -1, Before, "", 0, dfJobTime},
-        {"depth before time", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; j.MaxDistance = 0; },
+        {"time before nothing else", [](TCopyJob& j) { j.MaxSecondsForAllDownloads = 0; }, Start,
+         -1, Before, "", 0, dfJobTime},
+        {"depth before time",
+         [](TCopyJob& j) {
+             j.MaxSecondsForAllDownloads = 0;
+             j.MaxDistance = 0;
+         },
          "http://www.site.test/b.html", 1, Before, "", 0, dfDepth},
     });
 }
 
 TEST(DownloadFilter, ChecksAfterHeaders) {
     auto inFolder = [](TCopyJob& j) { j.RestrictLocation = jobs::lrWithinFolder; };
-    auto pagesInFolder = [](TCopyJob& j) { j.RestrictLocation = jobs::lrWithinFolder; j.RestrictLocationOfWebPagesOnly = true; };
+    auto pagesInFolder = [](TCopyJob& j) {
+        j.RestrictLocation = jobs::lrWithinFolder;
+        j.RestrictLocationOfWebPagesOnly = true;
+    };
     auto atServer = [](TCopyJob& j) { j.RestrictLocation = jobs::lrAtServer; };
-    auto sizes = [](TCopyJob& j) { j.MinFileSize = 100; j.MaxFileSize = 1000; };
-    auto textOnly = [](TCopyJob& j) { j.Types = "text/*"; j.TypesPurpose = jobs::lpCopyOnly; };
+    auto sizes = [](TCopyJob& j) {
+        j.MinFileSize = 100;
+        j.MaxFileSize = 1000;
+    };
+    auto textOnly = [](TCopyJob& j) {
+        j.Types = "text/*";
+        j.TypesPurpose = jobs::lpCopyOnly;
+    };
     auto noAuth = [](TCopyJob& j) { j.DownloadOptions.AllowAuthentication = false; };
     RunRows({
-        {"below the folder", inFolder, "http://www.site.test/dir/sub/p.html", 1, After, "text/html", 0, dfPassed},
-        {"folder in other case", inFolder, "http://www.site.test/DIR/Sub/p.html", 1, After, "text/html", 0, dfPassed},
-        {"beside the folder", inFolder, "http://www.site.test/other/p.html", 1, After, "text/html", 0, dfLocation},
-        {"folder name as prefix", inFolder, "http://www.site.test/dirx/p.html", 1, After, "text/html", 0, dfLocation},
-        {"image outside, pages only", pagesInFolder, "http://www.site.test/img/a.gif", 0, After, "image/gif", 0, dfPassed},
-        {"page outside, pages only", pagesInFolder, "http://www.site.test/other/p.php", 1, After, "text/html; charset=utf-8", 0, dfLocation},
-        {"page by extension, pages only", pagesInFolder, "http://www.site.test/other/p.htm", 1, After, "", 0, dfLocation},
-        {"image outside, every file", inFolder, "http://www.site.test/img/a.gif", 0, After, "image/gif", 0, dfLocation},
-        {"same server, other case", atServer, "http://WWW.Site.Test/elsewhere/x.html", 1, After, "text/html", 0, dfPassed},
-        {"other server", atServer, "http://cdn.site.test/dir/x.html", 1, After, "text/html", 0, dfLocation},
+        {"below the folder", inFolder, "http://www.site.test/dir/sub/p.html", 1, After, "text/html",
+         0, dfPassed},
+        {"folder in other case", inFolder, "http://www.site.test/DIR/Sub/p.html", 1, After,
+         "text/html", 0, dfPassed},
+        {"beside the folder", inFolder, "http://www.site.test/other/p.html", 1, After, "text/html",
+         0, dfLocation},
+        {"folder name as prefix", inFolder, "http://www.site.test/dirx/p.html", 1, After,
+         "text/html", 0, dfLocation},
+        {"image outside, pages only", pagesInFolder, "http://www.site.test/img/a.gif", 0, After,
+         "image/gif", 0, dfPassed},
+        {"page outside, pages only", pagesInFolder, "http://www.site.test/other/p.php", 1, After,
+         "text/html; charset=utf-8", 0, dfLocation},
+        {"page by extension, pages only", pagesInFolder, "http://www.site.test/other/p.htm", 1,
+         After, "", 0, dfLocation},
+        {"image outside, every file", inFolder, "http://www.site.test/img/a.gif", 0, After,
+         "image/gif", 0, dfLocation},
+        {"same server, other case", atServer, "http://WWW.Site.Test/elsewhere/x.html", 1, After,
+         "text/html", 0, dfPassed},
+        {"other server", atServer, "http://cdn.site.test/dir/x.html", 1, After, "text/html", 0,
+         dfLocation},
         {"too small", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 99, dfFileSize},
         {"smallest", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 100, dfPassed},
         {"largest", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 1000, dfPassed},
         {"too large", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 1001, dfFileSize},
-        {"no size announced", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 0, dfPassed},
+        {"no size announced", sizes, "http://www.site.test/a.gif", 1, After, "image/gif", 0,
+         dfPassed},
         {"beyond 4 GiB is not wrapped", [](TCopyJob& j) { j.MaxFileSize = 0x7fffffff; },
-         "http://www.site.test/a.iso", 1, After, "application/octet-stream", 0x140000000ull, dfFileSize},
-        {"job size", [](TCopyJob& j) { j.MaxJobDownloadSize = 1000; }, "http://www.site.test/a.gif", 1, After, "image/gif", 1001, dfJobDownloadSize},
-        {"job size reached exactly", [](TCopyJob& j) { j.MaxJobDownloadSize = 1000; }, "http://www.site.test/a.gif", 1, After, "image/gif", 1000, dfPassed},
-        {"type outside the list", textOnly, "http://www.site.test/a.gif", 1, After, "image/gif", 0, dfMimeType},
-        {"type in the list", textOnly, "http://www.site.test/a.txt", 1, After, "TEXT/plain", 0, dfPassed},
-        {"empty type (direct FTP)", textOnly, "ftp://www.site.test/a.txt", 1, After, "", 0, dfMimeType},
-        {"empty type matches a lone star", [](TCopyJob& j) { j.Types = "*"; j.TypesPurpose = jobs::lpCopyOnly; },
+         "http://www.site.test/a.iso", 1, After, "application/octet-stream", 0x140000000ull,
+         dfFileSize},
+        {"job size", [](TCopyJob& j) { j.MaxJobDownloadSize = 1000; }, "http://www.site.test/a.gif",
+         1, After, "image/gif", 1001, dfJobDownloadSize},
+        {"job size reached exactly", [](TCopyJob& j) { j.MaxJobDownloadSize = 1000; },
+         "http://www.site.test/a.gif", 1, After, "image/gif", 1000, dfPassed},
+        {"type outside the list", textOnly, "http://www.site.test/a.gif", 1, After, "image/gif", 0,
+         dfMimeType},
+        {"type in the list", textOnly, "http://www.site.test/a.txt", 1, After, "TEXT/plain", 0,
+         dfPassed},
+        {"empty type (direct FTP)", textOnly, "ftp://www.site.test/a.txt", 1, After, "", 0,
+         dfMimeType},
+        {"empty type matches a lone star",
+         [](TCopyJob& j) {
+             j.Types = "*";
+             j.TypesPurpose = jobs::lpCopyOnly;
+         },
          "ftp://www.site.test/a.txt", 1, After, "", 0, dfPassed},
-        {"credentials refused", noAuth, "http://u:p@www.site.test/dir/a.html", 1, After, "text/html", 0, dfPassword},
-        {"credentials allowed", nullptr, "http://u:p@www.site.test/dir/a.html", 1, After, "text/html", 0, dfPassed},
-        {"check before download comes first", inFolder, "http://www.site.test/other/p.html?x", 1, After, "text/html", 0, dfQuery},
-        {"location before size", [](TCopyJob& j) { j.RestrictLocation = jobs::lrAtServer; j.MinFileSize = 100; },
+        {"credentials refused", noAuth, "http://u:p@www.site.test/dir/a.html", 1, After,
+         "text/html", 0, dfPassword},
+        {"credentials allowed", nullptr, "http://u:p@www.site.test/dir/a.html", 1, After,
+         "text/html", 0, dfPassed},
+        {"check before download comes first", inFolder, "http://www.site.test/other/p.html?x", 1,
+         After, "text/html", 0, dfQuery},
+        {"location before size",
+         [](TCopyJob& j) {
+             j.RestrictLocation = jobs::lrAtServer;
+             j.MinFileSize = 100;
+         },
          "http://other.test/a.html", 1, After, "text/html", 5, dfLocation},
-        {"size before type", [](TCopyJob& j) { j.MinFileSize = 100; j.Types = "text/*"; j.TypesPurpose = jobs::lpCopyOnly; },
+        {"size before type",
+         [](TCopyJob& j) {
+             j.MinFileSize = 100;
+             j.Types = "text/*";
+             j.TypesPurpose = jobs::lpCopyOnly;
+         },
          "http://www.site.test/a.gif", 1, After, "image/gif", 5, dfFileSize},
-        {"type before credentials", [](TCopyJob& j) { j.DownloadOptions.AllowAuthentication = false; j.Types = "text/*"; j.TypesPurpose = jobs::lpCopyOnly; },
+        {"type before credentials",
+         [](TCopyJob& j) {
+             j.DownloadOptions.AllowAuthentication = false;
+             j.Types = "text/*";
+             j.TypesPurpose = jobs::lpCopyOnly;
+         },
          "http://u:p@www.site.test/a.gif", 1, After, "image/gif", 0, dfMimeType},
     });
 }
@@ -256,8 +364,9 @@ TEST(DownloadFilter, ARedirectedStartMovesTheBaseFolder) {
     EXPECT_EQ(filter.CheckAfterHeaders(moved, "text/html", 1, 0), dfLocation);
     filter.SetStartAddress(Address("http://www.site.test/new/index.html"));
     EXPECT_EQ(filter.CheckAfterHeaders(moved, "text/html", 1, 0), dfPassed);
-    EXPECT_EQ(filter.CheckAfterHeaders(Address("http://www.site.test/dir/a.html"), "text/html", 1, 0),
-              dfLocation);
+    EXPECT_EQ(
+        filter.CheckAfterHeaders(Address("http://www.site.test/dir/a.html"), "text/html", 1, 0),
+        dfLocation);
 }
 
 TEST(DownloadFilter, AChangedJobKeepsCountersAndBase) {
@@ -274,7 +383,8 @@ TEST(DownloadFilter, AChangedJobKeepsCountersAndBase) {
     EXPECT_EQ(filter.BaseFolder(), base);
     EXPECT_EQ(filter.FileCount(), 1);
     EXPECT_EQ(filter.TotalBytes(), 7);
-    EXPECT_EQ(filter.CheckBeforeDownload(Address("http://www.site.test/dir/a.ZIP"), 1), dfFileExtension);
+    EXPECT_EQ(filter.CheckBeforeDownload(Address("http://www.site.test/dir/a.ZIP"), 1),
+              dfFileExtension);
 }
 
 TEST(DownloadFilter, LocalFileNameFollowsTheJobsLayout) {
@@ -315,7 +425,8 @@ TEST(DownloadFilter, SharedByDownloadThreads) {
         job.ExcludeHost("host" + std::to_string(i) + ".test");
         filter.SetJob(job, false, false);
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     EXPECT_EQ(refused, 0);
     EXPECT_EQ(filter.FileCount(), 4 * PerThread);
     EXPECT_EQ(filter.TotalBytes(), 4 * PerThread * 100);

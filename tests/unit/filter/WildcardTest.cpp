@@ -1,5 +1,5 @@
-#include "engine/RestrictionList.h"
 #include "engine/Wildcard.h"
+#include "engine/RestrictionList.h"
 
 #include "support/TraceLogCapture.h"
 

@@ -33,12 +33,13 @@ TSpiderInputMsg Command(TCommand Row) {
 std::vector<std::pair<int, int>> Drain(TSpiderInputMessageQueue& Queue) {
     std::vector<std::pair<int, int>> out;
     TSpiderInputMsg msg;
-    while (Queue.TakeFirst(msg)) out.emplace_back(msg.Kind, msg.JobNumber);
+    while (Queue.TakeFirst(msg))
+        out.emplace_back(msg.Kind, msg.JobNumber);
     return out;
 }
 
 class TLineCollector : public TSpiderInputLogSink {
-public:
+  public:
     void LogSpiderInput(const std::string& Line) override { Lines.push_back(Line); }
     std::vector<std::string> Lines;
 };
@@ -48,13 +49,15 @@ public:
 TEST(InputQueue, EleventhPostIsRefusedAndTheTenStayInOrder) {
     testsupport::TTraceLogCapture trace;
     TSpiderInputMessageQueue queue;
-    for (int i = 1; i <= 10; ++i) ASSERT_TRUE(queue.PostPause(i)) << "post " << i;
+    for (int i = 1; i <= 10; ++i)
+        ASSERT_TRUE(queue.PostPause(i)) << "post " << i;
     EXPECT_FALSE(queue.PostStop(11));
     EXPECT_EQ(queue.Count(), 10);
     EXPECT_EQ(trace.CountRows("\"Message\",\"Spider input queue full\""), 1u);
     const auto taken = Drain(queue);
     ASSERT_EQ(taken.size(), 10u);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(taken[i], std::make_pair(2, i + 1)) << "slot " << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(taken[i], std::make_pair(2, i + 1)) << "slot " << i;
 }
 
 TEST(InputQueue, TakeMatchingFindsTheOldestOfTheKindsForTheJob) {
@@ -64,31 +67,51 @@ TEST(InputQueue, TakeMatchingFindsTheOldestOfTheKindsForTheJob) {
         TSpiderInputKindSet Kinds;
         std::int32_t JobNumber;
         bool Taken;
-        TCommand Expected;                           // when Taken
-        std::vector<std::pair<int, int>> Remaining;  // front to back
+        TCommand Expected;                          // when Taken
+        std::vector<std::pair<int, int>> Remaining; // front to back
     } rows[] = {
         {"stop for job 7 behind a pause for 7 and a stop for 8",
          {{simPauseJob, 7}, {simStopJob, 8}, {simStopJob, 7}},
-         SpiderInputKinds({simStopJob, simAbortJob}), 7, true, {simStopJob, 7},
+         SpiderInputKinds({simStopJob, simAbortJob}),
+         7,
+         true,
+         {simStopJob, 7},
          {{simPauseJob, 7}, {simStopJob, 8}}},
         {"job number 0 matches any job",
          {{simPauseJob, 3}, {simAbortJob, 9}, {simStopJob, 4}},
-         SpiderInputKinds({simStopJob, simAbortJob}), 0, true, {simAbortJob, 9},
+         SpiderInputKinds({simStopJob, simAbortJob}),
+         0,
+         true,
+         {simAbortJob, 9},
          {{simPauseJob, 3}, {simStopJob, 4}}},
         {"the per-download stops as one set",
          {{simPauseJob, 1}, {simStopMimeTypeDownload, 1}, {simStopFileDownload, 1}},
          SpiderInputKinds({simStopFileDownload, simStopHostDownload, simStopFileExtDownload,
                            simStopMimeTypeDownload}),
-         1, true, {simStopMimeTypeDownload, 1}, {{simPauseJob, 1}, {simStopFileDownload, 1}}},
-        {"no kind listed", {{simPauseJob, 1}, {simResumeJob, 1}},
-         SpiderInputKinds({simAbortJob}), 1, false, {}, {{simPauseJob, 1}, {simResumeJob, 1}}},
-        {"kind listed but other job", {{simAbortJob, 2}}, SpiderInputKinds({simAbortJob}), 1,
-         false, {}, {{simAbortJob, 2}}},
+         1,
+         true,
+         {simStopMimeTypeDownload, 1},
+         {{simPauseJob, 1}, {simStopFileDownload, 1}}},
+        {"no kind listed",
+         {{simPauseJob, 1}, {simResumeJob, 1}},
+         SpiderInputKinds({simAbortJob}),
+         1,
+         false,
+         {},
+         {{simPauseJob, 1}, {simResumeJob, 1}}},
+        {"kind listed but other job",
+         {{simAbortJob, 2}},
+         SpiderInputKinds({simAbortJob}),
+         1,
+         false,
+         {},
+         {{simAbortJob, 2}}},
         {"empty queue", {}, 0xffff, 0, false, {}, {}},
     };
     for (const auto& row : rows) {
         TSpiderInputMessageQueue queue;
-        for (const auto& command : row.Queued) ASSERT_TRUE(queue.Post(Command(command)));
+        for (const auto& command : row.Queued)
+            ASSERT_TRUE(queue.Post(Command(command)));
         TSpiderInputMsg msg;
         EXPECT_EQ(queue.TakeMatching(row.Kinds, row.JobNumber, &msg), row.Taken) << row.Case;
         if (row.Taken) {
@@ -108,12 +131,14 @@ TEST(InputQueue, TakeMatchingWithoutMessageStillRemoves) {
 
 TEST(InputQueue, ClearEmptiesAndFreesTheSlots) {
     TSpiderInputMessageQueue queue;
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(queue.PostResume(1));
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(queue.PostResume(1));
     queue.Clear();
     EXPECT_EQ(queue.Count(), 0);
     TSpiderInputMsg msg;
     EXPECT_FALSE(queue.TakeFirst(msg));
-    for (int i = 0; i < 10; ++i) EXPECT_TRUE(queue.PostResume(1)) << "post after clear " << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(queue.PostResume(1)) << "post after clear " << i;
 }
 
 TEST(InputQueue, StartCarriesACopyOfJobAndProxies) {
@@ -160,15 +185,18 @@ TEST(InputQueue, LogSinkGetsOneLinePerPostedCommand) {
     ASSERT_TRUE(queue.PostStopHost(3, 42));
     ASSERT_TRUE(queue.PostStopFileExtension(3, 43));
     ASSERT_TRUE(queue.PostStopMimeType(3, 44));
-    EXPECT_FALSE(queue.PostStop(3));  // full: no line
+    EXPECT_FALSE(queue.PostStop(3)); // full: no line
     const std::vector<std::string> expected = {
-        "Start job #3: Site", "Start job #3: http://example.test/a/", "Pause job #3", "Resume job #3",
-        "Stop job #3", "Abort job #3", "Stop file DL: 41", "Stop host DL: 42",
+        "Start job #3: Site",   "Start job #3: http://example.test/a/",
+        "Pause job #3",         "Resume job #3",
+        "Stop job #3",          "Abort job #3",
+        "Stop file DL: 41",     "Stop host DL: 42",
         "Stop file ext DL: 43", "Stop MIME type DL: 44",
     };
     EXPECT_EQ(sink.Lines, expected);
     // A password in the starting address never reaches the debug view.
-    for (const auto& line : sink.Lines) EXPECT_EQ(line.find("secret"), std::string::npos) << line;
+    for (const auto& line : sink.Lines)
+        EXPECT_EQ(line.find("secret"), std::string::npos) << line;
     queue.SetLogSink(nullptr);
 }
 
@@ -188,7 +216,8 @@ TEST(InputQueue, ListenerHearsEverySuccessfulPostOnly) {
     TSpiderInputMessageQueue queue;
     int heard = 0;
     queue.SetPostListener([&] { ++heard; });
-    for (int i = 0; i < 12; ++i) queue.PostPause(1);
+    for (int i = 0; i < 12; ++i)
+        queue.PostPause(1);
     EXPECT_EQ(heard, 10);
     queue.SetPostListener({});
     queue.Clear();
@@ -207,7 +236,8 @@ TEST(InputQueue, ConcurrentPostersAndTakerLoseNothing) {
             msg.Kind = simStopFileDownload;
             msg.JobNumber = Job;
             msg.DownloadNumber = i;
-            while (!queue.Post(msg)) std::this_thread::yield();  // full: the taker is behind
+            while (!queue.Post(msg))
+                std::this_thread::yield(); // full: the taker is behind
         }
     };
     std::vector<int> next(3, 0);

@@ -18,11 +18,21 @@ void* operator new(std::size_t Size) {
     if (void* p = std::malloc(Size ? Size : 1)) return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t Size) { return operator new(Size); }
-void operator delete(void* P) noexcept { std::free(P); }
-void operator delete[](void* P) noexcept { std::free(P); }
-void operator delete(void* P, std::size_t) noexcept { std::free(P); }
-void operator delete[](void* P, std::size_t) noexcept { std::free(P); }
+void* operator new[](std::size_t Size) {
+    return operator new(Size);
+}
+void operator delete(void* P) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P) noexcept {
+    std::free(P);
+}
+void operator delete(void* P, std::size_t) noexcept {
+    std::free(P);
+}
+void operator delete[](void* P, std::size_t) noexcept {
+    std::free(P);
+}
 
 using namespace messaging;
 
@@ -54,7 +64,8 @@ TEST(OutputQueueCopyCost, AWarmQueueCopiesWithoutAllocating) {
     auto queue = std::make_unique<TSpiderOutputMessageQueue>();
     queue->SetDestination(&sink);
     std::vector<TSpiderOutputMsg> reports;
-    for (int i = 0; i < 3; ++i) reports.push_back(BigReport(i));
+    for (int i = 0; i < 3; ++i)
+        reports.push_back(BigReport(i));
     TSpiderOutputMsg out;
 
     // Warm up: every slot and the receiving message get their buffers.

@@ -28,7 +28,8 @@ TSpiderOutputMsg Report(std::uint8_t Kind, std::int32_t JobNumber) {
 
 // A queue with a splitter, a front-end thread and one subscriber to every kind.
 struct TFrontEnd {
-    std::unique_ptr<TSpiderOutputMessageQueue> Queue = std::make_unique<TSpiderOutputMessageQueue>();
+    std::unique_ptr<TSpiderOutputMessageQueue> Queue =
+        std::make_unique<TSpiderOutputMessageQueue>();
     TSpiderOutputSplitter Splitter{*Queue};
     TOutputRecorder Recorder;
     std::unique_ptr<TOutputQueueDrain> Drain;
@@ -42,7 +43,8 @@ struct TFrontEnd {
 
 std::vector<std::uint32_t> LabelsOf(const std::vector<TOutputRecorder::TRecord>& Records) {
     std::vector<std::uint32_t> labels;
-    for (const auto& record : Records) labels.push_back(record.Label);
+    for (const auto& record : Records)
+        labels.push_back(record.Label);
     return labels;
 }
 
@@ -59,11 +61,12 @@ TEST(OutputQueue, WithoutDestinationPostingFails) {
 TEST(OutputQueue, LabelsStartAtOneAndNeverRestart) {
     testsupport::TTraceLogCapture trace;
     TFrontEnd front;
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(front.Queue->PostMessage(Report(somJobPaused, i)));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(front.Queue->PostMessage(Report(somJobPaused, i)));
     ASSERT_TRUE(front.Drain->WaitUntilDrained(Generous));
     front.Queue->ClearMessageQueue();
     front.Drain->RefuseNotifications(true);
-    EXPECT_FALSE(front.Queue->PostMessage(Report(somJobPaused, 3)));  // spends label 4
+    EXPECT_FALSE(front.Queue->PostMessage(Report(somJobPaused, 3))); // spends label 4
     front.Drain->RefuseNotifications(false);
     ASSERT_TRUE(front.Queue->PostMessage(Report(somJobPaused, 4)));
     ASSERT_TRUE(front.Drain->WaitUntilDrained(Generous));
@@ -98,7 +101,8 @@ TEST(OutputQueue, DeliversInPostingOrderThroughAFullQueue) {
     constexpr int Messages = 1000;
     auto poster = std::async(std::launch::async, [&] {
         int posted = 0;
-        for (int i = 0; i < Messages; ++i) posted += front.Queue->TryToPostMessage(Report(somDownloadEnded, i));
+        for (int i = 0; i < Messages; ++i)
+            posted += front.Queue->TryToPostMessage(Report(somDownloadEnded, i));
         return posted;
     });
     EXPECT_EQ(poster.wait_for(100ms), std::future_status::timeout) << "the 101st post waits";
@@ -119,7 +123,8 @@ TEST(OutputQueue, GivesUpAfterTheLimitAndFailsFastUntilCleared) {
     TFrontEnd front;
     front.Queue->SetRetryTimingForTests(300ms, 20ms);
     front.Drain->Hold();
-    for (int i = 0; i < 100; ++i) ASSERT_TRUE(front.Queue->TryToPostMessage(Report(somDownloadProgress, 1)));
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(front.Queue->TryToPostMessage(Report(somDownloadProgress, 1)));
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(front.Queue->TryToPostMessage(Report(somDownloadEnded, 1)));
@@ -180,12 +185,13 @@ TEST(OutputQueue, RetrieveTakesAnyLabelAndKeepsTheOthersInOrder) {
     } labels;
     auto queue = std::make_unique<TSpiderOutputMessageQueue>();
     queue->SetDestination(&labels);
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(queue->PostMessage(Report(somPruneFolder, 10 + i)));
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(queue->PostMessage(Report(somPruneFolder, 10 + i)));
     TSpiderOutputMsg msg;
     ASSERT_TRUE(queue->Retrieve(3, msg));
     EXPECT_EQ(msg.JobNumber, 12);
     EXPECT_FALSE(queue->Retrieve(3, msg)) << "taken once only";
-    ASSERT_TRUE(queue->PostMessage(Report(somPruneFolder, 15)));  // reuses the freed slot
+    ASSERT_TRUE(queue->PostMessage(Report(somPruneFolder, 15))); // reuses the freed slot
     const std::pair<std::uint32_t, int> expected[] = {{1, 10}, {2, 11}, {4, 13}, {5, 14}, {6, 15}};
     for (const auto& [label, job] : expected) {
         ASSERT_TRUE(queue->Retrieve(label, msg)) << "label " << label;

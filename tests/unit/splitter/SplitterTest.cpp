@@ -27,21 +27,23 @@ TSpiderOutputMsg Report(std::uint8_t Kind, std::int32_t JobNumber = 1) {
 
 // Every kind the engine sends, in the order of a small job.
 const std::uint8_t JobKinds[] = {
-    somJobStarted,      somDownloadStarted, somDownloadProgress, somDownloadEnded,
-    somParseStarted,    somParseProgress,   somLinkFound,        somParseEnded,
-    somJobPaused,       somJobResumed,      somRewriteStarted,   somRewriteProgress,
-    somRewriteEnded,    somFlattenStarted,  somFlattenFileMoved, somFlattenEnded,
-    somPruneStarted,    somPruneFolder,     somPruneEnded,       somJobEnded,
+    somJobStarted,   somDownloadStarted, somDownloadProgress, somDownloadEnded,
+    somParseStarted, somParseProgress,   somLinkFound,        somParseEnded,
+    somJobPaused,    somJobResumed,      somRewriteStarted,   somRewriteProgress,
+    somRewriteEnded, somFlattenStarted,  somFlattenFileMoved, somFlattenEnded,
+    somPruneStarted, somPruneFolder,     somPruneEnded,       somJobEnded,
 };
 
 struct TSplitterFixture {
-    std::unique_ptr<TSpiderOutputMessageQueue> Queue = std::make_unique<TSpiderOutputMessageQueue>();
+    std::unique_ptr<TSpiderOutputMessageQueue> Queue =
+        std::make_unique<TSpiderOutputMessageQueue>();
     TSpiderOutputSplitter Splitter{*Queue};
 };
 
 std::vector<int> KindsOf(const std::vector<testsupport::TOutputRecorder::TRecord>& Records) {
     std::vector<int> kinds;
-    for (const auto& record : Records) kinds.push_back(record.Msg.Kind);
+    for (const auto& record : Records)
+        kinds.push_back(record.Msg.Kind);
     return kinds;
 }
 
@@ -57,7 +59,8 @@ TEST(Splitter, EachSubscriberSeesOnlyItsKindsInOrder) {
         {"sound", SpiderOutputKinds({1, 4, 7}), {1, 7, 4}},
         {"speech", SpiderOutputKinds({1, 4}), {1, 4}},
         {"job log", SpiderOutputKinds({4}), {4}},
-        {"progress view", SpiderOutputKindRange(1, 7) | SpiderOutputKindRange(9, 22),
+        {"progress view",
+         SpiderOutputKindRange(1, 7) | SpiderOutputKindRange(9, 22),
          {1, 5, 6, 7, 9, 10, 11, 12, 2, 3, 13, 14, 16, 20, 21, 22, 17, 18, 19, 4}},
         {"start page", SpiderOutputKinds({1, 4}), {1, 4}},
         {"job queue", SpiderOutputKinds({1, 4}), {1, 4}},
@@ -67,7 +70,8 @@ TEST(Splitter, EachSubscriberSeesOnlyItsKindsInOrder) {
     for (std::size_t i = 0; i < std::size(rows); ++i)
         ASSERT_TRUE(recorders[i].Subscribe(f.Splitter, rows[i].Kinds)) << rows[i].Subscriber;
     testsupport::TOutputQueueDrain drain(*f.Queue, f.Splitter);
-    for (auto kind : JobKinds) ASSERT_TRUE(f.Queue->TryToPostMessage(Report(kind)));
+    for (auto kind : JobKinds)
+        ASSERT_TRUE(f.Queue->TryToPostMessage(Report(kind)));
     ASSERT_TRUE(drain.WaitUntilDrained(Generous));
     for (std::size_t i = 0; i < std::size(rows); ++i)
         EXPECT_EQ(KindsOf(recorders[i].Records()), rows[i].Expected) << rows[i].Subscriber;
@@ -75,7 +79,7 @@ TEST(Splitter, EachSubscriberSeesOnlyItsKindsInOrder) {
 
 TEST(Splitter, HandlersRunInSubscriptionOrderWithTheLabel) {
     TSplitterFixture f;
-    std::mutex lock;  // guards calls
+    std::mutex lock; // guards calls
     std::vector<std::string> calls;
     for (const char* name : {"first", "second", "third"})
         f.Splitter.RegisterForSpiderOutput(SpiderOutputKinds({somJobEnded}),
@@ -98,9 +102,11 @@ TEST(Splitter, TenthSubscriptionIsRefused) {
     int calls = 0;
     for (int i = 0; i < TSpiderOutputSplitter::MaxSubscriptions; ++i)
         ASSERT_TRUE(f.Splitter.RegisterForSpiderOutput(
-            SpiderOutputKinds({somJobStarted}), [&](const TSpiderOutputMsg&, std::uint32_t) { ++calls; }));
+            SpiderOutputKinds({somJobStarted}),
+            [&](const TSpiderOutputMsg&, std::uint32_t) { ++calls; }));
     EXPECT_FALSE(f.Splitter.RegisterForSpiderOutput(
-        SpiderOutputKinds({somJobStarted}), [&](const TSpiderOutputMsg&, std::uint32_t) { calls += 100; }));
+        SpiderOutputKinds({somJobStarted}),
+        [&](const TSpiderOutputMsg&, std::uint32_t) { calls += 100; }));
     EXPECT_EQ(f.Splitter.SubscriptionCount(), 9);
     EXPECT_EQ(trace.CountRows("\"Warning\",\"Array full\""), 1u);
     testsupport::TOutputQueueDrain drain(*f.Queue, f.Splitter);
@@ -158,7 +164,7 @@ TEST(Splitter, ReportsArriveWholeAndWithoutLeftovers) {
     moved.Flattening.SourceFile = "/copies/site.test/a/x.gif";
     moved.Flattening.DestinationFile = "/copies/x.gif";
 
-    for (int round = 0; round < 150; ++round) {  // more than the queue's slots
+    for (int round = 0; round < 150; ++round) { // more than the queue's slots
         ASSERT_TRUE(f.Queue->TryToPostMessage(ended));
         ASSERT_TRUE(f.Queue->TryToPostMessage(moved));
     }
