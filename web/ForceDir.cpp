@@ -25,8 +25,11 @@ bool CreateWithParents(const std::string& Path) {
     if (slash != std::string::npos && slash > 0 && !CreateWithParents(Path.substr(0, slash)))
         return false;
     if (::mkdir(Path.c_str(), 0777) == 0) return true;
-    // Another program may have made it meanwhile; only a folder will do.
-    if (errno == EEXIST && IsFolder(Path)) return true;
+    // Another program may have made it meanwhile; only a folder will do. The
+    // test must not change errno: a dangling link in the way still reads EEXIST.
+    const int error = errno;
+    if (error == EEXIST && IsFolder(Path)) return true;
+    errno = error;
     return false;
 }
 
