@@ -1,0 +1,165 @@
+#include "cli/PasswordCommands.h"
+
+#include "jobs/LanguageStrings.h"
+#include "jobs/PasswordMgr.h"
+#include "jobs/SavedOptions.h"
+
+#include <cstdio>
+#include <iostream>
+#include <optional>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+
+// Texts of the password editors, shared with the desktop program.
+constexpr int TextSiteAlreadyKnown = 203;
+constexpr int TextPasswordListFull = 209;
+
+constexpr const char* HelpText =
+    "Usage: harvexis-cli password add SITE USER\n"
+    "       harvexis-cli password list\n"
+    "       harvexis-cli password remove SITE\n"
+    "\n"
+    "Manages the user names and passwords that copy jobs send to web sites.\n"
+    "SITE is a host name, optionally with a port; a pasted address is reduced\n"
+    "to its host and port. \"add\" reads the password from the terminal without\n"
+    "echo, or the first line of standard input when it is no terminal.\n"
+    "\"list\" shows each site and user name, never a password.\n";
+
+int UsageError(const std::string& Message) {
+    std::fprintf(stderr, "harvexis-cli password: %s (try \"harvexis-cli password --help\")\n",
+                 Message.c_str());
+    return ExitUsage;
+}
+
+int Failure(const std::string& Message) {
+    std::fprintf(stderr, "harvexis-cli password: %s\n", Message.c_str());
+    return ExitFailed;
+}
+
+std::string StoreFileName() { return jobs::PasswordFileName(jobs::GetDataFolder()); }
+
+std::string StripLineEnd(std::string Line) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    return Line;
+}
+
+// From the terminal with echo off, else the first line of standard input.
+std::optional<std::string> ReadPassword() {
+    std::string line;
+    if (!::isatty(STDIN_FILENO)) {
+        if (!std::getline(std::cin, line) && line.empty()) return std::nullopt;
+        return StripLineEnd(line);
+    }
+    // Echo goes off before the prompt shows, so nothing typed after it is echoed.
+    termios old {};
+    const bool haveModes = ::tcgetattr(STDIN_FILENO, &old) == 0;
+    if (haveModes) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::fputs("Password: ", stderr);
+    std::fflush(stderr);
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (haveModes) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    if (!read) return std::nullopt;
+    return StripLineEnd(line);
+}
+
+// Control characters in stored names would let a listing fake lines.
+std::string Printable(std::string Text) {
+    for (char& c : Text)
+        if (static_cast<unsigned char>(c) < ' ' || c == '\x7f') c = '?';
+    return Text;
+}
+
+int AddResultStatus(jobs::TAddPasswordResult Result) {
+    switch (Result) {
+    case jobs::TAddPasswordResult::Added: return ExitOk;
+    case jobs::TAddPasswordResult::Incomplete:
+        return Failure("the site, the user name and the password must not be blank");
+    case jobs::TAddPasswordResult::InvalidSite:
+        return Failure("the site must not contain control characters");
+    case jobs::TAddPasswordResult::AlreadyKnown:
+        return Failure(jobs::LocalText(TextSiteAlreadyKnown));
+    case jobs::TAddPasswordResult::ListFull:
+        return Failure(jobs::LocalText(TextPasswordListFull));
+    }
+    return ExitFailed;
+}
+
+int AddPassword(const std::string& Site, const std::string& User) {
+    const auto password = ReadPassword();
+    if (!password) return Failure("no password given");
+    const std::string fileName = StoreFileName();
+    auto result = jobs::TAddPasswordResult::Incomplete;
+    const bool saved = jobs::UpdatePasswordFile(fileName, [&](jobs::TPasswordManager& store) {
+        result = jobs::AddSitePassword(store, Site, User, *password, false);
+        return result == jobs::TAddPasswordResult::Added;
+    });
+    if (result != jobs::TAddPasswordResult::Added) return AddResultStatus(result);
+    if (!saved) return Failure("unable to write " + fileName);
+    std::printf("Stored the password of user %s for site %s.\n", Printable(User).c_str(),
+                Printable(jobs::NormalizeSiteKey(Site)).c_str());
+    return ExitOk;
+}
+
+int ListPasswords() {
+    const std::string fileName = StoreFileName();
+    jobs::TPasswordManager store;
+    if (!jobs::LoadPasswords(store, fileName)) return Failure("unable to read " + fileName);
+    for (const auto& entry : store.Entries())
+        std::printf("%s\t%s\n", Printable(entry.Host).c_str(), Printable(entry.User).c_str());
+    return ExitOk;
+}
+
+int RemovePassword(const std::string& Site) {
+    const std::string host = jobs::NormalizeSiteKey(Site);
+    const std::string fileName = StoreFileName();
+    bool found = false;
+    const bool saved = jobs::UpdatePasswordFile(fileName, [&](jobs::TPasswordManager& store) {
+        found = store.RemovePassword(host);
+        return found;
+    });
+    if (!found) return Failure("no password is stored for site " + Printable(host));
+    if (!saved) return Failure("unable to write " + fileName);
+    return ExitOk;
+}
+
+} // namespace
+
+int RunPasswordCommand(const std::vector<std::string>& Args) {
+    if (Args.empty()) return UsageError("missing command: add, list or remove");
+    for (const auto& word : Args)
+        if (word == "--help" || word == "-h") {
+            std::fputs(HelpText, stdout);
+            return ExitOk;
+        }
+    const std::string& command = Args[0];
+    const std::size_t operands = Args.size() - 1;
+    if (command == "add") {
+        if (operands != 2) return UsageError("add takes a site and a user name");
+        return AddPassword(Args[1], Args[2]);
+    }
+    if (command == "list") {
+        if (operands != 0) return UsageError("list takes no arguments");
+        return ListPasswords();
+    }
+    if (command == "remove") {
+        if (operands != 1) return UsageError("remove takes a site");
+        return RemovePassword(Args[1]);
+    }
+    return UsageError("unknown command \"" + command + "\"");
+}
+
+} // namespace cli
