@@ -1,0 +1,422 @@
+#include "engine/InternetClient.h"
+
+#include "jobs/AsciiText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace engine {
+
+namespace {
+
+// Body bytes held between reads; beyond this curl is paused, so a slow reader
+// never makes the client hold a whole file in memory.
+constexpr std::size_t BodyBufferLimit = 64 * 1024;
+// Upper bound of one wait for network activity; a stop wakes the wait at once.
+constexpr long MaxPollMs = 1000;
+
+std::int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string_view TrimmedView(std::string_view Text) {
+    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
+    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r' ||
+                             Text.back() == '\n'))
+        Text.remove_suffix(1);
+    return Text;
+}
+
+// WinINet bypass lists separate hosts by ";" or blanks; curl wants commas.
+// "<local>" (hosts without a dot) has no curl counterpart and is dropped.
+std::string CurlNoProxyList(const std::string& Bypass) {
+    std::string list;
+    std::string item;
+    auto flush = [&] {
+        if (!item.empty() && item != "<local>") list += (list.empty() ? "" : ",") + item;
+        item.clear();
+    };
+    for (char c : Bypass) {
+        if (c == ';' || c == ',' || c == ' ' || c == '\t') flush();
+        else item += c;
+    }
+    flush();
+    return list;
+}
+
+} // namespace
+
+void EnsureInternetLibraryInitialised() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// ---------------------------------------------------------------- cookies
+
+TCookieStore::TCookieStore() {
+    EnsureInternetLibraryInitialised();
+    Share.reset(curl_share_init());
+    if (!Share) return;
+    bool ok = curl_share_setopt(Share.get(), CURLSHOPT_LOCKFUNC, &TCookieStore::LockData) == CURLSHE_OK &&
+              curl_share_setopt(Share.get(), CURLSHOPT_UNLOCKFUNC, &TCookieStore::UnlockData) == CURLSHE_OK &&
+              curl_share_setopt(Share.get(), CURLSHOPT_USERDATA, this) == CURLSHE_OK &&
+              curl_share_setopt(Share.get(), CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE) == CURLSHE_OK;
+    if (!ok) Share.reset();
+}
+
+void TCookieStore::LockData(CURL*, curl_lock_data Data, curl_lock_access, void* Self) {
+    auto& store = *static_cast<TCookieStore*>(Self);
+    if (Data >= 0 && Data < CURL_LOCK_DATA_LAST) store.Locks[Data].lock();
+}
+
+void TCookieStore::UnlockData(CURL*, curl_lock_data Data, void* Self) {
+    auto& store = *static_cast<TCookieStore*>(Self);
+    if (Data >= 0 && Data < CURL_LOCK_DATA_LAST) store.Locks[Data].unlock();
+}
+
+// ---------------------------------------------------------------- session
+
+TInternetSession::TInternetSession(TCookieStore* CookieStore, TInternetClientSettings Settings)
+    : Cookies(CookieStore), ClientSettings(std::move(Settings)) {
+    EnsureInternetLibraryInitialised();
+    Multi.reset(curl_multi_init());
+}
+
+TInternetSession::~TInternetSession() {
+    // Easy handles go before the multi handle that may still cache their connections.
+    CloseRoots();
+}
+
+void TInternetSession::SetOptions(const jobs::TDownloadOptions& Options) {
+    std::lock_guard guard(RootLock);
+    CurrentOptions = Options;
+    for (auto& root : Roots) root.reset();
+}
+
+jobs::TDownloadOptions TInternetSession::Options() const {
+    std::lock_guard guard(RootLock);
+    return CurrentOptions;
+}
+
+bool TInternetSession::EnsureRoot(TInternetRoot Root, std::int32_t& Error) {
+    std::lock_guard guard(RootLock);
+    auto& slot = Roots[static_cast<std::size_t>(Root)];
+    if (!slot) slot.reset(curl_easy_init());
+    if (!slot || !Multi) {
+        Error = ENOMEM;  // the library only fails to give a handle when out of memory
+        return false;
+    }
+    return true;
+}
+
+bool TInternetSession::HasRoot(TInternetRoot Root) const {
+    std::lock_guard guard(RootLock);
+    return static_cast<bool>(Roots[static_cast<std::size_t>(Root)]);
+}
+
+void TInternetSession::CloseRoots() {
+    std::lock_guard guard(RootLock);
+    for (auto& root : Roots) root.reset();
+}
+
+CURL* TInternetSession::Root(TInternetRoot Root) const {
+    std::lock_guard guard(RootLock);
+    return Roots[static_cast<std::size_t>(Root)].get();
+}
+
+void TInternetSession::RequestStop() {
+    Stop.store(true);
+    if (Multi) curl_multi_wakeup(Multi.get());
+}
+
+// ---------------------------------------------------------------- request
+
+// curl's callbacks, each forwarding to the request given as user data.
+struct TInternetRequest::TCallbacks {
+    static std::size_t Header(char* Data, std::size_t Size, std::size_t Count, void* Self) {
+        static_cast<TInternetRequest*>(Self)->HeaderLine({Data, Size * Count});
+        return Size * Count;
+    }
+    static std::size_t Write(char* Data, std::size_t Size, std::size_t Count, void* Self) {
+        return static_cast<TInternetRequest*>(Self)->BodyData(Data, Size * Count);
+    }
+    // A stop requested by another thread ends the transfer here, inside curl,
+    // so that no other thread ever touches the handle.
+    static int TransferInfo(void* Self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        return static_cast<TInternetRequest*>(Self)->ShouldStop() ? 1 : 0;
+    }
+    static int PreRequest(void* Self, char*, char*, int, int) {
+        static_cast<TInternetRequest*>(Self)->Connected = true;
+        return CURL_PREREQFUNC_OK;
+    }
+};
+
+TInternetRequest::TInternetRequest(TInternetSession& Owner, TInternetRoot Root)
+    : Session(Owner), RootKind(Root), Handle(Owner.Root(Root)), Options(Owner.Options()) {}
+
+TInternetRequest::~TInternetRequest() { Detach(); }
+
+void TInternetRequest::Detach() {
+    if (Attached) curl_multi_remove_handle(Session.MultiHandle(), Handle);
+    Attached = false;
+}
+
+bool TInternetRequest::Open(const TRequestParams& Params, std::int32_t& Error) {
+    if (!Handle || !Session.MultiHandle()) {
+        Error = ENOMEM;
+        return false;
+    }
+    // A reset keeps the handle's live connections and its share but drops every
+    // option of the previous request.
+    curl_easy_reset(Handle);
+    CURLcode code = CURLE_OK;
+    if (!ApplyRootOptions(code) || !ApplyOptions(Params, code)) {
+        Error = InternetErrorCode(code);
+        return false;
+    }
+    return true;
+}
+
+bool TInternetRequest::ApplyRootOptions(CURLcode& Code) {
+    const auto& job = Options.JobOptions;
+    auto set = [&](CURLoption Option, auto Value) {
+        if (Code == CURLE_OK) Code = curl_easy_setopt(Handle, Option, Value);
+    };
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_FOLLOWLOCATION, 0L);  // redirects go back to the crawl as new objects
+    set(CURLOPT_PATH_AS_IS, 1L);      // the address is already resolved; send it as it is
+    set(CURLOPT_USERAGENT, job.HTTPAgentName.c_str());
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(job.Timeout, 1)));
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    set(CURLOPT_ERRORBUFFER, ErrorBuffer.data());
+    set(CURLOPT_HEADERFUNCTION, &TCallbacks::Header);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+    set(CURLOPT_WRITEFUNCTION, &TCallbacks::Write);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &TCallbacks::TransferInfo);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    set(CURLOPT_PREREQFUNCTION, &TCallbacks::PreRequest);
+    set(CURLOPT_PREREQDATA, static_cast<void*>(this));
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    // Replaces the default CA bundle; the default CA folder stays in effect.
+    if (!Session.Settings().ExtraCAFile.empty())
+        set(CURLOPT_CAINFO, Session.Settings().ExtraCAFile.c_str());
+    // The environment's proxy variables apply unless the settings name a proxy
+    // for plain HTTP; HTTPS always takes the environment's.
+    const auto& proxy = Options.HTTPProxy;
+    if (RootKind == TInternetRoot::HTTP && proxy.UseProxyServer && !proxy.Address.empty()) {
+        const std::string address = proxy.Address + ":" + std::to_string(proxy.Port);
+        set(CURLOPT_PROXY, address.c_str());
+        const std::string bypass = CurlNoProxyList(proxy.ProxyBypass);
+        if (!bypass.empty()) set(CURLOPT_NOPROXY, bypass.c_str());
+        if (!proxy.Username.empty()) {
+            set(CURLOPT_PROXYUSERNAME, proxy.Username.c_str());
+            set(CURLOPT_PROXYPASSWORD, proxy.Password.c_str());
+        }
+    }
+    return Code == CURLE_OK;
+}
+
+bool TInternetRequest::ApplyOptions(const TRequestParams& Params, CURLcode& Code) {
+    auto set = [&](CURLoption Option, auto Value) {
+        if (Code == CURLE_OK) Code = curl_easy_setopt(Handle, Option, Value);
+    };
+    set(CURLOPT_URL, Params.URL.c_str());
+    if (!Params.UserName.empty()) {
+        set(CURLOPT_USERNAME, Params.UserName.c_str());
+        set(CURLOPT_PASSWORD, Params.Password.c_str());
+    }
+    if (!Params.Referrer.empty()) set(CURLOPT_REFERER, Params.Referrer.c_str());
+    // Cookies travel only through the shared jar, and only when allowed.
+    CURLSH* jar = Session.CookieStore() ? Session.CookieStore()->Handle() : nullptr;
+    if (Params.SendCookies && Options.JobOptions.AllowCookies) {
+        if (jar) set(CURLOPT_SHARE, jar);
+        set(CURLOPT_COOKIEFILE, "");
+    } else {
+        // Detaching the jar also switches the handle's cookie engine off.
+        set(CURLOPT_SHARE, static_cast<CURLSH*>(nullptr));
+    }
+    HeaderList.reset();
+    for (const auto& line : Params.HeaderLines) {
+        curl_slist* grown = curl_slist_append(HeaderList.get(), line.c_str());
+        if (!grown) {
+            Code = CURLE_OUT_OF_MEMORY;
+            return false;
+        }
+        HeaderList.release();
+        HeaderList.reset(grown);
+    }
+    set(CURLOPT_HTTPHEADER, HeaderList.get());
+    return Code == CURLE_OK;
+}
+
+void TInternetRequest::ResetResponse() {
+    Done = HeadersDone = Paused = Connected = StoppedByRequest = false;
+    DoneCode = CURLE_OK;
+    Status = 0;
+    Reason.clear();
+    Raw.clear();
+    Body.clear();
+    BodyStart = 0;
+    ErrorBuffer[0] = '\0';
+}
+
+bool TInternetRequest::ShouldStop() const { return Session.StopRequested(); }
+
+void TInternetRequest::HeaderLine(std::string_view Line) {
+    LastActivityMs = NowMs();
+    if (Line.rfind("HTTP/", 0) == 0) {
+        // A new response begins (after a 1xx, or the first one).
+        Raw.assign(Line);
+        Reason.clear();
+        Status = 0;
+        const auto space = Line.find(' ');
+        if (space != std::string_view::npos) {
+            std::string_view rest = Line.substr(space + 1);
+            std::int32_t code = 0;
+            std::size_t i = 0;
+            for (; i < rest.size() && i < 3 && rest[i] >= '0' && rest[i] <= '9'; ++i)
+                code = code * 10 + (rest[i] - '0');
+            Status = code;
+            Reason = std::string(TrimmedView(rest.substr(i)));
+        }
+        return;
+    }
+    Raw.append(Line);
+    if (TrimmedView(Line).empty() && Status >= 200) HeadersDone = true;
+}
+
+std::size_t TInternetRequest::BodyData(const char* Data, std::size_t Size) {
+    LastActivityMs = NowMs();
+    if (ShouldStop()) return CURL_WRITEFUNC_ERROR;
+    if (BodyStart > 0 && BodyStart == Body.size()) {
+        Body.clear();
+        BodyStart = 0;
+    }
+    if (Body.size() - BodyStart > 0 && Body.size() + Size > BodyBufferLimit) {
+        Paused = true;  // curl keeps these bytes and offers them again after the pause
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    Body.append(Data, Size);
+    return Size;
+}
+
+bool TInternetRequest::Header(std::string_view Name, std::string& Value) const {
+    std::string_view rest(Raw);
+    bool statusLine = true;  // the first line is the status line, not a header
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        const auto colon = line.find(':');
+        if (!statusLine && colon != std::string_view::npos &&
+            jobs::SameTextAscii(TrimmedView(line.substr(0, colon)), Name)) {
+            Value = std::string(TrimmedView(line.substr(colon + 1)));
+            return true;
+        }
+        statusLine = false;
+    }
+    return false;
+}
+
+// Drives the transfer until the headers are complete (UntilHeaders), or until
+// body bytes are waiting, or until it ends. Ends it with a time-out when no byte
+// arrives for the options' time-out, or with an abort when a stop is requested.
+CURLcode TInternetRequest::Pump(bool UntilHeaders) {
+    CURLM* multi = Session.MultiHandle();
+    const std::int64_t timeout = std::max(Options.JobOptions.Timeout, 1);
+    LastActivityMs = NowMs();
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi, &running) != CURLM_OK) return Finish(CURLE_RECV_ERROR);
+        while (CURLMsg* msg = curl_multi_info_read(multi, &running))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == Handle) {
+                Done = true;
+                DoneCode = msg->data.result;
+            }
+        if (Done) {
+            StoppedByRequest = DoneCode == CURLE_ABORTED_BY_CALLBACK ||
+                               (DoneCode == CURLE_WRITE_ERROR && ShouldStop());
+            return Finish(DoneCode);
+        }
+        const bool ready = UntilHeaders ? (HeadersDone || Body.size() > BodyStart)
+                                        : Body.size() > BodyStart;
+        if (ready) return CURLE_OK;
+        const std::int64_t idle = NowMs() - LastActivityMs;
+        if (ShouldStop()) {
+            StoppedByRequest = true;
+            return Finish(CURLE_ABORTED_BY_CALLBACK);
+        }
+        if (idle >= timeout) {
+            std::snprintf(ErrorBuffer.data(), ErrorBuffer.size(), "No data received for %lld ms",
+                          static_cast<long long>(idle));
+            return Finish(CURLE_OPERATION_TIMEDOUT);
+        }
+        long wait = MaxPollMs;
+        curl_multi_timeout(multi, &wait);
+        if (wait < 0 || wait > MaxPollMs) wait = MaxPollMs;
+        wait = std::min<long>(wait, static_cast<long>(timeout - idle) + 1);
+        if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr) != CURLM_OK)
+            return Finish(CURLE_RECV_ERROR);
+    }
+}
+
+CURLcode TInternetRequest::Finish(CURLcode Code) {
+    Done = true;
+    DoneCode = Code;
+    Detach();
+    return Code;
+}
+
+CURLcode TInternetRequest::RunOnce() {
+    Detach();
+    ResetResponse();
+    if (curl_multi_add_handle(Session.MultiHandle(), Handle) != CURLM_OK) return CURLE_FAILED_INIT;
+    Attached = true;
+    return Pump(true);
+}
+
+bool TInternetRequest::Send(std::int32_t& Error) {
+    const int retries = std::max(Options.JobOptions.ConnectRetries, 0);
+    CURLcode code = CURLE_OK;
+    for (int attempt = 0; attempt <= retries; ++attempt) {
+        code = RunOnce();
+        // Only a connect that failed is tried again; a server that answered
+        // (or kept silent after accepting) is not asked twice.
+        const bool connectFailed = !Connected && (code == CURLE_COULDNT_CONNECT ||
+                                                  code == CURLE_OPERATION_TIMEDOUT);
+        if (!connectFailed || StoppedByRequest) break;
+    }
+    // Headers that arrived before a failure still count; the failure shows on Read.
+    if (code == CURLE_OK || (HeadersDone && !StoppedByRequest)) return true;
+    Error = InternetErrorCode(code);
+    return false;
+}
+
+bool TInternetRequest::Read(char* Buffer, std::size_t Size, std::size_t& Count, std::int32_t& Error) {
+    Count = 0;
+    if (Body.size() == BodyStart && !Done) {
+        if (Paused) {
+            Paused = false;
+            curl_easy_pause(Handle, CURLPAUSE_CONT);  // may hand over the held bytes at once
+        }
+        if (Body.size() == BodyStart) Pump(false);
+    }
+    if (Body.size() > BodyStart) {
+        Count = std::min(Size, Body.size() - BodyStart);
+        std::memcpy(Buffer, Body.data() + BodyStart, Count);
+        BodyStart += Count;
+        return true;
+    }
+    if (Done && DoneCode == CURLE_OK) return true;  // end of data
+    Error = InternetErrorCode(Done ? DoneCode : CURLE_RECV_ERROR);
+    return false;
+}
+
+} // namespace engine
