@@ -11,12 +11,15 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace web {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -123,7 +126,7 @@ std::pair<std::int32_t, std::int32_t> TagRange(const TWebLinkList& Links, std::i
 const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) {
     const auto [first, last] = TagRange(Links, Index);
     for (std::int32_t i = first; i < last; ++i)
-        if (Links.Get(i)->AttributeName == "CODEBASE") return Links.Get(i);
+        if (Links.Get(i)->AttributeName == "CODEBASE"sv) return Links.Get(i);
     return nullptr;
 }
 
@@ -315,20 +318,26 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
 }
 
 void THTMLParser::ResolveLinks() {
-    ProcessMetaRefresh();
-    ProcessMetaRobots();
-    // The last BASE HREF counts; one that is not absolute leaves the page's address as base.
-    TURL base;
+    // One pass finds the few META links and the last BASE HREF, which counts;
+    // one that is not absolute leaves the page's address as the base.
+    std::vector<std::int32_t> metaLinks;
+    const TWebLinkInfo* lastBase = nullptr;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         const TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName == "BASE" && link.AttributeName == "HREF") base.SetFullURL(link.Value);
+        if (link.TagName == "META"sv)
+            metaLinks.push_back(i);
+        else if (link.TagName == "BASE"sv && link.AttributeName == "HREF"sv)
+            lastBase = &link;
     }
-    if (!base.IsValid() && !base.SetFullURL(PageAddress)) return;
+    ProcessMetaRefresh(metaLinks);
+    ProcessMetaRobots(metaLinks);
+    TURL base;
+    if (!(lastBase && base.SetFullURL(lastBase->Value)) && !base.SetFullURL(PageAddress)) return;
 
     TURL codebase;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName == "META") continue;
+        if (link.TagName == "META"sv) continue;
         const TURL* linkBase = &base;
         if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
             const TWebLinkInfo* found = FindCodebase(*LinkList, i);
@@ -338,29 +347,27 @@ void THTMLParser::ResolveLinks() {
     }
 }
 
-void THTMLParser::ProcessMetaRefresh() {
-    for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
-        const TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName != "META" || !jobs::SameTextAscii(link.Value, "REFRESH")) continue;
+void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks) {
+    for (const std::int32_t i : MetaLinks) {
+        if (!jobs::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j)
-            if (LinkList->Get(j)->AttributeName == "CONTENT") SetRefreshTarget(*LinkList->Get(j));
+            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j));
     }
 }
 
 // Only the first directive that matches counts for one CONTENT value:
 // 'NOINDEX, NOFOLLOW' sets only NoIndex. Flags once set stay set.
-void THTMLParser::ProcessMetaRobots() {
-    for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
+void THTMLParser::ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks) {
+    for (const std::int32_t i : MetaLinks) {
         const TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName != "META" ||
-            (link.AttributeName != "NAME" && link.AttributeName != "HTTP-EQUIV") ||
+        if ((link.AttributeName != "NAME"sv && link.AttributeName != "HTTP-EQUIV"sv) ||
             !jobs::SameTextAscii(link.Value, "ROBOTS"))
             continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j) {
             const TWebLinkInfo& content = *LinkList->Get(j);
-            if (content.AttributeName != "CONTENT") continue;
+            if (content.AttributeName != "CONTENT"sv) continue;
             const std::string directives = jobs::UpperAscii(content.Value);
             if (directives.find("ALL") != std::string::npos)
                 PageNoIndex = PageNoFollow = true;

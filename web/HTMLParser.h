@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace web {
 
@@ -94,8 +95,8 @@ private:
     void ProcessTag(std::string_view Text, std::size_t TagStart, std::size_t TagEnd,
                     std::int32_t TagIndex);
     void ResolveLinks();
-    void ProcessMetaRefresh();
-    void ProcessMetaRobots();
+    void ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks);
+    void ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks);
 
     std::string PageAddress;
     TWebLinkList* LinkList = nullptr;  // borrowed from the caller for one call

@@ -22,6 +22,8 @@
 
 namespace web {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 constexpr std::size_t CopyBlockSize = 256 * 1024;
@@ -157,7 +159,7 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
     std::string text;
     if (IsCodebaseRelative(Link.TagName, Link.AttributeName))
         text = EscapeLocalPath(FileNamePart(local));
-    else if (Link.AttributeName != "CODEBASE" && IsRegularFile(local))
+    else if (Link.AttributeName != "CODEBASE"sv && IsRegularFile(local))
         text = EscapeLocalPath(MakeRelativePath(FileName, local)) + Link.URL.GetFragment();
     else
         text = Link.URL.GetURL(false, true, true, true, true);
@@ -201,7 +203,7 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
     std::int64_t lastStart = -1, lastLength = -1;
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         const TWebLinkInfo& link = *Links.Get(i);
-        if (link.TagName == "BASE" && link.AttributeName == "HREF") {
+        if (link.TagName == "BASE"sv && link.AttributeName == "HREF"sv) {
             // The whole BASE tag goes: the saved links are relative to the local page.
             if (!copier.CopyUpTo(link.TagOffset, error) || !copier.Skip(link.TagLength, error))
                 return TPageResult::Failed(error);

@@ -1,13 +1,12 @@
 #include "web/HTMLTagTable.h"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace web {
 
 namespace {
 
-// Sorted by name for the binary search below. Kept as data so that adding a
+// Sorted by name: the search below stops past the name's initial. Kept as data so that adding a
 // tag is one line and the scanner never changes for it.
 constexpr THTMLLinkTag LinkTags[] = {
     {"A", {"HREF"}, false},
@@ -43,10 +42,12 @@ constexpr bool TableIsSorted() {
         if (!(LinkTags[i - 1].Name < LinkTags[i].Name)) return false;
     return true;
 }
-static_assert(TableIsSorted(), "the binary search needs the table sorted by name");
+static_assert(TableIsSorted(), "the search needs the table sorted by name");
 
 } // namespace
 
+// Every tag of a page is looked up, so the search starts at the first entry
+// with the name's initial and compares lengths before letters.
 const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
     if (TagName.empty() || TagName.size() > LongestTagName) return nullptr;
     char upper[LongestTagName];
@@ -55,12 +56,12 @@ const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
         upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     }
     const std::string_view key(upper, TagName.size());
-    const auto* end = std::end(LinkTags);
-    const auto* found = std::lower_bound(std::begin(LinkTags), end, key,
-                                         [](const THTMLLinkTag& T, std::string_view K) {
-                                             return T.Name < K;
-                                         });
-    return (found != end && found->Name == key) ? found : nullptr;
+    for (const THTMLLinkTag& tag : LinkTags) {
+        if (tag.Name[0] < key[0]) continue;
+        if (tag.Name[0] > key[0]) break;
+        if (tag.Name.size() == key.size() && tag.Name == key) return &tag;
+    }
+    return nullptr;
 }
 
 bool IsEmbeddingTagName(std::string_view TagName) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <numeric>
 #include <utility>
 
 namespace web {
@@ -44,10 +45,22 @@ const TWebLinkInfo* TWebLinkList::Get(std::int32_t Index) const {
     return &Items[static_cast<std::size_t>(Index)];
 }
 
+// Items are large (an address and four strings), so only their numbers are
+// sorted and each item moves once; the parser's list is mostly in order already.
 void TWebLinkList::Sort() {
-    std::stable_sort(Items.begin(), Items.end(), [](const TWebLinkInfo& A, const TWebLinkInfo& B) {
+    auto before = [](const TWebLinkInfo& A, const TWebLinkInfo& B) {
         return A.TextPosition() < B.TextPosition();
+    };
+    if (std::is_sorted(Items.begin(), Items.end(), before)) return;
+    std::vector<std::size_t> order(Items.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t A, std::size_t B) {
+        return before(Items[A], Items[B]);
     });
+    std::vector<TWebLinkInfo> sorted;
+    sorted.reserve(Items.size());
+    for (const std::size_t index : order) sorted.push_back(std::move(Items[index]));
+    Items = std::move(sorted);
 }
 
 } // namespace web

@@ -49,7 +49,6 @@ public:
     void Clear() { Items.clear(); }
     // Orders the items by TextPosition, ascending; equal positions keep their order.
     void Sort();
-    void Reserve(std::size_t Capacity) { Items.reserve(Capacity); }
 
 private:
     std::vector<TWebLinkInfo> Items;
