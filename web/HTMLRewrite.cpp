@@ -1,0 +1,349 @@
+// The writing half of THTMLParser: replaces the links of a saved page so that
+// the copy can be browsed offline.
+#include "web/HTMLParser.h"
+
+#include "messaging/AppTraceLog.h"
+#include "web/HTMLTagTable.h"
+#include "web/LinkType.h"
+#include "web/URLType.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <istream>
+#include <ostream>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace web {
+
+namespace {
+
+constexpr std::size_t CopyBlockSize = 256 * 1024;
+
+// Copies the input to the output up to given positions, skipping the old link
+// texts between them. The position only moves forward.
+class TPageCopier {
+public:
+    TPageCopier(std::istream& In, std::ostream& Out, std::int64_t Size)
+        : In(In), Out(Out), InputSize(Size), Buffer(std::min<std::int64_t>(Size, CopyBlockSize)) {}
+
+    std::int64_t Position() const { return Done; }
+    std::int64_t Size() const { return InputSize; }
+
+    bool CopyUpTo(std::int64_t Target, std::string& Error) {
+        if (!CheckTarget(Target, Error)) return false;
+        while (Done < Target) {
+            const auto chunk = static_cast<std::streamsize>(
+                std::min<std::int64_t>(Target - Done, static_cast<std::int64_t>(Buffer.size())));
+            if (!In.read(Buffer.data(), chunk)) return Fail("Cannot read the page", Error);
+            if (!Out.write(Buffer.data(), chunk)) return Fail("Cannot write the new page", Error);
+            Done += chunk;
+        }
+        return true;
+    }
+
+    bool Skip(std::int64_t Count, std::string& Error) {
+        if (!CheckTarget(Done + Count, Error)) return false;
+        if (!In.ignore(static_cast<std::streamsize>(Count)) || In.gcount() != Count)
+            return Fail("Cannot read the page", Error);
+        Done += Count;
+        return true;
+    }
+
+    bool Write(const std::string& Text, std::string& Error) {
+        if (!Out.write(Text.data(), static_cast<std::streamsize>(Text.size())))
+            return Fail("Cannot write the new page", Error);
+        return true;
+    }
+
+private:
+    // A link behind the current position would need the input to go back; a
+    // link past the end comes from another version of the file.
+    bool CheckTarget(std::int64_t Target, std::string& Error) const {
+        if (Target < Done)
+            return Fail("Link at byte " + std::to_string(Target) + " lies before byte " +
+                            std::to_string(Done),
+                        Error);
+        if (Target > InputSize)
+            return Fail("Link at byte " + std::to_string(Target) + " lies past the end of the page",
+                        Error);
+        return true;
+    }
+    static bool Fail(std::string Text, std::string& Error) {
+        Error = std::move(Text);
+        return false;
+    }
+
+    std::istream& In;
+    std::ostream& Out;
+    std::int64_t InputSize;
+    std::int64_t Done = 0;
+    std::vector<char> Buffer;
+};
+
+// Characters that a local file name may hold but that would change the
+// meaning of a link text: "%" would be decoded, "#" and "?" would start a
+// fragment or query, blanks and quotes would end the value.
+bool NeedsEscapeInLink(unsigned char C) {
+    return C <= ' ' || C == 0x7F || C == '"' || C == '#' || C == '%' || C == '\'' || C == '<' ||
+           C == '>' || C == '?' || C == '\\';
+}
+
+std::string EscapeLocalPath(const std::string& Path) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(Path.size());
+    for (const char ch : Path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (NeedsEscapeInLink(c)) {
+            out += '%';
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// Text that stands inside an attribute value quoted with Quote (0: unquoted)
+// without ending it; entities keep the address the browser reads unchanged.
+std::string FitIntoValue(const std::string& Text, char Quote) {
+    std::string out;
+    out.reserve(Text.size() + 2);
+    for (const char ch : Text) {
+        if (ch == '"' && Quote == '"')
+            out += "&quot;";
+        else if (ch == '\'' && Quote == '\'')
+            out += "&#39;";
+        else if (ch == '<' && Quote)
+            out += "&lt;";
+        else if (ch == '>')
+            out += "&gt;";
+        else if (!Quote && static_cast<unsigned char>(ch) <= ' ')
+            out += EscapeLocalPath(std::string(1, ch));
+        else
+            out += ch;
+    }
+    return out;
+}
+
+bool IsRegularFile(const std::string& Path) {
+    struct stat info {};
+    return ::stat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string FileNamePart(const std::string& Path) {
+    const std::size_t slash = Path.rfind('/');
+    return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+// What a link of the page FileName becomes: a relative path when its file was
+// saved, else its absolute address; nullopt when it maps to no local file.
+std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std::string& FileName,
+                                             const TLinkReplaceOptions& Options) {
+    if (!Link.URL.IsValid()) return std::nullopt;
+    std::string local = Link.URL.GetLocalFileName(
+        Options.DestinationPath, Options.RecreateFolderStructure, Options.AssumeWWW);
+    if (!local.empty() && Options.LookUpSavedName) local = Options.LookUpSavedName(local);
+    if (local.empty()) return std::nullopt;
+
+    std::string text;
+    if (IsCodebaseRelative(Link.TagName, Link.AttributeName))
+        text = EscapeLocalPath(FileNamePart(local));
+    else if (Link.AttributeName != "CODEBASE" && IsRegularFile(local))
+        text = EscapeLocalPath(MakeRelativePath(FileName, local)) + Link.URL.GetFragment();
+    else
+        text = Link.URL.GetURL(false, true, true, true, true);
+    // An address that cannot be composed keeps its old text rather than become "".
+    if (text.empty()) return std::nullopt;
+
+    if (Link.RefreshOffset == 0) return '"' + FitIntoValue(text, '"') + '"';
+    // A refresh target is written bare, inside the CONTENT value's own quotes.
+    const std::size_t valueStart = static_cast<std::size_t>(Link.ValueOffset - Link.TagOffset);
+    const char first = valueStart < Link.TagText.size() ? Link.TagText[valueStart] : 0;
+    return FitIntoValue(text, (first == '"' || first == '\'') ? first : 0);
+}
+
+std::string ErrnoText() { return messaging::SystemErrorText(errno); }
+
+// Forces the new page's bytes to disk before it replaces the old one, so that
+// after a crash the page is the old or the whole new one.
+bool SyncFile(const std::string& Path) {
+    const int handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return false;
+    const bool synced = ::fdatasync(handle) == 0;
+    ::close(handle);
+    return synced;
+}
+
+} // namespace
+
+TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
+                             const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress) {
+    const std::istream::pos_type start = Input.tellg();
+    Input.seekg(0, std::ios::end);
+    const std::istream::pos_type end = Input.tellg();
+    Input.seekg(start);
+    if (start != std::istream::pos_type(0) || end < 0 || !Input)
+        return TPageResult::Failed("Cannot read the page");
+    TPageCopier copier(Input, Output, static_cast<std::int64_t>(end));
+    const auto progressSize = static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Size(), UINT32_MAX));
+
+    Links.Sort();
+    std::string error;
+    std::int64_t lastStart = -1, lastLength = -1;
+    for (std::int32_t i = 0; i < Links.Count(); ++i) {
+        const TWebLinkInfo& link = *Links.Get(i);
+        if (link.TagName == "BASE" && link.AttributeName == "HREF") {
+            // The whole BASE tag goes: the saved links are relative to the local page.
+            if (!copier.CopyUpTo(link.TagOffset, error) || !copier.Skip(link.TagLength, error))
+                return TPageResult::Failed(error);
+            continue;
+        }
+        const std::int64_t linkStart = link.TextPosition();
+        const std::int64_t oldLength = link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
+        // "SRC" is found inside "lowsrc" too: that value has been replaced already.
+        if (linkStart == lastStart && oldLength == lastLength) continue;
+        if (!copier.CopyUpTo(linkStart, error)) return TPageResult::Failed(error);
+        const std::optional<std::string> text = NewText(link);
+        const bool copied = text ? copier.Write(*text, error) && copier.Skip(oldLength, error)
+                                 : copier.CopyUpTo(linkStart + oldLength, error);
+        if (!copied) return TPageResult::Failed(error);
+        lastStart = linkStart;
+        lastLength = oldLength;
+        if (Progress &&
+            Progress(static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Position(), UINT32_MAX)),
+                     progressSize))
+            break;
+    }
+    if (!copier.CopyUpTo(copier.Size(), error)) return TPageResult::Failed(error);
+    if (!Output.flush()) return TPageResult::Failed("Cannot write the new page");
+    return {};
+}
+
+TPageResult THTMLParser::ReplaceLinksInStream(std::istream& Input, std::ostream& Output,
+                                              const std::string& PageURL,
+                                              const std::string& FileName,
+                                              const TLinkReplaceOptions& Options,
+                                              TWebLinkList& Links) {
+    try {
+        // HasSavedFromMark comes from reading this page just before: no second mark.
+        if (Options.AddMarkOfWeb && !PageHasSavedFromMark) {
+            const std::string mark = MakeSavedFromMark(PageURL);
+            if (!mark.empty() && !(Output << mark << "\r\n"))
+                return TPageResult::Failed("Cannot write the new page");
+        }
+        return ReplaceLinkTexts(
+            Input, Output, Links,
+            [&](const TWebLinkInfo& Link) { return RewrittenLinkText(Link, FileName, Options); },
+            OnRewriteProgress);
+    } catch (const std::exception& Error) {
+        return TPageResult::Failed(Error.what());
+    }
+}
+
+TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName,
+                                            const std::string& PageURL,
+                                            const TLinkReplaceOptions& Options,
+                                            TWebLinkList& Links) {
+    struct stat page {};
+    if (::stat(FileName.c_str(), &page) != 0 || !S_ISREG(page.st_mode))
+        return TPageResult::Failed("File does not exist");
+    const std::string temporary = FileName + ".tmp";
+    struct stat old {};
+    if (::lstat(temporary.c_str(), &old) == 0 && ::unlink(temporary.c_str()) != 0)
+        return TPageResult::Failed("Cannot delete temporary file");
+
+    TPageResult result;
+    {
+        std::ifstream input(FileName, std::ios::binary);
+        if (!input) return TPageResult::Failed(ErrnoText());
+        std::ofstream output(temporary, std::ios::binary | std::ios::trunc);
+        if (!output) return TPageResult::Failed(ErrnoText());
+        result = ReplaceLinksInStream(input, output, PageURL, FileName, Options, Links);
+        output.close();
+        if (result && !output) result = TPageResult::Failed("Cannot write the new page");
+    }
+    if (result && (::chmod(temporary.c_str(), page.st_mode & 07777) != 0 || !SyncFile(temporary)))
+        result = TPageResult::Failed(ErrnoText());
+    if (result && Options.KeepRewriteInputFiles) {
+        // The first unchanged version survives later runs. A hard link keeps
+        // the page in place until the new one replaces it; a rename is the
+        // fallback on file systems without hard links.
+        const std::string original = MakeOrigFileName(FileName);
+        if (::lstat(original.c_str(), &old) != 0 && ::link(FileName.c_str(), original.c_str()) != 0 &&
+            ::rename(FileName.c_str(), original.c_str()) != 0)
+            result = TPageResult::Failed(ErrnoText());
+    }
+    // rename() replaces the page in one step: it is never missing or half written.
+    if (result && ::rename(temporary.c_str(), FileName.c_str()) != 0)
+        result = TPageResult::Failed(ErrnoText());
+    if (!result) ::unlink(temporary.c_str());
+    return result;
+}
+
+std::string MakeRelativePath(const std::string& FromFile, const std::string& ToFile) {
+    // One relative and one absolute path share no root, like two drives.
+    if (FromFile.empty() || ToFile.empty() || (FromFile[0] == '/') != (ToFile[0] == '/'))
+        return ToFile;
+    auto split = [](const std::string& Path) {
+        std::vector<std::string_view> parts;
+        std::size_t start = 0;
+        while (start <= Path.size()) {
+            const std::size_t slash = std::min(Path.find('/', start), Path.size());
+            if (slash > start) parts.emplace_back(Path.data() + start, slash - start);
+            start = slash + 1;
+        }
+        return parts;
+    };
+    const auto from = split(FromFile), to = split(ToFile);
+    if (from.empty() || to.empty()) return ToFile;
+    // Folder names compare exactly: on a case-sensitive file system "Site"
+    // and "site" are two folders.
+    std::size_t common = 0;
+    while (common + 1 < from.size() && common + 1 < to.size() && from[common] == to[common])
+        ++common;
+    std::string out;
+    for (std::size_t i = common; i + 1 < from.size(); ++i) out += "../";
+    for (std::size_t i = common; i < to.size(); ++i) {
+        out += to[i];
+        if (i + 1 < to.size()) out += '/';
+    }
+    return out;
+}
+
+std::string MakeSavedFromMark(const std::string& URLText) {
+    if (URLText.empty()) return {};
+    // The address must neither end the comment (">") nor the line it stands on.
+    std::string address;
+    for (const char ch : URLText) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < ' ' || c == 0x7F || c == '>') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            address += escaped;
+        } else {
+            address += ch;
+        }
+    }
+    char length[32];
+    std::snprintf(length, sizeof length, "(%04zu)", address.size());
+    return "<!-- saved from url=" + std::string(length) + address + " -->";
+}
+
+std::string MakeOrigFileName(const std::string& FileName) {
+    const std::size_t slash = FileName.rfind('/');
+    const std::size_t dot = FileName.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return FileName + "_orig";
+    return FileName.substr(0, dot) + "_orig" + FileName.substr(dot);
+}
+
+} // namespace web

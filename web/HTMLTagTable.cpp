@@ -1,0 +1,76 @@
+#include "web/HTMLTagTable.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace web {
+
+namespace {
+
+// Sorted by name for the binary search below. Kept as data so that adding a
+// tag is one line and the scanner never changes for it.
+constexpr THTMLLinkTag LinkTags[] = {
+    {"A", {"HREF"}, false},
+    {"APPLET", {"CODE", "CODEBASE"}, true},
+    {"AREA", {"HREF"}, false},
+    {"BASE", {"HREF"}, false},
+    {"BGSOUND", {"SRC"}, true},
+    {"BLOCKQUOTE", {"CITE"}, false},
+    {"BODY", {"BACKGROUND"}, true},
+    {"DEL", {"CITE"}, false},
+    {"EMBED", {"SRC", "PLUGINURL", "HREF"}, true},
+    {"FORM", {"ACTION"}, false},
+    {"FRAME", {"SRC", "LONGDESC"}, true},
+    {"IFRAME", {"SRC", "LONGDESC"}, true},
+    {"IMAGE", {"SRC", "LONGDESC", "LOWSRC", "USEMAP"}, true},
+    {"IMG", {"SRC", "LONGDESC", "LOWSRC", "USEMAP"}, true},
+    {"INPUT", {"SRC"}, true},
+    {"INS", {"CITE"}, false},
+    {"LINK", {"HREF"}, false},
+    {"META", {"NAME", "HTTP-EQUIV", "CONTENT"}, false},
+    {"OBJECT", {"CODEBASE", "DATA", "USEMAP"}, true},
+    {"Q", {"CITE"}, false},
+    {"SCRIPT", {"SRC"}, false},
+    {"TABLE", {"BACKGROUND"}, true},
+    {"TD", {"BACKGROUND"}, true},
+    {"TH", {"BACKGROUND"}, true},
+};
+
+constexpr std::size_t LongestTagName = 10;  // "BLOCKQUOTE"
+
+constexpr bool TableIsSorted() {
+    for (std::size_t i = 1; i < std::size(LinkTags); ++i)
+        if (!(LinkTags[i - 1].Name < LinkTags[i].Name)) return false;
+    return true;
+}
+static_assert(TableIsSorted(), "the binary search needs the table sorted by name");
+
+} // namespace
+
+const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
+    if (TagName.empty() || TagName.size() > LongestTagName) return nullptr;
+    char upper[LongestTagName];
+    for (std::size_t i = 0; i < TagName.size(); ++i) {
+        const char c = TagName[i];
+        upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view key(upper, TagName.size());
+    const auto* end = std::end(LinkTags);
+    const auto* found = std::lower_bound(std::begin(LinkTags), end, key,
+                                         [](const THTMLLinkTag& T, std::string_view K) {
+                                             return T.Name < K;
+                                         });
+    return (found != end && found->Name == key) ? found : nullptr;
+}
+
+bool IsEmbeddingTagName(std::string_view TagName) {
+    const THTMLLinkTag* tag = FindLinkTag(TagName);
+    return tag && tag->Embedding;
+}
+
+bool IsCodebaseRelative(std::string_view TagName, std::string_view AttributeName) {
+    return (TagName == "APPLET" && AttributeName == "CODE") ||
+           (TagName == "OBJECT" && AttributeName == "DATA");
+}
+
+} // namespace web

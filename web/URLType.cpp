@@ -1,0 +1,265 @@
+#include "web/URLType.h"
+
+#include "jobs/AsciiText.h"
+#include "messaging/AppTraceLog.h"
+#include "web/URLParse.h"
+
+#include <cstdio>
+
+namespace web {
+
+using messaging::TraceLog;
+
+namespace {
+
+constexpr const char* UnitName = "URLType";
+
+// A whole file address: "file:///..." or a drive path such as 'C:\...' or 'C:/...'.
+bool IsFileAddressText(std::string_view Text) {
+    return (Text.size() >= 8 && jobs::SameTextAscii(Text.substr(0, 8), "file:///")) ||
+           (Text.size() >= 3 && Text[1] == ':');
+}
+
+bool IsMailtoAddressText(std::string_view Text) {
+    return Text.size() >= 7 && jobs::SameTextAscii(Text.substr(0, 7), "mailto:");
+}
+
+} // namespace
+
+void TURL::Clear() {
+    Scheme = SchemeUnknown;
+    UserName.clear();
+    Password.clear();
+    HostName.clear();
+    Port = 0;
+    UrlPath.clear();
+    ExtraInfo.clear();
+    Fragment.clear();
+    FileURL.clear();
+    MailtoURL.clear();
+    Valid = false;
+    UnusableText.clear();
+}
+
+void TURL::Assign(const TURL& Source) {
+    if (&Source == this) return;
+    std::string keep = std::move(UnusableText);
+    *this = Source;
+    UnusableText = std::move(keep);
+}
+
+// File and mail addresses are kept whole; everything else is split into its
+// parts, and only an address with a known scheme and a port is usable.
+bool TURL::SetFullURL(std::string_view Text) {
+    Clear();
+    const std::string text = jobs::TrimControls(Text);
+    if (IsFileAddressText(text)) {
+        Scheme = SchemeFile;
+        FileURL = text;
+        Valid = true;
+        return true;
+    }
+    if (IsMailtoAddressText(text)) {
+        Scheme = SchemeMailto;
+        MailtoURL = text;
+        Valid = true;
+        return true;
+    }
+    TCrackedURL parts;
+    if (const int error = CrackURL(text, parts)) {
+        UnusableText = text;
+        TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + text, "SetFullURL", UnitName);
+        return false;
+    }
+    if (parts.Port == 0 || parts.Scheme == SchemePartial || parts.Scheme == SchemeUnknown ||
+        parts.Scheme == SchemeDefault) {
+        UnusableText = text;
+        TraceLog.LogEntry(messaging::ttWarning, "Unusable URL " + text, "SetFullURL", UnitName);
+        return false;
+    }
+    Scheme = parts.Scheme;
+    Port = parts.Port;
+    HostName = std::move(parts.HostName);
+    UrlPath = parts.UrlPath.empty() ? "/" : std::move(parts.UrlPath);
+    UserName = std::move(parts.UserName);
+    Password = std::move(parts.Password);
+    if (const auto hash = parts.ExtraInfo.rfind('#'); hash != std::string::npos) {
+        Fragment = parts.ExtraInfo.substr(hash);
+        parts.ExtraInfo.erase(hash);
+    }
+    ExtraInfo = std::move(parts.ExtraInfo);
+    if (UserName.empty() != Password.empty()) ClearCredentials();
+    Valid = true;
+    return true;
+}
+
+// The base's user name and password are carried over as values when the link
+// names no host of its own: sent through address text, a password holding "/",
+// "#" or "@" would end the user information early and turn its tail into the
+// host name, so links would go to a wrong server with part of the password.
+bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
+    Clear();
+    if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
+    const std::string text = jobs::TrimControls(Text);
+    // Passwords stay out of the trace log, so the base is combined without them.
+    const std::string baseText = Base.GetURL(false, true, true, true, true);
+    if (baseText.empty() || (!Base.HasNoCredentials() && Base.GetFullURL().empty())) {
+        UnusableText = text;
+        return false;
+    }
+    std::string combined;
+    bool inheritsAuthority = false;
+    if (const int error = CombineURL(baseText, text, combined, inheritsAuthority)) {
+        UnusableText = text;
+        TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + baseText + " " + text,
+                                 "SetRelativeURL", UnitName);
+        return false;
+    }
+    if (!SetFullURL(combined)) {
+        UnusableText = text;
+        TraceLog.LogEntry(messaging::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
+        return false;
+    }
+    if (inheritsAuthority && Scheme != SchemeFile && Scheme != SchemeMailto) {
+        UserName = Base.UserName;
+        Password = Base.Password;
+        if (UserName.empty() != Password.empty()) ClearCredentials();
+    }
+    return true;
+}
+
+std::string TURL::GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,
+                         bool IncludeQuery, bool IncludeFragment) const {
+    if (!Valid) return {};
+    if (Scheme == SchemeFile) return FileURL;
+    if (Scheme == SchemeMailto) return MailtoURL;
+    if (IncludePath && !IncludeUserInfo && !IncludeHost) {
+        return UrlPath + (IncludeQuery ? ExtraInfo : std::string()) +
+               (IncludeFragment ? Fragment : std::string());
+    }
+    TURLComponents parts;
+    parts.Scheme = Scheme;
+    parts.Port = Port;
+    if (IncludeHost) parts.HostName = HostName;
+    if (IncludePath) parts.UrlPath = UrlPath;
+    if (IncludeUserInfo) {
+        parts.UserName = UserName;
+        parts.Password = Password;
+    }
+    if (IncludeQuery) parts.ExtraInfo = ExtraInfo;
+    if (IncludeFragment) parts.ExtraInfo += Fragment;
+    std::string text;
+    if (const int error = CreateURL(parts, text)) {
+        TraceLog.LogAPIErrorCode(error, "InternetCreateUrl " + HostName + UrlPath, "GetURL",
+                                 UnitName);
+        return {};
+    }
+    return text;
+}
+
+std::string TURL::GetExtension() const {
+    const auto dot = UrlPath.rfind('.');
+    if (dot == std::string::npos || UrlPath.find('/', dot) != std::string::npos) return {};
+    return UrlPath.substr(dot);
+}
+
+void TURL::SetCredentials(const std::string& NewUserName, const std::string& NewPassword) {
+    UserName = NewUserName;
+    Password = NewPassword;
+}
+
+void TURL::ClearCredentials() {
+    UserName.clear();
+    Password.clear();
+}
+
+bool TURL::IsHTML(std::string_view MimeType) const {
+    if (MimeType.size() >= 9 && jobs::SameTextAscii(MimeType.substr(0, 9), "text/html"))
+        return true;
+    return IsHTMLExtension(GetExtension());
+}
+
+bool IsValidURLText(std::string_view Text) {
+    TURL url;
+    return url.SetFullURL(Text);
+}
+
+bool IsHTMLExtension(std::string_view Ext) {
+    return jobs::SameTextAscii(Ext, ".htm") || jobs::SameTextAscii(Ext, ".html");
+}
+
+bool IsURLChar(char Ch) {
+    if ((Ch >= 'a' && Ch <= 'z') || (Ch >= 'A' && Ch <= 'Z') || (Ch >= '0' && Ch <= '9'))
+        return true;
+    return Ch != '\0' && std::string_view(";/?:@&=+$,-_.!~*'()").find(Ch) != std::string_view::npos;
+}
+
+namespace {
+
+// Digits of one base only, at least one, and no overflow of a 32-bit number.
+bool ReadNumber(std::string_view Digits, int Base, std::int32_t& Value) {
+    if (Digits.empty()) return false;
+    std::int64_t value = 0;
+    for (const char c : Digits) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (Base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (Base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0 || digit >= Base) return false;
+        value = value * Base + digit;
+        if (value > INT32_MAX) return false;
+    }
+    Value = static_cast<std::int32_t>(value);
+    return true;
+}
+
+} // namespace
+
+bool DecodeEntity(std::string_view Entity, char& Ch) {
+    if (Entity.size() < 4) return false;
+    auto inner = Entity.substr(1, Entity.size() - 2);
+    if (inner[0] == '#') {
+        inner.remove_prefix(1);
+        std::int32_t number = 0;
+        const bool hex = !inner.empty() && inner[0] == 'x';
+        if (!ReadNumber(hex ? inner.substr(1) : inner, hex ? 16 : 10, number)) return false;
+        Ch = static_cast<char>(number & 0xFF);
+        return true;
+    }
+    static constexpr struct {
+        const char* Name;
+        char Ch;
+    } Names[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"apos", '\''}, {"quot", '"'}};
+    for (const auto& name : Names) {
+        if (inner == name.Name) {
+            Ch = name.Ch;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string DecodeEntitiesInURL(std::string_view Text) {
+    std::string result(Text);
+    std::size_t start = 0;
+    while (true) {
+        const auto p = result.find('&', start);
+        if (p == std::string::npos) break;
+        const auto q = result.find(';', p + 1);
+        char ch = 0;
+        if (q != std::string::npos && q - p <= 5 && DecodeEntity(result.substr(p, q - p + 1), ch)) {
+            std::string replacement(1, ch);
+            if (!IsURLChar(ch)) {
+                char escaped[4];
+                std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(ch));
+                replacement = escaped;
+            }
+            const std::string entity = result.substr(p, q - p + 1);
+            result.replace(result.find(entity), entity.size(), replacement);
+        }
+        start = p + 1;
+    }
+    return result;
+}
+
+} // namespace web
