@@ -74,7 +74,8 @@ TEST(CliJob, SetReachesEveryKindOfKeyAndRefusesBadValues) {
         {"MaxDistance=far", "MaxDistance=far"},
         {"RewriteLinks=yes", "RewriteLinks=yes"},
         {"SchemaVersion=2", "SchemaVersion"},
-        {"SU=abc", "Base64"},
+        {"SU=abc", "SU=abc"},
+        {"SP=abc", "SP=abc"},
         {"=1", "Key=Value"},
     };
     for (const auto& row : rows) {
