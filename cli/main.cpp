@@ -1,8 +1,43 @@
 #include "HarvexisVersion.h"
+#include "cli/CliSupport.h"
+#include "cli/JobCommands.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* Usage =
+    "Usage: harvexis-cli COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  job create FILE --url URL --dest DIR [--name NAME] [--set Key=Value]...\n"
+    "                      write a job file\n"
+    "  job show FILE       print every field of a job file\n"
+    "\n"
+    "Options:\n"
+    "  --version           print the version\n"
+    "  --help              this text; COMMAND --help explains a command\n";
+
+} // namespace
 
 int main(int argc, char** argv) {
-    std::printf("Harvexis %s\n", HARVEXIS_VERSION);
-    return 0;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(Usage, stderr);
+        return cli::ExitUsage;
+    }
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--version") {
+        std::printf("Harvexis %s\n", HARVEXIS_VERSION);
+        return cli::ExitOk;
+    }
+    if (command == "--help" || command == "-h") {
+        std::fputs(Usage, stdout);
+        return cli::ExitOk;
+    }
+    if (command == "job") return cli::RunJobCommand(rest);
+    return cli::UsageError("unknown command '" + command + "' (see harvexis-cli --help)");
 }

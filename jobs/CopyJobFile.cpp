@@ -133,30 +133,36 @@ void LoadAdditionalOptions(const TIniText& Text, TCopyJob& Job) {
 
 } // namespace
 
-// The whole job goes to disk in one atomic replacement: an interrupted save
-// never leaves half a job behind. Lines the program does not know are kept.
-bool TCopyJob::SaveToFile(const std::string& FileName) const {
-    return TIniFile(FileName).Update([this](TIniText& text) {
-        return text.WriteString(FileInfo, "Description", "Harvexis Copy Job") &&
-               text.WriteInteger(FileInfo, "SchemaVersion", SchemaVersion) &&
-               SaveStartSection(*this, text) && SaveRestrictions(*this, text) &&
-               SaveAdditionalOptions(*this, text) && DownloadOptions.SaveToText(text);
-    });
+bool TCopyJob::SaveToText(TIniText& Text) const {
+    return Text.WriteString(FileInfo, "Description", "Harvexis Copy Job") &&
+           Text.WriteInteger(FileInfo, "SchemaVersion", SchemaVersion) && SaveStartSection(*this, Text) &&
+           SaveRestrictions(*this, Text) && SaveAdditionalOptions(*this, Text) &&
+           DownloadOptions.SaveToText(Text);
 }
 
 // A wrong schema version leaves the job untouched; a bad credential value stops
 // the load with the fields read before it already changed.
+bool TCopyJob::LoadFromText(const TIniText& Text) {
+    if (Text.ReadInteger(FileInfo, "SchemaVersion", 0) != SchemaVersion) return false;
+    JobName = Text.ReadString(Start, "JobName", "");
+    StartingWebAddress.SetFullURL(Text.ReadString(Start, "StartingWebAddress", ""));
+    if (!LoadCredentials(Text, StartingWebAddress)) return false;
+    LoadStartRest(Text, *this);
+    LoadRestrictions(Text, *this);
+    LoadAdditionalOptions(Text, *this);
+    DownloadOptions.LoadFromText(Text);
+    return true;
+}
+
+// The whole job goes to disk in one atomic replacement: an interrupted save
+// never leaves half a job behind. Lines the program does not know are kept.
+bool TCopyJob::SaveToFile(const std::string& FileName) const {
+    return TIniFile(FileName).Update([this](TIniText& text) { return SaveToText(text); });
+}
+
 bool TCopyJob::LoadFromFile(const std::string& FileName) {
     const auto text = TIniFile(FileName).TryLoad();
-    if (!text || text->ReadInteger(FileInfo, "SchemaVersion", 0) != SchemaVersion) return false;
-    JobName = text->ReadString(Start, "JobName", "");
-    StartingWebAddress.SetFullURL(text->ReadString(Start, "StartingWebAddress", ""));
-    if (!LoadCredentials(*text, StartingWebAddress)) return false;
-    LoadStartRest(*text, *this);
-    LoadRestrictions(*text, *this);
-    LoadAdditionalOptions(*text, *this);
-    DownloadOptions.LoadFromText(*text);
-    return true;
+    return text && LoadFromText(*text);
 }
 
 } // namespace jobs

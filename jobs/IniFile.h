@@ -36,6 +36,9 @@ public:
     bool ReadBool(std::string_view Section, std::string_view Key, bool Default) const;
     bool SectionExists(std::string_view Section) const;
     std::vector<std::string> ReadKeys(std::string_view Section) const;
+    // Every "key=value" line inside a section, in file order.
+    void ForEachKey(const std::function<void(std::string_view Section, std::string_view Key,
+                                             std::string_view Value)>& Visit) const;
 
     // Each returns false, changing nothing, for a name or value that would
     // break the file's lines (line breaks, NUL, "=" in a key, "]" in a section).

@@ -172,6 +172,22 @@ std::vector<std::string> TIniText::ReadKeys(std::string_view Section) const {
     return keys;
 }
 
+void TIniText::ForEachKey(const std::function<void(std::string_view, std::string_view,
+                                                  std::string_view)>& Visit) const {
+    std::optional<std::string_view> section;
+    for (const std::string_view line : Lines) {
+        if (const auto name = SectionHeaderName(line)) {
+            section = name;
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!section || equals == std::string_view::npos) continue;
+        const auto key = TrimBlanks(line.substr(0, equals));
+        if (!key.empty() && key.front() != ';')
+            Visit(*section, key, TrimBlanks(line.substr(equals + 1)));
+    }
+}
+
 bool TIniText::WriteString(std::string_view Section, std::string_view Key, std::string_view Value) {
     if (!IsWritableSectionName(Section) || !IsWritableKeyName(Key) || HasLineBreakOrNul(Value))
         return false;

@@ -3,7 +3,6 @@
 #include "jobs/AsciiText.h"
 #include "web/ForceDir.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -114,7 +113,7 @@ bool TCopyJob::SelectUniqueDestinationSubfolder() {
             return true;
         }
         // Lost a race with another program for this number: try the next one.
-        if (errno == EEXIST) continue;
+        if (FolderExists(folder)) continue;
         return false;
     }
     return false;

@@ -55,6 +55,9 @@ public:
 
     bool LoadFromFile(const std::string& FileName);
     bool SaveToFile(const std::string& FileName) const;
+    // The same on an INI text in memory.
+    bool LoadFromText(const TIniText& Text);
+    bool SaveToText(TIniText& Text) const;
 
     std::string DestinationFolder;
     std::string UniqueSubfolder;  // eight digits, or empty; never stored in a job file

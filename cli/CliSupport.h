@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// Exit statuses shared by every command.
+constexpr int ExitOk = 0;
+constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2;
+
+// One line on standard error, "harvexis-cli: " + Message; returns ExitUsage.
+int UsageError(const std::string& Message);
+// True when Args holds "--help" or "-h".
+bool WantsHelp(const std::vector<std::string>& Args);
+
+} // namespace cli

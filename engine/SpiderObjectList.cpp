@@ -1,0 +1,80 @@
+#include "engine/SpiderObjectList.h"
+
+#include "jobs/AsciiText.h"
+
+namespace engine {
+
+std::string SpiderObjectKey(const TSpiderObject& Object) {
+    if (Object.Address.GetScheme() == web::SchemeMailto) return Object.Address.GetFullURL();
+    return Object.LocalFileName;
+}
+
+TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject NewObject) {
+    NewObject.FoldedKey = jobs::UpperAscii(SpiderObjectKey(NewObject));
+    const auto found = Objects.find(NewObject.FoldedKey);
+    if (found == Objects.end()) {
+        auto owned = std::make_unique<TSpiderObject>(std::move(NewObject));
+        owned->SequenceNumber = ++InsertCounter;
+        TSpiderObject& object = *owned;
+        Objects.insert(std::move(owned));
+        BySequence.push_back(&object);
+        IndexFlags(object);
+        return TAddOutcome::Inserted;
+    }
+    TSpiderObject& known = **found;
+    // A host change counts once: only while no alternate host was recorded.
+    const bool hostChanged = known.Dispatched && known.AlternateHost.empty() &&
+                             !jobs::SameTextAscii(known.Address.GetHostName(), NewObject.Address.GetHostName());
+    if (hostChanged) known.AlternateHost = NewObject.Address.GetHostName();
+    const bool closer = NewObject.Distance < known.Distance;
+    if (closer) {
+        known.Distance = NewObject.Distance;
+        known.Referrer = std::move(NewObject.Referrer);
+    }
+    if (!hostChanged && !closer) return TAddOutcome::Known;
+    const bool wasDispatched = known.Dispatched;
+    SetDispatched(known, false);
+    return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;
+}
+
+TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNumber) const {
+    if (SequenceNumber == 0 || SequenceNumber > BySequence.size()) return nullptr;
+    return BySequence[SequenceNumber - 1];
+}
+
+TSpiderObject* TSpiderObjectList::FirstUndispatched() const {
+    return Undispatched.empty() ? nullptr : *Undispatched.begin();
+}
+
+TSpiderObject* TSpiderObjectList::FirstUnparsedPage() const {
+    return UnparsedPages.empty() ? nullptr : *UnparsedPages.begin();
+}
+
+void TSpiderObjectList::IndexFlags(TSpiderObject& Object) {
+    if (Object.Dispatched) Undispatched.erase(&Object);
+    else Undispatched.insert(&Object);
+    if (Object.IsPage && !Object.LinksParsed) UnparsedPages.insert(&Object);
+    else UnparsedPages.erase(&Object);
+}
+
+void TSpiderObjectList::SetDispatched(TSpiderObject& Object, bool Dispatched) {
+    Object.Dispatched = Dispatched;
+    IndexFlags(Object);
+}
+
+void TSpiderObjectList::SetIsPage(TSpiderObject& Object) {
+    Object.IsPage = true;
+    IndexFlags(Object);
+}
+
+void TSpiderObjectList::SetLinksParsed(TSpiderObject& Object) {
+    Object.LinksParsed = true;
+    IndexFlags(Object);
+}
+
+void TSpiderObjectList::ForEach(const std::function<bool(TSpiderObject&)>& Visit) const {
+    for (const auto& object : Objects)
+        if (!Visit(*object)) return;
+}
+
+} // namespace engine

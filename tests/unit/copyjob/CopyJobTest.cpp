@@ -1,0 +1,140 @@
+#include "jobs/JobTypes.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using jobs::ExcludeListItem;
+using jobs::NormalizeCommaList;
+using jobs::TCopyJob;
+using testsupport::TTempDir;
+
+TEST(CommaList, NormalFormDropsEmptyAndLongItemsAndCapsTheCount) {
+    const std::string long65(65, 'x'), long64(64, 'y');
+    std::string seventy;
+    for (int i = 0; i < 70; ++i) seventy += "i" + std::to_string(i) + ",";
+    std::string first64;
+    for (int i = 0; i < 64; ++i) first64 += (i ? ", i" : "i") + std::to_string(i);
+    struct Row { std::string In, Out; } rows[] = {
+        {"htm,,html  asp", "htm, html, asp"},
+        {"a," + long65 + ",b", "a, b"},
+        {long64, long64},
+        {seventy, first64},
+        {" \t,\r\n", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(NormalizeCommaList(row.In, 64, 64), row.Out) << row.In;
+}
+
+TEST(CommaList, ExcludingAnItemFollowsThePurpose) {
+    struct Row {
+        std::string List; std::int32_t Purpose; std::string Item;
+        std::string ListAfter; std::int32_t PurposeAfter;
+    } rows[] = {
+        {".htm, .html", 1, ".zip", ".htm, .html", 1},
+        {".htm, .html", 2, ".zip", ".htm, .html, .zip", 2},
+        {".htm, .html", 2, ".HTML", ".htm, .html", 2},
+        {".htm, .html", 3, ".zip", ".zip", 2},
+        {".htm,.ZIP", 1, ".zip", ".htm", 1},
+        {"Example,other", 1, "example", "other", 1},
+        {"a, b", 0, "c", "a, b", 0},
+        {"a", 3, "", "a", 3},
+        {"a", 3, std::string(65, 'z'), "a", 3},
+    };
+    for (const auto& row : rows) {
+        std::string list = row.List;
+        std::int32_t purpose = row.Purpose;
+        ExcludeListItem(list, purpose, row.Item);
+        EXPECT_EQ(list, row.ListAfter) << row.List << " / " << row.Item;
+        EXPECT_EQ(purpose, row.PurposeAfter) << row.List << " / " << row.Item;
+    }
+    std::string tooLong;
+    for (int i = 0; i < 65; ++i) tooLong += "x" + std::to_string(i) + ",";
+    std::string list = tooLong;
+    std::int32_t purpose = 2;
+    ExcludeListItem(list, purpose, "new");
+    EXPECT_EQ(list, tooLong) << "a list of more than 64 items is left alone";
+}
+
+TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
+    TTempDir dir;
+    TCopyJob job;
+    job.SetDestinationFolder(dir.Path() + "/Sites/");
+    EXPECT_EQ(job.DestinationFolder, dir.Path() + "/Sites");
+    EXPECT_EQ(job.GetDestinationPath(), dir.Path() + "/Sites");
+    std::filesystem::create_directories(dir.Path() + "/Sites/00000001");
+    std::filesystem::create_directories(dir.Path() + "/Sites/00000002");
+    ASSERT_TRUE(job.SelectUniqueDestinationSubfolder());
+    EXPECT_EQ(job.UniqueSubfolder, "00000003");
+    EXPECT_EQ(job.GetDestinationPath(), dir.Path() + "/Sites/00000003");
+    EXPECT_TRUE(std::filesystem::is_directory(job.GetDestinationPath()));
+    job.SetDestinationFolder(dir.Path());
+    EXPECT_FALSE(job.HasUniqueSubfolder());
+}
+
+TEST(CopyJob, NumberedSubfolderFailsWhenTheDestinationCannotHoldFolders) {
+    TTempDir dir;
+    testsupport::WriteFileText(dir.File("file"), "x");
+    TCopyJob job;
+    job.SetDestinationFolder(dir.File("file"));
+    EXPECT_FALSE(job.SelectUniqueDestinationSubfolder());
+    EXPECT_TRUE(job.UniqueSubfolder.empty());
+}
+
+TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {
+    TCopyJob job;
+    job.Reset();
+    EXPECT_FALSE(job.PrepareForRun());
+    job.TypesPurpose = jobs::lpCopyOnly;
+    job.RecreateFolderStructure = false;
+    job.FlattenDestinationFolders = true;
+    job.DownloadOptions.UpdateOldFiles = true;
+    EXPECT_TRUE(job.PrepareForRun());
+    EXPECT_EQ(job.TypesPurpose, jobs::lpCopyAll);
+    EXPECT_TRUE(job.RecreateFolderStructure);
+    EXPECT_FALSE(job.RewriteLinks);
+    EXPECT_FALSE(job.DownloadOptions.UpdateOldFiles);
+    job.Hosts = "a.test";
+    job.HostsPurpose = jobs::lpCopyOnly;
+    EXPECT_FALSE(job.PrepareForRun());
+    EXPECT_EQ(job.HostsPurpose, jobs::lpCopyOnly);
+}
+
+TEST(CopyJob, ResetKeepsDestinationAddressAndListTextsOnly) {
+    TCopyJob job;
+    job.SetDestinationFolder("/tmp/dest");
+    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://u:p@site.test/a/"));
+    job.JobName = "name";
+    job.Hosts = "a.test";
+    job.Extensions = ".gif";
+    job.ExtensionsPurpose = jobs::lpDoNotCopy;
+    job.MaxDistance = 2;
+    job.DownloadOptions.Timeout = 5;
+    job.Reset();
+    EXPECT_EQ(job.DestinationFolder, "/tmp/dest");
+    EXPECT_EQ(job.StartingWebAddress.GetFullURL(), "http://u:p@site.test/a/");
+    EXPECT_EQ(job.JobName, "");
+    EXPECT_EQ(job.Hosts, "");
+    EXPECT_EQ(job.Extensions, ".gif");
+    EXPECT_EQ(job.ExtensionsPurpose, jobs::lpCopyAll);
+    EXPECT_EQ(job.MaxDistance, 8);
+    EXPECT_EQ(job.DownloadOptions.Timeout, 60000);
+    EXPECT_TRUE(job.RewriteLinks);
+    EXPECT_FALSE(job.FlattenDestinationFolders);
+    EXPECT_TRUE(job.AssumeWWWWhenNoThirdLevelDomain);
+    EXPECT_EQ(job.RestrictLocation, jobs::lrWithinFolder);
+}
+
+TEST(CopyJob, CopiesAreIndependent) {
+    TCopyJob job;
+    job.Reset();
+    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://site.test/"));
+    TCopyJob copy;
+    copy.Assign(job);
+    copy.ExcludeHost("other.test");
+    copy.StartingWebAddress.SetHostName("changed.test");
+    EXPECT_EQ(job.Hosts, "");
+    EXPECT_EQ(job.StartingWebAddress.GetHostName(), "site.test");
+    EXPECT_EQ(copy.Hosts, "other.test");
+    EXPECT_EQ(copy.HostsPurpose, jobs::lpDoNotCopy);
+}
