@@ -18,7 +18,7 @@ TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {
         Order[i] = static_cast<std::uint8_t>(i);
 }
 
-void TSpiderOutputMessageQueue::SetDestination(TSpiderOutputNotifier* Notifier) {
+void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputNotifier* Notifier) {
     std::lock_guard guard(Lock);
     Destination = Notifier;
     SlotsChangedLocked();
