@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace web {
@@ -49,8 +50,9 @@ using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkIn
 // sorted by position first, so the input never moves backwards; a link that
 // starts inside text already handled is skipped: the scanner can match an
 // attribute name inside another attribute, and that match is no attribute
-// of its own. A link past the end of the input fails the page. Progress is asked after each link
-// and stops the replacing, not the copying: the output is always a whole page.
+// of its own. A link past the end of the input fails the page. Progress is
+// asked after each link and stops the replacing, not the copying: the output
+// is always a whole page.
 TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
                              const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress);
 
@@ -70,13 +72,17 @@ class THTMLParser {
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
 
-    // Rewrites FileName in place: the new page is written to FileName + ".tmp"
-    // and renamed over it, so the page is either the old or the whole new one.
+    // Rewrites FileName in place: the new page is written to FileName + ".tmp",
+    // synced and renamed over it, so the page is either the old or the whole
+    // new one. With KeepRewriteInputFiles the first unchanged page stays as
+    // the "_orig" name and later runs leave it alone. On failure the page is
+    // as it was and the result names why; the caller logs and reports it.
     TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
                                    const TLinkReplaceOptions& Options, TWebLinkList& Links);
     // Streams Input to Output, replacing the text of each link (Links is sorted
-    // by position first). FileName is the page's local path, the origin of the
-    // relative paths written.
+    // by position first): a saved file becomes a relative path from FileName
+    // (the page's local path), any other address its absolute text. The mark
+    // goes first unless the page, as last read, has one.
     TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output,
                                      const std::string& PageURL, const std::string& FileName,
                                      const TLinkReplaceOptions& Options, TWebLinkList& Links);
