@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
@@ -96,6 +97,7 @@ struct TTestWebServer::TImpl {
     TKind Kind = TKind::HTTP;
     std::unique_ptr<httplib::Server> Server;
     std::thread Listener;
+    std::future<void> ListenerDone;  // ready when the accept loop has returned
     int Port = 0;
     TTempDir CertFolder;
     std::string CertFile;
@@ -126,7 +128,7 @@ void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Res
         if (auto found = Table.find(recorded.Target); found != Table.end()) handler = found->second;
     }
     Changed.notify_all();
-    TTestResponse answer{404, "Not Found", {{"Content-Type", "text/plain"}}};
+    TTestResponse answer = MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
     if (handler) answer = handler(recorded);
     if (answer.NeverAnswer) {
         std::unique_lock guard(Lock);
@@ -183,7 +185,12 @@ void TTestWebServer::TImpl::Start() {
     if (Port <= 0) throw std::runtime_error("test web server could not bind");
     // The socket listens from here on; connections wait in its backlog until
     // the accept loop runs.
-    Listener = std::thread([this] { Server->listen_after_bind(); });
+    std::promise<void> done;
+    ListenerDone = done.get_future();
+    Listener = std::thread([this, done = std::move(done)]() mutable {
+        Server->listen_after_bind();
+        done.set_value();
+    });
 }
 
 TTestWebServer::TTestWebServer(TKind Kind) : Impl(std::make_unique<TImpl>()) {
@@ -202,8 +209,12 @@ TTestWebServer::~TTestWebServer() {
         Impl->Stopping = true;
     }
     Impl->Changed.notify_all();
-    Impl->Server->stop();
-    if (Impl->Listener.joinable()) Impl->Listener.join();
+    // A stop that comes before the accept loop has started is lost, so it is
+    // repeated until the loop is seen to end.
+    do {
+        Impl->Server->stop();
+    } while (Impl->ListenerDone.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready);
+    Impl->Listener.join();
 }
 
 void TTestWebServer::Serve(const std::string& Target, TTestResponse Response) {
@@ -212,11 +223,15 @@ void TTestWebServer::Serve(const std::string& Target, TTestResponse Response) {
 
 void TTestWebServer::Serve(const std::string& Target, int Status, std::string Body,
                            TTestHeaders Headers) {
+    Serve(Target, MakeResponse(Status, std::move(Body), std::move(Headers)));
+}
+
+TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers) {
     TTestResponse response;
     response.Status = Status;
     response.Body = std::move(Body);
     response.Headers = std::move(Headers);
-    Serve(Target, std::move(response));
+    return response;
 }
 
 void TTestWebServer::ServeHandler(const std::string& Target, TTestHandler Handler) {

@@ -40,6 +40,9 @@ struct TTestResponse {
     bool NeverAnswer = false;
 };
 
+// A plain answer: status, body and headers, sent at once.
+TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers = {});
+
 using TTestHandler = std::function<TTestResponse(const TRecordedRequest&)>;
 
 // An in-process web server on 127.0.0.1 with an ephemeral port, serving a

@@ -1,0 +1,210 @@
+#include "engine/DownloadThread.h"
+
+#include "engine/DownloadFilter.h"
+#include "engine/MIMEExtensions.h"
+#include "messaging/AppTraceLog.h"
+
+#include <exception>
+#include <filesystem>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace engine {
+
+using messaging::TraceLog;
+
+namespace {
+
+constexpr const char* UnitName = "DownloadThread";
+
+// One step below normal: a nice value one above the process's.
+void LowerThisThreadsPriority() {
+    errno = 0;
+    const int current = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), current + 1);
+}
+
+} // namespace
+
+TFileDownloadThread::TFileDownloadThread(TDownloadThreadServices GivenServices)
+    : Filter(GivenServices.Filter ? *GivenServices.Filter : DownloadFilter),
+      MIMETable(GivenServices.MIMETable ? *GivenServices.MIMETable : MIMEExtensionsTable),
+      Services(std::move(GivenServices)),
+      Session(std::make_unique<TInternetSession>(Services.Cookies, Services.ClientSettings)),
+      Worker([this](std::stop_token Token) { Execute(Token); }) {}
+
+TFileDownloadThread::~TFileDownloadThread() {
+    Worker.request_stop();
+    Session->RequestStop();
+    if (Worker.joinable()) Worker.join();
+}
+
+void TFileDownloadThread::SetOptions(const jobs::TDownloadOptions& NewOptions) {
+    Options = NewOptions;
+    Session->SetOptions(NewOptions);
+}
+
+bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::string& DestinationFile,
+                                        std::int32_t Distance, const web::TURL* Referrer) {
+    {
+        std::lock_guard guard(WorkLock);
+        if (State() != dsIdle) return false;
+        WorkAddress.Assign(Address);
+        WorkReferrer.Clear();
+        if (Referrer && Referrer->GetScheme() != web::SchemeFile) WorkReferrer.Assign(*Referrer);
+        WorkDistance = Distance;
+        {
+            std::lock_guard progress(ProgressLock);
+            InProgress = TFileDownloadInProgressData();
+            Destination = DestinationFile;
+        }
+        Complete.Clear();
+        Session->ClearStop();
+        StateValue.store(dsWorkAssigned, std::memory_order_release);
+    }
+    WorkReady.notify_one();
+    return true;
+}
+
+void TFileDownloadThread::Stop() { Session->RequestStop(); }
+
+bool TFileDownloadThread::StopRequested() const { return Session->StopRequested(); }
+
+void TFileDownloadThread::MarkIdle() {
+    std::lock_guard guard(WorkLock);
+    if (State() == dsFinished) StateValue.store(dsIdle, std::memory_order_release);
+}
+
+TFileDownloadInProgressData TFileDownloadThread::Progress() const {
+    std::lock_guard guard(ProgressLock);
+    return InProgress;
+}
+
+std::string TFileDownloadThread::DestinationFile() const {
+    std::lock_guard guard(ProgressLock);
+    return Destination;
+}
+
+void TFileDownloadThread::SetDestination(const std::string& FileName) {
+    std::lock_guard guard(ProgressLock);
+    Destination = FileName;
+}
+
+std::string TFileDownloadThread::ProgressContentType() const {
+    std::lock_guard guard(ProgressLock);
+    return InProgress.ContentType;
+}
+
+void TFileDownloadThread::SetState(TFileDownloadState NewState) {
+    StateValue.store(NewState, std::memory_order_release);
+    if (Services.StateChanged) Services.StateChanged();
+}
+
+void TFileDownloadThread::Execute(std::stop_token Token) {
+    LowerThisThreadsPriority();
+    for (;;) {
+        {
+            std::unique_lock guard(WorkLock);
+            if (!WorkReady.wait(guard, Token, [this] { return State() == dsWorkAssigned; })) return;
+        }
+        RunDownload();
+        SetState(dsFinished);
+    }
+}
+
+// One download from the filter's first check to the result.
+void TFileDownloadThread::RunDownload() {
+    Complete.Address.Assign(WorkAddress);
+    Complete.Referrer.Assign(WorkReferrer);
+    std::string start = "Start download of " + WorkAddress.GetPlainURL();
+    if (WorkReferrer.IsValid()) start += " via " + WorkReferrer.GetPlainURL();
+    TraceLog.LogEntry(messaging::ttMessage, start, "Execute", UnitName);
+    try {
+        const std::string destination = DestinationFile();
+        // Provisional: a page already on disk is parsed again even when it is not fetched.
+        std::string extension = std::filesystem::path(destination).extension().string();
+        if (extension.empty()) extension = WorkAddress.GetExtension();
+        Complete.IsPage = !destination.empty() && web::IsHTMLExtension(extension);
+        Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance);
+        if (Complete.FilterResult == dfPassed) {
+            if (destination.empty()) {
+                Complete.ExceptionRaised = true;
+                Complete.ExceptionText = "No destination filename";
+                TraceLog.LogEntry(messaging::ttException, Complete.ExceptionText, "Execute", UnitName);
+            } else {
+                EnsureBaseDownloadHandlesCreated();
+                DownloadByScheme();
+            }
+        }
+    } catch (const std::exception& Error) {
+        Complete.ExceptionRaised = true;
+        Complete.ExceptionText = Error.what();
+        TraceLog.LogEntry(messaging::ttException, Error.what(), "Execute", UnitName);
+    }
+    Complete.LocalFile = DestinationFile();
+    // Without credentials: the log must never hold a password.
+    TraceLog.LogEntry(messaging::ttMessage,
+                      "Stop download of " + WorkAddress.GetURL(false, true, true, true, true),
+                      "Execute", UnitName);
+}
+
+void TFileDownloadThread::DownloadByScheme() {
+    switch (WorkAddress.GetScheme()) {
+    case web::SchemeHTTP:
+    case web::SchemeHTTPS:
+        DownloadHTTPOrHTTPS(true, 0);
+        break;
+    case web::SchemeFTP:
+        // The filter lets FTP through only when the job allows it; until FTP
+        // transfers exist, such a download ends as a failure that says why.
+        Complete.ExceptionRaised = true;
+        Complete.ExceptionText = "FTP downloads are not supported by this version";
+        TraceLog.LogEntry(messaging::ttException, Complete.ExceptionText, "Execute", UnitName);
+        break;
+    default:
+        break;  // the filter refuses every other scheme
+    }
+}
+
+void TFileDownloadThread::EnsureBaseDownloadHandlesCreated() {
+    const struct {
+        TInternetRoot Root;
+        const char* Call;
+    } roots[] = {{TInternetRoot::FTP, "InternetOpen"},
+                 {TInternetRoot::HTTP, "InternetOpen"},
+                 {TInternetRoot::HTTPS, "InternetOpen (HTTPS)"}};
+    for (const auto& root : roots) {
+        if (Session->HasRoot(root.Root)) continue;
+        std::int32_t error = 0;
+        if (!Session->EnsureRoot(root.Root, error)) {
+            RootErrors[static_cast<std::size_t>(root.Root)] = error;
+            TraceLog.LogAPIErrorCode(error, root.Call, "OpenWininetHandle", UnitName);
+        }
+    }
+}
+
+// The password store fills in what the address does not carry; without
+// permission to authenticate, no credentials are sent at all.
+void TFileDownloadThread::ApplyCredentials() {
+    if (!Options.JobOptions.AllowAuthentication) {
+        WorkAddress.ClearCredentials();
+        return;
+    }
+    if (!WorkAddress.GetUserName().empty() || !Services.FindSitePassword) return;
+    TSiteCredentials found;
+    if (Services.FindSitePassword(WorkAddress.GetHostName(), found))
+        WorkAddress.SetCredentials(found.UserName, found.Password);
+}
+
+void TFileDownloadThread::RecordError(std::int32_t Error, const std::string& Call,
+                                      const std::string& Operation, const TInternetRequest* Request) {
+    Complete.HaveOsError = true;
+    Complete.OsError = Error;
+    if (Request && Request->Stopped()) Complete.Stopped = true;
+    TraceLog.LogAPIErrorCode(Error, Call, Operation, UnitName);
+    if (Request && !Request->ErrorDetail().empty())
+        TraceLog.LogEntry(messaging::ttMessage, Request->ErrorDetail(), Operation, UnitName);
+}
+
+} // namespace engine
