@@ -4,6 +4,7 @@
 #include "engine/MIMEExtensions.h"
 #include "messaging/AppTraceLog.h"
 
+#include <cerrno>
 #include <exception>
 #include <filesystem>
 
@@ -187,14 +188,15 @@ void TFileDownloadThread::EnsureBaseDownloadHandlesCreated() {
 // The password store fills in what the address does not carry; without
 // permission to authenticate, no credentials are sent at all.
 void TFileDownloadThread::ApplyCredentials() {
+    RequestAddress.Assign(WorkAddress);
     if (!Options.JobOptions.AllowAuthentication) {
-        WorkAddress.ClearCredentials();
+        RequestAddress.ClearCredentials();
         return;
     }
-    if (!WorkAddress.GetUserName().empty() || !Services.FindSitePassword) return;
+    if (!RequestAddress.GetUserName().empty() || !Services.FindSitePassword) return;
     TSiteCredentials found;
-    if (Services.FindSitePassword(WorkAddress.GetHostName(), found))
-        WorkAddress.SetCredentials(found.UserName, found.Password);
+    if (Services.FindSitePassword(RequestAddress.GetHostName(), found))
+        RequestAddress.SetCredentials(found.UserName, found.Password);
 }
 
 void TFileDownloadThread::RecordError(std::int32_t Error, const std::string& Call,

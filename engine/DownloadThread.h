@@ -175,6 +175,9 @@ private:
 
     // Work fields: written by StartDownload while idle, read by the worker.
     web::TURL WorkAddress;
+    // The worker's own copy of WorkAddress with the credentials it sends, so
+    // that the dispatcher may read WorkAddress while the download runs.
+    web::TURL RequestAddress;
     web::TURL WorkReferrer;
     std::int32_t WorkDistance = 0;
     jobs::TDownloadOptions Options;  // the worker's copy for the running download

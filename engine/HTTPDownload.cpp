@@ -147,15 +147,15 @@ bool TFileDownloadThread::PrepareRequest(TInternetRequest& Request, bool SendIfM
     ApplyCredentials();
     Update = CreateUpdateDLHeaders();
     TRequestParams params;
-    params.URL = RequestURL(WorkAddress);
+    params.URL = RequestURL(RequestAddress);
     params.HeaderLines = SplitHeaderLines(job.HTTPHeaders);
     if (SendIfModifiedSince && !Update.IfModifiedSince.empty())
         params.HeaderLines.push_back(Update.IfModifiedSince);
     if (!Update.Range.empty()) params.HeaderLines.push_back(Update.Range);
     for (const auto& line : params.HeaderLines) HeaderText += line + "\r\n";
-    if (!WorkAddress.HasNoCredentials()) {
-        params.UserName = WorkAddress.GetUserName();
-        params.Password = WorkAddress.GetPassword();
+    if (!RequestAddress.HasNoCredentials()) {
+        params.UserName = RequestAddress.GetUserName();
+        params.Password = RequestAddress.GetPassword();
     }
     if (WorkReferrer.IsValid() && job.UseReferrer)
         params.Referrer = web::DecodeEntitiesInURL(WorkReferrer.GetPlainURL());
@@ -242,7 +242,7 @@ TFileDownloadThread::TNextRequest TFileDownloadThread::HandleContent(TInternetRe
                           Operation, UnitName);
         return {};
     }
-    Complete.FilterResult = Filter.CheckAfterHeaders(WorkAddress, contentType, WorkDistance,
+    Complete.FilterResult = Filter.CheckAfterHeaders(RequestAddress, contentType, WorkDistance,
                                                      static_cast<std::uint64_t>(expected));
     if (Complete.FilterResult == dfPassed)
         FinishFileDownload(Request, partial, fileTime, resume, true);

@@ -224,3 +224,40 @@ TEST_F(HTTPDownload, HTTPSWithTheTestAuthorityAndWithAnUntrustedCertificate) {
         }
     }
 }
+
+TEST_F(HTTPDownload, CredentialsComeFromTheAddressOrThePasswordStoreWhenAllowed) {
+    struct TRow {
+        const char* Name;
+        bool InAddress;
+        bool InStore;
+        bool Allowed;
+        std::string Expected;  // Authorization header; "" = none
+    };
+    // "user:secret" and "stored:pw" in Base64.
+    const TRow rows[] = {
+        {"from the address", true, true, true, "Basic dXNlcjpzZWNyZXQ="},
+        {"from the store", false, true, true, "Basic c3RvcmVkOnB3"},
+        {"none anywhere", false, false, true, ""},
+        {"not allowed", true, true, false, ""},
+    };
+    for (const auto& row : rows) {
+        Server.ClearRequests();
+        Server.Serve("/private.html", 200, "private");
+        Options.JobOptions.AllowAuthentication = row.Allowed;
+        auto services = Services();
+        services.FindSitePassword = [&row](const std::string& Host, engine::TSiteCredentials& Found) {
+            if (!row.InStore || Host != "127.0.0.1") return false;
+            Found = {"stored", "pw"};
+            return true;
+        };
+        engine::TFileDownloadThread thread(services);
+        Prepare(thread);
+        std::string url = Server.URL("/private.html");
+        if (row.InAddress) url.insert(url.find("//") + 2, "user:secret@");
+        const auto result = Download(thread, url, Path("private.html"));
+        EXPECT_EQ(result.StatusCode, 200) << row.Name;
+        ASSERT_EQ(Server.RequestCount(), 1u) << row.Name;
+        EXPECT_EQ(Server.Requests()[0].Header("Authorization"), row.Expected) << row.Name;
+        EXPECT_FALSE(thread.Address().GetUserName().empty() && row.InAddress) << row.Name;
+    }
+}
