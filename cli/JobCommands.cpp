@@ -1,12 +1,12 @@
 #include "cli/JobCommands.h"
 
 #include "cli/CliSupport.h"
+#include "cli/JobSettings.h"
 #include "jobs/AsciiText.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -27,12 +27,11 @@ constexpr const char* JobUsage =
     "        password is never shown.\n";
 
 constexpr const char* FileInfoSection = "FileInfo";
-constexpr const char* HeadersSection = "HTTPHeaders";
 
 struct TCreateOptions {
     std::string FileName, Url, Destination, Name;
     bool HasName = false;
-    std::vector<std::pair<std::string, std::string>> Settings;
+    TJobSettings Settings;
 };
 
 // The value after an option such as "--url"; nullopt when it is missing.
@@ -54,9 +53,7 @@ std::optional<std::string> ParseCreateOptions(const std::vector<std::string>& Ar
         else if (arg == "--dest") Options.Destination = *value;
         else if (arg == "--name") Options.Name = *value, Options.HasName = true;
         else if (arg == "--set") {
-            const auto equals = value->find('=');
-            if (equals == std::string::npos || equals == 0) return "--set needs Key=Value, not '" + *value + "'";
-            Options.Settings.emplace_back(value->substr(0, equals), value->substr(equals + 1));
+            if (auto problem = ParseJobSetting(*value, Options.Settings)) return problem;
         } else if (!arg.empty() && arg[0] == '-') return "unknown option " + arg;
         else if (Options.FileName.empty()) Options.FileName = arg;
         else return "unexpected argument '" + arg + "'";
@@ -67,48 +64,6 @@ std::optional<std::string> ParseCreateOptions(const std::vector<std::string>& Ar
     return std::nullopt;
 }
 
-bool IsHeaderLineKey(const std::string& Key) {
-    if (Key.size() < 5 || !jobs::SameTextAscii(Key.substr(0, 4), "Line")) return false;
-    return Key.find_first_not_of("0123456789", 4) == std::string::npos;
-}
-
-// The section that holds Key in a job file; empty for keys a job file does not have.
-std::string SectionOfKey(const jobs::TIniText& Layout, const std::string& Key) {
-    if (IsHeaderLineKey(Key)) return HeadersSection;
-    std::string found;
-    Layout.ForEachKey([&](std::string_view section, std::string_view key, std::string_view) {
-        if (found.empty() && jobs::SameTextAscii(key, Key) && !jobs::SameTextAscii(section, FileInfoSection))
-            found = section;
-    });
-    return found;
-}
-
-// A value the loader reads back unchanged (numbers may be written differently: "0x10" is 16).
-bool ValueWasTaken(const std::string& Given, const std::string& Stored) {
-    if (Given == Stored) return true;
-    const auto given = jobs::ParseProfileInteger(Given), stored = jobs::ParseProfileInteger(Stored);
-    return given && stored && *given == *stored;
-}
-
-std::optional<std::string> ApplySettings(const TCreateOptions& Options, jobs::TCopyJob& Job) {
-    jobs::TIniText text;
-    Job.SaveToText(text);
-    for (const auto& [key, value] : Options.Settings) {
-        const std::string section = SectionOfKey(text, key);
-        if (section.empty()) return "'" + key + "' is no key of a job file";
-        if (!text.WriteString(section, key, value)) return "--set " + key + ": the value cannot be stored";
-    }
-    if (!Job.LoadFromText(text)) return "--set: SU and SP must be Base64 (a multiple of 4 characters)";
-    jobs::TIniText stored;
-    Job.SaveToText(stored);
-    for (const auto& [key, value] : Options.Settings) {
-        const std::string section = SectionOfKey(stored, key);
-        if (!ValueWasTaken(value, stored.ReadString(section, key, "")))
-            return "--set " + key + "=" + value + ": not a valid value for this key";
-    }
-    return std::nullopt;
-}
-
 int CreateJob(const std::vector<std::string>& Args) {
     TCreateOptions options;
     if (const auto problem = ParseCreateOptions(Args, options)) return UsageError(*problem);
@@ -116,11 +71,9 @@ int CreateJob(const std::vector<std::string>& Args) {
     job.Reset();
     if (!job.StartingWebAddress.SetFullURL(options.Url))
         return UsageError("'" + options.Url + "' is not a usable web address");
-    std::error_code error;
-    const auto destination = std::filesystem::absolute(options.Destination, error);
-    job.SetDestinationFolder(error ? options.Destination : destination.lexically_normal().string());
+    job.SetDestinationFolder(AbsoluteFolder(options.Destination));
     if (options.HasName) job.JobName = options.Name;
-    if (const auto problem = ApplySettings(options, job)) return UsageError(*problem);
+    if (const auto problem = ApplyJobSettings(options.Settings, job)) return UsageError(*problem);
     if (!job.SaveToFile(options.FileName)) return UsageError("Unable to write job file " + options.FileName);
     return ExitOk;
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace jobs {
+class TCopyJob;
+}
+
+namespace cli {
+
+using TJobSettings = std::vector<std::pair<std::string, std::string>>;
+
+// Splits "Key=Value" of a --set option; the problem's text when it is no such pair.
+std::optional<std::string> ParseJobSetting(const std::string& Text, TJobSettings& Settings);
+// Writes each Key=Value into the job as its job file would hold it, then
+// checks that the job took every value; the problem's text on failure.
+std::optional<std::string> ApplyJobSettings(const TJobSettings& Settings, jobs::TCopyJob& Job);
+
+// Path made absolute against the working folder, without dot segments; the
+// path as given when the working folder is unknown.
+std::string AbsoluteFolder(const std::string& Path);
+
+} // namespace cli
