@@ -40,7 +40,7 @@ class TSpiderOutputMessageQueue {
 
     // Borrowed; null when the front end goes away. Its owner must reset it
     // before the notifier is destroyed.
-    void SetDestination(TSpiderOutputNotifier* Notifier);
+    void SetDestinationWindow(TSpiderOutputNotifier* Notifier);
 
     // One attempt: false when the queue is full, when there is no destination
     // ("No destination window") or when the notifier refuses the label.

@@ -46,8 +46,10 @@ using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkIn
 // Streams Input to Output in blocks, writing NewText's answer in place of each
 // link's old text (the refresh target inside a META CONTENT value, otherwise
 // the whole value with its quotes) and dropping every BASE tag. Links is
-// sorted by position first, so the input never moves backwards; a link found
-// twice at one place is replaced once. Progress is asked after each link and
+// sorted by position first, so the input never moves backwards; a link that
+// starts inside text already handled is skipped: the scanner can match an
+// attribute name inside another attribute, and that match is no attribute
+// of its own. A link past the end of the input fails the page. Progress is asked after each link and
 // stops the replacing, not the copying: the output is always a whole page.
 TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
                              const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress);

@@ -200,7 +200,6 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
 
     Links.Sort();
     std::string error;
-    std::int64_t lastStart = -1, lastLength = -1;
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         const TWebLinkInfo& link = *Links.Get(i);
         if (link.TagName == "BASE"sv && link.AttributeName == "HREF"sv) {
@@ -211,15 +210,15 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
         }
         const std::int64_t linkStart = link.TextPosition();
         const std::int64_t oldLength = link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
-        // "SRC" is found inside "lowsrc" too: that value has been replaced already.
-        if (linkStart == lastStart && oldLength == lastLength) continue;
+        // An attribute name can be matched inside another attribute ("SRC" in
+        // "lowsrc=a.gif", "HREF" in "src=a.php?href=1"): such a link starts in
+        // text handled already and is no attribute of its own.
+        if (linkStart < copier.Position()) continue;
         if (!copier.CopyUpTo(linkStart, error)) return TPageResult::Failed(error);
         const std::optional<std::string> text = NewText(link);
         const bool copied = text ? copier.Write(*text, error) && copier.Skip(oldLength, error)
                                  : copier.CopyUpTo(linkStart + oldLength, error);
         if (!copied) return TPageResult::Failed(error);
-        lastStart = linkStart;
-        lastLength = oldLength;
         if (Progress &&
             Progress(static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Position(), UINT32_MAX)),
                      progressSize))

@@ -315,7 +315,8 @@ int CombineURL(std::string_view BaseText, std::string_view Reference, std::strin
         target.HasAuthority = base.HasAuthority;
         target.Authority = base.Authority;
         if (ref.Path.empty()) {
-            path = base.Path;
+            // A base that was parsed, not resolved, may still hold dot segments.
+            path = RemoveDotSegments(base.Path);
             target.HasQuery = ref.HasQuery || base.HasQuery;
             target.Query = ref.HasQuery ? ref.Query : base.Query;
         } else {

@@ -6,11 +6,11 @@ TOutputQueueDrain::TOutputQueueDrain(messaging::TSpiderOutputMessageQueue& Outpu
                                      messaging::TSpiderOutputSplitter& OutputSplitter)
     : Queue(OutputQueue), Splitter(OutputSplitter),
       Worker([this](std::stop_token stop) { Run(stop); }) {
-    Queue.SetDestination(this);
+    Queue.SetDestinationWindow(this);
 }
 
 TOutputQueueDrain::~TOutputQueueDrain() {
-    Queue.SetDestination(nullptr);
+    Queue.SetDestinationWindow(nullptr);
     Worker.request_stop(); // the condition variable wakes on the stop request
     Worker.join();
 }

@@ -411,7 +411,7 @@ TEST(DownloadFilter, SharedByDownloadThreads) {
     TDownloadFilter filter;
     filter.SetJob(job, true, true);
     constexpr int PerThread = 500;
-    std::atomic<int> refused = 0;
+    std::atomic<int> refused = 0; // checks that did not pass, from all four threads
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {

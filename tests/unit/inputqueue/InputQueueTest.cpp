@@ -241,7 +241,7 @@ TEST(InputQueue, ConcurrentPostersAndTakerLoseNothing) {
         }
     };
     std::vector<int> next(3, 0);
-    std::atomic<bool> ordered = true;
+    std::atomic<bool> ordered = true; // cleared by the taker when a poster's order breaks
     std::thread taker([&] {
         TSpiderInputMsg msg;
         int taken = 0;

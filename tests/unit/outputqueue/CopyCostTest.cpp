@@ -62,7 +62,7 @@ TSpiderOutputMsg BigReport(int Number) {
 TEST(OutputQueueCopyCost, AWarmQueueCopiesWithoutAllocating) {
     TLabelSink sink;
     auto queue = std::make_unique<TSpiderOutputMessageQueue>();
-    queue->SetDestination(&sink);
+    queue->SetDestinationWindow(&sink);
     std::vector<TSpiderOutputMsg> reports;
     for (int i = 0; i < 3; ++i)
         reports.push_back(BigReport(i));
@@ -87,5 +87,5 @@ TEST(OutputQueueCopyCost, AWarmQueueCopiesWithoutAllocating) {
         ASSERT_EQ(out.FileDownload.DownloadNumber, i % 3);
     }
     EXPECT_EQ(ThreadAllocations - before, 0u);
-    queue->SetDestination(nullptr);
+    queue->SetDestinationWindow(nullptr);
 }

@@ -184,7 +184,7 @@ TEST(OutputQueue, RetrieveTakesAnyLabelAndKeepsTheOthersInOrder) {
         std::vector<std::uint32_t> Seen;
     } labels;
     auto queue = std::make_unique<TSpiderOutputMessageQueue>();
-    queue->SetDestination(&labels);
+    queue->SetDestinationWindow(&labels);
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE(queue->PostMessage(Report(somPruneFolder, 10 + i)));
     TSpiderOutputMsg msg;
@@ -198,5 +198,5 @@ TEST(OutputQueue, RetrieveTakesAnyLabelAndKeepsTheOthersInOrder) {
         EXPECT_EQ(msg.JobNumber, job) << "label " << label;
     }
     EXPECT_EQ(queue->Count(), 0);
-    queue->SetDestination(nullptr);
+    queue->SetDestinationWindow(nullptr);
 }

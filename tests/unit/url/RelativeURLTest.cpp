@@ -74,6 +74,13 @@ TEST(CombineURL, ReadsLinksAsABrowserDoes) {
         EXPECT_EQ(Combined(base, row.Reference), row.Result) << "reference " << row.Reference;
 }
 
+// Pages reached through SetFullURL keep their dot segments; links on them must not.
+TEST(CombineURL, RemovesDotSegmentsOfTheBaseToo) {
+    EXPECT_EQ(Combined("http://a/b/../../c/./d", "?y"), "http://a/c/d?y");
+    EXPECT_EQ(Combined("http://a/b/../../c/./d", "#f"), "http://a/c/d#f");
+    EXPECT_EQ(Combined("http://a/b/../c/d", "e"), "http://a/c/e");
+}
+
 TEST(CombineURL, RefusesWhatCannotBeResolved) {
     EXPECT_EQ(Combined("mailto:x@y", "page.htm"), "(failed)");  // no base for a path
     EXPECT_EQ(Combined("mailto:x@y", "#f"), "mailto:x@y#f");
