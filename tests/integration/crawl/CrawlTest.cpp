@@ -45,7 +45,7 @@ struct TEngine {
     }
     ~TEngine() {
         Spider.reset();
-        Output.SetDestination(nullptr);
+        Output.SetDestinationWindow(nullptr);
     }
 
     jobs::TCopyJob Job(const std::string& Start) const {
