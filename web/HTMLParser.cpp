@@ -30,9 +30,13 @@ constexpr std::size_t ProgressInterval = 3001;
 constexpr std::size_t SavedFromMarkLimit = 2048;
 constexpr std::string_view SavedFromMarkStart = "<!-- saved from url=";
 
-bool IsBlank(char C) { return static_cast<unsigned char>(C) <= ' '; }
+bool IsBlank(char C) {
+    return static_cast<unsigned char>(C) <= ' ';
+}
 
-char UpperChar(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C; }
+char UpperChar(char C) {
+    return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
+}
 
 // Text at Pos starts with Word (upper case), letters compared without regard to case.
 bool StartsWithAt(std::string_view Text, std::size_t Pos, std::string_view Word) {
@@ -44,9 +48,9 @@ bool StartsWithAt(std::string_view Text, std::size_t Pos, std::string_view Word)
 
 // One attribute value as found inside a tag's text.
 struct TTagAttribData {
-    std::int32_t ValueStart = 0;   // offset in the tag text ("<" is 0), opening quote included
-    std::int32_t ValueLength = 0;  // quotes included
-    std::string Value;             // without quotes, trimmed
+    std::int32_t ValueStart = 0;  // offset in the tag text ("<" is 0), opening quote included
+    std::int32_t ValueLength = 0; // quotes included
+    std::string Value;            // without quotes, trimmed
 };
 
 // Where the attribute AttribName is named outside quoted text, searching Inner
@@ -75,16 +79,18 @@ std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
 // The value of AttribName, or false when the attribute is missing or has no
 // value. A quoted value runs to its closing quote or, unclosed, to the end of
 // the tag; an unquoted one to the next blank.
-bool FindAttributeValue(std::string_view Inner, std::size_t NameLength,
-                        std::string_view AttribName, TTagAttribData& Data) {
+bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::string_view AttribName,
+                        TTagAttribData& Data) {
     const std::size_t n = Inner.size();
     std::size_t k = FindAttributeName(Inner, NameLength, AttribName);
     if (k == std::string_view::npos) return false;
     k += AttribName.size();
-    while (k < n && IsBlank(Inner[k])) ++k;
+    while (k < n && IsBlank(Inner[k]))
+        ++k;
     if (k >= n || Inner[k] != '=') return false;
     ++k;
-    while (k < n && IsBlank(Inner[k])) ++k;
+    while (k < n && IsBlank(Inner[k]))
+        ++k;
     if (k >= n) return false;
 
     std::size_t textStart = k, textEnd, valueEnd;
@@ -96,7 +102,8 @@ bool FindAttributeValue(std::string_view Inner, std::size_t NameLength,
         valueEnd = close == std::string_view::npos ? n : close + 1;
     } else {
         textEnd = k;
-        while (textEnd < n && !IsBlank(Inner[textEnd])) ++textEnd;
+        while (textEnd < n && !IsBlank(Inner[textEnd]))
+            ++textEnd;
         valueEnd = textEnd;
     }
     Data.ValueStart = static_cast<std::int32_t>(k + 1);
@@ -117,8 +124,10 @@ bool IsSavedFromMark(std::string_view TagText, std::size_t TagOffset) {
 std::pair<std::int32_t, std::int32_t> TagRange(const TWebLinkList& Links, std::int32_t Index) {
     const std::int32_t tag = Links.Get(Index)->TagIndex;
     std::int32_t first = Index, last = Index + 1;
-    while (first > 0 && Links.Get(first - 1)->TagIndex == tag) --first;
-    while (last < Links.Count() && Links.Get(last)->TagIndex == tag) ++last;
+    while (first > 0 && Links.Get(first - 1)->TagIndex == tag)
+        --first;
+    while (last < Links.Count() && Links.Get(last)->TagIndex == tag)
+        ++last;
     return {first, last};
 }
 
@@ -132,9 +141,11 @@ const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) 
 
 // Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm').
 void SetRefreshTarget(TWebLinkInfo& Content) {
-    const std::size_t valueStart = static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
+    const std::size_t valueStart =
+        static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
     const std::string_view raw =
-        std::string_view(Content.TagText).substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
+        std::string_view(Content.TagText)
+            .substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
     const std::size_t equals = raw.find('=');
     if (equals == std::string_view::npos) return;
     std::string_view target = raw.substr(equals + 1);
@@ -161,7 +172,7 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
     if (::fstat(handle, &info) != 0) {
         error = messaging::SystemErrorText(errno);
     } else if (info.st_size > INT32_MAX) {
-        error = "File too large";  // link positions are 32-bit numbers
+        error = "File too large"; // link positions are 32-bit numbers
     } else {
         Bytes.resize(static_cast<std::size_t>(info.st_size));
         std::size_t done = 0;
@@ -172,7 +183,7 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
             if (n <= 0) break;
             done += static_cast<std::size_t>(n);
         }
-        Bytes.resize(done);  // a file that shrank meanwhile is taken as it is now
+        Bytes.resize(done); // a file that shrank meanwhile is taken as it is now
     }
     ::close(handle);
     return error;
@@ -184,8 +195,8 @@ bool THTMLParser::IsEmbeddingTag(const TWebLinkInfo& Link) {
     return IsEmbeddingTagName(Link.TagName);
 }
 
-TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName,
-                                            const std::string& PageURL, TWebLinkList* Links) {
+TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const std::string& PageURL,
+                                            TWebLinkList* Links) {
     std::string bytes, error;
     bool missing = false;
     try {
@@ -286,7 +297,8 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     const std::string_view tagText = Text.substr(TagStart, TagEnd - TagStart + 1);
     const std::string_view inner = tagText.substr(1, tagText.size() - 2);
     std::size_t nameLength = 0;
-    while (nameLength < inner.size() && !IsBlank(inner[nameLength])) ++nameLength;
+    while (nameLength < inner.size() && !IsBlank(inner[nameLength]))
+        ++nameLength;
     if (nameLength == 0) return;
     if (inner[0] == '!' && IsSavedFromMark(tagText, TagStart)) {
         PageHasSavedFromMark = true;

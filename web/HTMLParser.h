@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace web {
@@ -20,9 +21,9 @@ using THTMLProgressEvent = std::function<bool(std::uint32_t Position, std::uint3
 // How the links of a page map to the local files of the job that saved it:
 // exactly the arguments with which the saved files were named.
 struct TLinkReplaceOptions {
-    bool KeepRewriteInputFiles = false;  // keep the unchanged page as "<name>_orig<ext>"
-    bool AddMarkOfWeb = false;           // put the "saved from url" mark at the page's start
-    std::string DestinationPath;         // the job's destination folder, no trailing "/"
+    bool KeepRewriteInputFiles = false; // keep the unchanged page as "<name>_orig<ext>"
+    bool AddMarkOfWeb = false;          // put the "saved from url" mark at the page's start
+    std::string DestinationPath;        // the job's destination folder, no trailing "/"
     bool RecreateFolderStructure = true;
     bool AssumeWWW = false;
     // The name under which a local file was really written (it may have gained
@@ -49,8 +50,9 @@ using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkIn
 // sorted by position first, so the input never moves backwards; a link that
 // starts inside text already handled is skipped: the scanner can match an
 // attribute name inside another attribute, and that match is no attribute
-// of its own. A link past the end of the input fails the page. Progress is asked after each link and
-// stops the replacing, not the copying: the output is always a whole page.
+// of its own. A link past the end of the input fails the page. Progress is
+// asked after each link and stops the replacing, not the copying: the output
+// is always a whole page.
 TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
                              const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress);
 
@@ -59,7 +61,7 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
 // be queued and later replaced in place. It builds no document tree.
 // One object serves one thread, one page at a time.
 class THTMLParser {
-public:
+  public:
     // Empties LinkList (which may be null: then nothing is recorded), clears the
     // flags, and when the file exists scans it and lists its links, resolved
     // against the page (PageURL, the page's plain address) or its BASE. A
@@ -70,13 +72,17 @@ public:
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
 
-    // Rewrites FileName in place: the new page is written to FileName + ".tmp"
-    // and renamed over it, so the page is either the old or the whole new one.
+    // Rewrites FileName in place: the new page is written to FileName + ".tmp",
+    // synced and renamed over it, so the page is either the old or the whole
+    // new one. With KeepRewriteInputFiles the first unchanged page stays as
+    // the "_orig" name and later runs leave it alone. On failure the page is
+    // as it was and the result names why; the caller logs and reports it.
     TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
                                    const TLinkReplaceOptions& Options, TWebLinkList& Links);
     // Streams Input to Output, replacing the text of each link (Links is sorted
-    // by position first). FileName is the page's local path, the origin of the
-    // relative paths written.
+    // by position first): a saved file becomes a relative path from FileName
+    // (the page's local path), any other address its absolute text. The mark
+    // goes first unless the page, as last read, has one.
     TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output,
                                      const std::string& PageURL, const std::string& FileName,
                                      const TLinkReplaceOptions& Options, TWebLinkList& Links);
@@ -92,7 +98,7 @@ public:
     THTMLProgressEvent OnParseProgress;
     THTMLProgressEvent OnRewriteProgress;
 
-private:
+  private:
     void Scan(std::string_view Text);
     void ProcessTag(std::string_view Text, std::size_t TagStart, std::size_t TagEnd,
                     std::int32_t TagIndex);
@@ -101,7 +107,7 @@ private:
     void ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks);
 
     std::string PageAddress;
-    TWebLinkList* LinkList = nullptr;  // borrowed from the caller for one call
+    TWebLinkList* LinkList = nullptr; // borrowed from the caller for one call
     bool PageNoFollow = false;
     bool PageNoIndex = false;
     bool PageHasSavedFromMark = false;

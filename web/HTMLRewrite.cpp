@@ -31,7 +31,7 @@ constexpr std::size_t CopyBlockSize = 256 * 1024;
 // Copies the input to the output up to given positions, skipping the old link
 // texts between them. The position only moves forward.
 class TPageCopier {
-public:
+  public:
     TPageCopier(std::istream& In, std::ostream& Out, std::int64_t Size)
         : In(In), Out(Out), InputSize(Size), Buffer(std::min<std::int64_t>(Size, CopyBlockSize)) {}
 
@@ -64,7 +64,7 @@ public:
         return true;
     }
 
-private:
+  private:
     // A link behind the current position would need the input to go back; a
     // link past the end comes from another version of the file.
     bool CheckTarget(std::int64_t Target, std::string& Error) const {
@@ -173,7 +173,9 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
     return FitIntoValue(text, (first == '"' || first == '\'') ? first : 0);
 }
 
-std::string ErrnoText() { return messaging::SystemErrorText(errno); }
+std::string ErrnoText() {
+    return messaging::SystemErrorText(errno);
+}
 
 // Forces the new page's bytes to disk before it replaces the old one, so that
 // after a crash the page is the old or the whole new one.
@@ -196,7 +198,8 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
     if (start != std::istream::pos_type(0) || end < 0 || !Input)
         return TPageResult::Failed("Cannot read the page");
     TPageCopier copier(Input, Output, static_cast<std::int64_t>(end));
-    const auto progressSize = static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Size(), UINT32_MAX));
+    const auto progressSize =
+        static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Size(), UINT32_MAX));
 
     Links.Sort();
     std::string error;
@@ -209,7 +212,8 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
             continue;
         }
         const std::int64_t linkStart = link.TextPosition();
-        const std::int64_t oldLength = link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
+        const std::int64_t oldLength =
+            link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
         // An attribute name can be matched inside another attribute ("SRC" in
         // "lowsrc=a.gif", "HREF" in "src=a.php?href=1"): such a link starts in
         // text handled already and is no attribute of its own.
@@ -219,9 +223,9 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
         const bool copied = text ? copier.Write(*text, error) && copier.Skip(oldLength, error)
                                  : copier.CopyUpTo(linkStart + oldLength, error);
         if (!copied) return TPageResult::Failed(error);
-        if (Progress &&
-            Progress(static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Position(), UINT32_MAX)),
-                     progressSize))
+        if (Progress && Progress(static_cast<std::uint32_t>(
+                                     std::min<std::int64_t>(copier.Position(), UINT32_MAX)),
+                                 progressSize))
             break;
     }
     if (!copier.CopyUpTo(copier.Size(), error)) return TPageResult::Failed(error);
@@ -250,8 +254,7 @@ TPageResult THTMLParser::ReplaceLinksInStream(std::istream& Input, std::ostream&
     }
 }
 
-TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName,
-                                            const std::string& PageURL,
+TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
                                             const TLinkReplaceOptions& Options,
                                             TWebLinkList& Links) {
     struct stat page {};
@@ -279,7 +282,8 @@ TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName,
         // the page in place until the new one replaces it; a rename is the
         // fallback on file systems without hard links.
         const std::string original = MakeOrigFileName(FileName);
-        if (::lstat(original.c_str(), &old) != 0 && ::link(FileName.c_str(), original.c_str()) != 0 &&
+        if (::lstat(original.c_str(), &old) != 0 &&
+            ::link(FileName.c_str(), original.c_str()) != 0 &&
             ::rename(FileName.c_str(), original.c_str()) != 0)
             result = TPageResult::Failed(ErrnoText());
     }
@@ -312,7 +316,8 @@ std::string MakeRelativePath(const std::string& FromFile, const std::string& ToF
     while (common + 1 < from.size() && common + 1 < to.size() && from[common] == to[common])
         ++common;
     std::string out;
-    for (std::size_t i = common; i + 1 < from.size(); ++i) out += "../";
+    for (std::size_t i = common; i + 1 < from.size(); ++i)
+        out += "../";
     for (std::size_t i = common; i < to.size(); ++i) {
         out += to[i];
         if (i + 1 < to.size()) out += '/';

@@ -35,7 +35,7 @@ constexpr THTMLLinkTag LinkTags[] = {
     {"TH", {"BACKGROUND"}, true},
 };
 
-constexpr std::size_t LongestTagName = 10;  // "BLOCKQUOTE"
+constexpr std::size_t LongestTagName = 10; // "BLOCKQUOTE"
 
 constexpr bool TableIsSorted() {
     for (std::size_t i = 1; i < std::size(LinkTags); ++i)

@@ -8,9 +8,9 @@ namespace web {
 // A tag whose attributes may hold addresses. The attributes are looked for in
 // the order given here, which is also the order of the links of one tag.
 struct THTMLLinkTag {
-    std::string_view Name;                     // upper case
-    std::array<std::string_view, 4> Attributes;  // upper case; unused slots empty
-    bool Embedding;  // its links fetch content shown inside the page (images, frames ...)
+    std::string_view Name;                      // upper case
+    std::array<std::string_view, 4> Attributes; // upper case; unused slots empty
+    bool Embedding; // its links fetch content shown inside the page (images, frames ...)
 };
 
 // The table entry for a tag name (any letter case), or null: end tags, comments

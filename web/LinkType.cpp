@@ -54,12 +54,12 @@ void TWebLinkList::Sort() {
     if (std::is_sorted(Items.begin(), Items.end(), before)) return;
     std::vector<std::size_t> order(Items.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t A, std::size_t B) {
-        return before(Items[A], Items[B]);
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t A, std::size_t B) { return before(Items[A], Items[B]); });
     std::vector<TWebLinkInfo> sorted;
     sorted.reserve(Items.size());
-    for (const std::size_t index : order) sorted.push_back(std::move(Items[index]));
+    for (const std::size_t index : order)
+        sorted.push_back(std::move(Items[index]));
     Items = std::move(sorted);
 }
 

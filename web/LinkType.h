@@ -11,7 +11,7 @@ namespace web {
 // One address found in a saved web page: the tag and attribute that held it,
 // where its text lies in the file, and what it resolves to.
 class TWebLinkInfo {
-public:
+  public:
     // Copies every field; the address by value.
     void Assign(const TWebLinkInfo& Source) { *this = Source; }
     // Where rewriting starts replacing: the value, or the refresh target inside it.
@@ -19,25 +19,26 @@ public:
         return static_cast<std::int64_t>(ValueOffset) + RefreshOffset;
     }
 
-    TURL URL;                   // cleared and not valid while unresolved or not an address
-    std::string TagName;        // upper case, "IMG"
-    std::string AttributeName;  // upper case, "SRC"
-    std::string TagText;        // the whole tag as written, "<" through ">"
-    std::string Value;          // without quotes, trimmed
-    std::int32_t ValueOffset = 0;    // byte offset of the value in the file, opening quote included
-    std::int32_t ValueLength = 0;    // bytes of the value in the file, quotes included
-    std::int32_t TagOffset = 0;      // byte offset of the tag's "<"
-    std::int32_t TagLength = 0;      // bytes of the tag, "<" through ">"
-    std::int32_t RefreshOffset = 0;  // META refresh: the target's offset inside the raw value; else 0
-    std::int32_t RefreshLength = 0;  // META refresh: the target's length; else 0
-    std::int32_t TagIndex = 0;       // number of the tag in its file from 1; a tag's links share it
-    bool AddedToList = false;        // link extraction's verdict: the object list took the address
+    TURL URL;                     // cleared and not valid while unresolved or not an address
+    std::string TagName;          // upper case, "IMG"
+    std::string AttributeName;    // upper case, "SRC"
+    std::string TagText;          // the whole tag as written, "<" through ">"
+    std::string Value;            // without quotes, trimmed
+    std::int32_t ValueOffset = 0; // byte offset of the value in the file, opening quote included
+    std::int32_t ValueLength = 0; // bytes of the value in the file, quotes included
+    std::int32_t TagOffset = 0;   // byte offset of the tag's "<"
+    std::int32_t TagLength = 0;   // bytes of the tag, "<" through ">"
+    std::int32_t RefreshOffset =
+        0; // META refresh: the target's offset inside the raw value; else 0
+    std::int32_t RefreshLength = 0; // META refresh: the target's length; else 0
+    std::int32_t TagIndex = 0;      // number of the tag in its file from 1; a tag's links share it
+    bool AddedToList = false;       // link extraction's verdict: the object list took the address
 };
 
 // The links of one page, in the order the parser found them. No duplicate
 // check: the same address found twice is two items.
 class TWebLinkList {
-public:
+  public:
     // Appends a copy of Info. On failure (memory) the error is logged and false returned.
     bool Add(const TWebLinkInfo& Info);
     bool Add(TWebLinkInfo&& Info);
@@ -50,7 +51,7 @@ public:
     // Orders the items by TextPosition, ascending; equal positions keep their order.
     void Sort();
 
-private:
+  private:
     std::vector<TWebLinkInfo> Items;
 };
 

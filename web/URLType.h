@@ -69,7 +69,10 @@ public:
 
     // The local path under BaseFolder (the job's destination path, no trailing
     // "/") where this address is saved; empty when it must not be saved,
-    // including every address whose name would leave BaseFolder.
+    // including every address whose name would leave BaseFolder (such an
+    // address also gets a warning entry). A file address gives the POSIX path
+    // of the file it names, outside BaseFolder: that name is a key only and is
+    // never written, since only FTP, HTTP and HTTPS addresses are downloaded.
     std::string GetLocalFileName(const std::string& BaseFolder, bool RecreateFolderStructure,
                                  bool AssumeWWW) const;
 

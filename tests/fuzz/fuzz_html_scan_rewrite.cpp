@@ -35,8 +35,9 @@ struct TSavedSite {
         Check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
         Root = pattern;
         Dest = Root + "/D";
-        for (const char* name : {"site.test/a/page.html", "site.test/a/x.gif", "site.test/a/b.html",
-                                 "site.test/index.html", "site.test/img/y.png", "other.test/q.htm"}) {
+        for (const char* name :
+             {"site.test/a/page.html", "site.test/a/x.gif", "site.test/a/b.html",
+              "site.test/index.html", "site.test/img/y.png", "other.test/q.htm"}) {
             const std::filesystem::path path = Dest + "/" + name;
             std::filesystem::create_directories(path.parent_path());
             std::ofstream(path) << "x";
@@ -50,7 +51,7 @@ struct TSavedSite {
 };
 
 struct TTagSpan {
-    std::size_t Start, End;  // "<" and ">" positions
+    std::size_t Start, End; // "<" and ">" positions
 };
 
 // The tag rules read one byte at a time, as a reference for the memchr scanner.
@@ -80,7 +81,8 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
                                 const std::vector<TTagSpan>& Tags) {
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         const web::TWebLinkInfo& link = *Links.Get(i);
-        Check(link.TagIndex >= 1 && static_cast<std::size_t>(link.TagIndex) <= Tags.size(), "tag index");
+        Check(link.TagIndex >= 1 && static_cast<std::size_t>(link.TagIndex) <= Tags.size(),
+              "tag index");
         const TTagSpan& tag = Tags[static_cast<std::size_t>(link.TagIndex - 1)];
         Check(static_cast<std::size_t>(link.TagOffset) == tag.Start, "tag offset");
         Check(static_cast<std::size_t>(link.TagLength) == tag.End - tag.Start + 1, "tag length");
@@ -158,7 +160,7 @@ void CheckRewrite(std::string_view Page, web::THTMLParser& Parser, web::TWebLink
     options.AddMarkOfWeb = Flags & 1;
     options.AssumeWWW = Flags & 2;
     options.RecreateFolderStructure = !(Flags & 4);
-    int stopAfter = Flags >> 4;  // 0: never
+    int stopAfter = Flags >> 4; // 0: never
     std::int64_t stoppedAt = INT64_MAX;
     Parser.OnRewriteProgress = [&](std::uint32_t Position, std::uint32_t Size) {
         Check(Position <= Size, "rewrite progress past the end");
@@ -169,8 +171,8 @@ void CheckRewrite(std::string_view Page, web::THTMLParser& Parser, web::TWebLink
 
     std::istringstream input{std::string(Page)};
     std::ostringstream output;
-    const auto result = Parser.ReplaceLinksInStream(input, output, PageURL,
-                                                    site.Dest + "/site.test/a/page.html", options, Links);
+    const auto result = Parser.ReplaceLinksInStream(
+        input, output, PageURL, site.Dest + "/site.test/a/page.html", options, Links);
     Check(static_cast<bool>(result), "rewrite failed");
     // BASE tags after a stop stay: the rest of the page is copied unchanged.
     std::size_t bases = 0;

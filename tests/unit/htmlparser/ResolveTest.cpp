@@ -130,7 +130,7 @@ TEST(HTMLResolve, SavedFromMarkCountsOnlyWithinTheFirst2048Bytes) {
     } rows[] = {
         {mark + "\r\n<html>", true},
         {"<!-- SAVED FROM URL=(0004)http -->", true},
-        {std::string(2047 - mark.size(), ' ') + mark, true},  // ends at byte 2046
+        {std::string(2047 - mark.size(), ' ') + mark, true}, // ends at byte 2046
         {std::string(2048 - mark.size(), ' ') + mark, false},
         {std::string(3000 - mark.size(), ' ') + mark, false},
         {"<!--saved from url=(0004)http -->", false},
@@ -140,7 +140,8 @@ TEST(HTMLResolve, SavedFromMarkCountsOnlyWithinTheFirst2048Bytes) {
         THTMLParser parser;
         TWebLinkList links;
         ASSERT_TRUE(parser.GetLinksInHTMLText(row.Html, Page, &links));
-        EXPECT_EQ(parser.HasSavedFromMark(), row.Marked) << "page of " << row.Html.size() << " bytes";
+        EXPECT_EQ(parser.HasSavedFromMark(), row.Marked)
+            << "page of " << row.Html.size() << " bytes";
     }
 }
 

@@ -23,8 +23,8 @@ std::vector<std::string> Scan(const std::string& Html) {
     for (int i = 0; i < links.Count(); ++i) {
         const auto& l = *links.Get(i);
         found.push_back(l.TagName + " " + l.AttributeName + "=" + l.Value + " @" +
-                        std::to_string(l.ValueOffset) + "+" + std::to_string(l.ValueLength) +
-                        " #" + std::to_string(l.TagIndex));
+                        std::to_string(l.ValueOffset) + "+" + std::to_string(l.ValueLength) + " #" +
+                        std::to_string(l.TagIndex));
         // The offsets must point at the value as written in the page.
         const std::string written = Html.substr(l.ValueOffset, l.ValueLength);
         EXPECT_NE(written.find(l.Value), std::string::npos) << Html << " / " << written;
@@ -48,8 +48,7 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
         {"<img src='a.gif' lowsrc='b.gif'>",
          {"IMG SRC=a.gif @9+7 #1", "IMG LOWSRC=b.gif @24+7 #1"}},
         // "SRC" is also found as the tail of "lowsrc": both name the same value.
-        {"<img lowsrc=b.gif src=a.gif>",
-         {"IMG SRC=b.gif @12+5 #1", "IMG LOWSRC=b.gif @12+5 #1"}},
+        {"<img lowsrc=b.gif src=a.gif>", {"IMG SRC=b.gif @12+5 #1", "IMG LOWSRC=b.gif @12+5 #1"}},
         {"<img usemap=#m longdesc=d.htm src=a.gif>",
          {"IMG SRC=a.gif @34+5 #1", "IMG LONGDESC=d.htm @24+5 #1", "IMG USEMAP=#m @12+2 #1"}},
         {"<a title='see href=y' href='x.htm'>", {"A HREF=x.htm @27+7 #1"}},
@@ -68,7 +67,8 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
         {"<embed src=a.swf pluginurl=p href=h>",
          {"EMBED SRC=a.swf @11+5 #1", "EMBED PLUGINURL=p @27+1 #1", "EMBED HREF=h @34+1 #1"}},
     };
-    for (const auto& row : rows) EXPECT_EQ(Scan(row.Html), row.Links) << "page: " << row.Html;
+    for (const auto& row : rows)
+        EXPECT_EQ(Scan(row.Html), row.Links) << "page: " << row.Html;
 }
 
 TEST(HTMLScan, KeepsTheWholeTagOfEachLink) {
@@ -81,7 +81,7 @@ TEST(HTMLScan, KeepsTheWholeTagOfEachLink) {
     EXPECT_EQ(link.TagText, "<IMG Src=\"a.gif\" alt=x>");
     EXPECT_EQ(link.TagOffset, 11);
     EXPECT_EQ(link.TagLength, 23);
-    EXPECT_EQ(link.TagIndex, 3);  // <p>, </p>, <IMG>
+    EXPECT_EQ(link.TagIndex, 3); // <p>, </p>, <IMG>
     EXPECT_EQ(link.TagName, "IMG");
     EXPECT_EQ(link.AttributeName, "SRC");
 }

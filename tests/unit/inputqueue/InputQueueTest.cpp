@@ -141,30 +141,6 @@ TEST(InputQueue, ClearEmptiesAndFreesTheSlots) {
         EXPECT_TRUE(queue.PostResume(1)) << "post after clear " << i;
 }
 
-TEST(InputQueue, StartCarriesACopyOfJobAndProxies) {
-    TSpiderInputMessageQueue queue;
-    TSpiderInputMsg start;
-    start.Kind = simStartJob;
-    start.JobNumber = 12;
-    start.Job.JobName = "Nightly mirror of the documentation";
-    start.Job.DestinationFolder = "/srv/copies/documentation";
-    start.HTTPProxy.Address = "proxy.internal.test";
-    start.HTTPProxy.Port = 3128;
-    start.FTPProxy.Username = "ftp-proxy-user";
-    ASSERT_TRUE(queue.Post(start));
-    start.Job.JobName = "changed by the poster afterwards";
-
-    TSpiderInputMsg taken;
-    ASSERT_TRUE(queue.TakeFirst(taken));
-    EXPECT_EQ(taken.Kind, simStartJob);
-    EXPECT_EQ(taken.JobNumber, 12);
-    EXPECT_EQ(taken.Job.JobName, "Nightly mirror of the documentation");
-    EXPECT_EQ(taken.Job.DestinationFolder, "/srv/copies/documentation");
-    EXPECT_EQ(taken.HTTPProxy.Address, "proxy.internal.test");
-    EXPECT_EQ(taken.HTTPProxy.Port, 3128);
-    EXPECT_EQ(taken.FTPProxy.Username, "ftp-proxy-user");
-}
-
 TEST(InputQueue, LogSinkGetsOneLinePerPostedCommand) {
     TSpiderInputMessageQueue queue;
     TLineCollector sink;

@@ -6,7 +6,8 @@ using web::TWebLinkInfo;
 using web::TWebLinkList;
 
 namespace {
-TWebLinkInfo LinkAt(std::int32_t ValueOffset, std::int32_t RefreshOffset, const std::string& Value) {
+TWebLinkInfo LinkAt(std::int32_t ValueOffset, std::int32_t RefreshOffset,
+                    const std::string& Value) {
     TWebLinkInfo link;
     link.ValueOffset = ValueOffset;
     link.RefreshOffset = RefreshOffset;
@@ -42,18 +43,20 @@ TEST(LinkList, AddKeepsACopyThatTheCallerCannotChange) {
 TEST(LinkList, SortsByValueOffsetPlusRefreshOffset) {
     TWebLinkList list;
     list.Add(LinkAt(110, 0, "c"));
-    list.Add(LinkAt(100, 8, "refresh"));  // effective position 108
+    list.Add(LinkAt(100, 8, "refresh")); // effective position 108
     list.Add(LinkAt(105, 0, "a"));
     list.Add(LinkAt(3, 0, "first"));
     list.Sort();
     const char* expected[] = {"first", "a", "refresh", "c"};
     ASSERT_EQ(list.Count(), 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.Get(i)->Value, expected[i]) << "position " << i;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(list.Get(i)->Value, expected[i]) << "position " << i;
 }
 
 TEST(LinkList, ClearEmptiesTheList) {
     TWebLinkList list;
-    for (int i = 0; i < 3; ++i) list.Add(LinkAt(i, 0, "v"));
+    for (int i = 0; i < 3; ++i)
+        list.Add(LinkAt(i, 0, "v"));
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(list.Get(0), nullptr);

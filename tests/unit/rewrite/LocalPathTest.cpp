@@ -23,7 +23,8 @@ TEST(RelativePath, LeadsFromOnePageToAnotherFile) {
         {"/D/site/page.html", "relative/x.htm", "relative/x.htm"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(web::MakeRelativePath(row.From, row.To), row.Expected) << row.From << " -> " << row.To;
+        EXPECT_EQ(web::MakeRelativePath(row.From, row.To), row.Expected)
+            << row.From << " -> " << row.To;
 }
 
 TEST(SavedFromMark, CountsTheAddressWithAtLeastFourDigits) {
@@ -32,8 +33,8 @@ TEST(SavedFromMark, CountsTheAddressWithAtLeastFourDigits) {
     } rows[] = {
         {"http://site/a/page.html", "<!-- saved from url=(0023)http://site/a/page.html -->"},
         {"", ""},
-        {"http://s/" + std::string(9991, 'x'), "<!-- saved from url=(10000)http://s/" +
-                                                  std::string(9991, 'x') + " -->"},
+        {"http://s/" + std::string(9991, 'x'),
+         "<!-- saved from url=(10000)http://s/" + std::string(9991, 'x') + " -->"},
         // Neither the comment nor its line may end inside the address.
         {"http://s/a-->b\r\n", "<!-- saved from url=(0022)http://s/a--%3Eb%0D%0A -->"},
     };
@@ -50,7 +51,8 @@ TEST(OrigFileName, GoesBeforeTheExtension) {
         {"/D/site.test/page", "/D/site.test/page_orig"},
         {"/D/site/a.b.htm", "/D/site/a.b_orig.htm"},
     };
-    for (const auto& row : rows) EXPECT_EQ(web::MakeOrigFileName(row.Name), row.Expected);
+    for (const auto& row : rows)
+        EXPECT_EQ(web::MakeOrigFileName(row.Name), row.Expected);
 }
 
 TEST(ReplaceLinkTexts, SplicesTheGivenTextsAndDropsBaseTags) {
@@ -65,7 +67,8 @@ TEST(ReplaceLinkTexts, SplicesTheGivenTextsAndDropsBaseTags) {
         input, output, links,
         [](const web::TWebLinkInfo& Link) -> std::optional<std::string> {
             if (Link.AttributeName == "HREF") return "[" + Link.Value + "]";
-            if (Link.RefreshOffset != 0) return "{" + Link.Value.substr(Link.Value.find('=') + 1) + "}";
+            if (Link.RefreshOffset != 0)
+                return "{" + Link.Value.substr(Link.Value.find('=') + 1) + "}";
             return std::nullopt;
         },
         nullptr);

@@ -27,7 +27,7 @@ constexpr const char* PageURL = "http://site/a/page.html";
 // A job's destination "<temp>/D" holding the page saved from PageURL and
 // whatever other files a case asks for.
 class TSavedSite {
-public:
+  public:
     TSavedSite() {
         Options.DestinationPath = Dest;
         std::filesystem::create_directories(Dest + "/site/a");
@@ -62,7 +62,7 @@ public:
 TEST(Rewrite, SavedFilesBecomeRelativeLinksOthersAbsoluteAddresses) {
     const struct {
         std::string Html;
-        std::vector<std::string> Saved;  // under the destination
+        std::vector<std::string> Saved; // under the destination
         std::string Expected;
     } rows[] = {
         {"<a href=\"../img/x.gif\">", {"site/img/x.gif"}, "<a href=\"../img/x.gif\">"},
@@ -73,14 +73,18 @@ TEST(Rewrite, SavedFilesBecomeRelativeLinksOthersAbsoluteAddresses) {
         {"<a href=http://other/q.htm>", {"other/q.htm"}, "<a href=\"../../other/q.htm\">"},
         {"<a href=\"mailto:someone\">", {}, "<a href=\"mailto:someone\">"},
         {"<a href='javascript:go()'>", {}, "<a href='javascript:go()'>"},
-        {"<p><base href=\"http://site/a/\"><img src=x.gif>", {"site/a/x.gif"},
+        {"<p><base href=\"http://site/a/\"><img src=x.gif>",
+         {"site/a/x.gif"},
          "<p><img src=\"x.gif\">"},
-        {"<meta http-equiv=refresh content='5; URL=http://site/a/next.html'>", {"site/a/next.html"},
+        {"<meta http-equiv=refresh content='5; URL=http://site/a/next.html'>",
+         {"site/a/next.html"},
          "<meta http-equiv=refresh content='5; URL=next.html'>"},
-        {"<meta http-equiv=refresh content='5; URL=http://site/a/next.html'>", {},
+        {"<meta http-equiv=refresh content='5; URL=http://site/a/next.html'>",
+         {},
          "<meta http-equiv=refresh content='5; URL=http://site/a/next.html'>"},
         // CODE and DATA name the file alone; CODEBASE stays an address.
-        {"<applet code=A.class codebase=cls/>", {"site/a/cls/A.class"},
+        {"<applet code=A.class codebase=cls/>",
+         {"site/a/cls/A.class"},
          "<applet code=\"A.class\" codebase=\"http://site/a/cls/\">"},
         // "SRC" found inside "lowsrc" names the same text: it is replaced once.
         {"<img lowsrc=b.gif src=a.gif>", {"site/a/b.gif"}, "<img lowsrc=\"b.gif\" src=a.gif>"},
@@ -93,7 +97,8 @@ TEST(Rewrite, SavedFilesBecomeRelativeLinksOthersAbsoluteAddresses) {
     };
     for (const auto& row : rows) {
         TSavedSite site;
-        for (const auto& name : row.Saved) site.Save(name);
+        for (const auto& name : row.Saved)
+            site.Save(name);
         EXPECT_EQ(site.RewriteText(row.Html), row.Expected) << "page: " << row.Html;
     }
 }
@@ -163,8 +168,8 @@ TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {
     WriteFileText(site.PagePath, html);
 
     TWebLinkList none;
-    auto result = site.Parser.ReplaceLinksInFile(site.Dest + "/missing.html", PageURL,
-                                                 site.Options, none);
+    auto result =
+        site.Parser.ReplaceLinksInFile(site.Dest + "/missing.html", PageURL, site.Options, none);
     EXPECT_FALSE(result);
     EXPECT_EQ(result.ErrorText, "File does not exist");
 
@@ -187,7 +192,7 @@ TEST(RewriteFailure, ALinkPastTheEndFailsWithoutTouchingThePage) {
     TWebLinkList links;
     ASSERT_TRUE(site.Parser.GetLinksInHTMLFile(site.PagePath, PageURL, &links));
     ASSERT_EQ(links.Count(), 2);
-    links.Get(1)->ValueOffset = 100;  // the file changed since it was read
+    links.Get(1)->ValueOffset = 100; // the file changed since it was read
     const auto result = site.Parser.ReplaceLinksInFile(site.PagePath, PageURL, site.Options, links);
     EXPECT_FALSE(result);
     EXPECT_NE(result.ErrorText.find("past the end"), std::string::npos) << result.ErrorText;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace queue {
+
+class TJobQueueFrontEnd;
+
+// True when Folder exists as a folder, or was missing and the user agreed to
+// create it and it could be created (with its missing parents). An empty
+// folder gives false. The question and the failure go through the front end.
+bool TryToEnsureFolderExists(TJobQueueFrontEnd& FrontEnd, const std::string& Folder);
+
+// The user's documents folder: XDG_DOCUMENTS_DIR of the XDG user-dirs file,
+// else ~/Documents; no trailing "/"; empty when there is no home folder.
+std::string GetMyDocumentsFolder();
+// The same from given values: the user-dirs file's text and the home folder.
+std::string DocumentsFolderFromUserDirs(const std::string& UserDirsText, const std::string& Home);
+
+} // namespace queue

@@ -1,0 +1,44 @@
+#include "queue/ProxySettings.h"
+
+#include "jobs/AsciiText.h"
+#include "jobs/DownloadOptionTypes.h"
+#include "jobs/SavedOptions.h"
+
+#include <charconv>
+#include <optional>
+#include <string>
+
+namespace queue {
+
+namespace {
+
+std::optional<std::int32_t> WholeNumber(const std::string& Text) {
+    std::int32_t value = 0;
+    const auto [end, error] = std::from_chars(Text.data(), Text.data() + Text.size(), value);
+    if (Text.empty() || error != std::errc() || end != Text.data() + Text.size()) return std::nullopt;
+    return value;
+}
+
+void ReadProxy(const jobs::TSavedOptions& Options, const jobs::TProxySettingKeys& Keys,
+               jobs::TProxyServerInfo& Record) {
+    const std::string address = jobs::TrimControls(Options.Read(Keys.Address));
+    const auto port = WholeNumber(jobs::TrimControls(Options.Read(Keys.Port)));
+    std::string user = jobs::TrimControls(Options.Read(Keys.Username));
+    std::string password = jobs::TrimControls(Options.Read(Keys.Password));
+    if (user.empty() || password.empty()) user.clear(), password.clear();
+    Record.UseProxyServer = Options.Read(Keys.UseProxyServer) && !address.empty() && port;
+    Record.Address = address;
+    Record.Port = port.value_or(0);
+    Record.Username = user;
+    Record.Password = password;
+}
+
+} // namespace
+
+void GetProxySettings(const jobs::TSavedOptions& Options, jobs::TProxyServerInfo& HTTP,
+                      jobs::TProxyServerInfo& FTP) {
+    ReadProxy(Options, jobs::Settings::HTTPProxy, HTTP);
+    ReadProxy(Options, jobs::Settings::FTPProxy, FTP);
+}
+
+} // namespace queue
