@@ -1,6 +1,7 @@
 #include "HarvexisVersion.h"
 #include "cli/CliSupport.h"
 #include "cli/JobCommands.h"
+#include "cli/PasswordCommands.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,8 @@ constexpr const char* Usage =
     "  job create FILE --url URL --dest DIR [--name NAME] [--set Key=Value]...\n"
     "                      write a job file\n"
     "  job show FILE       print every field of a job file\n"
+    "  password add SITE USER | list | remove SITE\n"
+    "                      keep user names and passwords for sites\n"
     "\n"
     "Options:\n"
     "  --version           print the version\n"
@@ -39,5 +42,6 @@ int main(int argc, char** argv) {
         return cli::ExitOk;
     }
     if (command == "job") return cli::RunJobCommand(rest);
+    if (command == "password") return cli::RunPasswordCommand(rest);
     return cli::UsageError("unknown command '" + command + "' (see harvexis-cli --help)");
 }

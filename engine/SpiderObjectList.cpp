@@ -4,8 +4,12 @@
 
 namespace engine {
 
+// An address that gets no local name (refused as unsafe, or of a scheme that
+// is never saved) is filed under its own text, so that such addresses do not
+// all merge into one object and each is reported on its own.
 std::string SpiderObjectKey(const TSpiderObject& Object) {
-    if (Object.Address.GetScheme() == web::SchemeMailto) return Object.Address.GetFullURL();
+    if (Object.Address.GetScheme() == web::SchemeMailto || Object.LocalFileName.empty())
+        return Object.Address.GetFullURL();
     return Object.LocalFileName;
 }
 

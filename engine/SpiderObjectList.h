@@ -34,7 +34,7 @@ struct TSpiderObject {
 };
 
 // The key under which an object is filed: its local file name, or the whole
-// text of a mailto address.
+// text of a mailto address or of an address that gets no local name.
 std::string SpiderObjectKey(const TSpiderObject& Object);
 
 // Every object of the running job, in ascending key order, where keys compare

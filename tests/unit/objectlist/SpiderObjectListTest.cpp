@@ -105,3 +105,11 @@ TEST(SpiderObjectList, ChangedLocalFileNameKeepsTheObjectFindable) {
     EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/a.php", "/d/a.php", 1)), Outcome::Known);
     EXPECT_EQ(list.Count(), 1u);
 }
+
+TEST(SpiderObjectList, AddressesWithoutALocalNameStayApart) {
+    TSpiderObjectList list;
+    EXPECT_EQ(list.AddIfNotPresent(Object("gopher://s.test/a", "", 1)), Outcome::Inserted);
+    EXPECT_EQ(list.AddIfNotPresent(Object("gopher://s.test/b", "", 1)), Outcome::Inserted);
+    EXPECT_EQ(list.AddIfNotPresent(Object("gopher://s.test/b", "", 1)), Outcome::Known);
+    EXPECT_EQ(list.Count(), 2u);
+}

@@ -1,0 +1,287 @@
+#include "engine/DownloadThreadDispacher.h"
+
+#include "engine/DownloadFilter.h"
+#include "engine/SpiderJobControl.h"
+#include "engine/SpiderObjectList.h"
+#include "jobs/JobTypes.h"
+#include "messaging/AppTraceLog.h"
+#include "messaging/SpiderInputMsg.h"
+
+#include <unistd.h>
+
+namespace engine {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace messaging;
+
+constexpr auto ProgressPeriod = std::chrono::milliseconds(1000);
+// Upper bound of one wait: timers and commands normally wake the loop sooner.
+constexpr auto LongestWait = std::chrono::milliseconds(100);
+constexpr TSpiderInputKindSet CancelKinds = SpiderInputKinds(
+    {simStopFileDownload, simStopHostDownload, simStopFileExtDownload, simStopMimeTypeDownload});
+
+bool FileExists(const std::string& Path) { return !Path.empty() && ::access(Path.c_str(), F_OK) == 0; }
+
+} // namespace
+
+void TWakeSignal::Notify() {
+    {
+        std::lock_guard guard(Lock);
+        ++Notifications;
+    }
+    Woken.notify_all();
+}
+
+void TWakeSignal::WaitUntil(std::uint64_t Seen, Clock::time_point Deadline) {
+    std::unique_lock guard(Lock);
+    Woken.wait_until(guard, Deadline, [&] { return Notifications != Seen; });
+}
+
+std::uint64_t TWakeSignal::Count() const {
+    std::lock_guard guard(Lock);
+    return Notifications;
+}
+
+TDownloadThreadDispacher::TDownloadThreadDispacher(TDownloadThreadServices Services,
+                                                   TDownloadFilter& Filter,
+                                                   TSpiderInputMessageQueue& Input, TWakeSignal& Wake)
+    : Filter(Filter), Input(Input), Wake(Wake) {
+    Services.Filter = &Filter;
+    Services.StateChanged = [&Wake] { Wake.Notify(); };
+    for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Services);
+}
+
+TDownloadThreadDispacher::~TDownloadThreadDispacher() = default;
+
+void TDownloadThreadDispacher::SetOptions(const jobs::TDownloadOptions& Options) {
+    for (auto& thread : Threads) thread->SetOptions(Options);
+}
+
+bool TDownloadThreadDispacher::AllIdle() const {
+    for (const auto& thread : Threads)
+        if (thread->State() != dsIdle) return false;
+    return true;
+}
+
+int TDownloadThreadDispacher::IdleThreadForWork() const {
+    for (int i = 0; i < ThreadCount; ++i)
+        if (Threads[i]->State() == dsIdle && !Slots[i].Pausing) return i;
+    return -1;
+}
+
+void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                        std::int32_t Number, jobs::TCopyJob& Job) {
+    JobNumber = Number;
+    Stopping = false;
+    try {
+        for (;;) {
+            const std::uint64_t seen = Wake.Count();
+            const auto now = Clock::now();
+            for (auto& slot : Slots)
+                if (slot.Pausing && now > slot.PauseUntil) slot.Pausing = false;
+            Control.CheckStopAndAbort();
+            bool handedOut = false;
+            if (!Stopping) {
+                if (Control.StopRequested() || Control.AbortRequested()) {
+                    for (auto& thread : Threads) thread->Stop();
+                    Stopping = true;
+                }
+                ProcessDownloadCancelRequests(Control, Job);
+                Control.CheckPauseAndResume();
+                TSpiderObject* next = Stopping ? nullptr : List.FirstUndispatched();
+                const int thread = next && !Control.Paused() ? IdleThreadForWork() : -1;
+                if (thread >= 0) {
+                    Assign(Control, *next, thread, Job);
+                    List.SetDispatched(*next, true);
+                    handedOut = true;
+                }
+            }
+            PostDownloadInProgressMsgs(Control);
+            ResetCompletedDownloadThreads(Control, List, Job);
+            if (AllIdle() && (Stopping || !List.HasUndispatched())) return;
+            if (!handedOut) Wake.WaitUntil(seen, NextTimer());
+        }
+    } catch (...) {
+        // The job cannot go on (no one takes its reports): end every transfer
+        // so that the threads are idle for the next job, then let the job fail.
+        for (auto& thread : Threads) thread->Stop();
+        while (!AllIdle()) {
+            const std::uint64_t seen = Wake.Count();
+            for (auto& thread : Threads)
+                if (thread->State() == dsFinished) thread->MarkIdle();
+            if (!AllIdle()) Wake.WaitUntil(seen, Clock::now() + LongestWait);
+        }
+        throw;
+    }
+}
+
+Clock::time_point TDownloadThreadDispacher::NextTimer() const {
+    auto deadline = Clock::now() + LongestWait;
+    for (int i = 0; i < ThreadCount; ++i) {
+        if (Slots[i].Pausing && Slots[i].PauseUntil < deadline) deadline = Slots[i].PauseUntil;
+        if (Threads[i]->State() == dsReadingData && Slots[i].LastProgress + ProgressPeriod < deadline)
+            deadline = Slots[i].LastProgress + ProgressPeriod;
+    }
+    return deadline;
+}
+
+void TDownloadThreadDispacher::Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread,
+                                      jobs::TCopyJob& Job) {
+    ++DownloadCounter;
+    TSlot& slot = Slots[Thread];
+    slot.ObjectSequenceNumber = Object.SequenceNumber;
+    slot.DownloadNumber = DownloadCounter;
+    slot.LastProgress = {};
+    PostDownloadStartedMessage(Control, Object, Thread);
+    web::TURL address;
+    address.Assign(Object.Address);
+    if (!Object.AlternateHost.empty()) address.SetHostName(Object.AlternateHost);
+    Threads[Thread]->StartDownload(address, Object.LocalFileName, Object.Distance, Object.Referrer.get());
+}
+
+void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Control,
+                                                          const TSpiderObject& Object, int Thread) {
+    OutputMsg.Kind = somDownloadStarted;
+    OutputMsg.JobNumber = JobNumber;
+    OutputMsg.Status = 1;
+    auto& download = OutputMsg.FileDownload;
+    download.DownloadNumber = Slots[Thread].DownloadNumber;
+    download.Address = Object.Address;
+    if (Object.Referrer) download.Referrer = *Object.Referrer;
+    else download.Referrer.Clear();
+    download.LocalFile = Object.LocalFileName;
+    download.Progress = {};
+    download.Results = {};
+    Control.Post(OutputMsg);
+}
+
+void TDownloadThreadDispacher::PostDownloadInProgressMsgs(TSpiderJobControl& Control) {
+    for (int i = 0; i < ThreadCount; ++i) {
+        TFileDownloadThread& thread = *Threads[i];
+        if (thread.State() != dsReadingData) continue;
+        const auto now = Clock::now();
+        if (now - Slots[i].LastProgress < ProgressPeriod) continue;
+        const TFileDownloadInProgressData progress = thread.Progress();
+        if (!progress.TransferStarted) continue;
+        OutputMsg.Kind = somDownloadProgress;
+        OutputMsg.JobNumber = JobNumber;
+        OutputMsg.Status = 1;
+        auto& download = OutputMsg.FileDownload;
+        download.DownloadNumber = Slots[i].DownloadNumber;
+        download.Address = thread.Address();
+        download.Referrer = thread.Referrer();
+        download.LocalFile = thread.DestinationFile();
+        download.Progress.ContentType = progress.ContentType;
+        download.Progress.ExpectedSize = progress.ExpectedSize;
+        download.Progress.BytesReceived = progress.BytesReceived;
+        download.Progress.ElapsedMs = progress.ElapsedMs;
+        download.Progress.ResumeOffset = progress.ResumeOffset;
+        download.Progress.Valid = true;
+        Control.Post(OutputMsg);
+        Slots[i].LastProgress = now;
+    }
+}
+
+bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& Control,
+                                                             TSpiderObjectList& List,
+                                                             const jobs::TCopyJob& Job) {
+    bool added = false;
+    for (int i = 0; i < ThreadCount; ++i) {
+        if (Threads[i]->State() != dsFinished) continue;
+        const bool queued = CollectResult(Control, List, i);
+        added = added || queued;
+        PostDownloadStoppedMsg(Control, i, queued);
+        Threads[i]->MarkIdle();
+        if (Job.PauseBetweenDownloads > 0) {
+            Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
+            Slots[i].Pausing = true;
+        }
+    }
+    return added;
+}
+
+// Turns one finished download into facts about its object; true when a
+// redirection target was added or queued again.
+bool TDownloadThreadDispacher::CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                             int Thread) {
+    const TFileDownloadThread& thread = *Threads[Thread];
+    const TFileDownloadCompleteData& result = thread.CompleteData();
+    TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].ObjectSequenceNumber);
+    if (object) {
+        object->LocalFileName = result.LocalFile;
+        if (result.IsPage) List.SetIsPage(*object);
+    }
+    if (thread.Distance() == -1) StartPageFile = result.LocalFile;
+    if (!result.RedirectTarget.IsValid()) return false;
+    try {
+        const auto referrer = object ? object->Referrer : std::shared_ptr<const web::TURL>();
+        const bool queued = Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance());
+        // A redirected start moves the location restriction with it.
+        if (thread.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
+        return queued;
+    } catch (const TOutputQueueGaveUp&) {
+        throw;
+    } catch (const std::exception& error) {
+        TraceLog.LogEntry(ttException, error.what(), "ResetCompletedDownloadThreads", "DownloadThreadDispacher");
+        return false;
+    }
+}
+
+void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, bool Queued) {
+    const TFileDownloadCompleteData& result = Threads[Thread]->CompleteData();
+    OutputMsg.Kind = somDownloadEnded;
+    OutputMsg.JobNumber = JobNumber;
+    OutputMsg.Status = 1;
+    auto& download = OutputMsg.FileDownload;
+    download.DownloadNumber = Slots[Thread].DownloadNumber;
+    download.Address = result.Address;
+    download.Referrer = result.Referrer;
+    download.LocalFile = result.LocalFile;
+    download.Progress = {};
+    auto& results = download.Results;
+    results.OutcomeText.clear();
+    if (result.ExceptionRaised) {
+        results.Outcome = doFailed;
+        results.OutcomeText = result.ExceptionText;
+    } else if (!Stopping && !result.Stopped) {
+        results.Outcome = doCompleted;
+    } else {
+        results.Outcome = Control.AbortRequested() ? doAborted : doStopped;
+    }
+    results.RedirectTarget = result.RedirectTarget;
+    results.RedirectQueued = Queued;
+    results.StatusCode = result.StatusCode;
+    results.StatusText = result.StatusText;
+    results.OsError = result.OsError;
+    results.HaveOsError = result.HaveOsError;
+    // 0 means the filter never judged the address: no restriction refused it.
+    results.Filtered = result.FilterResult != dfPassed && result.FilterResult != 0;
+    results.FilterReason = results.Filtered ? result.FilterResult : 0;
+    results.PageSaved = result.IsPage && FileExists(result.LocalFile);
+    Control.Post(OutputMsg);
+}
+
+void TDownloadThreadDispacher::ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job) {
+    TSpiderInputMsg command;
+    while (Input.TakeMatching(CancelKinds, JobNumber, &command))
+        for (int i = 0; i < ThreadCount; ++i)
+            if (Slots[i].DownloadNumber == command.DownloadNumber) StopDownload(command.Kind, i, Job);
+}
+
+// A download that has not begun its transfer is left alone: nothing is known
+// yet about its type, and the user saw nothing of it.
+void TDownloadThreadDispacher::StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job) {
+    TFileDownloadThread& thread = *Threads[Thread];
+    const TFileDownloadInProgressData progress = thread.Progress();
+    if (thread.State() == dsReadingData) thread.Stop();
+    if (!progress.TransferStarted) return;
+    if (Kind == simStopHostDownload) Job.ExcludeHost(thread.Address().GetHostName());
+    if (Kind == simStopFileExtDownload && !thread.Address().GetExtension().empty())
+        Job.ExcludeFileExtension(thread.Address().GetExtension());
+    if (Kind == simStopMimeTypeDownload) Job.ExcludeMimeType(progress.ContentType);
+    Filter.SetJob(Job, false, false);
+}
+
+} // namespace engine

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "engine/DownloadThread.h"
+#include "messaging/SpiderOutputMsgTypes.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace jobs {
+class TCopyJob;
+}
+namespace messaging {
+class TSpiderInputMessageQueue;
+}
+
+namespace engine {
+
+class TDownloadFilter;
+class TSpiderJobControl;
+class TSpiderObjectList;
+struct TSpiderObject;
+
+// Wakes a loop that waits for any of several sources (download threads,
+// posted commands) without polling on a fixed period.
+class TWakeSignal {
+public:
+    void Notify();
+    // Returns when Notify was called since Seen was read, or at Deadline.
+    void WaitUntil(std::uint64_t Seen, std::chrono::steady_clock::time_point Deadline);
+    std::uint64_t Count() const;
+
+private:
+    mutable std::mutex Lock;        // guards Notifications
+    std::condition_variable Woken;  // signalled by every Notify
+    std::uint64_t Notifications = 0;
+};
+
+// Owns the four download threads and runs one download cycle of a job for the
+// spider thread: hands undispatched objects to idle threads, reports start,
+// progress and end of each download, turns finished downloads back into facts
+// about the objects and acts on per-download stop commands. Runs on the spider
+// thread; the download threads only receive work and return results.
+class TDownloadThreadDispacher {
+public:
+    static constexpr int ThreadCount = 4;
+
+    TDownloadThreadDispacher(TDownloadThreadServices Services, TDownloadFilter& Filter,
+                             messaging::TSpiderInputMessageQueue& Input, TWakeSignal& Wake);
+    ~TDownloadThreadDispacher();
+
+    // Copies the options into each thread, closing their connections.
+    void SetOptions(const jobs::TDownloadOptions& Options);
+    void ClearStartPage() { StartPageFile.clear(); }
+    const std::string& GetStartPage() const { return StartPageFile; }
+    // Returns when no undispatched object is left and every thread is idle, or,
+    // after stop or abort, as soon as every thread is idle.
+    void RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List, std::int32_t JobNumber,
+                  jobs::TCopyJob& RunningJob);
+
+private:
+    struct TSlot {
+        std::uint32_t ObjectSequenceNumber = 0;
+        std::int32_t DownloadNumber = 0;
+        std::chrono::steady_clock::time_point LastProgress{};  // of the last progress message
+        bool Pausing = false;
+        std::chrono::steady_clock::time_point PauseUntil{};
+    };
+
+    bool AllIdle() const;
+    int IdleThreadForWork() const;
+    void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, jobs::TCopyJob& Job);
+    void PostDownloadStartedMessage(TSpiderJobControl& Control, const TSpiderObject& Object, int Thread);
+    void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
+    bool ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                       const jobs::TCopyJob& Job);
+    bool CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
+    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, bool Queued);
+    void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
+    void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
+    std::chrono::steady_clock::time_point NextTimer() const;
+
+    TDownloadFilter& Filter;
+    messaging::TSpiderInputMessageQueue& Input;
+    TWakeSignal& Wake;
+    std::array<std::unique_ptr<TFileDownloadThread>, ThreadCount> Threads;
+    std::array<TSlot, ThreadCount> Slots;
+    std::int32_t DownloadCounter = 0;  // never reset: download numbers are unique for the program's life
+    std::int32_t JobNumber = -1;
+    messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
+    std::string StartPageFile;  // local file of the starting address, as finally written
+    bool Stopping = false;
+};
+
+} // namespace engine

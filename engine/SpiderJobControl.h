@@ -1,0 +1,43 @@
+#pragma once
+
+#include "web/FlattenFolder.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+namespace messaging {
+class TSpiderOutputMsg;
+}
+namespace web {
+class TURL;
+}
+
+namespace engine {
+
+class TSpiderObjectList;
+
+// Raised inside a job run when the front end stopped taking reports; the job
+// run catches it and ends the job as failed.
+class TOutputQueueGaveUp : public std::runtime_error {
+public:
+    TOutputQueueGaveUp() : std::runtime_error("Spider output msg queue full") {}
+};
+
+// What the parts that run on the spider thread during a job (the dispatcher,
+// link extraction and rewriting, flattening and pruning) ask of the job run.
+class TSpiderJobControl : public web::TFolderJobControl {
+public:
+    virtual bool StopRequested() const = 0;
+    // Puts Address into the job's object list (Referrer null for the start).
+    // True when it was inserted, or known and handed out again after it had
+    // been dispatched before.
+    virtual bool AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,
+                                 const std::shared_ptr<const web::TURL>& Referrer,
+                                 std::int32_t Distance) = 0;
+    // Posts a copy of Msg. Throws TOutputQueueGaveUp when the front end has
+    // taken nothing for the give-up period: the job cannot go on.
+    virtual void Post(const messaging::TSpiderOutputMsg& Msg) = 0;
+};
+
+} // namespace engine

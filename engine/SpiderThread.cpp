@@ -1,0 +1,244 @@
+#include "engine/SpiderThread.h"
+
+#include "engine/DownloadFilter.h"
+#include "engine/MIMEExtensions.h"
+#include "engine/SpiderObjectList.h"
+#include "messaging/AppTraceLog.h"
+#include "messaging/SpiderInputMsg.h"
+#include "messaging/SpiderOutputMsgQueue.h"
+#include "web/FlattenFolder.h"
+
+#include <chrono>
+
+#include <sys/resource.h>
+
+namespace engine {
+
+namespace {
+
+using namespace messaging;
+
+constexpr auto IdlePoll = std::chrono::milliseconds(100);
+
+// One step below normal priority: a nice value one above the process's.
+void LowerThreadPriority() {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice + 1);
+}
+
+} // namespace
+
+TSpiderThread::TSpiderThread(TSpiderServices Services)
+    : Input(Services.Input ? *Services.Input : SpiderInputQueue),
+      Output(Services.Output ? *Services.Output : SpiderOutputQueue),
+      Filter(Services.Filter ? *Services.Filter : DownloadFilter),
+      MIMETable(Services.MIMETable ? *Services.MIMETable : MIMEExtensionsTable),
+      Dispatcher(
+          [&] {
+              Services.Downloads.MIMETable = &MIMETable;
+              return Services.Downloads;
+          }(),
+          Filter, Input, Wake),
+      LinkParser(MIMETable) {
+    Input.SetPostListener([this] { Wake.Notify(); });
+}
+
+TSpiderThread::~TSpiderThread() {
+    Terminate();
+    Input.SetPostListener({});
+}
+
+void TSpiderThread::Resume() {
+    if (!Worker.joinable()) Worker = std::jthread([this](std::stop_token token) { Execute(token); });
+}
+
+void TSpiderThread::Terminate() {
+    if (!Worker.joinable()) return;
+    Worker.request_stop();
+    Wake.Notify();
+    Worker.join();
+}
+
+void TSpiderThread::Execute(std::stop_token Token) {
+    LowerThreadPriority();
+    TSpiderInputMsg msg;
+    while (!Token.stop_requested()) {
+        try {
+            const std::uint64_t seen = Wake.Count();
+            if (!Input.TakeFirst(msg)) {
+                Wake.WaitUntil(seen, std::chrono::steady_clock::now() + IdlePoll);
+                continue;
+            }
+            if (msg.Kind == simStartJob) RunJob(msg);
+            else
+                TraceLog.LogEntry(ttWarning, "Ignored spider input msg " + std::to_string(msg.Kind),
+                                  "Execute", "SpiderThread");
+        } catch (const std::exception& error) {
+            TraceLog.LogEntry(ttException, error.what(), "Execute", "SpiderThread");
+        }
+    }
+    IsFinished = true;
+}
+
+void TSpiderThread::RunJob(const TSpiderInputMsg& Start) {
+    Job.Assign(Start.Job);
+    JobNumberNow = Start.JobNumber;
+    OutputMsg = TSpiderOutputMsg();
+    std::uint8_t outcome = joFailed;
+    try {
+        outcome = CrawlAndFinish(Start);
+    } catch (const std::exception& error) {
+        TraceLog.LogEntry(ttException, error.what(), "RunJob", "SpiderThread");
+        // Nobody may be reading the queue: clear it, so that the end still gets through.
+        Output.ClearMessageQueue();
+        outcome = joFailed;
+    }
+    try {
+        PostJobMessage(somJobEnded, outcome);
+    } catch (const std::exception& error) {
+        TraceLog.LogEntry(ttException, error.what(), "RunJob", "SpiderThread");
+    }
+    JobNumberNow = 0;
+}
+
+std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
+    PostJobMessage(somJobStarted);
+    IsStopRequested = IsAbortRequested = IsPaused = false;
+    MIMETable.SetEnabled(Job.DownloadOptions.AddFileExtensions);
+    Filter.SetJob(Job, true, true);
+    TSpiderObjectList list;
+    AddSpiderObject(list, Job.StartingWebAddress, nullptr, -1);
+    Dispatcher.ClearStartPage();
+    jobs::TDownloadOptions options;
+    options.HTTPProxy = Start.HTTPProxy;
+    options.FTPProxy = Start.FTPProxy;
+    options.JobOptions = Job.DownloadOptions;
+    do {
+        Dispatcher.SetOptions(options);
+        Dispatcher.RunCycle(*this, list, JobNumberNow, Job);
+        ParsePages(list);
+    } while (!IsStopRequested && !IsAbortRequested && list.HasUndispatched());
+    if (Job.RewriteLinks) RewritePages(list);
+    OutputMsg.StartPageFile = Dispatcher.GetStartPage();
+    FlattenAndPrune();
+    if (IsAbortRequested) return joAborted;
+    return IsStopRequested ? joStopped : joCompleted;
+}
+
+void TSpiderThread::FlattenAndPrune() {
+    const std::string folder = Job.GetDestinationPath() + "/";
+    if (Job.FlattenDestinationFolders && !IsAbortRequested) {
+        PostJobMessage(somFlattenStarted);
+        try {
+            web::FlattenFolder(*this, JobNumberNow, folder, OutputMsg.StartPageFile);
+        } catch (const TOutputQueueGaveUp&) {
+            throw;
+        } catch (const std::exception& error) {
+            TraceLog.LogEntry(ttException, error.what(), "FlattenFolder", "SpiderThread");
+        }
+        PostJobMessage(somFlattenEnded);
+    }
+    if (Job.PruneFolders && !IsAbortRequested) {
+        PostJobMessage(somPruneStarted);
+        try {
+            web::PruneEmptyChildFolders(*this, JobNumberNow, folder, false);
+        } catch (const TOutputQueueGaveUp&) {
+            throw;
+        } catch (const std::exception& error) {
+            TraceLog.LogEntry(ttException, error.what(), "PruneEmptyChildFolders", "SpiderThread");
+        }
+        PostJobMessage(somPruneEnded);
+    }
+}
+
+void TSpiderThread::WaitWhilePaused() {
+    CheckPauseAndResume();
+    CheckStopAndAbort();
+    while (IsPaused && !IsAbortRequested) {
+        WaitForCommand();
+        CheckPauseAndResume();
+        CheckStopAndAbort();
+    }
+}
+
+// Every saved page is parsed once, also after a stop; an abort ends the pass.
+void TSpiderThread::ParsePages(TSpiderObjectList& List) {
+    for (;;) {
+        WaitWhilePaused();
+        if (IsAbortRequested) return;
+        TSpiderObject* page = List.FirstUnparsedPage();
+        if (!page) return;
+        List.SetLinksParsed(*page);
+        LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+    }
+}
+
+void TSpiderThread::RewritePages(TSpiderObjectList& List) {
+    List.ForEach([&](TSpiderObject& object) {
+        WaitWhilePaused();
+        if (IsAbortRequested) {
+            TraceLog.LogMessage("Cancelled rewriting");
+            return false;
+        }
+        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job);
+        return true;
+    });
+}
+
+void TSpiderThread::CheckPauseAndResume() {
+    if (Input.TakeMatching(SpiderInputKinds({simPauseJob}), JobNumberNow, nullptr)) {
+        IsPaused = true;
+        PostJobMessage(somJobPaused);
+    }
+    if (Input.TakeMatching(SpiderInputKinds({simResumeJob}), JobNumberNow, nullptr)) {
+        IsPaused = false;
+        PostJobMessage(somJobResumed);
+    }
+}
+
+void TSpiderThread::CheckStopAndAbort() {
+    if (Input.TakeMatching(SpiderInputKinds({simAbortJob}), JobNumberNow, nullptr)) IsAbortRequested = true;
+    if (Input.TakeMatching(SpiderInputKinds({simStopJob}), JobNumberNow, nullptr)) IsStopRequested = true;
+}
+
+void TSpiderThread::WaitForCommand() {
+    Wake.WaitUntil(Wake.Count(), std::chrono::steady_clock::now() + IdlePoll);
+}
+
+bool TSpiderThread::AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,
+                                    const std::shared_ptr<const web::TURL>& Referrer, std::int32_t Distance) {
+    TSpiderObject object;
+    object.Address.Assign(Address);
+    object.Referrer = Referrer;
+    object.Distance = Distance;
+    object.LocalFileName = Filter.LocalFileName(Address);
+    const auto outcome = List.AddIfNotPresent(std::move(object));
+    return outcome != TSpiderObjectList::TAddOutcome::Known;
+}
+
+void TSpiderThread::Post(const TSpiderOutputMsg& Msg) {
+    if (!Output.TryToPostMessage(Msg)) throw TOutputQueueGaveUp();
+}
+
+void TSpiderThread::PostJobMessage(std::uint8_t Kind, std::uint8_t Status) {
+    OutputMsg.Kind = Kind;
+    OutputMsg.JobNumber = JobNumberNow;
+    OutputMsg.Status = Status;
+    if (Kind == somJobStarted || Kind == somJobEnded) OutputMsg.Job = Job;
+    Post(OutputMsg);
+}
+
+void TSpiderThread::PostFileMoved(std::int32_t JobNumber, const std::string& SourceFile,
+                                  const std::string& DestinationFile) {
+    OutputMsg.Flattening.SourceFile = SourceFile;
+    OutputMsg.Flattening.DestinationFile = DestinationFile;
+    PostJobMessage(somFlattenFileMoved);
+}
+
+void TSpiderThread::PostFolderExamined(std::int32_t JobNumber, const std::string& FolderPath) {
+    OutputMsg.FolderPath = FolderPath;
+    PostJobMessage(somPruneFolder);
+}
+
+} // namespace engine

@@ -1,0 +1,165 @@
+#include "web/LinkParser.h"
+
+#include "engine/MIMEExtensions.h"
+#include "engine/SpiderJobControl.h"
+#include "engine/SpiderObjectList.h"
+#include "jobs/JobTypes.h"
+#include "messaging/AppTraceLog.h"
+#include "web/LinkType.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace web {
+
+namespace {
+
+using namespace messaging;
+
+bool FileExists(const std::string& Path) { return !Path.empty() && ::access(Path.c_str(), F_OK) == 0; }
+
+std::int32_t Percent(std::uint32_t Position, std::uint32_t Size) {
+    return Size == 0 ? 100 : static_cast<std::int32_t>(std::uint64_t{Position} * 100 / Size);
+}
+
+// A link from an embedding tag keeps its page's distance; any other link adds a hop.
+std::int32_t LinkDistance(std::int32_t PageDistance, bool Embedding) {
+    if (Embedding) return PageDistance == -1 ? 0 : PageDistance;
+    return PageDistance == -1 ? 1 : PageDistance + 1;
+}
+
+} // namespace
+
+TLinkParser::TLinkParser(engine::TMIMEExtensionsTable& MIMETable) : MIMETable(MIMETable) {}
+
+void TLinkParser::PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t Kind,
+                                std::uint8_t Status, std::int32_t FileNumber) {
+    OutputMsg.Kind = Kind;
+    OutputMsg.JobNumber = 0;
+    OutputMsg.Status = 0;
+    OutputMsg.FileReadWrite.Status = Status;
+    OutputMsg.FileReadWrite.FileNumber = FileNumber;
+    Control.Post(OutputMsg);
+}
+
+void TLinkParser::ParseLinksIntoList(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                                     engine::TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
+    const std::string fileName = Page.LocalFileName;
+    if (!FileExists(fileName)) return;
+    Rewriting = false;
+    ++ParseCount;
+    auto& part = OutputMsg.FileReadWrite;
+    part.Address = Page.Address;
+    part.LocalFile = fileName;
+    part.LinkCount = 0;
+    part.ErrorText.clear();
+    PostReadWrite(Control, somParseStarted, frwStarted, ParseCount);
+    const std::string pageURL = Page.Address.GetPlainURL();
+    TWebLinkList links;
+    Parser.OnParseProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
+        return ParseProgress(Control, position, size);
+    };
+    const TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    if (!result) {
+        TraceLog.LogEntry(ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
+        part.ErrorText = result.ErrorText;
+        PostReadWrite(Control, somParseEnded, frwFailed, ParseCount);
+        return;
+    }
+    if (HonorNoFollow && Parser.NoFollow()) {
+        TraceLog.LogMessage("Honored NOFOLLOW tag at " + pageURL);
+        links.Clear();
+    }
+    if (HonorNoIndex && Parser.NoIndex()) {
+        TraceLog.LogMessage("Honored NOINDEX tag at " + pageURL);
+        if (::unlink(fileName.c_str()) != 0)
+            TraceLog.LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+    }
+    AddLinks(Control, Page, List, links);
+    PostReadWrite(Control, somParseEnded, Control.AbortRequested() ? frwAborted : frwDone, ParseCount);
+}
+
+void TLinkParser::AddLinks(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                           engine::TSpiderObjectList& List, TWebLinkList& Links) {
+    OutputMsg.FileReadWrite.LinkCount = Links.Count();
+    const auto referrer = std::make_shared<const TURL>(Page.Address);
+    for (std::int32_t i = 0; i < Links.Count(); ++i) {
+        TWebLinkInfo& link = *Links.Get(i);
+        if (!link.URL.IsValid()) continue;
+        const auto distance = LinkDistance(Page.Distance, THTMLParser::IsEmbeddingTag(link));
+        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance);
+        OutputMsg.Kind = somLinkFound;
+        OutputMsg.JobNumber = 0;
+        OutputMsg.Link = link;
+        Control.Post(OutputMsg);
+    }
+}
+
+bool TLinkParser::ParseProgress(engine::TSpiderJobControl& Control, std::uint32_t Position,
+                                std::uint32_t Size) {
+    auto& part = OutputMsg.FileReadWrite;
+    part.Total = static_cast<std::int32_t>(Size);
+    if (Rewriting) {
+        part.Percent = Percent(Position, Size) / 2;  // reading is the first half of a rewrite
+        PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteCount);
+    } else {
+        part.Percent = Percent(Position, Size);
+        PostReadWrite(Control, somParseProgress, frwProgress, ParseCount);
+    }
+    // A pause is only recorded here; the spider thread waits at its next object.
+    Control.CheckPauseAndResume();
+    Control.CheckStopAndAbort();
+    return Control.AbortRequested();
+}
+
+bool TLinkParser::RewriteProgress(engine::TSpiderJobControl& Control, std::uint32_t Position,
+                                  std::uint32_t Size) {
+    auto& part = OutputMsg.FileReadWrite;
+    part.Total = static_cast<std::int32_t>(Size);
+    part.Percent = Percent(Position, Size) / 2 + 50;
+    PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteCount);
+    Control.CheckStopAndAbort();
+    return Control.AbortRequested();
+}
+
+void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                                     const jobs::TCopyJob& Job) {
+    const std::string fileName = Page.LocalFileName;
+    if (!FileExists(fileName)) return;
+    Rewriting = true;
+    ++RewriteCount;
+    auto& part = OutputMsg.FileReadWrite;
+    part.Address = Page.Address;
+    part.LocalFile = fileName;
+    part.LinkCount = 0;
+    part.ErrorText.clear();
+    PostReadWrite(Control, somRewriteStarted, frwStarted, RewriteCount);
+    const std::string pageURL = Page.Address.GetPlainURL();
+    Parser.OnParseProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
+        return ParseProgress(Control, position, size);
+    };
+    TWebLinkList links;
+    TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    if (result && links.Count() > 0) {
+        TLinkReplaceOptions options;
+        options.KeepRewriteInputFiles = Job.KeepRewriteInputFiles;
+        options.AddMarkOfWeb = Job.AddMarkOfWebOnRewrite;
+        options.DestinationPath = Job.GetDestinationPath();
+        options.RecreateFolderStructure = Job.RecreateFolderStructure;
+        options.AssumeWWW = Job.AssumeWWWWhenNoThirdLevelDomain;
+        options.LookUpSavedName = [this](const std::string& name) { return MIMETable.LookUp(name); };
+        Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
+            return RewriteProgress(Control, position, size);
+        };
+        result = Parser.ReplaceLinksInFile(fileName, pageURL, options, links);
+    }
+    if (!result) {
+        TraceLog.LogEntry(ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
+        part.ErrorText = result.ErrorText;
+        PostReadWrite(Control, somRewriteEnded, frwFailed, RewriteCount);
+        return;
+    }
+    PostReadWrite(Control, somRewriteEnded, Control.AbortRequested() ? frwAborted : frwDone, RewriteCount);
+}
+
+} // namespace web

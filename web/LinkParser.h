@@ -1,0 +1,52 @@
+#pragma once
+
+#include "messaging/SpiderOutputMsgTypes.h"
+#include "web/HTMLParser.h"
+
+#include <cstdint>
+
+namespace engine {
+class TMIMEExtensionsTable;
+class TSpiderJobControl;
+class TSpiderObjectList;
+struct TSpiderObject;
+} // namespace engine
+namespace jobs {
+class TCopyJob;
+}
+
+namespace web {
+
+// Drives the HTML parser for the spider thread: extracts the links of each
+// saved page into the job's object list, and later rewrites the page's links
+// to the local copies. Reports every step as output messages. Spider thread only.
+class TLinkParser {
+public:
+    explicit TLinkParser(engine::TMIMEExtensionsTable& MIMETable);
+
+    // Adds every address of the page to List at its link distance, obeying the
+    // page's robots directives when the job asks to. A missing page file does nothing.
+    void ParseLinksIntoList(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                            engine::TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
+    // Replaces the links of a saved page by relative paths to the saved copies,
+    // or by absolute addresses where nothing was saved.
+    void RewriteLinksInFile(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                            const jobs::TCopyJob& Job);
+
+private:
+    bool ParseProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
+    bool RewriteProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
+    void AddLinks(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                  engine::TSpiderObjectList& List, TWebLinkList& Links);
+    void PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
+                       std::int32_t FileNumber);
+
+    engine::TMIMEExtensionsTable& MIMETable;
+    THTMLParser Parser;
+    messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
+    std::int32_t ParseCount = 0;    // pages parsed since the program started
+    std::int32_t RewriteCount = 0;  // pages rewritten since the program started
+    bool Rewriting = false;         // which kind ParseProgress reports
+};
+
+} // namespace web
