@@ -1,5 +1,7 @@
 #include "jobs/IniFile.h"
 
+#include "jobs/PosixFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -43,35 +45,6 @@ std::string ResolvedTarget(const std::string& Path) {
     if (::lstat(Path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(Path.c_str(), resolved))
         return resolved;
     return Path;
-}
-
-// Reads the whole file. nullopt: exists but cannot be read; empty string: missing.
-std::optional<std::string> ReadWholeFile(const std::string& Path) {
-    TFileHandle file(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::string data;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        data.append(buffer, static_cast<std::size_t>(n));
-    }
-    return data;
-}
-
-bool WriteAll(int Handle, const std::string& Data) {
-    std::size_t done = 0;
-    while (done < Data.size()) {
-        const ssize_t n = ::write(Handle, Data.data() + done, Data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string TemporaryNameFor(const std::string& Path) {

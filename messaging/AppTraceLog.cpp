@@ -1,5 +1,7 @@
 #include "messaging/AppTraceLog.h"
 
+#include "jobs/PosixFile.h"
+
 #include <curl/curl.h>
 
 #include <cstdlib>
@@ -45,17 +47,6 @@ std::string NowText() {
     char buffer[64];
     std::strftime(buffer, sizeof buffer, "%x %X", &local);
     return buffer;
-}
-
-bool WriteAll(int Handle, const std::string& Data) {
-    std::size_t done = 0;
-    while (done < Data.size()) {
-        const ssize_t n = ::write(Handle, Data.data() + done, Data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string DoubledQuotes(const std::string& Text) {
@@ -117,7 +108,7 @@ void TApplicationTraceLog::Start(const std::vector<std::string>& Params,
         // and its log must not be wiped by us failing to get it.
         int handle = ::open(LogFileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND, 0644);
         if (handle >= 0 && (::flock(handle, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(handle, 0) != 0 ||
-                            !WriteAll(handle, HeaderLine))) {
+                            !jobs::WriteAll(handle, HeaderLine))) {
             ::close(handle);
             handle = -1;
         }
@@ -216,7 +207,7 @@ void TApplicationTraceLog::WriteEntry(TTraceEntryType Type, const std::string& M
                Quoted(FunctionName) + ',' + Quoted(FileName) + ',' +
                Quoted(Line == -1 ? std::string() : std::to_string(Line)) + ',' + Quoted(address) +
                "\r\n";
-        WriteAll(FileHandle, row);  // a failed write loses this entry, nothing more
+        jobs::WriteAll(FileHandle, row);  // a failed write loses this entry, nothing more
     }
     if ((Type == ttAssertion || Type == ttException) && Hooks.ExclamationBeep)
         Hooks.ExclamationBeep();

@@ -42,23 +42,29 @@ void TLinkParser::PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t
     Control.Post(OutputMsg);
 }
 
+// Reports the start of a parse or rewrite and routes the reading half's progress here.
+void TLinkParser::BeginPage(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+                            std::uint8_t Kind, std::int32_t FileNumber) {
+    auto& part = OutputMsg.FileReadWrite;
+    part.Address = Page.Address;
+    part.LocalFile = Page.LocalFileName;
+    part.LinkCount = 0;
+    part.ErrorText.clear();
+    PostReadWrite(Control, Kind, frwStarted, FileNumber);
+    Parser.OnParseProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
+        return ParseProgress(Control, position, size);
+    };
+}
+
 void TLinkParser::ParseLinksIntoList(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
                                      engine::TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
     if (!FileExists(fileName)) return;
     Rewriting = false;
-    ++ParseCount;
+    BeginPage(Control, Page, somParseStarted, ++ParseCount);
     auto& part = OutputMsg.FileReadWrite;
-    part.Address = Page.Address;
-    part.LocalFile = fileName;
-    part.LinkCount = 0;
-    part.ErrorText.clear();
-    PostReadWrite(Control, somParseStarted, frwStarted, ParseCount);
     const std::string pageURL = Page.Address.GetPlainURL();
     TWebLinkList links;
-    Parser.OnParseProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
-        return ParseProgress(Control, position, size);
-    };
     const TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
     if (!result) {
         TraceLog.LogEntry(ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
@@ -127,17 +133,9 @@ void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const e
     const std::string fileName = Page.LocalFileName;
     if (!FileExists(fileName)) return;
     Rewriting = true;
-    ++RewriteCount;
+    BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
     auto& part = OutputMsg.FileReadWrite;
-    part.Address = Page.Address;
-    part.LocalFile = fileName;
-    part.LinkCount = 0;
-    part.ErrorText.clear();
-    PostReadWrite(Control, somRewriteStarted, frwStarted, RewriteCount);
     const std::string pageURL = Page.Address.GetPlainURL();
-    Parser.OnParseProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
-        return ParseProgress(Control, position, size);
-    };
     TWebLinkList links;
     TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
     if (result && links.Count() > 0) {

@@ -36,6 +36,8 @@ public:
 private:
     bool ParseProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     bool RewriteProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
+    void BeginPage(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page, std::uint8_t Kind,
+                   std::int32_t FileNumber);
     void AddLinks(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
                   engine::TSpiderObjectList& List, TWebLinkList& Links);
     void PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
