@@ -1,12 +1,4 @@
-#include "engine/DownloadFilter.h"
-#include "engine/MIMEExtensions.h"
-#include "engine/SpiderThread.h"
-#include "messaging/SpiderInputMsg.h"
-#include "messaging/SpiderOutputMsgQueue.h"
-#include "messaging/SpiderOutputSplitter.h"
-#include "support/OutputQueueDrain.h"
-#include "support/TempDir.h"
-#include "support/TestWebServer.h"
+#include "CrawlEngine.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,80 +9,8 @@ using namespace messaging;
 using testsupport::TOutputRecorder;
 using testsupport::TTestResponse;
 using testsupport::TTestWebServer;
-using Records = std::vector<TOutputRecorder::TRecord>;
 
 namespace {
-
-constexpr auto Patience = std::chrono::seconds(30);
-
-// A whole engine of its own: queues, filter, MIME table, spider thread and a
-// front end that records every report, in order.
-struct TEngine {
-    testsupport::TTempDir Dest;
-    TTestWebServer Server;
-    TSpiderInputMessageQueue Input;
-    TSpiderOutputMessageQueue Output;
-    TSpiderOutputSplitter Splitter{Output};
-    testsupport::TOutputQueueDrain Drain{Output, Splitter};
-    TOutputRecorder Recorder;
-    engine::TDownloadFilter Filter;
-    engine::TMIMEExtensionsTable MIMETable;
-    std::unique_ptr<engine::TSpiderThread> Spider;
-
-    TEngine() {
-        EXPECT_TRUE(Recorder.Subscribe(Splitter, SpiderOutputKindRange(1, 22)));
-        Spider = std::make_unique<engine::TSpiderThread>(
-            engine::TSpiderServices{&Input, &Output, &Filter, &MIMETable, {}});
-        Spider->Resume();
-    }
-    ~TEngine() {
-        Spider.reset();
-        Output.SetDestinationWindow(nullptr);
-    }
-
-    jobs::TCopyJob Job(const std::string& Start) const {
-        jobs::TCopyJob job;
-        job.Reset();
-        job.SetDestinationFolder(Dest.Path());
-        EXPECT_TRUE(job.StartingWebAddress.SetFullURL(Server.URL(Start)));
-        job.AssumeWWWWhenNoThirdLevelDomain = false;
-        job.PrepareForRun();
-        return job;
-    }
-    void Start(const jobs::TCopyJob& Job, std::int32_t Number) {
-        TSpiderInputMsg msg;
-        msg.Kind = simStartJob;
-        msg.JobNumber = Number;
-        msg.Job = Job;
-        ASSERT_TRUE(Input.Post(msg));
-    }
-    // Waits for the end of job Number and returns its outcome (0 when it never ended).
-    int WaitForEnd(std::int32_t Number) {
-        int outcome = 0;
-        Recorder.WaitFor(
-            [&](const Records& records) {
-                for (const auto& record : records)
-                    if (record.Msg.Kind == somJobEnded && record.Msg.JobNumber == Number) outcome = record.Msg.Status;
-                return outcome != 0;
-            },
-            Patience);
-        return outcome;
-    }
-    std::string Local(const std::string& Path) const { return Dest.Path() + "/127.0.0.1" + Path; }
-    Records Of(std::uint8_t Kind) const {
-        Records found;
-        for (auto& record : Recorder.Records())
-            if (record.Msg.Kind == Kind) found.push_back(record);
-        return found;
-    }
-    std::vector<std::string> DownloadedPaths() const {
-        std::vector<std::string> paths;
-        for (const auto& record : Of(somDownloadEnded))
-            if (!record.Msg.FileDownload.Results.Filtered) paths.push_back(record.Msg.FileDownload.Address.GetUrlPath());
-        std::sort(paths.begin(), paths.end());
-        return paths;
-    }
-};
 
 // Refresh targets are followed only when absolute, so the page names its server.
 std::string IndexPage(const TTestWebServer& Server) {
