@@ -172,6 +172,9 @@ bool TInternetRequest::Open(const TRequestParams& Params, std::int32_t& Error) {
     }
     // A reset keeps the handle's live connections and its share but drops every
     // option of the previous request.
+    // The reset forgets the queued cookie file names without freeing them;
+    // clearing the list first keeps them from leaking.
+    curl_easy_setopt(Handle, CURLOPT_COOKIEFILE, static_cast<char*>(nullptr));
     curl_easy_reset(Handle);
     CURLcode code = CURLE_OK;
     if (!ApplyRootOptions(code) || !ApplyOptions(Params, code)) {
@@ -233,15 +236,12 @@ bool TInternetRequest::ApplyOptions(const TRequestParams& Params, CURLcode& Code
         set(CURLOPT_PASSWORD, Params.Password.c_str());
     }
     if (!Params.Referrer.empty()) set(CURLOPT_REFERER, Params.Referrer.c_str());
-    // Cookies travel only through the shared jar, and only when allowed.
+    // Cookies travel only through the shared jar, and only when allowed; the
+    // jar's engine takes and sends them for every handle attached to it.
     CURLSH* jar = Session.CookieStore() ? Session.CookieStore()->Handle() : nullptr;
-    if (Params.SendCookies && Options.JobOptions.AllowCookies) {
-        if (jar) set(CURLOPT_SHARE, jar);
-        set(CURLOPT_COOKIEFILE, "");
-    } else {
-        // Detaching the jar also switches the handle's cookie engine off.
-        set(CURLOPT_SHARE, static_cast<CURLSH*>(nullptr));
-    }
+    const bool cookies = jar && Params.SendCookies && Options.JobOptions.AllowCookies;
+    set(CURLOPT_SHARE, cookies ? jar : static_cast<CURLSH*>(nullptr));
+    if (cookies) set(CURLOPT_COOKIEFILE, "");  // an empty file name switches the engine on
     HeaderList.reset();
     for (const auto& line : Params.HeaderLines) {
         curl_slist* grown = curl_slist_append(HeaderList.get(), line.c_str());

@@ -92,7 +92,7 @@ struct TSiteCredentials {
 // options they are opened with, and the stop request of the transfer in progress.
 class TInternetSession {
 public:
-    // Cookies may be null: then no cookie is ever shared between threads.
+    // Cookies may be null: then no cookie is kept or sent at all.
     TInternetSession(TCookieStore* Cookies, TInternetClientSettings Settings);
     ~TInternetSession();
     TInternetSession(const TInternetSession&) = delete;
