@@ -1,7 +1,9 @@
 #include "HarvexisVersion.h"
 #include "cli/CliSupport.h"
+#include "cli/CopyCommand.h"
 #include "cli/JobCommands.h"
 #include "cli/PasswordCommands.h"
+#include "cli/RunCommand.h"
 
 #include <cstdio>
 #include <string>
@@ -13,6 +15,9 @@ constexpr const char* Usage =
     "Usage: harvexis-cli COMMAND [ARGS]\n"
     "\n"
     "Commands:\n"
+    "  copy URL DEST [options]\n"
+    "                      copy the site at URL into the folder DEST\n"
+    "  run JOBFILE...      run job files one after another\n"
     "  job create FILE --url URL --dest DIR [--name NAME] [--set Key=Value]...\n"
     "                      write a job file\n"
     "  job show FILE       print every field of a job file\n"
@@ -41,6 +46,8 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stdout);
         return cli::ExitOk;
     }
+    if (command == "copy") return cli::RunCopyCommand(rest);
+    if (command == "run") return cli::RunRunCommand(rest);
     if (command == "job") return cli::RunJobCommand(rest);
     if (command == "password") return cli::RunPasswordCommand(rest);
     return cli::UsageError("unknown command '" + command + "' (see harvexis-cli --help)");

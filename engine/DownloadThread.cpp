@@ -32,7 +32,8 @@ TFileDownloadThread::TFileDownloadThread(TDownloadThreadServices GivenServices)
     : Filter(GivenServices.Filter ? *GivenServices.Filter : DownloadFilter),
       MIMETable(GivenServices.MIMETable ? *GivenServices.MIMETable : MIMEExtensionsTable),
       Services(std::move(GivenServices)),
-      Session(std::make_unique<TInternetSession>(Services.Cookies, Services.ClientSettings)),
+      Session(std::make_unique<TInternetSession>(
+          Services.Cookies ? Services.Cookies : &ProgramCookieStore(), Services.ClientSettings)),
       Worker([this](std::stop_token Token) { Execute(Token); }) {}
 
 TFileDownloadThread::~TFileDownloadThread() {
@@ -157,11 +158,7 @@ void TFileDownloadThread::DownloadByScheme() {
         DownloadHTTPOrHTTPS(true, 0);
         break;
     case web::SchemeFTP:
-        // The filter lets FTP through only when the job allows it; until FTP
-        // transfers exist, such a download ends as a failure that says why.
-        Complete.ExceptionRaised = true;
-        Complete.ExceptionText = "FTP downloads are not supported by this version";
-        TraceLog.LogEntry(messaging::ttException, Complete.ExceptionText, "Execute", UnitName);
+        DownloadFTPFile();
         break;
     default:
         break;  // the filter refuses every other scheme

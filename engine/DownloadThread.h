@@ -20,6 +20,7 @@ namespace engine {
 
 class TDownloadFilter;
 class TMIMEExtensionsTable;
+struct TFTPFileInfo;
 
 // Progress of the running download, read by the dispatcher while it runs.
 // Sizes are 64-bit: files of 4 GiB and more are counted and resumed correctly.
@@ -65,7 +66,7 @@ enum TFileDownloadState : std::uint8_t {
 struct TDownloadThreadServices {
     TDownloadFilter* Filter = nullptr;          // null: the program's filter
     TMIMEExtensionsTable* MIMETable = nullptr;  // null: the program's table
-    TCookieStore* Cookies = nullptr;            // null: cookies are not shared between threads
+    TCookieStore* Cookies = nullptr;            // null: the program's jar
     TInternetClientSettings ClientSettings;
     // The password store: fills the credentials for a host; empty = no store.
     std::function<bool(const std::string& Host, TSiteCredentials& Credentials)> FindSitePassword;
@@ -159,6 +160,15 @@ private:
     std::time_t GetHTTPLastModifiedTime(TInternetRequest& Request);
     void LogAllHTTPResponseHeaders(TInternetRequest& Request);
     bool TransformDestination(const std::string& ContentType);
+
+    // FTP, directly or through an HTTP proxy (FTPDownload.cpp).
+    void DownloadFTPFile();
+    void DownloadFTPNoProxy();
+    void DownloadFTPCERNProxy();
+    bool LookUpFTPFile(TFTPFileInfo& Remote);
+    TRequestParams FTPRequestParams(bool LookUpOnly) const;
+    void RecordFTPError(std::int32_t Error, const std::string& Call, const char* Operation,
+                        const TInternetRequest& Request);
 
     // Saving the body (FinishFileDownload.cpp).
     void FinishFileDownload(TInternetRequest& Request, const std::string& PartialFile,

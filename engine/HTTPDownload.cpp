@@ -4,6 +4,7 @@
 
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
+#include "engine/RequestURL.h"
 #include "jobs/AsciiText.h"
 #include "messaging/AppTraceLog.h"
 
@@ -56,30 +57,6 @@ bool IfModifiedSinceLine(std::time_t Time, std::string& Line) {
                   utc.tm_hour, utc.tm_min, utc.tm_sec);
     Line = text;
     return true;
-}
-
-// The address as the request line needs it: the object name with character
-// references decoded, and every byte that may not stand in a request target
-// escaped, so that the server sees one unambiguous address.
-std::string RequestURL(const web::TURL& Address) {
-    std::string url = Address.GetScheme() == web::SchemeHTTPS ? "https://" : "http://";
-    const std::string& host = Address.GetHostName();
-    url += host.find(':') != std::string::npos && host.front() != '[' ? "[" + host + "]" : host;
-    url += ":" + std::to_string(Address.GetPort());
-    const std::string object =
-        web::DecodeEntitiesInURL(Address.GetURL(false, false, true, true, false));
-    static const char* const Hex = "0123456789ABCDEF";
-    for (unsigned char c : object) {
-        if (c <= 0x20 || c >= 0x7F || std::string_view("\"<>\\^`{|}#").find(static_cast<char>(c)) !=
-                                           std::string_view::npos) {
-            url += '%';
-            url += Hex[c >> 4];
-            url += Hex[c & 15];
-        } else {
-            url += static_cast<char>(c);
-        }
-    }
-    return url;
 }
 
 // The job's extra header lines, one per CR LF (or LF) ended line.
@@ -242,7 +219,9 @@ TFileDownloadThread::TNextRequest TFileDownloadThread::HandleContent(TInternetRe
                           Operation, UnitName);
         return {};
     }
-    Complete.FilterResult = Filter.CheckAfterHeaders(RequestAddress, contentType, WorkDistance,
+    // The address as given, before credentials were removed or added: one that
+    // carries its own while authentication is not allowed is refused here.
+    Complete.FilterResult = Filter.CheckAfterHeaders(WorkAddress, contentType, WorkDistance,
                                                      static_cast<std::uint64_t>(expected));
     if (Complete.FilterResult == dfPassed)
         FinishFileDownload(Request, partial, fileTime, resume, true);

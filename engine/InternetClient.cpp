@@ -1,9 +1,12 @@
 #include "engine/InternetClient.h"
 
+#include "engine/InternetSettings.h"
 #include "jobs/AsciiText.h"
+#include "messaging/AppTraceLog.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -31,21 +34,9 @@ std::string_view TrimmedView(std::string_view Text) {
     return Text;
 }
 
-// WinINet bypass lists separate hosts by ";" or blanks; curl wants commas.
-// "<local>" (hosts without a dot) has no curl counterpart and is dropped.
-std::string CurlNoProxyList(const std::string& Bypass) {
-    std::string list;
-    std::string item;
-    auto flush = [&] {
-        if (!item.empty() && item != "<local>") list += (list.empty() ? "" : ",") + item;
-        item.clear();
-    };
-    for (char c : Bypass) {
-        if (c == ';' || c == ',' || c == ' ' || c == '\t') flush();
-        else item += c;
-    }
-    flush();
-    return list;
+bool StartsWithDigits(std::string_view Line) {
+    return Line.size() >= 4 && Line[0] >= '0' && Line[0] <= '9' && Line[1] >= '0' && Line[1] <= '9' &&
+           Line[2] >= '0' && Line[2] <= '9';
 }
 
 } // namespace
@@ -76,6 +67,13 @@ void TCookieStore::LockData(CURL*, curl_lock_data Data, curl_lock_access, void* 
 void TCookieStore::UnlockData(CURL*, curl_lock_data Data, void* Self) {
     auto& store = *static_cast<TCookieStore*>(Self);
     if (Data >= 0 && Data < CURL_LOCK_DATA_LAST) store.Locks[Data].unlock();
+}
+
+TCookieStore& ProgramCookieStore() {
+    // Made on first use, before any session that borrows it, so it is
+    // destroyed after every session that outlives main.
+    static TCookieStore store;
+    return store;
 }
 
 // ---------------------------------------------------------------- session
@@ -172,6 +170,9 @@ bool TInternetRequest::Open(const TRequestParams& Params, std::int32_t& Error) {
     }
     // A reset keeps the handle's live connections and its share but drops every
     // option of the previous request.
+    // The reset forgets the queued cookie file names without freeing them;
+    // clearing the list first keeps them from leaking.
+    curl_easy_setopt(Handle, CURLOPT_COOKIEFILE, static_cast<char*>(nullptr));
     curl_easy_reset(Handle);
     CURLcode code = CURLE_OK;
     if (!ApplyRootOptions(code) || !ApplyOptions(Params, code)) {
@@ -207,20 +208,44 @@ bool TInternetRequest::ApplyRootOptions(CURLcode& Code) {
     // Replaces the default CA bundle; the default CA folder stays in effect.
     if (!Session.Settings().ExtraCAFile.empty())
         set(CURLOPT_CAINFO, Session.Settings().ExtraCAFile.c_str());
+    if (RootKind == TInternetRoot::FTP) ApplyFTPRootOptions(Code);
     // The environment's proxy variables apply unless the settings name a proxy
     // for plain HTTP; HTTPS always takes the environment's.
-    const auto& proxy = Options.HTTPProxy;
-    if (RootKind == TInternetRoot::HTTP && proxy.UseProxyServer && !proxy.Address.empty()) {
-        const std::string address = proxy.Address + ":" + std::to_string(proxy.Port);
-        set(CURLOPT_PROXY, address.c_str());
-        const std::string bypass = CurlNoProxyList(proxy.ProxyBypass);
-        if (!bypass.empty()) set(CURLOPT_NOPROXY, bypass.c_str());
-        if (!proxy.Username.empty()) {
-            set(CURLOPT_PROXYUSERNAME, proxy.Username.c_str());
-            set(CURLOPT_PROXYPASSWORD, proxy.Password.c_str());
-        }
-    }
+    if (RootKind == TInternetRoot::HTTP && ProxyInUse(Options.HTTPProxy))
+        ApplyProxy(Options.HTTPProxy, Code);
     return Code == CURLE_OK;
+}
+
+// FTP goes to the server itself, or, when the settings name an HTTP proxy for
+// FTP, to that proxy as "GET ftp://..." (no tunnel). The environment's proxy
+// variables are for HTTP and HTTPS only: the direct path stays direct.
+void TInternetRequest::ApplyFTPRootOptions(CURLcode& Code) {
+    auto set = [&](CURLoption Option, auto Value) {
+        if (Code == CURLE_OK) Code = curl_easy_setopt(Handle, Option, Value);
+    };
+    // Active mode: the server connects back to the address of the control connection.
+    if (!Options.JobOptions.UsePassiveFTP) set(CURLOPT_FTPPORT, "-");
+    set(CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(std::max(Options.JobOptions.Timeout, 1)));
+    if (UsesCERNProxy(Options.FTPProxy)) ApplyProxy(Options.FTPProxy, Code);
+    else set(CURLOPT_PROXY, "");
+}
+
+// The proxy's user name and password go with every request (Basic), so that
+// no request is sent twice just to learn that the proxy wants them.
+void TInternetRequest::ApplyProxy(const jobs::TProxyServerInfo& Proxy, CURLcode& Code) {
+    auto set = [&](CURLoption Option, auto Value) {
+        if (Code == CURLE_OK) Code = curl_easy_setopt(Handle, Option, Value);
+    };
+    const std::string address = ProxyHostPort(Proxy);
+    set(CURLOPT_PROXY, address.c_str());
+    // The record's bypass list replaces the environment's no_proxy; an empty
+    // list proxies every host.
+    const std::string bypass = CurlNoProxyList(Proxy.ProxyBypass);
+    set(CURLOPT_NOPROXY, bypass.c_str());
+    if (!Proxy.Username.empty()) {
+        set(CURLOPT_PROXYUSERNAME, Proxy.Username.c_str());
+        set(CURLOPT_PROXYPASSWORD, Proxy.Password.c_str());
+    }
 }
 
 bool TInternetRequest::ApplyOptions(const TRequestParams& Params, CURLcode& Code) {
@@ -228,20 +253,27 @@ bool TInternetRequest::ApplyOptions(const TRequestParams& Params, CURLcode& Code
         if (Code == CURLE_OK) Code = curl_easy_setopt(Handle, Option, Value);
     };
     set(CURLOPT_URL, Params.URL.c_str());
-    if (!Params.UserName.empty()) {
+    HaveCredentials = !Params.UserName.empty();
+    DigestAuth = false;
+    if (HaveCredentials) {
         set(CURLOPT_USERNAME, Params.UserName.c_str());
         set(CURLOPT_PASSWORD, Params.Password.c_str());
+        // Basic goes with the first request; Digest only after a server asked for it.
+        set(CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    }
+    // A look-up ends only when the transfer does: the size comes after the time.
+    LookUpOnly = Params.LookUpOnly;
+    if (LookUpOnly) {
+        set(CURLOPT_NOBODY, 1L);
+        set(CURLOPT_FILETIME, 1L);
     }
     if (!Params.Referrer.empty()) set(CURLOPT_REFERER, Params.Referrer.c_str());
-    // Cookies travel only through the shared jar, and only when allowed.
+    // Cookies travel only through the shared jar, and only when allowed; the
+    // jar's engine takes and sends them for every handle attached to it.
     CURLSH* jar = Session.CookieStore() ? Session.CookieStore()->Handle() : nullptr;
-    if (Params.SendCookies && Options.JobOptions.AllowCookies) {
-        if (jar) set(CURLOPT_SHARE, jar);
-        set(CURLOPT_COOKIEFILE, "");
-    } else {
-        // Detaching the jar also switches the handle's cookie engine off.
-        set(CURLOPT_SHARE, static_cast<CURLSH*>(nullptr));
-    }
+    const bool cookies = jar && Params.SendCookies && Options.JobOptions.AllowCookies;
+    set(CURLOPT_SHARE, cookies ? jar : static_cast<CURLSH*>(nullptr));
+    if (cookies) set(CURLOPT_COOKIEFILE, "");  // an empty file name switches the engine on
     HeaderList.reset();
     for (const auto& line : Params.HeaderLines) {
         curl_slist* grown = curl_slist_append(HeaderList.get(), line.c_str());
@@ -262,6 +294,8 @@ void TInternetRequest::ResetResponse() {
     Status = 0;
     Reason.clear();
     Raw.clear();
+    ReplyCode = 0;
+    ReplyText.clear();
     Body.clear();
     BodyStart = 0;
     ErrorBuffer[0] = '\0';
@@ -288,13 +322,26 @@ void TInternetRequest::HeaderLine(std::string_view Line) {
         }
         return;
     }
+    if (Status == 0 && StartsWithDigits(Line)) ServerReply(Line);
     Raw.append(Line);
-    if (TrimmedView(Line).empty() && Status >= 200) HeadersDone = true;
+    // A 401 or 407 may be a step of authentication that the library answers
+    // with a new request at once; its body is then skipped. So those headers
+    // count as final only when body bytes or the end of the transfer follow.
+    if (TrimmedView(Line).empty() && Status >= 200 && Status != 401 && Status != 407)
+        HeadersDone = true;
+}
+
+// FTP replies: "230 Login successful." ends a reply; "230-..." lines continue it.
+void TInternetRequest::ServerReply(std::string_view Line) {
+    if (Line[3] != ' ' && Line[3] != '\r' && Line[3] != '\n') return;
+    ReplyCode = (Line[0] - '0') * 100 + (Line[1] - '0') * 10 + (Line[2] - '0');
+    ReplyText = std::string(TrimmedView(Line.substr(3)));
 }
 
 std::size_t TInternetRequest::BodyData(const char* Data, std::size_t Size) {
     LastActivityMs = NowMs();
     if (ShouldStop()) return CURL_WRITEFUNC_ERROR;
+    if (LookUpOnly) return Size;  // the size and time lines again, already taken as headers
     if (BodyStart > 0 && BodyStart == Body.size()) {
         Body.clear();
         BodyStart = 0;
@@ -345,8 +392,8 @@ CURLcode TInternetRequest::Pump(bool UntilHeaders) {
                                (DoneCode == CURLE_WRITE_ERROR && ShouldStop());
             return Finish(DoneCode);
         }
-        const bool ready = UntilHeaders ? (HeadersDone || Body.size() > BodyStart)
-                                        : Body.size() > BodyStart;
+        const bool ready = !LookUpOnly && (UntilHeaders ? (HeadersDone || Body.size() > BodyStart)
+                                                        : Body.size() > BodyStart);
         if (ready) return CURLE_OK;
         const std::int64_t idle = NowMs() - LastActivityMs;
         if (ShouldStop()) {
@@ -382,21 +429,63 @@ CURLcode TInternetRequest::RunOnce() {
     return Pump(true);
 }
 
+// A connect that failed before the server accepted it: refused, or no answer
+// to the connection request within the time-out.
+bool TInternetRequest::ConnectFailed(CURLcode Code) const {
+    if (Connected || (Code != CURLE_COULDNT_CONNECT && Code != CURLE_OPERATION_TIMEDOUT)) return false;
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(Handle, CURLINFO_CONNECT_TIME_T, &connectTime);
+    return connectTime <= 0;
+}
+
+// The server refused our Basic credentials and offers Digest.
+bool TInternetRequest::WantsDigest() const {
+    std::string challenge;
+    return HaveCredentials && !DigestAuth && Status == 401 && Header("WWW-Authenticate", challenge) &&
+           jobs::LowerAscii(challenge).find("digest") != std::string::npos;
+}
+
 bool TInternetRequest::Send(std::int32_t& Error) {
     const int retries = std::max(Options.JobOptions.ConnectRetries, 0);
     CURLcode code = CURLE_OK;
     for (int attempt = 0; attempt <= retries; ++attempt) {
         code = RunOnce();
+        if (code == CURLE_OK && WantsDigest()) {
+            DigestAuth = true;
+            curl_easy_setopt(Handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_DIGEST));
+            code = RunOnce();
+        }
         // Only a connect that failed is tried again; a server that answered
         // (or kept silent after accepting) is not asked twice.
-        const bool connectFailed = !Connected && (code == CURLE_COULDNT_CONNECT ||
-                                                  code == CURLE_OPERATION_TIMEDOUT);
-        if (!connectFailed || StoppedByRequest) break;
+        if (!ConnectFailed(code) || StoppedByRequest) break;
+        if (attempt < retries)
+            messaging::TraceLog.LogEntry(messaging::ttMessage,
+                                         std::string(ErrorBuffer.data()) + "; connect retry " +
+                                             std::to_string(attempt + 1) + " of " + std::to_string(retries),
+                                         "Send", "InternetClient");
     }
     // Headers that arrived before a failure still count; the failure shows on Read.
     if (code == CURLE_OK || (HeadersDone && !StoppedByRequest)) return true;
     Error = InternetErrorCode(code);
     return false;
+}
+
+bool TInternetRequest::RemoteFileTime(std::time_t& Time) const {
+    curl_off_t time = -1;
+    if (curl_easy_getinfo(Handle, CURLINFO_FILETIME_T, &time) != CURLE_OK || time < 0) return false;
+    Time = static_cast<std::time_t>(time);
+    return true;
+}
+
+// The library hands an FTP file's SIZE reply on as a "Content-Length" line.
+bool TInternetRequest::RemoteSize(std::int64_t& Size) const {
+    std::string text;
+    std::int64_t size = 0;
+    if (!Header("Content-Length", text)) return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+    if (error != std::errc() || end != text.data() + text.size() || size < 0) return false;
+    Size = size;
+    return true;
 }
 
 bool TInternetRequest::Read(char* Buffer, std::size_t Size, std::size_t& Count, std::int32_t& Error) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -74,6 +75,11 @@ private:
     TCurlShareHandle Share;
 };
 
+// The program's cookie jar: the download threads that are given no jar of
+// their own share this one, so a cookie set on one thread's request goes back
+// with the later requests of every thread.
+TCookieStore& ProgramCookieStore();
+
 // Settings of the network side that do not come with a job.
 struct TInternetClientSettings {
     // PEM file of certificates to trust in addition to the system's
@@ -92,7 +98,7 @@ struct TSiteCredentials {
 // options they are opened with, and the stop request of the transfer in progress.
 class TInternetSession {
 public:
-    // Cookies may be null: then no cookie is ever shared between threads.
+    // Cookies may be null: then no cookie is kept or sent at all.
     TInternetSession(TCookieStore* Cookies, TInternetClientSettings Settings);
     ~TInternetSession();
     TInternetSession(const TInternetSession&) = delete;
@@ -146,6 +152,7 @@ struct TRequestParams {
     std::string Referrer;  // empty = none
     std::vector<std::string> HeaderLines;  // extra header lines without their CR LF
     bool SendCookies = true;  // false: the request neither sends nor keeps cookies
+    bool LookUpOnly = false;  // FTP: ask for the file's size and time, transfer nothing
 };
 
 // One request on a root handle of a session, from Open to destruction; the
@@ -180,18 +187,34 @@ public:
     std::string ErrorDetail() const { return ErrorBuffer.data(); }
     // The transfer stopped because a stop was requested.
     bool Stopped() const { return StoppedByRequest; }
+    // A connection was made, or an open one reused, for the last attempt (for
+    // FTP: the login completed).
+    bool ConnectionMade() const { return Connected; }
+
+    // After an FTP look-up: the file's last-write time (UTC) and size, when
+    // the server gave them.
+    bool RemoteFileTime(std::time_t& Time) const;
+    bool RemoteSize(std::int64_t& Size) const;
+    // The FTP server's last reply: its code (0 when none) and its text after the code.
+    std::int32_t ServerReplyCode() const { return ReplyCode; }
+    const std::string& ServerReplyText() const { return ReplyText; }
 
 private:
     struct TCallbacks;
     friend struct TCallbacks;
     bool ApplyOptions(const TRequestParams& Params, CURLcode& Code);
     bool ApplyRootOptions(CURLcode& Code);
+    void ApplyFTPRootOptions(CURLcode& Code);
+    void ApplyProxy(const jobs::TProxyServerInfo& Proxy, CURLcode& Code);
     CURLcode RunOnce();
     CURLcode Pump(bool UntilHeaders);
     CURLcode Finish(CURLcode Code);
     void ResetResponse();
     void Detach();
     void HeaderLine(std::string_view Line);
+    void ServerReply(std::string_view Line);
+    bool ConnectFailed(CURLcode Code) const;
+    bool WantsDigest() const;
     std::size_t BodyData(const char* Data, std::size_t Size);
     bool ShouldStop() const;
 
@@ -208,9 +231,14 @@ private:
     bool HeadersDone = false;  // the final response's header block is complete
     bool Paused = false;       // the body buffer is full; curl holds further data
     bool StoppedByRequest = false;
+    bool LookUpOnly = false;       // the transfer runs to its end before Send returns
+    bool HaveCredentials = false;  // a user name goes with the request
+    bool DigestAuth = false;       // the server asked for Digest: Basic is not offered again
     std::int32_t Status = 0;
     std::string Reason;
     std::string Raw;
+    std::int32_t ReplyCode = 0;  // FTP only
+    std::string ReplyText;
     std::string Body;          // received, not yet read
     std::size_t BodyStart = 0; // first unread byte of Body
     std::int64_t LastActivityMs = 0;  // steady-clock time of the last byte received

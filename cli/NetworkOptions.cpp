@@ -1,0 +1,141 @@
+#include "cli/NetworkOptions.h"
+
+#include "engine/InternetClient.h"
+#include "engine/InternetSettings.h"
+#include "jobs/JobTypes.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace cli {
+
+const char* const NetworkOptionsUsage =
+    "\n"
+    "Network (these replace the proxy settings of the settings file for this run):\n"
+    "  --proxy HOST:PORT      HTTP proxy for http addresses (https addresses use the\n"
+    "                         environment's https_proxy and no_proxy)\n"
+    "  --proxy-user USER      user name for the proxies; the password is asked for on\n"
+    "                         the terminal, or read from the first line of standard input\n"
+    "  --ftp-proxy HOST:PORT  proxy for ftp addresses: an HTTP proxy that is asked for\n"
+    "                         whole ftp addresses; ftp://HOST:PORT means a direct connection\n"
+    "  --passive-ftp          FTP data connections in passive mode (default: active)\n"
+    "  --ca-file FILE         also trust the certificates in this PEM file\n";
+
+namespace {
+
+jobs::TProxyServerInfo ProxyRecord(const std::string& Host, std::int32_t Port) {
+    jobs::TProxyServerInfo record;
+    record.UseProxyServer = true;
+    record.Address = Host;
+    record.Port = Port;
+    return record;
+}
+
+std::string StripLineEnd(std::string Line) {
+    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+    return Line;
+}
+
+} // namespace
+
+bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port) {
+    const auto colon = Text.rfind(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const char* first = Text.data() + colon + 1;
+    const char* last = Text.data() + Text.size();
+    std::int32_t port = 0;
+    const auto [end, error] = std::from_chars(first, last, port);
+    if (first == last || error != std::errc() || end != last || port < 1 || port > 65535) return false;
+    Host = Text.substr(0, colon);
+    Port = port;
+    return Host.find_first_of(" \t/") == std::string::npos ||
+           Host.rfind("ftp://", 0) == 0;  // a native FTP proxy is written as an ftp address
+}
+
+TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
+                                       TNetworkOptions& Options, std::string& Problem) {
+    const std::string& arg = Args[Index];
+    if (arg == "--passive-ftp") {
+        Options.PassiveFTP = true;
+        ++Index;
+        return TNetworkOptionParse::Taken;
+    }
+    if (arg != "--proxy" && arg != "--proxy-user" && arg != "--ftp-proxy" && arg != "--ca-file")
+        return TNetworkOptionParse::NotMine;
+    if (Index + 1 >= Args.size() || Args[Index + 1].empty()) {
+        Problem = arg + " needs a value";
+        return TNetworkOptionParse::Invalid;
+    }
+    const std::string& value = Args[Index + 1];
+    if (arg == "--proxy" || arg == "--ftp-proxy") {
+        std::string host;
+        std::int32_t port = 0;
+        if (!ParseHostPort(value, host, port)) {
+            Problem = arg + " takes HOST:PORT, not \"" + value + "\"";
+            return TNetworkOptionParse::Invalid;
+        }
+        (arg == "--proxy" ? Options.HTTPProxy : Options.FTPProxy) = ProxyRecord(host, port);
+    } else if (arg == "--proxy-user") {
+        Options.ProxyUser = value;
+    } else {
+        Options.CAFile = value;
+    }
+    Index += 2;
+    return TNetworkOptionParse::Taken;
+}
+
+std::optional<std::string> ReadSecretLine(const std::string& Prompt) {
+    std::string line;
+    if (!::isatty(STDIN_FILENO)) {
+        if (!std::getline(std::cin, line) && line.empty()) return std::nullopt;
+        return StripLineEnd(line);
+    }
+    // Echo goes off before the prompt shows, so nothing typed after it is echoed.
+    termios old{};
+    const bool haveModes = ::tcgetattr(STDIN_FILENO, &old) == 0;
+    if (haveModes) {
+        termios quiet = old;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::fputs(Prompt.c_str(), stderr);
+    std::fflush(stderr);
+    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    if (haveModes) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    if (!read) return std::nullopt;
+    return StripLineEnd(line);
+}
+
+bool ReadProxyPassword(TNetworkOptions& Options) {
+    if (!Options.ProxyUser) return true;
+    const auto password = ReadSecretLine("Proxy password for " + *Options.ProxyUser + ": ");
+    if (!password) return false;
+    Options.ProxyPassword = *password;
+    return true;
+}
+
+void ApplyProxyOptions(const TNetworkOptions& Options, jobs::TProxyServerInfo& HTTP,
+                       jobs::TProxyServerInfo& FTP) {
+    if (Options.HTTPProxy) HTTP = *Options.HTTPProxy;
+    if (Options.FTPProxy) FTP = *Options.FTPProxy;
+    if (!Options.ProxyUser) return;
+    for (auto* record : {&HTTP, &FTP}) {
+        record->Username = *Options.ProxyUser;
+        record->Password = Options.ProxyPassword;
+    }
+}
+
+void ApplyJobOptions(const TNetworkOptions& Options, jobs::TCopyJob& Job) {
+    if (Options.PassiveFTP) Job.DownloadOptions.UsePassiveFTP = true;
+}
+
+void ApplyClientSettings(const TNetworkOptions& Options, engine::TInternetClientSettings& Settings) {
+    if (!Options.CAFile.empty()) Settings.ExtraCAFile = Options.CAFile;
+}
+
+} // namespace cli

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "jobs/DownloadOptionTypes.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace engine {
+struct TInternetClientSettings;
+}
+namespace jobs {
+class TCopyJob;
+}
+
+namespace cli {
+
+// The network options of copy and run: proxies, passive FTP and an extra
+// certificate file. They override the settings file for this run only.
+struct TNetworkOptions {
+    std::optional<jobs::TProxyServerInfo> HTTPProxy;  // --proxy
+    std::optional<jobs::TProxyServerInfo> FTPProxy;   // --ftp-proxy
+    std::optional<std::string> ProxyUser;             // --proxy-user
+    std::string ProxyPassword;                        // asked for when ProxyUser is given
+    bool PassiveFTP = false;                          // --passive-ftp
+    std::string CAFile;                               // --ca-file
+};
+
+// Help text lines of these options.
+extern const char* const NetworkOptionsUsage;
+
+enum class TNetworkOptionParse {
+    NotMine,  // Args[Index] is no network option: the caller looks at it
+    Taken,    // taken with its value; Index points past them
+    Invalid,  // a network option with a bad or missing value; Problem says why
+};
+
+// Looks at Args[Index].
+TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
+                                       TNetworkOptions& Options, std::string& Problem);
+
+// "HOST:PORT" with a port from 1 to 65535; false for anything else.
+bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port);
+
+// A secret from the terminal without echo (after Prompt on standard error),
+// or the first line of standard input when that is no terminal.
+std::optional<std::string> ReadSecretLine(const std::string& Prompt);
+
+// Reads the proxy password when --proxy-user was given: from the terminal
+// without echo, or the first line of standard input when that is no terminal.
+// False when there is none to read.
+bool ReadProxyPassword(TNetworkOptions& Options);
+
+// What the options change: the proxy records of a start command (the
+// settings' records come in; command-line proxies and the proxy user replace
+// them), the job (passive FTP) and the client settings (certificate file).
+void ApplyProxyOptions(const TNetworkOptions& Options, jobs::TProxyServerInfo& HTTP,
+                       jobs::TProxyServerInfo& FTP);
+void ApplyJobOptions(const TNetworkOptions& Options, jobs::TCopyJob& Job);
+void ApplyClientSettings(const TNetworkOptions& Options, engine::TInternetClientSettings& Settings);
+
+} // namespace cli

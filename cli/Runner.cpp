@@ -1,0 +1,215 @@
+#include "cli/Runner.h"
+
+#include "cli/CliSupport.h"
+#include "engine/SpiderThread.h"
+#include "jobs/AppInfo.h"
+#include "jobs/SavedOptions.h"
+#include "messaging/AppTraceLog.h"
+#include "messaging/SpiderInputMsg.h"
+#include "messaging/SpiderOutputSplitter.h"
+#include "queue/DestinationFolder.h"
+#include "queue/ProxySettings.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+using namespace messaging;
+
+sigset_t RunnerSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+// Signals are taken from a descriptor by the loop: nothing runs inside a
+// signal handler. Threads started later inherit the blocked mask.
+int OpenSignalDescriptor() {
+    // A closed output pipe (| head) must not kill a running job mid-write:
+    // the copy goes on and printing fails quietly.
+    ::signal(SIGPIPE, SIG_IGN);
+    const sigset_t set = RunnerSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+// Exit statuses for jobs that did not complete: the job's outcome.
+int ExitStatusOfOutcome(std::uint8_t Outcome) {
+    return Outcome == joStopped ? 3 : Outcome == joAborted ? 4 : 5;
+}
+
+// The settings are read from the data folder of this run; the trace log
+// and the proxy records use the same folder.
+bool InitializeSettings() {
+    jobs::SavedOptions.Initialize(jobs::GetDataFolder());
+    return jobs::SavedOptions.Read(jobs::Settings::ShowFriendlyDownloadResults);
+}
+
+std::string OneLine(std::string Text) {
+    for (auto at = Text.find("\r\n"); at != std::string::npos; at = Text.find("\r\n", at)) Text.replace(at, 2, " ");
+    return Text;
+}
+
+} // namespace
+
+TRunner::TRunner(const TRunnerOptions& Options)
+    : Options(Options), Terminal(Options.Mode == TOutputMode::Normal),
+      Printer(Options.Mode, Terminal, InitializeSettings()), SignalFd(OpenSignalDescriptor()),
+      EventFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (Options.EventLog) {
+        TraceLog.Start({"/eventlog"}, jobs::GetDataFolder());
+        jobs::AppInfo.LogStartupInfo();
+    }
+    Splitter = std::make_unique<TSpiderOutputSplitter>(SpiderOutputQueue);
+    JobQueue = std::make_unique<queue::TJobQueue>(*this);
+    JobQueue->SetQueueShown(Options.QueueShown);
+    JobQueue->SetAutomation(this);
+    JobQueue->InitJobQueue(*Splitter);
+    // After the queue's handler, so a job is Busy when the runner sees its start.
+    Splitter->RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
+                                      [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
+    SpiderOutputQueue.SetDestinationWindow(this);
+    Spider = std::make_unique<engine::TSpiderThread>();
+    Spider->Resume();
+}
+
+TRunner::~TRunner() {
+    Spider.reset();
+    SpiderOutputQueue.SetDestinationWindow(nullptr);
+    if (Options.EventLog) TraceLog.Shutdown();
+    if (EventFd >= 0) ::close(EventFd);
+    if (SignalFd >= 0) ::close(SignalFd);
+}
+
+bool TRunner::NotifySpiderOutput(std::uint32_t Label) {
+    {
+        std::lock_guard guard(LabelLock);
+        Labels.push_back(Label);
+    }
+    const std::uint64_t one = 1;
+    return ::write(EventFd, &one, sizeof one) == sizeof one || errno == EAGAIN;
+}
+
+void TRunner::DeliverLabels() {
+    std::uint64_t count = 0;
+    while (::read(EventFd, &count, sizeof count) > 0) {}
+    for (;;) {
+        std::uint32_t label = 0;
+        {
+            std::lock_guard guard(LabelLock);
+            if (Labels.empty()) return;
+            label = Labels.front();
+            Labels.pop_front();
+        }
+        Splitter->OnSpiderOutput(label);
+    }
+}
+
+void TRunner::OnReport(const TSpiderOutputMsg& Msg) {
+    Printer.OnSpiderOutput(Msg);
+    if (Msg.Kind == somJobStarted) {
+        Applied = TInterrupt::None;
+        ApplyInterrupt();
+    } else if (Msg.Kind == somJobEnded && Msg.Status != joCompleted) {
+        ExitStatus = ExitStatusOfOutcome(Msg.Status);
+    }
+}
+
+void TRunner::AfterJobStopped(bool) {
+    JobQueue->ResetAfterJob(false);
+    // Unlike the desktop's automation, a failed job does not hold up the others.
+    if (Requested == TInterrupt::None && JobQueue->FindFirstQueuedJob() >= 0) StartNextDue = true;
+}
+
+void TRunner::NoteRefusedJob() { ExitStatus = ExitUsage; }
+
+void TRunner::OnSignal() {
+    signalfd_siginfo info{};
+    while (::read(SignalFd, &info, sizeof info) == sizeof info) {
+        if (info.ssi_signo == SIGTERM) Interrupt(TInterrupt::Abort);
+        else if (info.ssi_signo == SIGINT) Interrupt(++SigIntCount == 1 ? TInterrupt::Stop : TInterrupt::Abort);
+    }
+}
+
+void TRunner::Interrupt(TInterrupt Kind) {
+    if (Kind <= Requested) return;
+    Requested = Kind;
+    StartNextDue = false;
+    Terminal.PrintError(Kind == TInterrupt::Stop
+                            ? "stopping: pages saved so far are still rewritten (Ctrl+C again aborts)"
+                            : "aborting");
+    // Jobs that never ran did not complete either.
+    if (JobQueue->FindFirstQueuedJob() >= 0) ExitStatus = Kind == TInterrupt::Stop ? 3 : 4;
+    ApplyInterrupt();
+}
+
+// A job whose start the spider has not reported yet gets its command when the
+// start report arrives.
+void TRunner::ApplyInterrupt() {
+    const int busy = JobQueue->FindBusyJob();
+    if (busy < 0 || Requested <= Applied) return;
+    if (Requested == TInterrupt::Stop) {
+        JobQueue->SelectRow(busy);
+        JobQueue->StopSelectedJob();
+        if (!JobQueue->CommandPending()) return;
+    } else if (!JobQueue->AbortJob(busy)) {
+        return;
+    }
+    Applied = Requested;
+}
+
+bool TRunner::Finished() const {
+    if (JobQueue->CommandPending() || JobQueue->FindBusyJob() >= 0) return false;
+    return Requested != TInterrupt::None || JobQueue->FindFirstQueuedJob() < 0;
+}
+
+void TRunner::WaitForEvents(int TimeoutMs) {
+    pollfd fds[2] = {{SignalFd, POLLIN, 0}, {EventFd, POLLIN, 0}};
+    if (::poll(fds, 2, TimeoutMs) <= 0) return;
+    if (fds[0].revents & POLLIN) OnSignal();
+    if (fds[1].revents & POLLIN) DeliverLabels();
+}
+
+int TRunner::Run() {
+    for (;;) {
+        if (StartNextDue) {
+            StartNextDue = false;
+            JobQueue->StartNextQueuedJob();
+        }
+        if (Finished()) break;
+        WaitForEvents(static_cast<int>(Printer.Tick().count()));
+    }
+    Terminal.ClearStatus();
+    // Idle now: the spider ends at once, so waiting for it here is brief.
+    JobQueue->PrepareForAppShutdown({[this] { Spider->Terminate(); }, [this] { return Spider->Finished(); }});
+    return ExitStatus;
+}
+
+void TRunner::ShowWarning(const std::string& Caption, const std::string& Text) {
+    Terminal.PrintError(OneLine(Text));
+}
+
+// The runner does not ask: a missing destination folder is created.
+bool TRunner::AskYesNo(const std::string& Caption, const std::string& Text) {
+    if (Options.Mode == TOutputMode::Verbose) Terminal.PrintLine(OneLine(Text) + " yes");
+    return true;
+}
+
+void TRunner::FillProxySettings(TSpiderInputMsg& Start) {
+    queue::GetProxySettings(jobs::SavedOptions, Start.HTTPProxy, Start.FTPProxy);
+}
+
+std::string TRunner::GetMyDocumentsFolder() { return queue::GetMyDocumentsFolder(); }
+
+} // namespace cli
