@@ -2,6 +2,7 @@
 
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
+#include "jobs/PasswordMgr.h"
 #include "messaging/AppTraceLog.h"
 
 #include <cerrno>
@@ -18,6 +19,14 @@ using messaging::TraceLog;
 namespace {
 
 constexpr const char* UnitName = "DownloadThread";
+
+// The program's password store, copied out under its lock.
+bool FindInProgramStore(const std::string& Site, TSiteCredentials& Credentials) {
+    jobs::TSitePassword found;
+    if (!jobs::PasswordManager.FindPassword(Site, found)) return false;
+    Credentials = {found.User, found.Password};
+    return true;
+}
 
 // One step below normal: a nice value one above the process's.
 void LowerThisThreadsPriority() {
@@ -190,9 +199,14 @@ void TFileDownloadThread::ApplyCredentials() {
         RequestAddress.ClearCredentials();
         return;
     }
-    if (!RequestAddress.GetUserName().empty() || !Services.FindSitePassword) return;
+    if (!RequestAddress.GetUserName().empty()) return;
+    const decltype(Services.FindSitePassword) find =
+        Services.FindSitePassword ? Services.FindSitePassword : FindInProgramStore;
+    // A site stored with a port is that port's only; one stored without a
+    // port stands for every port of the host.
+    const std::string& host = RequestAddress.GetHostName();
     TSiteCredentials found;
-    if (Services.FindSitePassword(RequestAddress.GetHostName(), found))
+    if (find(host + ":" + std::to_string(RequestAddress.GetPort()), found) || find(host, found))
         RequestAddress.SetCredentials(found.UserName, found.Password);
 }
 

@@ -68,7 +68,8 @@ struct TDownloadThreadServices {
     TMIMEExtensionsTable* MIMETable = nullptr;  // null: the program's table
     TCookieStore* Cookies = nullptr;            // null: the program's jar
     TInternetClientSettings ClientSettings;
-    // The password store: fills the credentials for a host; empty = no store.
+    // The password store: fills the credentials for a site ("host" or
+    // "host:port"); empty = the program's store.
     std::function<bool(const std::string& Host, TSiteCredentials& Credentials)> FindSitePassword;
     // Runs on the download thread, with no lock held, right after State became
     // dsReadingData or dsFinished; must be quick and thread-safe (the

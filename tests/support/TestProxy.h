@@ -45,4 +45,7 @@ private:
     std::unique_ptr<TImpl> Impl;
 };
 
+// A loopback port that nothing listens on: connections to it are refused.
+int ClosedLoopbackPort();
+
 } // namespace testsupport

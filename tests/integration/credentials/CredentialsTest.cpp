@@ -1,6 +1,8 @@
 #include "integration/httpdownload/DownloadFixture.h"
+#include "integration/https/SiteCrawl.h"
 
 #include "jobs/Base64.h"
+#include "jobs/PasswordMgr.h"
 #include "support/TestFtpServer.h"
 
 #include <openssl/evp.h>
@@ -189,13 +191,66 @@ TEST_F(Credentials, AddressWithCredentialsIsRefusedWhenAuthenticationIsNotAllowe
     }
 }
 
-TEST_F(Credentials, StoredPasswordIsLookedUpByTheAddressesHost) {
+TEST_F(Credentials, StoredPasswordIsLookedUpByHostAndPortThenByHost) {
     Server.ServeHandler("/page.html", ProtectedPage(false, "ok"));
-    // "localhost" and "127.0.0.1" are different sites to the store.
-    engine::TFileDownloadThread thread(WithStore({}, "localhost", Secret));
+    const std::string port = std::to_string(Server.Port());
+    struct TRow {
+        std::string Site;  // as the store holds it
+        bool Used;
+    };
+    // No partial matching: "localhost" and "127.0.0.1" are different sites.
+    const TRow rows[] = {{"127.0.0.1", true},
+                         {"127.0.0.1:" + port, true},
+                         {"127.0.0.1:1" + port, false},
+                         {"localhost", false},
+                         {"127.0.0", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Site);
+        Server.ClearRequests();
+        engine::TFileDownloadThread thread(WithStore({}, row.Site, Secret));
+        Prepare(thread);
+        std::remove(Path("page.html").c_str());
+        const auto result = Download(thread, Server.URL("/page.html"), Path("page.html"));
+        EXPECT_EQ(result.StatusCode, row.Used ? 200 : 401);
+    }
+}
+
+TEST_F(Credentials, ThreadsWithoutALookupOfTheirOwnUseTheProgramsStore) {
+    Server.ServeHandler("/page.html", ProtectedPage(false, "ok"));
+    const std::string site = "127.0.0.1:" + std::to_string(Server.Port());
+    ASSERT_TRUE(jobs::PasswordManager.SetPassword({site, User, Secret}));
+    engine::TFileDownloadThread thread(Services());
     Prepare(thread);
     const auto result = Download(thread, Server.URL("/page.html"), Path("page.html"));
-    EXPECT_EQ(result.StatusCode, 401);
-    ASSERT_GE(Server.RequestCount(), 1u);
-    EXPECT_EQ(Server.Requests()[0].Header("Authorization"), "");
+    jobs::PasswordManager.RemovePassword(site);
+    EXPECT_EQ(result.StatusCode, 200);
+    EXPECT_EQ(testsupport::ReadFileText(Path("page.html")), "ok");
+}
+
+TEST(CredentialsCrawl, SiteBehindBasicAuthenticationIsCopiedWithTheStoredPassword) {
+    TTestWebServer server;
+    server.ServeHandler("/", ProtectedPage(false, "<a href=\"a.html\">a</a><a href=\"b.html\">b</a>"));
+    server.ServeHandler("/a.html", ProtectedPage(false, "<p>a</p>"));
+    server.ServeHandler("/b.html", ProtectedPage(false, "<p>b</p>"));
+    const std::string site = "127.0.0.1:" + std::to_string(server.Port());
+    for (const bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "password stored" : "no password stored");
+        if (stored) ASSERT_TRUE(jobs::PasswordManager.SetPassword({site, User, Secret}));
+        testsupport::TSiteCrawl crawl;
+        const auto job = crawl.Job(server.URL("/"));
+
+        EXPECT_EQ(crawl.Run(job), messaging::joCompleted);
+
+        jobs::PasswordManager.RemovePassword(site);
+        const std::string folder = crawl.Dest.Path() + "/127.0.0.1/";
+        if (stored) {
+            EXPECT_EQ(testsupport::ReadFileText(folder + "a.html"), "<p>a</p>");
+            EXPECT_EQ(testsupport::ReadFileText(folder + "b.html"), "<p>b</p>");
+            EXPECT_EQ(crawl.EndedCount(), 3u);
+        } else {
+            EXPECT_EQ(crawl.Ended(server.URL("/")).Results.StatusCode, 401);
+            EXPECT_FALSE(testsupport::FileExists(folder + "index.html"));
+            EXPECT_EQ(crawl.EndedCount(), 1u);
+        }
+    }
 }
