@@ -3,6 +3,7 @@
 #include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
 #include "jobs/JobTypes.h"
+#include "messaging/SpiderInputMsg.h"
 
 #include <charconv>
 #include <cstdio>
@@ -119,23 +120,25 @@ bool ReadProxyPassword(TNetworkOptions& Options) {
     return true;
 }
 
-void ApplyProxyOptions(const TNetworkOptions& Options, jobs::TProxyServerInfo& HTTP,
-                       jobs::TProxyServerInfo& FTP) {
-    if (Options.HTTPProxy) HTTP = *Options.HTTPProxy;
-    if (Options.FTPProxy) FTP = *Options.FTPProxy;
-    if (!Options.ProxyUser) return;
-    for (auto* record : {&HTTP, &FTP}) {
-        record->Username = *Options.ProxyUser;
-        record->Password = Options.ProxyPassword;
+void ApplyNetworkOptions(const TNetworkOptions& Options, const jobs::TSavedOptions& Settings,
+                         messaging::TSpiderInputMsg& Start) {
+    engine::ApplyLocalProxyBypass(Settings, Start.HTTPProxy, Start.FTPProxy);
+    if (Options.HTTPProxy) Start.HTTPProxy = *Options.HTTPProxy;
+    if (Options.FTPProxy) Start.FTPProxy = *Options.FTPProxy;
+    if (Options.ProxyUser) {
+        for (auto* record : {&Start.HTTPProxy, &Start.FTPProxy}) {
+            record->Username = *Options.ProxyUser;
+            record->Password = Options.ProxyPassword;
+        }
     }
+    if (Options.PassiveFTP) Start.Job.DownloadOptions.UsePassiveFTP = true;
 }
 
-void ApplyJobOptions(const TNetworkOptions& Options, jobs::TCopyJob& Job) {
-    if (Options.PassiveFTP) Job.DownloadOptions.UsePassiveFTP = true;
-}
-
-void ApplyClientSettings(const TNetworkOptions& Options, engine::TInternetClientSettings& Settings) {
-    if (!Options.CAFile.empty()) Settings.ExtraCAFile = Options.CAFile;
+engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,
+                                                      const jobs::TSavedOptions& Settings) {
+    engine::TInternetClientSettings client = engine::ReadInternetClientSettings(Settings);
+    if (!Options.CAFile.empty()) client.ExtraCAFile = Options.CAFile;
+    return client;
 }
 
 } // namespace cli

@@ -11,7 +11,10 @@ namespace engine {
 struct TInternetClientSettings;
 }
 namespace jobs {
-class TCopyJob;
+class TSavedOptions;
+}
+namespace messaging {
+class TSpiderInputMsg;
 }
 
 namespace cli {
@@ -52,12 +55,13 @@ std::optional<std::string> ReadSecretLine(const std::string& Prompt);
 // False when there is none to read.
 bool ReadProxyPassword(TNetworkOptions& Options);
 
-// What the options change: the proxy records of a start command (the
-// settings' records come in; command-line proxies and the proxy user replace
-// them), the job (passive FTP) and the client settings (certificate file).
-void ApplyProxyOptions(const TNetworkOptions& Options, jobs::TProxyServerInfo& HTTP,
-                       jobs::TProxyServerInfo& FTP);
-void ApplyJobOptions(const TNetworkOptions& Options, jobs::TCopyJob& Job);
-void ApplyClientSettings(const TNetworkOptions& Options, engine::TInternetClientSettings& Settings);
+// For the runner's FillProxySettings, once the settings' proxy records are in
+// Start: the local bypass list the settings ask for, then the command line's
+// proxies and proxy user; passive FTP for the job.
+void ApplyNetworkOptions(const TNetworkOptions& Options, const jobs::TSavedOptions& Settings,
+                         messaging::TSpiderInputMsg& Start);
+// The download threads' client settings: the settings file's, then --ca-file.
+engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,
+                                                      const jobs::TSavedOptions& Settings);
 
 } // namespace cli

@@ -116,6 +116,13 @@ void TFileDownloadThread::DownloadFTPNoProxy() {
 bool TFileDownloadThread::LookUpFTPFile(TFTPFileInfo& Remote) {
     constexpr const char* Operation = "DownloadFTPNoProxy";
     const std::string path = WorkAddress.GetUrlPath();
+    // A folder is no file: the library would fetch its listing instead.
+    if (path.empty() || path.back() == '/') {
+        Complete.HaveStatus = true;
+        Complete.StatusCode = FTPFileNotFoundStatus;
+        Complete.StatusText = FTPFileNotFoundText;
+        return false;
+    }
     TInternetRequest request(*Session, TInternetRoot::FTP);
     std::int32_t error = 0;
     if (!request.Open(FTPRequestParams(true), error)) {

@@ -128,15 +128,20 @@ TEST_F(FTPDownload, FetchesAFileWithItsSizeAndTimeInPassiveAndActiveMode) {
 }
 
 TEST_F(FTPDownload, MissingFileIsStatus550AndLeavesNoFile) {
-    const std::string file = Path("missing.bin");
-    const auto result = Fetch("/missing.bin", file);
-    EXPECT_TRUE(result.HaveStatus);
-    EXPECT_EQ(result.StatusCode, 550);
-    EXPECT_EQ(result.StatusText, "File Not Found");
-    EXPECT_FALSE(result.HaveOsError);
-    EXPECT_FALSE(testsupport::FileExists(file));
-    EXPECT_FALSE(testsupport::FileExists(file + ".part"));
-    EXPECT_EQ(Ftp.CountCommands("RETR"), 0u);
+    Ftp.AddFile("/pub/other.bin", "other");
+    // A folder is no file either: its listing is not saved in its place.
+    for (const char* path : {"/missing.bin", "/pub/missing.bin", "/pub/"}) {
+        SCOPED_TRACE(path);
+        const std::string file = Path("missing.bin");
+        const auto result = Fetch(path, file);
+        EXPECT_TRUE(result.HaveStatus);
+        EXPECT_EQ(result.StatusCode, 550);
+        EXPECT_EQ(result.StatusText, "File Not Found");
+        EXPECT_FALSE(result.HaveOsError);
+        EXPECT_FALSE(testsupport::FileExists(file));
+        EXPECT_FALSE(testsupport::FileExists(file + ".part"));
+        EXPECT_EQ(Ftp.CountCommands("RETR") + Ftp.CountCommands("LIST"), 0u);
+    }
 }
 
 TEST_F(FTPDownload, CurrentLocalCopyIsNotTransferredAgain) {
