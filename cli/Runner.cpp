@@ -93,10 +93,15 @@ TRunner::~TRunner() {
 }
 
 bool TRunner::NotifySpiderOutput(std::uint32_t Label) {
+    bool wake = false;
     {
         std::lock_guard guard(LabelLock);
+        // The loop takes labels until none is left, so it needs waking only
+        // for the first label after it found the list empty.
+        wake = Labels.empty();
         Labels.push_back(Label);
     }
+    if (!wake) return true;
     const std::uint64_t one = 1;
     return ::write(EventFd, &one, sizeof one) == sizeof one || errno == EAGAIN;
 }
