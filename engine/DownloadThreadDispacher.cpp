@@ -7,6 +7,8 @@
 #include "messaging/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace engine {
@@ -117,12 +119,16 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
     }
 }
 
+// The earliest moment something is due without any thread telling: a pause
+// running out or a progress report. A download whose transfer has not begun
+// is not due: waking for it would spin the loop while the server thinks.
 Clock::time_point TDownloadThreadDispacher::NextTimer() const {
-    auto deadline = Clock::now() + LongestWait;
+    const auto now = Clock::now();
+    auto deadline = now + LongestWait;
     for (int i = 0; i < ThreadCount; ++i) {
         if (Slots[i].Pausing && Slots[i].PauseUntil < deadline) deadline = Slots[i].PauseUntil;
-        if (Threads[i]->State() == dsReadingData && Slots[i].LastProgress + ProgressPeriod < deadline)
-            deadline = Slots[i].LastProgress + ProgressPeriod;
+        if (Threads[i]->State() != dsReadingData || !Threads[i]->Progress().TransferStarted) continue;
+        deadline = std::min(deadline, std::max(now, Slots[i].LastProgress + ProgressPeriod));
     }
     return deadline;
 }
