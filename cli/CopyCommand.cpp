@@ -143,6 +143,8 @@ std::optional<std::string> ParseCopyArgs(const std::vector<std::string>& Args, T
             if (auto problem = ValueOption(arg, Args[++i], Request)) return problem;
         } else if (ParseRunnerOption(arg, Request.Runner)) {
             continue;
+        } else if (std::string problem; ParseRunnerNetworkOption(Args, i, Request.Runner, problem)) {
+            if (!problem.empty()) return problem;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else {
@@ -152,7 +154,7 @@ std::optional<std::string> ParseCopyArgs(const std::vector<std::string>& Args, T
     if (positional.size() != 2) return "copy needs a URL and a DEST folder (see copy --help)";
     Request.Url = positional[0];
     Request.Destination = positional[1];
-    return std::nullopt;
+    return CompleteRunnerOptions(Request.Runner);
 }
 
 // The job of the request, ready to run; the problem's text when an option cannot be applied.
@@ -172,6 +174,7 @@ int RunCopyCommand(const std::vector<std::string>& Args) {
     if (WantsHelp(Args)) {
         std::fputs(CopyUsage, stdout);
         std::fputs(RunnerOptionsUsage, stdout);
+        std::fputs(NetworkOptionsUsage, stdout);
         return ExitOk;
     }
     TCopyRequest request;

@@ -3,6 +3,7 @@
 #include "cli/CliSupport.h"
 #include "engine/SpiderThread.h"
 #include "jobs/AppInfo.h"
+#include "jobs/PasswordMgr.h"
 #include "jobs/SavedOptions.h"
 #include "messaging/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
@@ -80,7 +81,11 @@ TRunner::TRunner(const TRunnerOptions& Options)
     Splitter->RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
                                       [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
     SpiderOutputQueue.SetDestinationWindow(this);
-    Spider = std::make_unique<engine::TSpiderThread>();
+    // Stored site passwords are used by the downloads as in the desktop program.
+    jobs::LoadPasswords(jobs::PasswordManager, jobs::PasswordFileName(jobs::GetDataFolder()));
+    engine::TSpiderServices services;
+    services.Downloads.ClientSettings = NetworkClientSettings(Options.Network, jobs::SavedOptions);
+    Spider = std::make_unique<engine::TSpiderThread>(services);
     Spider->Resume();
 }
 
@@ -213,6 +218,7 @@ bool TRunner::AskYesNo(const std::string& Caption, const std::string& Text) {
 
 void TRunner::FillProxySettings(TSpiderInputMsg& Start) {
     queue::GetProxySettings(jobs::SavedOptions, Start.HTTPProxy, Start.FTPProxy);
+    ApplyNetworkOptions(Options.Network, jobs::SavedOptions, Start);
 }
 
 std::string TRunner::GetMyDocumentsFolder() { return queue::GetMyDocumentsFolder(); }

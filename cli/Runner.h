@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/NetworkOptions.h"
 #include "cli/RunnerOutput.h"
 #include "cli/Terminal.h"
 #include "messaging/SpiderOutputMsgQueue.h"
@@ -24,6 +25,7 @@ struct TRunnerOptions {
     TOutputMode Mode = TOutputMode::Normal;
     bool EventLog = false;
     bool QueueShown = false;  // several jobs wait their turn; else one job starts at once
+    TNetworkOptions Network;  // proxies, passive FTP and CA file for this run
 };
 
 // The command-line front end of the job queue: runs queued jobs on the spider

@@ -27,6 +27,27 @@ bool ParseRunnerOption(const std::string& Arg, TRunnerOptions& Options) {
     return true;
 }
 
+bool ParseRunnerNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
+                              TRunnerOptions& Options, std::string& Problem) {
+    std::size_t next = Index;
+    switch (ParseNetworkOption(Args, next, Options.Network, Problem)) {
+    case TNetworkOptionParse::NotMine:
+        return false;
+    case TNetworkOptionParse::Taken:
+        Index = next - 1;  // the caller's loop steps past the last word taken
+        return true;
+    case TNetworkOptionParse::Invalid:
+        return true;
+    }
+    return false;
+}
+
+std::optional<std::string> CompleteRunnerOptions(TRunnerOptions& Options) {
+    if (Options.Network.ProxyUser && !ReadProxyPassword(Options.Network))
+        return "--proxy-user needs the proxy password on the terminal or on standard input";
+    return std::nullopt;
+}
+
 std::optional<std::int64_t> ParseWholeNumber(const std::string& Text) {
     std::int64_t value = 0;
     const char* end = Text.data() + Text.size();
