@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,8 @@ constexpr int ExitUsage = 2;
 int UsageError(const std::string& Message);
 // True when Args holds "--help" or "-h".
 bool WantsHelp(const std::vector<std::string>& Args);
+// A secret from the terminal without echo (after Prompt on standard error),
+// or the first line of standard input when that is no terminal.
+std::optional<std::string> ReadSecretLine(const std::string& Prompt);
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/NetworkOptions.h"
 
+#include "cli/CliSupport.h"
 #include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
 #include "jobs/JobTypes.h"
@@ -7,10 +8,7 @@
 
 #include <charconv>
 #include <cstdio>
-#include <iostream>
 
-#include <termios.h>
-#include <unistd.h>
 
 namespace cli {
 
@@ -36,10 +34,6 @@ jobs::TProxyServerInfo ProxyRecord(const std::string& Host, std::int32_t Port) {
     return record;
 }
 
-std::string StripLineEnd(std::string Line) {
-    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-    return Line;
-}
 
 } // namespace
 
@@ -89,28 +83,6 @@ TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std
     return TNetworkOptionParse::Taken;
 }
 
-std::optional<std::string> ReadSecretLine(const std::string& Prompt) {
-    std::string line;
-    if (!::isatty(STDIN_FILENO)) {
-        if (!std::getline(std::cin, line) && line.empty()) return std::nullopt;
-        return StripLineEnd(line);
-    }
-    // Echo goes off before the prompt shows, so nothing typed after it is echoed.
-    termios old{};
-    const bool haveModes = ::tcgetattr(STDIN_FILENO, &old) == 0;
-    if (haveModes) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::fputs(Prompt.c_str(), stderr);
-    std::fflush(stderr);
-    const bool read = static_cast<bool>(std::getline(std::cin, line));
-    if (haveModes) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::fputs("\n", stderr);
-    if (!read) return std::nullopt;
-    return StripLineEnd(line);
-}
 
 bool ReadProxyPassword(TNetworkOptions& Options) {
     if (!Options.ProxyUser) return true;

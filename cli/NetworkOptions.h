@@ -46,10 +46,6 @@ TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std
 // "HOST:PORT" with a port from 1 to 65535; false for anything else.
 bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port);
 
-// A secret from the terminal without echo (after Prompt on standard error),
-// or the first line of standard input when that is no terminal.
-std::optional<std::string> ReadSecretLine(const std::string& Prompt);
-
 // Reads the proxy password when --proxy-user was given: from the terminal
 // without echo, or the first line of standard input when that is no terminal.
 // False when there is none to read.

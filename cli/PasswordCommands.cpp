@@ -1,23 +1,17 @@
 #include "cli/PasswordCommands.h"
 
+#include "cli/CliSupport.h"
 #include "jobs/LanguageStrings.h"
 #include "jobs/PasswordMgr.h"
 #include "jobs/SavedOptions.h"
 
 #include <cstdio>
-#include <iostream>
 #include <optional>
 
-#include <termios.h>
-#include <unistd.h>
 
 namespace cli {
 
 namespace {
-
-constexpr int ExitOk = 0;
-constexpr int ExitFailed = 1;
-constexpr int ExitUsage = 2;
 
 // Texts of the password editors, shared with the desktop program.
 constexpr int TextSiteAlreadyKnown = 203;
@@ -34,47 +28,16 @@ constexpr const char* HelpText =
     "echo, or the first line of standard input when it is no terminal.\n"
     "\"list\" shows each site and user name, never a password.\n";
 
-int UsageError(const std::string& Message) {
-    std::fprintf(stderr, "harvexis-cli password: %s (try \"harvexis-cli password --help\")\n",
-                 Message.c_str());
-    return ExitUsage;
+int PasswordUsageError(const std::string& Message) {
+    return UsageError("password: " + Message + " (try \"harvexis-cli password --help\")");
 }
 
 int Failure(const std::string& Message) {
     std::fprintf(stderr, "harvexis-cli password: %s\n", Message.c_str());
-    return ExitFailed;
+    return ExitFailure;
 }
 
 std::string StoreFileName() { return jobs::PasswordFileName(jobs::GetDataFolder()); }
-
-std::string StripLineEnd(std::string Line) {
-    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-    return Line;
-}
-
-// From the terminal with echo off, else the first line of standard input.
-std::optional<std::string> ReadPassword() {
-    std::string line;
-    if (!::isatty(STDIN_FILENO)) {
-        if (!std::getline(std::cin, line) && line.empty()) return std::nullopt;
-        return StripLineEnd(line);
-    }
-    // Echo goes off before the prompt shows, so nothing typed after it is echoed.
-    termios old {};
-    const bool haveModes = ::tcgetattr(STDIN_FILENO, &old) == 0;
-    if (haveModes) {
-        termios quiet = old;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::fputs("Password: ", stderr);
-    std::fflush(stderr);
-    const bool read = static_cast<bool>(std::getline(std::cin, line));
-    if (haveModes) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::fputs("\n", stderr);
-    if (!read) return std::nullopt;
-    return StripLineEnd(line);
-}
 
 // Control characters in stored names would let a listing fake lines.
 std::string Printable(std::string Text) {
@@ -95,11 +58,11 @@ int AddResultStatus(jobs::TAddPasswordResult Result) {
     case jobs::TAddPasswordResult::ListFull:
         return Failure(jobs::LocalText(TextPasswordListFull));
     }
-    return ExitFailed;
+    return ExitFailure;
 }
 
 int AddPassword(const std::string& Site, const std::string& User) {
-    const auto password = ReadPassword();
+    const auto password = ReadSecretLine("Password: ");
     if (!password) return Failure("no password given");
     const std::string fileName = StoreFileName();
     auto result = jobs::TAddPasswordResult::Incomplete;
@@ -139,7 +102,7 @@ int RemovePassword(const std::string& Site) {
 } // namespace
 
 int RunPasswordCommand(const std::vector<std::string>& Args) {
-    if (Args.empty()) return UsageError("missing command: add, list or remove");
+    if (Args.empty()) return PasswordUsageError("missing command: add, list or remove");
     for (const auto& word : Args)
         if (word == "--help" || word == "-h") {
             std::fputs(HelpText, stdout);
@@ -148,18 +111,18 @@ int RunPasswordCommand(const std::vector<std::string>& Args) {
     const std::string& command = Args[0];
     const std::size_t operands = Args.size() - 1;
     if (command == "add") {
-        if (operands != 2) return UsageError("add takes a site and a user name");
+        if (operands != 2) return PasswordUsageError("add takes a site and a user name");
         return AddPassword(Args[1], Args[2]);
     }
     if (command == "list") {
-        if (operands != 0) return UsageError("list takes no arguments");
+        if (operands != 0) return PasswordUsageError("list takes no arguments");
         return ListPasswords();
     }
     if (command == "remove") {
-        if (operands != 1) return UsageError("remove takes a site");
+        if (operands != 1) return PasswordUsageError("remove takes a site");
         return RemovePassword(Args[1]);
     }
-    return UsageError("unknown command \"" + command + "\"");
+    return PasswordUsageError("unknown command \"" + command + "\"");
 }
 
 } // namespace cli

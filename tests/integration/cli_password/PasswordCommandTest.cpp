@@ -1,9 +1,10 @@
-// The command itself is compiled into this test so that it runs even before
-// the runner's main() dispatches to it; the last tests run the built runner.
-#include "cli/PasswordCommands.cpp"
+// The password command of the built runner, each run in its own process
+// with its own data folder.
 
 #include "jobs/IniFile.h"
 #include "jobs/LanguageStrings.h"
+#include "jobs/PasswordMgr.h"
+#include "jobs/SavedOptions.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -51,11 +52,6 @@ TRun RunInChild(const std::string& DataFolder, const std::string& StdinText,
     return run;
 }
 
-TRun Password(const std::string& DataFolder, std::vector<std::string> Args,
-              const std::string& StdinText = {}) {
-    return RunInChild(DataFolder, StdinText, [&] { return cli::RunPasswordCommand(Args); });
-}
-
 TRun Runner(const std::string& DataFolder, std::vector<std::string> Args,
             const std::string& StdinText = {}) {
     return RunInChild(DataFolder, StdinText, [&] {
@@ -67,6 +63,11 @@ TRun Runner(const std::string& DataFolder, std::vector<std::string> Args,
         ::execv(HARVEXIS_CLI_PATH, argv.data());
         return 127;
     });
+}
+
+TRun Password(const std::string& DataFolder, std::vector<std::string> Args,
+              const std::string& StdinText = {}) {
+    return Runner(DataFolder, std::move(Args), StdinText);
 }
 
 std::size_t LineCount(const std::string& Text) {
@@ -173,9 +174,9 @@ TEST(PasswordCommand, ATerminalPasswordIsReadWithoutEcho) {
         ::dup2(slave, STDERR_FILENO);
         ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
         ::setenv("HARVEXIS_DATA_DIR", data.Path().c_str(), 1);
-        const int status = cli::RunPasswordCommand({"add", "tty.test", "carol"});
-        std::fflush(nullptr);
-        ::_exit(status);
+        ::execl(HARVEXIS_CLI_PATH, HARVEXIS_CLI_PATH, "password", "add", "tty.test", "carol",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
     }
     std::string screen;
     auto readUntil = [&](const std::string& wanted) {
@@ -207,8 +208,6 @@ TEST(PasswordCommand, ATerminalPasswordIsReadWithoutEcho) {
 
 TEST(PasswordCommand, TheBuiltRunnerDispatchesToIt) {
     TTempDir data;
-    if (Runner(data.Path(), {"--help"}).Out.find("harvexis-cli password add") == std::string::npos)
-        GTEST_SKIP() << "harvexis-cli does not dispatch \"password\" to RunPasswordCommand yet";
     const TRun added = Runner(data.Path(), {"add", "HTTP://Example.Test:8080/x/y", "alice"}, "secret\n");
     ASSERT_EQ(added.Status, 0) << added.Err;
     const TRun listed = Runner(data.Path(), {"list"});
