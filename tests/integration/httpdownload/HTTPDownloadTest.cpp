@@ -1,6 +1,7 @@
 #include "DownloadFixture.h"
 
 #include "messaging/AppTraceLog.h"
+#include "support/TestProxy.h"
 
 #include <sys/socket.h>
 #include <netinet/in.h>
@@ -17,18 +18,6 @@ namespace {
 class HTTPDownload : public testsupport::TDownloadFixture {};
 
 constexpr std::time_t ServerTime = 1500000000;  // Fri, 14 Jul 2017 02:40:00 GMT
-
-int ClosedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
-}
 
 } // namespace
 
@@ -190,7 +179,7 @@ TEST_F(HTTPDownload, SilentServerEndsWithATimeOut) {
 TEST_F(HTTPDownload, RefusedConnectionIsAnError) {
     engine::TFileDownloadThread thread(Services());
     Prepare(thread);
-    const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/page.html";
+    const std::string url = "http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "/page.html";
     const auto result = Download(thread, url, Path("page.html"));
     EXPECT_TRUE(result.HaveOsError);
     EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_COULDNT_CONNECT));

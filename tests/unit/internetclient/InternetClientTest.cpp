@@ -1,4 +1,5 @@
 #include "engine/InternetClient.h"
+#include "support/TestProxy.h"
 #include "support/TestWebServer.h"
 
 #include <gtest/gtest.h>
@@ -59,19 +60,6 @@ TFetched Fetch(TInternetSession& Session, TInternetRoot Root, engine::TRequestPa
 TFetched Get(TInternetSession& Session, const std::string& URL) {
     const auto root = URL.rfind("https:", 0) == 0 ? TInternetRoot::HTTPS : TInternetRoot::HTTP;
     return Fetch(Session, root, {URL, "", "", "", {}, true});
-}
-
-// A port on 127.0.0.1 where nothing listens.
-int ClosedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(s);
-    return ntohs(address.sin_port);
 }
 
 } // namespace
@@ -136,7 +124,7 @@ TEST(InternetClient, RefusedConnectionFailsWithTheLibraryCode) {
     TInternetSession session(nullptr, {});
     session.SetOptions(OptionsWith(2000, true, 2));
     const auto started = std::chrono::steady_clock::now();
-    const auto fetched = Get(session, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/");
+    const auto fetched = Get(session, "http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "/");
     EXPECT_EQ(fetched.Error, engine::InternetErrorCode(CURLE_COULDNT_CONNECT));
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
