@@ -14,23 +14,6 @@ namespace testsupport {
 
 namespace {
 
-std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& Env) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        if (!Env.count(text.substr(0, text.find('=')))) merged.push_back(text);
-    }
-    for (const auto& [name, value] : Env) merged.push_back(name + "=" + value);
-    return merged;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& Texts) {
-    std::vector<char*> pointers;
-    for (auto& text : Texts) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
 // Feeds the input and drains both outputs together, so no pipe fills up and blocks the child.
 void Pump(int In, int Out, int Err, const std::string& Input, TCliResult& Result) {
     std::size_t written = 0;
@@ -56,14 +39,31 @@ void Pump(int In, int Out, int Err, const std::string& Input, TCliResult& Result
 
 } // namespace
 
+std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& Env) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        if (!Env.count(text.substr(0, text.find('=')))) merged.push_back(text);
+    }
+    for (const auto& [name, value] : Env) merged.push_back(name + "=" + value);
+    return merged;
+}
+
+std::vector<char*> ExecPointers(std::vector<std::string>& Texts) {
+    std::vector<char*> pointers;
+    for (auto& text : Texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 TCliResult RunCli(const std::vector<std::string>& Args, const std::string& Input,
                   const std::map<std::string, std::string>& Env) {
     ::signal(SIGPIPE, SIG_IGN);  // a child that exits early must not kill the test
     std::vector<std::string> argv{HARVEXIS_CLI_PATH};
     argv.insert(argv.end(), Args.begin(), Args.end());
     auto env = MergedEnvironment(Env);
-    auto argvPointers = Pointers(argv);
-    auto envPointers = Pointers(env);
+    auto argvPointers = ExecPointers(argv);
+    auto envPointers = ExecPointers(env);
     int in[2], out[2], err[2];
     if (::pipe(in) || ::pipe(out) || ::pipe(err)) throw std::runtime_error("pipe failed");
     const pid_t pid = ::fork();

@@ -1,5 +1,7 @@
 #include "CliProcess.h"
 
+#include "support/RunCli.h"
+
 #include <cerrno>
 #include <csignal>
 #include <poll.h>
@@ -7,37 +9,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace clitest {
 
-namespace {
-
-std::vector<std::string> Environment(const std::map<std::string, std::string>& Env) {
-    std::vector<std::string> merged;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        if (!Env.count(text.substr(0, text.find('=')))) merged.push_back(text);
-    }
-    for (const auto& [name, value] : Env) merged.push_back(name + "=" + value);
-    return merged;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& Texts) {
-    std::vector<char*> pointers;
-    for (auto& text : Texts) pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-} // namespace
 
 TCliProcess::TCliProcess(const std::vector<std::string>& Args, const std::map<std::string, std::string>& Env) {
     std::vector<std::string> argv{HARVEXIS_CLI_PATH};
     argv.insert(argv.end(), Args.begin(), Args.end());
-    auto env = Environment(Env);
-    auto argvPointers = Pointers(argv);
-    auto envPointers = Pointers(env);
+    auto env = testsupport::MergedEnvironment(Env);
+    auto argvPointers = testsupport::ExecPointers(argv);
+    auto envPointers = testsupport::ExecPointers(env);
     int out[2], err[2];
     if (::pipe(out) || ::pipe(err)) throw std::runtime_error("pipe failed");
     Pid = ::fork();
