@@ -26,4 +26,13 @@ std::size_t TTraceLogCapture::CountRows(const std::string& Fragment) const {
     return count;
 }
 
+int TTraceLogCapture::Count(const std::string& TypeText, const std::string& Fragment) const {
+    std::istringstream rows(Text());
+    int count = 0;
+    for (std::string row; std::getline(rows, row);)
+        if (row.find("\"" + TypeText + "\"") != std::string::npos && row.find(Fragment) != std::string::npos)
+            ++count;
+    return count;
+}
+
 } // namespace testsupport

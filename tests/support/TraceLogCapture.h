@@ -20,6 +20,8 @@ class TTraceLogCapture {
     std::string Text() const;
     // Number of rows whose text contains Fragment (e.g. "\"Warning\", \"Array full\"").
     std::size_t CountRows(const std::string& Fragment) const;
+    // Rows of one type ("Warning", "API Error", "Message") whose text holds Fragment.
+    int Count(const std::string& TypeText, const std::string& Fragment = "") const;
 
   private:
     TTempDir Dir;

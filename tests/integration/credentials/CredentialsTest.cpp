@@ -1,4 +1,4 @@
-#include "integration/httpdownload/DownloadFixture.h"
+#include "support/DownloadFixture.h"
 #include "integration/https/SiteCrawl.h"
 
 #include "jobs/Base64.h"

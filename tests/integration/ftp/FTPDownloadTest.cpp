@@ -1,4 +1,4 @@
-#include "integration/httpdownload/DownloadFixture.h"
+#include "support/DownloadFixture.h"
 
 #include "messaging/AppTraceLog.h"
 #include "support/TestFtpServer.h"

@@ -1,4 +1,4 @@
-#include "DownloadFixture.h"
+#include "support/DownloadFixture.h"
 
 #include "messaging/AppTraceLog.h"
 #include "support/TestProxy.h"

@@ -1,4 +1,4 @@
-#include "integration/httpdownload/DownloadFixture.h"
+#include "support/DownloadFixture.h"
 
 #include "support/TestProxy.h"
 #include "support/TraceLogCapture.h"

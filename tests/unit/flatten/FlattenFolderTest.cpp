@@ -1,7 +1,7 @@
 #include "web/FlattenFolder.h"
 
 #include "support/TempDir.h"
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +116,7 @@ TEST_F(FlattenFolder, StopsAFileWhereItsNameIsTakenAndFollowsTheStartPage) {
 TEST_F(FlattenFolder, NeverReplacesAnExistingFile) {
     Put("a.htm", "mine");
     Put("sub/a.htm", "theirs");
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     Flatten();
     EXPECT_EQ(ReadFileText(Dest + "a.htm"), "mine");
     EXPECT_EQ(ReadFileText(Dest + "sub/a.htm"), "theirs");
@@ -128,7 +128,7 @@ TEST_F(FlattenFolder, LogsAFileThatCannotMoveAndGoesOn) {
     fs::create_directories(Dest + "x");  // a folder holds the name
     Put("sub/x", "file");
     Put("sub/y", "other");
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     Flatten();
     EXPECT_EQ(ReadFileText(Dest + "sub/x"), "file");
     EXPECT_EQ(ReadFileText(Dest + "y"), "other");
@@ -158,7 +158,7 @@ TEST_F(FlattenFolder, KeepsGoingWhenAReportCannotBePosted) {
     Put("s/a.htm");
     StartPage = Dest + "s/a.htm";
     Control.ThrowOnPost = true;
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     Flatten();
     EXPECT_TRUE(Has("a.htm"));
     EXPECT_EQ(StartPage, Dest + "a.htm");

@@ -1,6 +1,6 @@
 #include "engine/MIMEExtensions.h"
 
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +36,7 @@ TEST(MIMEExtensionsTable, AddsTheExtensionAContentTypeCallsFor) {
 }
 
 TEST(MIMEExtensionsTable, LogsEachNameItExtends) {
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     TMIMEExtensionsTable table;
     table.TransformFilename("/d/s/page.asp", "text/html; charset=utf-8");
     table.TransformFilename("/d/s/page.asp", "text/html");

@@ -3,7 +3,7 @@
 
 #include "web/URLType.h"
 
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -100,7 +100,7 @@ std::string NameOf(const HostileRow& Row, const std::string& Base) {
 
 TEST(HostileAddress, IsContainedOrRefusedWithAWarning) {
     for (const auto& row : Rows) {
-        testsupport::TTraceCapture trace;
+        testsupport::TTraceLogCapture trace;
         const std::string name = NameOf(row, Dest);
         EXPECT_EQ(name, row.Name) << "row " << row.Link << " on " << row.Page;
         if (name != "(invalid)") EXPECT_TRUE(IsSafeName(Dest, name)) << row.Link;
@@ -122,7 +122,7 @@ TEST(HostileAddress, AssumeWWWNeverTurnsAHostIntoADotSegment) {
 // single folder name must not place the file elsewhere.
 TEST(HostileAddress, RefusesHostNamesThatAreNoFolderName) {
     for (const char* host : {"", ".", "..", "../..", "a/b", "a/../../b"}) {
-        testsupport::TTraceCapture trace;
+        testsupport::TTraceLogCapture trace;
         TURL url;
         ASSERT_TRUE(url.SetFullURL("http://site.test/x.htm"));
         url.SetHostName(host);
@@ -144,7 +144,7 @@ TEST(HostileAddress, RefusesEveryNameWhenTheCapCutsIntoTheDestination) {
 }
 
 TEST(HostileAddress, RefusesNulBytesInFileAddresses) {
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     TURL url;
     ASSERT_TRUE(url.SetFullURL(std::string("file:///tmp/a\0b", 15)));
     EXPECT_EQ(url.GetLocalFileName(Dest, true, false), "");

@@ -1,6 +1,6 @@
 #include "web/URLType.h"
 
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +80,7 @@ TEST(LocalFileName, LeavesTheDestinationPrefixUntouched) {
 }
 
 TEST(LocalFileName, CapsTheWholePathKeepingAShortExtension) {
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     const std::string prefix = "/dest/site.test/";
     const std::string html = "http://site.test/" + std::string(300 - prefix.size() - 5, 'n') + ".html";
     const std::string capped = LocalName(html, true, false);
@@ -113,7 +113,7 @@ TEST(LocalFileName, GivesFileAddressesTheirOwnPath) {
 }
 
 TEST(LocalFileName, IsEmptyForSchemesNeverSaved) {
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     for (const char* url : {"mailto:someone", "gopher://g.test/1", "news://n.test:119/x",
                             "socks://s.test/"})
         EXPECT_EQ(LocalName(url, true, true), "") << url;

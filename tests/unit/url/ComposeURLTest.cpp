@@ -1,6 +1,6 @@
 #include "web/URLType.h"
 
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +68,7 @@ TEST(GetURL, IsEmptyForAnInvalidAddressAndForAnOverlongOne) {
     // Host, path and query each fit, but together they outgrow the composition room.
     ASSERT_TRUE(url.SetFullURL("http://h.test/" + std::string(1500, 'p') + "?" +
                                std::string(1000, 'q')));
-    testsupport::TTraceCapture trace;
+    testsupport::TTraceLogCapture trace;
     EXPECT_EQ(url.GetFullURL(), "");
     EXPECT_EQ(trace.Count("API Error", "InternetCreateUrl h.test/ppp"), 1);
     EXPECT_EQ(url.GetURL(false, false, true, true, false).size(), 1 + 1500 + 1 + 1000u);

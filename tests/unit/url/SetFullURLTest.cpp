@@ -1,6 +1,6 @@
 #include "web/URLType.h"
 
-#include "unit/url/TraceCapture.h"
+#include "support/TraceLogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +110,7 @@ TEST(SetFullURL, RefusesUnusableAddressesAndKeepsTheirText) {
         {"http://site\x7f.test/", "API Error"},
     };
     for (const auto& row : rows) {
-        testsupport::TTraceCapture trace;
+        testsupport::TTraceLogCapture trace;
         TURL url;
         url.SetFullURL("http://earlier.test/");
         EXPECT_FALSE(url.SetFullURL(row.Text)) << row.Text;
@@ -148,7 +148,7 @@ TEST(SetFullURL, FailsWhenAPartOutgrowsItsRoom) {
         {"http://h.test/?" + std::string(1000, 'q') + "#" + std::string(1047, 'f'), false},
     };
     for (const auto& row : rows) {
-        testsupport::TTraceCapture trace;
+        testsupport::TTraceLogCapture trace;
         TURL url;
         EXPECT_EQ(url.SetFullURL(row.Text), row.Fits) << row.Text.size();
         EXPECT_EQ(trace.Count("API Error", "InternetCrackUrl"), row.Fits ? 0 : 1) << row.Text.size();
