@@ -147,13 +147,18 @@ void TDownloadThreadDispacher::Assign(TSpiderJobControl& Control, TSpiderObject&
     Threads[Thread]->StartDownload(address, Object.LocalFileName, Object.Distance, Object.Referrer.get());
 }
 
-void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Control,
-                                                          const TSpiderObject& Object, int Thread) {
-    OutputMsg.Kind = somDownloadStarted;
+// Fills the fields that every report about a thread's download carries.
+TFileDownloadMsg& TDownloadThreadDispacher::BeginDownloadMessage(std::uint8_t Kind, int Thread) {
+    OutputMsg.Kind = Kind;
     OutputMsg.JobNumber = JobNumber;
     OutputMsg.Status = 1;
-    auto& download = OutputMsg.FileDownload;
-    download.DownloadNumber = Slots[Thread].DownloadNumber;
+    OutputMsg.FileDownload.DownloadNumber = Slots[Thread].DownloadNumber;
+    return OutputMsg.FileDownload;
+}
+
+void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Control,
+                                                          const TSpiderObject& Object, int Thread) {
+    auto& download = BeginDownloadMessage(somDownloadStarted, Thread);
     download.Address = Object.Address;
     if (Object.Referrer) download.Referrer = *Object.Referrer;
     else download.Referrer.Clear();
@@ -171,11 +176,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs(TSpiderJobControl& Con
         if (now - Slots[i].LastProgress < ProgressPeriod) continue;
         const TFileDownloadInProgressData progress = thread.Progress();
         if (!progress.TransferStarted) continue;
-        OutputMsg.Kind = somDownloadProgress;
-        OutputMsg.JobNumber = JobNumber;
-        OutputMsg.Status = 1;
-        auto& download = OutputMsg.FileDownload;
-        download.DownloadNumber = Slots[i].DownloadNumber;
+        auto& download = BeginDownloadMessage(somDownloadProgress, i);
         download.Address = thread.Address();
         download.Referrer = thread.Referrer();
         download.LocalFile = thread.DestinationFile();
@@ -237,11 +238,7 @@ bool TDownloadThreadDispacher::CollectResult(TSpiderJobControl& Control, TSpider
 
 void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, bool Queued) {
     const TFileDownloadCompleteData& result = Threads[Thread]->CompleteData();
-    OutputMsg.Kind = somDownloadEnded;
-    OutputMsg.JobNumber = JobNumber;
-    OutputMsg.Status = 1;
-    auto& download = OutputMsg.FileDownload;
-    download.DownloadNumber = Slots[Thread].DownloadNumber;
+    auto& download = BeginDownloadMessage(somDownloadEnded, Thread);
     download.Address = result.Address;
     download.Referrer = result.Referrer;
     download.LocalFile = result.LocalFile;

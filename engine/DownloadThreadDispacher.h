@@ -74,6 +74,7 @@ private:
     bool AllIdle() const;
     int IdleThreadForWork() const;
     void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, jobs::TCopyJob& Job);
+    messaging::TFileDownloadMsg& BeginDownloadMessage(std::uint8_t Kind, int Thread);
     void PostDownloadStartedMessage(TSpiderJobControl& Control, const TSpiderObject& Object, int Thread);
     void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
     bool ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
