@@ -192,3 +192,27 @@ TEST(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     EXPECT_EQ(engine.WaitForEnd(1), joFailed);
     EXPECT_EQ(engine.Spider->CurrentJobNumber(), 0);
 }
+
+TEST(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {
+    TEngine engine;
+    engine.Server.Serve("/site/index.htm", 200, "<img src=\"img/a.gif\"><a href=\"docs/b.htm\">b</a>");
+    engine.Server.Serve("/site/img/a.gif", 200, "GIF89a", {{"Content-Type", "image/gif"}});
+    engine.Server.Serve("/site/docs/b.htm", 200, "<p>b</p>");
+    auto job = engine.Job("/site/index.htm");
+    job.FlattenDestinationFolders = true;
+    job.PrepareForRun();
+    engine.Start(job, 1);
+    ASSERT_EQ(engine.WaitForEnd(1), joCompleted);
+
+    const std::string dest = engine.Dest.Path();
+    for (const char* name : {"/index.htm", "/a.gif", "/b.htm"})
+        EXPECT_TRUE(std::filesystem::exists(dest + name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(dest + "/127.0.0.1")) << "the emptied folders are pruned";
+    EXPECT_EQ(engine.Of(somJobEnded).back().Msg.StartPageFile, dest + "/index.htm");
+    EXPECT_EQ(engine.Of(somFlattenStarted).size(), 1u);
+    EXPECT_EQ(engine.Of(somFlattenEnded).size(), 1u);
+    EXPECT_GE(engine.Of(somFlattenFileMoved).size(), 3u);
+    EXPECT_EQ(engine.Of(somPruneEnded).size(), 1u);
+    // Flat copies are not rewritten: links between folders would break.
+    EXPECT_TRUE(engine.Of(somRewriteStarted).empty());
+}
