@@ -72,9 +72,8 @@ class THTMLParser {
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
 
-    // Rewrites FileName in place: the new page is written to FileName + ".tmp",
-    // synced and renamed over it, so the page is either the old or the whole
-    // new one. With KeepRewriteInputFiles the first unchanged page stays as
+    // Rewrites FileName in place: the new page is written to FileName + ".tmp"
+    // and renamed over it, so the page is either the old or the whole new one. With KeepRewriteInputFiles the first unchanged page stays as
     // the "_orig" name and later runs leave it alone. On failure the page is
     // as it was and the result names why; the caller logs and reports it.
     TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,

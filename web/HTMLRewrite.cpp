@@ -177,16 +177,6 @@ std::string ErrnoText() {
     return messaging::SystemErrorText(errno);
 }
 
-// Forces the new page's bytes to disk before it replaces the old one, so that
-// after a crash the page is the old or the whole new one.
-bool SyncFile(const std::string& Path) {
-    const int handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0) return false;
-    const bool synced = ::fdatasync(handle) == 0;
-    ::close(handle);
-    return synced;
-}
-
 } // namespace
 
 TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
@@ -275,7 +265,10 @@ TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName, const s
         output.close();
         if (result && !output) result = TPageResult::Failed("Cannot write the new page");
     }
-    if (result && (::chmod(temporary.c_str(), page.st_mode & 07777) != 0 || !SyncFile(temporary)))
+    // No fdatasync per page: it made rewriting a 10,000-page copy take three
+    // times as long. The rename still replaces the page in one step, and ext4
+    // flushes a file's data before a rename over an existing file commits.
+    if (result && ::chmod(temporary.c_str(), page.st_mode & 07777) != 0)
         result = TPageResult::Failed(ErrnoText());
     if (result && Options.KeepRewriteInputFiles) {
         // The first unchanged version survives later runs. A hard link keeps
