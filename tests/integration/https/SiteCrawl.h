@@ -1,15 +1,8 @@
 #pragma once
 
-// A whole engine for crawl tests of the network paths: queues, filter, MIME
-// table and spider thread with given download services, and a front end that
-// keeps every download's end report.
-#include "engine/DownloadFilter.h"
-#include "engine/MIMEExtensions.h"
-#include "engine/SpiderThread.h"
-#include "messaging/SpiderInputMsg.h"
-#include "messaging/SpiderOutputMsgQueue.h"
-#include "messaging/SpiderOutputSplitter.h"
-#include "support/OutputQueueDrain.h"
+// A whole engine for crawl tests of the network paths, with given download
+// services, its own data folder and one job after another.
+#include "support/EngineUnderTest.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,19 +15,18 @@
 
 namespace testsupport {
 
-class TSiteCrawl {
+// The data folder is chosen before the engine starts and outlives it.
+struct TCrawlDataFolder {
+    TCrawlDataFolder() { ::setenv("HARVEXIS_DATA_DIR", Data.Path().c_str(), 1); }
+    TTempDir Data;
+};
+
+class TSiteCrawl : public TCrawlDataFolder, public TEngineUnderTest {
 public:
-    explicit TSiteCrawl(engine::TDownloadThreadServices Downloads = {}) {
-        ::setenv("HARVEXIS_DATA_DIR", Data.Path().c_str(), 1);
-        EXPECT_TRUE(Recorder.Subscribe(Splitter, messaging::SpiderOutputKindRange(1, 22)));
-        Spider = std::make_unique<engine::TSpiderThread>(
-            engine::TSpiderServices{&Input, &Output, &Filter, &MIMETable, std::move(Downloads)});
-        Spider->Resume();
-    }
-    ~TSiteCrawl() {
-        Spider.reset();
-        Output.SetDestinationWindow(nullptr);
-    }
+    explicit TSiteCrawl(engine::TDownloadThreadServices Downloads = {})
+        : TEngineUnderTest(std::move(Downloads)) {}
+    // The spider stops before the destination folder goes.
+    ~TSiteCrawl() { Spider.reset(); }
 
     // A job from Start into this crawl's folder, restricted to nothing but its protocols.
     jobs::TCopyJob Job(const std::string& Start) const {
@@ -54,23 +46,8 @@ public:
     int Run(const jobs::TCopyJob& Job, const jobs::TProxyServerInfo& HTTPProxy = NoProxy(),
             const jobs::TProxyServerInfo& FTPProxy = NoProxy()) {
         const std::int32_t number = ++JobNumber;
-        messaging::TSpiderInputMsg msg;
-        msg.Kind = messaging::simStartJob;
-        msg.JobNumber = number;
-        msg.Job = Job;
-        msg.HTTPProxy = HTTPProxy;
-        msg.FTPProxy = FTPProxy;
-        EXPECT_TRUE(Input.Post(msg));
-        int outcome = 0;
-        Recorder.WaitFor(
-            [&](const std::vector<TOutputRecorder::TRecord>& Records) {
-                for (const auto& record : Records)
-                    if (record.Msg.Kind == messaging::somJobEnded && record.Msg.JobNumber == number)
-                        outcome = record.Msg.Status;
-                return outcome != 0;
-            },
-            std::chrono::seconds(60));
-        return outcome;
+        Start(Job, number, HTTPProxy, FTPProxy);
+        return WaitForEnd(number);
     }
 
     // The end report of the last download of Address (its plain form).
@@ -91,24 +68,9 @@ public:
         return count;
     }
 
-    static jobs::TProxyServerInfo NoProxy() {
-        jobs::TProxyServerInfo none;
-        none.UseProxyServer = false;
-        return none;
-    }
-
-    TTempDir Data;
     TTempDir Dest;
 
 private:
-    messaging::TSpiderInputMessageQueue Input;
-    messaging::TSpiderOutputMessageQueue Output;
-    messaging::TSpiderOutputSplitter Splitter{Output};
-    TOutputQueueDrain Drain{Output, Splitter};
-    TOutputRecorder Recorder;
-    engine::TDownloadFilter Filter;
-    engine::TMIMEExtensionsTable MIMETable;
-    std::unique_ptr<engine::TSpiderThread> Spider;
     std::int32_t JobNumber = 0;
 };
 
