@@ -222,6 +222,10 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     ASSERT_TRUE(address.SetFullURL(slow.URL("/slow.bin")));
     ASSERT_TRUE(thread.StartDownload(address, file, -1, nullptr));
     ASSERT_TRUE(WaitForState(thread, engine::dsReadingData));
+    // Reading has begun, but the first bytes may still be on their way: stop half-way, not before.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (thread.Progress().BytesReceived == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
     const auto stopAt = std::chrono::steady_clock::now();
     thread.Stop();
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
