@@ -2,7 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/JobSettings.h"
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
 
@@ -87,7 +87,7 @@ int ShowJob(const std::vector<std::string>& Args) {
     job.SaveToText(text);
     const auto& url = job.StartingWebAddress;
     text.ForEachKey([&](std::string_view section, std::string_view key, std::string_view value) {
-        if (jobs::SameTextAscii(section, FileInfoSection)) return;
+        if (base::SameTextAscii(section, FileInfoSection)) return;
         std::string line = std::string(key) + "=" + std::string(value);
         if (key == "SU") line = "User=" + url.GetUserName();
         if (key == "SP") line = url.GetPassword().empty() ? "Password=" : "Password=***";

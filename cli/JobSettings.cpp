@@ -1,6 +1,6 @@
 #include "cli/JobSettings.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
 
@@ -14,7 +14,7 @@ constexpr const char* FileInfoSection = "FileInfo";
 constexpr const char* HeadersSection = "HTTPHeaders";
 
 bool IsHeaderLineKey(const std::string& Key) {
-    if (Key.size() < 5 || !jobs::SameTextAscii(Key.substr(0, 4), "Line")) return false;
+    if (Key.size() < 5 || !base::SameTextAscii(Key.substr(0, 4), "Line")) return false;
     return Key.find_first_not_of("0123456789", 4) == std::string::npos;
 }
 
@@ -23,7 +23,7 @@ std::string SectionOfKey(const jobs::TIniText& Layout, const std::string& Key) {
     if (IsHeaderLineKey(Key)) return HeadersSection;
     std::string found;
     Layout.ForEachKey([&](std::string_view section, std::string_view key, std::string_view) {
-        if (found.empty() && jobs::SameTextAscii(key, Key) && !jobs::SameTextAscii(section, FileInfoSection))
+        if (found.empty() && base::SameTextAscii(key, Key) && !base::SameTextAscii(section, FileInfoSection))
             found = section;
     });
     return found;

@@ -5,7 +5,7 @@
 #include "jobs/AppInfo.h"
 #include "jobs/PasswordMgr.h"
 #include "jobs/SavedOptions.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 #include "queue/DestinationFolder.h"
@@ -69,7 +69,7 @@ TRunner::TRunner(const TRunnerOptions& Options)
       Printer(Options.Mode, Terminal, InitializeSettings()), SignalFd(OpenSignalDescriptor()),
       EventFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (Options.EventLog) {
-        TraceLog.Start({"/eventlog"}, jobs::GetDataFolder());
+        base::TraceLog.Start({"/eventlog"}, jobs::GetDataFolder());
         jobs::AppInfo.LogStartupInfo();
     }
     Splitter = std::make_unique<TSpiderOutputSplitter>(SpiderOutputQueue);
@@ -92,7 +92,7 @@ TRunner::TRunner(const TRunnerOptions& Options)
 TRunner::~TRunner() {
     Spider.reset();
     SpiderOutputQueue.SetDestinationWindow(nullptr);
-    if (Options.EventLog) TraceLog.Shutdown();
+    if (Options.EventLog) base::TraceLog.Shutdown();
     if (EventFd >= 0) ::close(EventFd);
     if (SignalFd >= 0) ::close(SignalFd);
 }

@@ -1,6 +1,6 @@
 #include "engine/DownloadFilter.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 
 #include <utility>
 
@@ -70,7 +70,7 @@ void TDownloadFilter::SplitLists() {
 // The folder tree is always assumed here, whatever the job says, so that the
 // base names the starting address's folder even for a flat copy.
 void TDownloadFilter::RecomputeBaseFolder() {
-    Base = jobs::LowerAscii(FolderPart(LocalFileNameLocked(Job.StartingWebAddress, true)));
+    Base = base::LowerAscii(FolderPart(LocalFileNameLocked(Job.StartingWebAddress, true)));
 }
 
 std::string TDownloadFilter::LocalFileNameLocked(const web::TURL& Address,
@@ -117,11 +117,11 @@ TDownloadFilterCode TDownloadFilter::CheckLocation(const web::TURL& Address,
     if (Job.RestrictLocationOfWebPagesOnly && !Address.IsHTML(ContentType)) return dfPassed;
     switch (Job.RestrictLocation) {
     case jobs::lrWithinFolder: {
-        const std::string folder = jobs::LowerAscii(FolderPart(LocalFileNameLocked(Address, true)));
+        const std::string folder = base::LowerAscii(FolderPart(LocalFileNameLocked(Address, true)));
         return folder.compare(0, Base.size(), Base) == 0 ? dfPassed : dfLocation;
     }
     case jobs::lrAtServer:
-        return jobs::SameTextAscii(Address.GetHostName(), Job.StartingWebAddress.GetHostName())
+        return base::SameTextAscii(Address.GetHostName(), Job.StartingWebAddress.GetHostName())
                    ? dfPassed
                    : dfLocation;
     default:

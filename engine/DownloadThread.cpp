@@ -3,7 +3,8 @@
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
 #include "jobs/PasswordMgr.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
+#include "base/ThreadPriority.h"
 
 #include <cerrno>
 #include <exception>
@@ -14,7 +15,7 @@
 
 namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -28,12 +29,6 @@ bool FindInProgramStore(const std::string& Site, TSiteCredentials& Credentials) 
     return true;
 }
 
-// One step below normal: a nice value one above the process's.
-void LowerThisThreadsPriority() {
-    errno = 0;
-    const int current = ::getpriority(PRIO_PROCESS, 0);
-    if (errno == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), current + 1);
-}
 
 } // namespace
 
@@ -113,7 +108,7 @@ void TFileDownloadThread::SetState(TFileDownloadState NewState) {
 }
 
 void TFileDownloadThread::Execute(std::stop_token Token) {
-    LowerThisThreadsPriority();
+    base::LowerThisThreadsPriority();
     for (;;) {
         {
             std::unique_lock guard(WorkLock);
@@ -130,7 +125,7 @@ void TFileDownloadThread::RunDownload() {
     Complete.Referrer.Assign(WorkReferrer);
     std::string start = "Start download of " + WorkAddress.GetPlainURL();
     if (WorkReferrer.IsValid()) start += " via " + WorkReferrer.GetPlainURL();
-    TraceLog.LogEntry(messaging::ttMessage, start, "Execute", UnitName);
+    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", UnitName);
     try {
         const std::string destination = DestinationFile();
         // Provisional: a page already on disk is parsed again even when it is not fetched.
@@ -142,7 +137,7 @@ void TFileDownloadThread::RunDownload() {
             if (destination.empty()) {
                 Complete.ExceptionRaised = true;
                 Complete.ExceptionText = "No destination filename";
-                TraceLog.LogEntry(messaging::ttException, Complete.ExceptionText, "Execute", UnitName);
+                base::TraceLog.LogEntry(base::ttException, Complete.ExceptionText, "Execute", UnitName);
             } else {
                 EnsureBaseDownloadHandlesCreated();
                 DownloadByScheme();
@@ -151,11 +146,11 @@ void TFileDownloadThread::RunDownload() {
     } catch (const std::exception& Error) {
         Complete.ExceptionRaised = true;
         Complete.ExceptionText = Error.what();
-        TraceLog.LogEntry(messaging::ttException, Error.what(), "Execute", UnitName);
+        base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", UnitName);
     }
     Complete.LocalFile = DestinationFile();
     // Without credentials: the log must never hold a password.
-    TraceLog.LogEntry(messaging::ttMessage,
+    base::TraceLog.LogEntry(base::ttMessage,
                       "Stop download of " + WorkAddress.GetURL(false, true, true, true, true),
                       "Execute", UnitName);
 }
@@ -186,7 +181,7 @@ void TFileDownloadThread::EnsureBaseDownloadHandlesCreated() {
         std::int32_t error = 0;
         if (!Session->EnsureRoot(root.Root, error)) {
             RootErrors[static_cast<std::size_t>(root.Root)] = error;
-            TraceLog.LogAPIErrorCode(error, root.Call, "OpenWininetHandle", UnitName);
+            base::TraceLog.LogAPIErrorCode(error, root.Call, "OpenWininetHandle", UnitName);
         }
     }
 }
@@ -215,9 +210,9 @@ void TFileDownloadThread::RecordError(std::int32_t Error, const std::string& Cal
     Complete.HaveOsError = true;
     Complete.OsError = Error;
     if (Request && Request->Stopped()) Complete.Stopped = true;
-    TraceLog.LogAPIErrorCode(Error, Call, Operation, UnitName);
+    base::TraceLog.LogAPIErrorCode(Error, Call, Operation, UnitName);
     if (Request && !Request->ErrorDetail().empty())
-        TraceLog.LogEntry(messaging::ttMessage, Request->ErrorDetail(), Operation, UnitName);
+        base::TraceLog.LogEntry(base::ttMessage, Request->ErrorDetail(), Operation, UnitName);
 }
 
 } // namespace engine

@@ -4,7 +4,7 @@
 #include "engine/SpiderJobControl.h"
 #include "engine/SpiderObjectList.h"
 #include "jobs/JobTypes.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 
 #include <algorithm>
@@ -231,7 +231,7 @@ bool TDownloadThreadDispacher::CollectResult(TSpiderJobControl& Control, TSpider
     } catch (const TOutputQueueGaveUp&) {
         throw;
     } catch (const std::exception& error) {
-        TraceLog.LogEntry(ttException, error.what(), "ResetCompletedDownloadThreads", "DownloadThreadDispacher");
+        base::TraceLog.LogEntry(base::ttException, error.what(), "ResetCompletedDownloadThreads", "DownloadThreadDispacher");
         return false;
     }
 }

@@ -6,8 +6,8 @@
 #include "engine/DownloadThread.h"
 #include "engine/InternetSettings.h"
 #include "engine/RequestURL.h"
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 #include <cerrno>
 #include <exception>
@@ -17,7 +17,7 @@
 
 namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -131,7 +131,7 @@ bool TFileDownloadThread::LookUpFTPFile(TFTPFileInfo& Remote) {
     }
     if (!request.Send(error)) {
         if (error == InternetErrorCode(CURLE_REMOTE_FILE_NOT_FOUND)) {
-            TraceLog.LogAPIErrorCode(error, "FtpFindFirstFile " + path, Operation, UnitName);
+            base::TraceLog.LogAPIErrorCode(error, "FtpFindFirstFile " + path, Operation, UnitName);
             Complete.HaveStatus = true;
             Complete.StatusCode = FTPFileNotFoundStatus;
             Complete.StatusText = FTPFileNotFoundText;
@@ -160,8 +160,8 @@ void TFileDownloadThread::RecordFTPError(std::int32_t Error, const std::string& 
     Complete.HaveStatus = true;
     Complete.StatusCode = reply;
     Complete.StatusText = Request.ServerReplyText();
-    TraceLog.LogAPIErrorCode(Error, call, Operation, UnitName);
-    TraceLog.LogEntry(messaging::ttMessage,
+    base::TraceLog.LogAPIErrorCode(Error, call, Operation, UnitName);
+    base::TraceLog.LogEntry(base::ttMessage,
                       std::to_string(reply) + " " + Request.ServerReplyText(), Operation, UnitName);
 }
 
@@ -201,7 +201,7 @@ void TFileDownloadThread::DownloadFTPCERNProxy() {
     } catch (const std::exception& Error) {
         Complete.ExceptionRaised = true;
         Complete.ExceptionText = Error.what();
-        TraceLog.LogEntry(messaging::ttException, Error.what(), Operation, UnitName);
+        base::TraceLog.LogEntry(base::ttException, Error.what(), Operation, UnitName);
     }
 }
 

@@ -4,8 +4,9 @@
 #include "engine/DownloadThread.h"
 
 #include "engine/DownloadFilter.h"
-#include "messaging/AppTraceLog.h"
-#include "web/ForceDir.h"
+#include "base/AppTraceLog.h"
+#include "base/PosixFile.h"
+#include "base/ForceDir.h"
 
 #include <cerrno>
 #include <chrono>
@@ -22,7 +23,7 @@
 
 namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -55,21 +56,11 @@ std::system_error FileError(const std::string& What) {
     return std::system_error(errno, std::generic_category(), What);
 }
 
-void WriteAll(int Handle, const char* Data, std::size_t Size, const std::string& FileName) {
-    while (Size > 0) {
-        const ssize_t written = ::write(Handle, Data, Size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) throw FileError("write " + FileName);
-        Data += written;
-        Size -= static_cast<std::size_t>(written);
-    }
-}
-
 // The saved file's modification time becomes the server's Last-Modified (UTC).
 void SetFileCreationDate(const std::string& FileName, std::time_t FileTime) {
     const timespec times[2] = {{0, UTIME_OMIT}, {FileTime, 0}};
     if (::utimensat(AT_FDCWD, FileName.c_str(), times, 0) != 0)
-        TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", UnitName);
+        base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", UnitName);
 }
 
 } // namespace
@@ -85,7 +76,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetRequest& Request, const st
     try {
         if (WorkAddress.IsHTML(ProgressContentType())) Complete.IsPage = true;
         const std::string folder = std::filesystem::path(DestinationFile()).parent_path().string();
-        if (!web::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
+        if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
         int handle = -1;
         if (!OpenPartialFile(PartialFile, Resume, handle)) throw FileError("open " + PartialFile);
         TFileDescriptor file(handle);
@@ -95,7 +86,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetRequest& Request, const st
         if (complete) {
             CompleteTransfer(PartialFile, FileTime);
         } else if (!KeepPartialFile && ::unlink(PartialFile.c_str()) != 0 && errno != ENOENT) {
-            TraceLog.LogAPIError("DeleteFile " + PartialFile, "FinishFileDownload", UnitName);
+            base::TraceLog.LogAPIError("DeleteFile " + PartialFile, "FinishFileDownload", UnitName);
         }
         if (readOk) {
             if (!Complete.HaveStatus) {
@@ -108,7 +99,7 @@ void TFileDownloadThread::FinishFileDownload(TInternetRequest& Request, const st
     } catch (const std::exception& Error) {
         Complete.ExceptionRaised = true;
         Complete.ExceptionText = Error.what();
-        TraceLog.LogEntry(messaging::ttException, Error.what(), "FinishFileDownload " + PartialFile,
+        base::TraceLog.LogEntry(base::ttException, Error.what(), "FinishFileDownload " + PartialFile,
                           UnitName);
     }
 }
@@ -159,7 +150,7 @@ bool TFileDownloadThread::ReadFileFromWininetHandle(TInternetRequest& Request, i
             RecordError(error, "InternetReadFile", "ReadFileFromWininetHandle", &Request);
             return false;
         }
-        WriteAll(Handle, buffer, count, PartialFile);
+        if (!base::WriteAll(Handle, std::string_view(buffer, count))) throw FileError("write " + PartialFile);
         {
             std::lock_guard guard(ProgressLock);
             InProgress.BytesReceived += static_cast<std::int64_t>(count);

@@ -5,8 +5,8 @@
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
 #include "engine/RequestURL.h"
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 #include <cerrno>
 #include <charconv>
@@ -18,7 +18,7 @@
 
 namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -66,7 +66,7 @@ std::vector<std::string> SplitHeaderLines(const std::string& Text) {
     while (start < Text.size()) {
         std::size_t end = Text.find('\n', start);
         if (end == std::string::npos) end = Text.size();
-        std::string line = jobs::TrimControls(std::string_view(Text).substr(start, end - start));
+        std::string line = base::TrimControls(std::string_view(Text).substr(start, end - start));
         if (!line.empty()) lines.push_back(std::move(line));
         start = end + 1;
     }
@@ -113,7 +113,7 @@ TFileDownloadThread::TNextRequest TFileDownloadThread::HTTPRequest(bool SendIfMo
     } catch (const std::exception& Error) {
         Complete.ExceptionRaised = true;
         Complete.ExceptionText = Error.what();
-        TraceLog.LogEntry(messaging::ttException, Error.what(), Operation, UnitName);
+        base::TraceLog.LogEntry(base::ttException, Error.what(), Operation, UnitName);
         return {};
     }
 }
@@ -153,7 +153,7 @@ bool TFileDownloadThread::ReadStatus(TInternetRequest& Request) {
     }
     Complete.HaveStatus = true;
     Complete.StatusCode = Request.StatusCode();
-    Complete.StatusText = jobs::TrimControls(Request.StatusText().substr(0, StatusTextBufferSize - 1));
+    Complete.StatusText = base::TrimControls(Request.StatusText().substr(0, StatusTextBufferSize - 1));
     if (Complete.StatusText.empty()) Complete.StatusText = std::to_string(Complete.StatusCode);
     return true;
 }
@@ -214,7 +214,7 @@ TFileDownloadThread::TNextRequest TFileDownloadThread::HandleContent(TInternetRe
     const bool resume = Complete.StatusCode == 206;
     if (resume && (Update.Range.empty() || partial != requested + ".part")) {
         // A piece that does not continue our partial file would corrupt it.
-        TraceLog.LogEntry(messaging::ttWarning,
+        base::TraceLog.LogEntry(base::ttWarning,
                           "Partial content that continues no partial file for " + partial,
                           Operation, UnitName);
         return {};
@@ -235,7 +235,7 @@ void TFileDownloadThread::HandleRedirect(TInternetRequest& Request) {
     if (Complete.RedirectTarget.SetFullURL(location)) return;
     // Resolved against the address as the crawl knows it, without stored credentials.
     if (Complete.RedirectTarget.SetRelativeURL(location, Complete.Address)) return;
-    TraceLog.LogEntry(messaging::ttWarning,
+    base::TraceLog.LogEntry(base::ttWarning,
                       "Redirected to bad URI " + location + " from " +
                           Complete.Address.GetURL(false, true, true, true, true),
                       Operation, UnitName);
@@ -293,7 +293,7 @@ TFileDownloadThread::TUpdateHeaders TFileDownloadThread::CreateUpdateDLHeaders()
         return update;
     }
     if (!IfModifiedSinceLine(info.st_mtime, update.IfModifiedSince))
-        TraceLog.LogEntry(messaging::ttWarning, "Unable to create If Modified Since header for " + file,
+        base::TraceLog.LogEntry(base::ttWarning, "Unable to create If Modified Since header for " + file,
                           "CreateUpdateDLHeaders", UnitName);
     return update;
 }
@@ -309,7 +309,7 @@ bool TFileDownloadThread::GetHTTPResponseHeader(TInternetRequest& Request, const
         Value = found;
         return true;
     }
-    TraceLog.LogAPIErrorCode(present ? ERANGE : ENODATA, "HTTPQueryInfo " + std::to_string(QueryNumber),
+    base::TraceLog.LogAPIErrorCode(present ? ERANGE : ENODATA, "HTTPQueryInfo " + std::to_string(QueryNumber),
                              "GetHTTPResponseHeader", UnitName);
     return false;
 }
@@ -321,7 +321,7 @@ std::int64_t TFileDownloadThread::GetHTTPContentLength(TInternetRequest& Request
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
         if (error == std::errc() && end == text.data() + text.size() && length >= 0) return length;
     }
-    TraceLog.LogAPIErrorCode(ENODATA, "HTTPQueryInfo (content length)", "GetHTTPContentLength",
+    base::TraceLog.LogAPIErrorCode(ENODATA, "HTTPQueryInfo (content length)", "GetHTTPContentLength",
                              UnitName);
     return 0;
 }
@@ -332,7 +332,7 @@ std::time_t TFileDownloadThread::GetHTTPLastModifiedTime(TInternetRequest& Reque
         const std::time_t time = curl_getdate(text.c_str(), nullptr);
         if (time != -1) return time;
     }
-    TraceLog.LogAPIErrorCode(ENODATA, "HTTPQueryInfo (last modified date)", "GetHTTPLastModifiedTime",
+    base::TraceLog.LogAPIErrorCode(ENODATA, "HTTPQueryInfo (last modified date)", "GetHTTPLastModifiedTime",
                              UnitName);
     return std::time(nullptr);
 }
@@ -340,11 +340,11 @@ std::time_t TFileDownloadThread::GetHTTPLastModifiedTime(TInternetRequest& Reque
 void TFileDownloadThread::LogAllHTTPResponseHeaders(TInternetRequest& Request) {
     const std::string& raw = Request.RawHeaders();
     if (raw.size() >= RawHeadersBufferSize) {
-        TraceLog.LogAPIErrorCode(ERANGE, "HTTPQueryInfo (raw headers)", "LogAllHTTPResponseHeaders",
+        base::TraceLog.LogAPIErrorCode(ERANGE, "HTTPQueryInfo (raw headers)", "LogAllHTTPResponseHeaders",
                                  UnitName);
         return;
     }
-    TraceLog.LogEntry(messaging::ttMessage, "Response headers...\r\n" + raw,
+    base::TraceLog.LogEntry(base::ttMessage, "Response headers...\r\n" + raw,
                       "LogAllHTTPResponseHeaders", UnitName);
 }
 
@@ -353,7 +353,7 @@ void TFileDownloadThread::LogAllHTTPResponseHeaders(TInternetRequest& Request) {
 bool TFileDownloadThread::TransformDestination(const std::string& ContentType) {
     const std::string old = DestinationFile();
     const std::string transformed = MIMETable.TransformFilename(old, ContentType);
-    if (jobs::SameTextAscii(transformed, old)) return false;
+    if (base::SameTextAscii(transformed, old)) return false;
     SetDestination(transformed);
     return true;
 }

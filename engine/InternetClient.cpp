@@ -1,8 +1,8 @@
 #include "engine/InternetClient.h"
 
 #include "engine/InternetSettings.h"
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -363,7 +363,7 @@ bool TInternetRequest::Header(std::string_view Name, std::string& Value) const {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         const auto colon = line.find(':');
         if (!statusLine && colon != std::string_view::npos &&
-            jobs::SameTextAscii(TrimmedView(line.substr(0, colon)), Name)) {
+            base::SameTextAscii(TrimmedView(line.substr(0, colon)), Name)) {
             Value = std::string(TrimmedView(line.substr(colon + 1)));
             return true;
         }
@@ -442,7 +442,7 @@ bool TInternetRequest::ConnectFailed(CURLcode Code) const {
 bool TInternetRequest::WantsDigest() const {
     std::string challenge;
     return HaveCredentials && !DigestAuth && Status == 401 && Header("WWW-Authenticate", challenge) &&
-           jobs::LowerAscii(challenge).find("digest") != std::string::npos;
+           base::LowerAscii(challenge).find("digest") != std::string::npos;
 }
 
 bool TInternetRequest::Send(std::int32_t& Error) {
@@ -459,7 +459,7 @@ bool TInternetRequest::Send(std::int32_t& Error) {
         // (or kept silent after accepting) is not asked twice.
         if (!ConnectFailed(code) || StoppedByRequest) break;
         if (attempt < retries)
-            messaging::TraceLog.LogEntry(messaging::ttMessage,
+            base::TraceLog.LogEntry(base::ttMessage,
                                          std::string(ErrorBuffer.data()) + "; connect retry " +
                                              std::to_string(attempt + 1) + " of " + std::to_string(retries),
                                          "Send", "InternetClient");

@@ -23,7 +23,7 @@
 namespace engine {
 
 // One number space for every failure of a transfer: errno values below 12000,
-// library errors at 12000 + the curl code (messaging::SystemErrorText knows both).
+// library errors at 12000 + the curl code (base::SystemErrorText knows both).
 constexpr std::int32_t InternetErrorBase = 12000;
 constexpr std::int32_t InternetErrorCode(CURLcode Code) {
     return InternetErrorBase + static_cast<std::int32_t>(Code);

@@ -1,28 +1,28 @@
 #include "engine/InternetSettings.h"
 
 #include "engine/InternetClient.h"
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/DownloadOptionTypes.h"
 
 namespace engine {
 
 TInternetClientSettings ReadInternetClientSettings(const jobs::TSavedOptions& Options) {
     TInternetClientSettings settings;
-    settings.ExtraCAFile = jobs::TrimControls(Options.Read(ExtraCAFileSetting));
+    settings.ExtraCAFile = base::TrimControls(Options.Read(ExtraCAFileSetting));
     return settings;
 }
 
 bool ProxyInUse(const jobs::TProxyServerInfo& Proxy) {
-    return Proxy.UseProxyServer && !jobs::TrimControls(Proxy.Address).empty();
+    return Proxy.UseProxyServer && !base::TrimControls(Proxy.Address).empty();
 }
 
 bool UsesCERNProxy(const jobs::TProxyServerInfo& FTPProxy) {
-    const std::string address = jobs::TrimControls(FTPProxy.Address);
-    return ProxyInUse(FTPProxy) && !jobs::SameTextAscii(std::string_view(address).substr(0, 6), "ftp://");
+    const std::string address = base::TrimControls(FTPProxy.Address);
+    return ProxyInUse(FTPProxy) && !base::SameTextAscii(std::string_view(address).substr(0, 6), "ftp://");
 }
 
 std::string ProxyHostPort(const jobs::TProxyServerInfo& Proxy) {
-    return jobs::TrimControls(Proxy.Address) + ":" + std::to_string(Proxy.Port);
+    return base::TrimControls(Proxy.Address) + ":" + std::to_string(Proxy.Port);
 }
 
 std::string CurlNoProxyList(const std::string& Bypass) {

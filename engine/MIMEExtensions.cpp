@@ -1,14 +1,14 @@
 #include "engine/MIMEExtensions.h"
 
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <exception>
 
 namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 TMIMEExtensionsTable MIMEExtensionsTable;
 
@@ -26,8 +26,8 @@ std::string_view NameExtension(std::string_view FileName) {
 
 // The extension a content type calls for, unless the name already shows it.
 std::string ExtensionToAdd(std::string_view FileName, std::string_view ContentType) {
-    const std::string type = jobs::LowerAscii(ContentType);
-    const std::string ext = jobs::LowerAscii(NameExtension(FileName));
+    const std::string type = base::LowerAscii(ContentType);
+    const std::string ext = base::LowerAscii(NameExtension(FileName));
     if (type.starts_with("text/html")) return ext == ".htm" || ext == ".html" ? "" : ".htm";
     const struct {
         const char* Type;
@@ -69,13 +69,13 @@ std::string TMIMEExtensionsTable::TransformFilename(const std::string& FileName,
         try {
             AddedExtensions.emplace(FileName, ext);
         } catch (const std::exception& error) {
-            TraceLog.LogEntry(messaging::ttException, error.what(), "TransformFilename",
+            base::TraceLog.LogEntry(base::ttException, error.what(), "TransformFilename",
                               "MIMEExtensions");
             return FileName + ext;
         }
     }
     // Logged outside the lock: the download threads need not wait for the log file.
-    TraceLog.LogEntry(messaging::ttMessage, "Destination filename " + FileName + " gains " + ext,
+    base::TraceLog.LogEntry(base::ttMessage, "Destination filename " + FileName + " gains " + ext,
                       "TransformFilename", "MIMEExtensions");
     return FileName + ext;
 }

@@ -1,8 +1,8 @@
 #include "engine/RestrictionList.h"
 
 #include "engine/Wildcard.h"
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 namespace engine {
 
@@ -50,7 +50,7 @@ std::vector<std::string> SplitCommaText(std::string_view Text) {
     SkipBlanks(Text, pos);
     while (pos < Text.size()) {
         std::string member = Text[pos] == '"' ? QuotedMember(Text, pos) : PlainMember(Text, pos);
-        member = jobs::TrimControls(member);
+        member = base::TrimControls(member);
         if (!member.empty()) members.push_back(std::move(member));
         SkipBlanks(Text, pos);
         if (pos < Text.size() && Text[pos] == ',') {
@@ -64,11 +64,11 @@ std::vector<std::string> SplitCommaText(std::string_view Text) {
 void TRestrictionList::SetText(std::string_view Text, const char* OperationName) {
     Members.clear();
     for (auto& member : SplitCommaText(Text)) {
-        TMember entry{jobs::LowerAscii(member), true};
+        TMember entry{base::LowerAscii(member), true};
         // Checked once here rather than at every address the job meets.
         if (MatchWildcard(entry.Text, {}) == TWildcardMatch::BadPattern) {
             entry.ValidPattern = false;
-            messaging::TraceLog.LogEntry(messaging::ttException, "Invalid mask: " + member,
+            base::TraceLog.LogEntry(base::ttException, "Invalid mask: " + member,
                                          OperationName, "JobDownloadFilter");
         }
         Members.push_back(std::move(entry));
@@ -76,7 +76,7 @@ void TRestrictionList::SetText(std::string_view Text, const char* OperationName)
 }
 
 bool TRestrictionList::FoundInString(std::string_view Text) const {
-    const std::string lower = jobs::LowerAscii(Text);
+    const std::string lower = base::LowerAscii(Text);
     for (const auto& member : Members) {
         if (lower.find(member.Text) != std::string::npos) return true;
         if (member.ValidPattern && MatchWildcard(member.Text, lower) == TWildcardMatch::Match)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "web/FlattenFolder.h"
+#include "engine/FlattenFolder.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,7 +26,7 @@ public:
 
 // What the parts that run on the spider thread during a job (the dispatcher,
 // link extraction and rewriting, flattening and pruning) ask of the job run.
-class TSpiderJobControl : public web::TFolderJobControl {
+class TSpiderJobControl : public engine::TFolderJobControl {
 public:
     virtual bool StopRequested() const = 0;
     // Puts Address into the job's object list (Referrer null for the start).

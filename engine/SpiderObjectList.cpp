@@ -1,6 +1,6 @@
 #include "engine/SpiderObjectList.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 
 namespace engine {
 
@@ -14,7 +14,7 @@ std::string SpiderObjectKey(const TSpiderObject& Object) {
 }
 
 TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject NewObject) {
-    NewObject.FoldedKey = jobs::UpperAscii(SpiderObjectKey(NewObject));
+    NewObject.FoldedKey = base::UpperAscii(SpiderObjectKey(NewObject));
     const auto found = Objects.find(NewObject.FoldedKey);
     if (found == Objects.end()) {
         auto owned = std::make_unique<TSpiderObject>(std::move(NewObject));
@@ -28,7 +28,7 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
     TSpiderObject& known = **found;
     // A host change counts once: only while no alternate host was recorded.
     const bool hostChanged = known.Dispatched && known.AlternateHost.empty() &&
-                             !jobs::SameTextAscii(known.Address.GetHostName(), NewObject.Address.GetHostName());
+                             !base::SameTextAscii(known.Address.GetHostName(), NewObject.Address.GetHostName());
     if (hostChanged) known.AlternateHost = NewObject.Address.GetHostName();
     const bool closer = NewObject.Distance < known.Distance;
     if (closer) {

@@ -3,10 +3,11 @@
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
 #include "engine/SpiderObjectList.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
+#include "base/ThreadPriority.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
-#include "web/FlattenFolder.h"
+#include "engine/FlattenFolder.h"
 
 #include <chrono>
 
@@ -20,12 +21,6 @@ using namespace messaging;
 
 constexpr auto IdlePoll = std::chrono::milliseconds(100);
 
-// One step below normal priority: a nice value one above the process's.
-void LowerThreadPriority() {
-    errno = 0;
-    const int nice = ::getpriority(PRIO_PROCESS, 0);
-    if (errno == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice + 1);
-}
 
 } // namespace
 
@@ -61,7 +56,7 @@ void TSpiderThread::Terminate() {
 }
 
 void TSpiderThread::Execute(std::stop_token Token) {
-    LowerThreadPriority();
+    base::LowerThisThreadsPriority();
     TSpiderInputMsg msg;
     while (!Token.stop_requested()) {
         try {
@@ -72,10 +67,10 @@ void TSpiderThread::Execute(std::stop_token Token) {
             }
             if (msg.Kind == simStartJob) RunJob(msg);
             else
-                TraceLog.LogEntry(ttWarning, "Ignored spider input msg " + std::to_string(msg.Kind),
+                base::TraceLog.LogEntry(base::ttWarning, "Ignored spider input msg " + std::to_string(msg.Kind),
                                   "Execute", "SpiderThread");
         } catch (const std::exception& error) {
-            TraceLog.LogEntry(ttException, error.what(), "Execute", "SpiderThread");
+            base::TraceLog.LogEntry(base::ttException, error.what(), "Execute", "SpiderThread");
         }
     }
     IsFinished = true;
@@ -89,7 +84,7 @@ void TSpiderThread::RunJob(const TSpiderInputMsg& Start) {
     try {
         outcome = CrawlAndFinish(Start);
     } catch (const std::exception& error) {
-        TraceLog.LogEntry(ttException, error.what(), "RunJob", "SpiderThread");
+        base::TraceLog.LogEntry(base::ttException, error.what(), "RunJob", "SpiderThread");
         // Nobody may be reading the queue: clear it, so that the end still gets through.
         Output.ClearMessageQueue();
         outcome = joFailed;
@@ -97,7 +92,7 @@ void TSpiderThread::RunJob(const TSpiderInputMsg& Start) {
     try {
         PostJobMessage(somJobEnded, outcome);
     } catch (const std::exception& error) {
-        TraceLog.LogEntry(ttException, error.what(), "RunJob", "SpiderThread");
+        base::TraceLog.LogEntry(base::ttException, error.what(), "RunJob", "SpiderThread");
     }
     JobNumberNow = 0;
 }
@@ -131,22 +126,22 @@ void TSpiderThread::FlattenAndPrune() {
     if (Job.FlattenDestinationFolders && !IsAbortRequested) {
         PostJobMessage(somFlattenStarted);
         try {
-            web::FlattenFolder(*this, JobNumberNow, folder, OutputMsg.StartPageFile);
+            engine::FlattenFolder(*this, JobNumberNow, folder, OutputMsg.StartPageFile);
         } catch (const TOutputQueueGaveUp&) {
             throw;
         } catch (const std::exception& error) {
-            TraceLog.LogEntry(ttException, error.what(), "FlattenFolder", "SpiderThread");
+            base::TraceLog.LogEntry(base::ttException, error.what(), "FlattenFolder", "SpiderThread");
         }
         PostJobMessage(somFlattenEnded);
     }
     if (Job.PruneFolders && !IsAbortRequested) {
         PostJobMessage(somPruneStarted);
         try {
-            web::PruneEmptyChildFolders(*this, JobNumberNow, folder, false);
+            engine::PruneEmptyChildFolders(*this, JobNumberNow, folder, false);
         } catch (const TOutputQueueGaveUp&) {
             throw;
         } catch (const std::exception& error) {
-            TraceLog.LogEntry(ttException, error.what(), "PruneEmptyChildFolders", "SpiderThread");
+            base::TraceLog.LogEntry(base::ttException, error.what(), "PruneEmptyChildFolders", "SpiderThread");
         }
         PostJobMessage(somPruneEnded);
     }
@@ -178,7 +173,7 @@ void TSpiderThread::RewritePages(TSpiderObjectList& List) {
     List.ForEach([&](TSpiderObject& object) {
         WaitWhilePaused();
         if (IsAbortRequested) {
-            TraceLog.LogMessage("Cancelled rewriting");
+            base::TraceLog.LogMessage("Cancelled rewriting");
             return false;
         }
         if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job);

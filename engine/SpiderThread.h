@@ -4,7 +4,7 @@
 #include "engine/SpiderJobControl.h"
 #include "jobs/JobTypes.h"
 #include "messaging/SpiderOutputMsgTypes.h"
-#include "web/LinkParser.h"
+#include "engine/LinkParser.h"
 
 #include <atomic>
 #include <cstdint>
@@ -88,7 +88,7 @@ private:
     // Woken by every posted command and every download thread state change.
     TWakeSignal Wake;
     TDownloadThreadDispacher Dispatcher;
-    web::TLinkParser LinkParser;
+    engine::TLinkParser LinkParser;
 
     // Spider thread only: the running job and its request flags.
     jobs::TCopyJob Job;

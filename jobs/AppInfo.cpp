@@ -1,7 +1,7 @@
 #include "jobs/AppInfo.h"
 
 #include "HarvexisVersion.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <cerrno>
 #include <climits>
@@ -129,12 +129,12 @@ std::string TAppInfo::DefaultAgentName() const {
 void TAppInfo::LogStartupInfo() const {
     struct utsname system {};
     if (::uname(&system) == 0)
-        messaging::TraceLog.LogMessage("OS version (name, kernel, release, machine): " + OSName +
+        base::TraceLog.LogMessage("OS version (name, kernel, release, machine): " + OSName +
                                        ", " + system.sysname + ", " + system.release + ", " +
                                        system.machine);
-    messaging::TraceLog.LogMessage("Application version: " + Version);
+    base::TraceLog.LogMessage("Application version: " + Version);
     const curl_version_info_data* curl = curl_version_info(CURLVERSION_NOW);
-    messaging::TraceLog.LogMessage(std::string("libcurl version: ") +
+    base::TraceLog.LogMessage(std::string("libcurl version: ") +
                                    (curl && curl->version ? curl->version : ""));
 }
 

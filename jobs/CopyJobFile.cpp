@@ -3,7 +3,7 @@
 #include "jobs/Base64.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 namespace jobs {
 
@@ -79,7 +79,7 @@ bool LoadCredentials(const TIniText& Text, web::TURL& Url) {
     const auto plainUser = Base64ToStr(user);
     const auto plainPassword = Base64ToStr(password);
     if (!plainUser || !plainPassword) {
-        messaging::TraceLog.LogEntry(messaging::ttException, Base64LengthError, "LoadFromFile",
+        base::TraceLog.LogEntry(base::ttException, Base64LengthError, "LoadFromFile",
                                      "JobTypes");
         return false;
     }

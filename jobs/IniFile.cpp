@@ -1,6 +1,6 @@
 #include "jobs/IniFile.h"
 
-#include "jobs/PosixFile.h"
+#include "base/PosixFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -69,7 +69,7 @@ bool ReplaceFileAtomically(const std::string& Path, const std::string& Data, boo
         ok = ::fchmod(file.Get(), 0600) == 0;
     else if (exists)
         ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
-    ok = ok && WriteAll(file.Get(), Data) && ::fdatasync(file.Get()) == 0;
+    ok = ok && base::WriteAll(file.Get(), Data) && ::fdatasync(file.Get()) == 0;
     ok = ok && ::rename(temporary.c_str(), Path.c_str()) == 0;
     if (!ok) ::unlink(temporary.c_str());
     return ok;
@@ -80,7 +80,7 @@ bool ReplaceFileAtomically(const std::string& Path, const std::string& Data, boo
 TIniFile::TIniFile(std::string Path, TFileKind Kind) : FilePath(std::move(Path)), Kind(Kind) {}
 
 std::optional<TIniText> TIniFile::TryLoad() const {
-    const auto data = ReadWholeFile(FilePath);
+    const auto data = base::ReadWholeFile(FilePath);
     if (!data) return std::nullopt;
     return TIniText::Parse(*data);
 }
@@ -140,7 +140,7 @@ bool TIniFile::Update(const std::function<bool(TIniText&)>& Change) {
     if (folder.Get() < 0) return false;
     while (::flock(folder.Get(), LOCK_EX) != 0)
         if (errno != EINTR) return false;
-    const auto old = ReadWholeFile(target);
+    const auto old = base::ReadWholeFile(target);
     if (!old) return false;
     TIniText text = TIniText::Parse(*old);
     if (!Change(text)) return false;

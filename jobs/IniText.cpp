@@ -1,4 +1,4 @@
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
 
 #include <charconv>
@@ -89,7 +89,7 @@ std::string TIniText::Serialize() const {
 std::optional<TIniText::TLocation> TIniText::FindSection(std::string_view Section) const {
     for (std::size_t i = 0; i < Lines.size(); ++i) {
         const auto name = SectionHeaderName(Lines[i]);
-        if (!name || !SameTextAscii(*name, Section)) continue;
+        if (!name || !base::SameTextAscii(*name, Section)) continue;
         std::size_t end = i + 1;
         while (end < Lines.size() && !SectionHeaderName(Lines[end])) ++end;
         return TLocation{i, end};
@@ -101,7 +101,7 @@ std::optional<std::size_t> TIniText::FindKey(const TLocation& Where, std::string
     for (std::size_t i = Where.Header + 1; i < Where.End; ++i) {
         const std::string_view line = Lines[i];
         const auto equals = line.find('=');
-        if (equals != std::string_view::npos && SameTextAscii(TrimBlanks(line.substr(0, equals)), Key))
+        if (equals != std::string_view::npos && base::SameTextAscii(TrimBlanks(line.substr(0, equals)), Key))
             return i;
     }
     return std::nullopt;

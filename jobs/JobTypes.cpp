@@ -1,7 +1,7 @@
 #include "jobs/JobTypes.h"
 
-#include "jobs/AsciiText.h"
-#include "web/ForceDir.h"
+#include "base/AsciiText.h"
+#include "base/ForceDir.h"
 
 #include <cstdio>
 #include <vector>
@@ -68,7 +68,7 @@ void ExcludeListItem(std::string& List, std::int32_t& Purpose, std::string_view 
     if (items.size() > MaxCommaListItems) return;
     std::size_t found = items.size();
     for (std::size_t i = 0; i < items.size() && found == items.size(); ++i)
-        if (SameTextAscii(items[i], Item)) found = i;
+        if (base::SameTextAscii(items[i], Item)) found = i;
     switch (Purpose) {
     case lpCopyOnly:
         // An item not in the list is refused already.
@@ -108,7 +108,7 @@ bool TCopyJob::SelectUniqueDestinationSubfolder() {
         std::snprintf(name, sizeof name, "%08u", n);
         const std::string folder = DestinationFolder + "/" + name;
         if (FolderExists(folder)) continue;
-        if (web::ForceDirectoriesLocked(folder)) {
+        if (base::ForceDirectoriesLocked(folder)) {
             UniqueSubfolder = name;
             return true;
         }

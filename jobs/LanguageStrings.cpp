@@ -1,6 +1,6 @@
 #include "jobs/LanguageStrings.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <cerrno>
 
@@ -99,7 +99,7 @@ std::string FillPlaceholders(std::string_view Text, std::string_view X, std::str
 
 std::string GetErrorText(int ErrorCode) {
     return FillPlaceholders(LocalText(TextErrorCode), std::to_string(ErrorCode),
-                            WithoutTrailingLineBreaks(messaging::SystemErrorText(ErrorCode)));
+                            WithoutTrailingLineBreaks(base::SystemErrorText(ErrorCode)));
 }
 
 std::string GetLastErrorText() {

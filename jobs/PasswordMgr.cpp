@@ -1,9 +1,9 @@
 #include "jobs/PasswordMgr.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/Base64.h"
 #include "jobs/IniFile.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,7 +33,7 @@ std::string IndexedKey(std::string_view Key, int Index) {
 // The index of a "Host" + decimal key, written as the program writes it (no
 // sign, no leading zeros); nullopt for any other key.
 std::optional<int> HostKeyIndex(std::string_view Key) {
-    if (Key.size() <= HostKey.size() || !SameTextAscii(Key.substr(0, HostKey.size()), HostKey))
+    if (Key.size() <= HostKey.size() || !base::SameTextAscii(Key.substr(0, HostKey.size()), HostKey))
         return std::nullopt;
     const auto digits = Key.substr(HostKey.size());
     if (digits.size() > 1 && digits.front() == '0') return std::nullopt;
@@ -62,13 +62,13 @@ bool HasControlCharacter(std::string_view Text) {
 }
 
 void LogException(const char* Method, const std::string& Message) {
-    messaging::TraceLog.LogEntry(messaging::ttException, Message, Method, UnitName);
+    base::TraceLog.LogEntry(base::ttException, Message, Method, UnitName);
 }
 
 } // namespace
 
 std::string NormalizeSiteKey(std::string_view Site) {
-    std::string key = LowerAscii(TrimControls(Site));
+    std::string key = base::LowerAscii(base::TrimControls(Site));
     if (const auto scheme = key.find("://"); scheme != std::string::npos) key.erase(0, scheme + 3);
     if (const auto slash = key.find('/'); slash != std::string::npos) key.erase(slash);
     return key;
@@ -82,7 +82,7 @@ std::string SafeBase64ToStr(std::string_view Text) {
 
 int TPasswordManager::IndexOf(std::string_view Host) const {
     for (int i = 0; i < ItemCount; ++i)
-        if (SameTextAscii(Items[static_cast<std::size_t>(i)].Host, Host)) return i;
+        if (base::SameTextAscii(Items[static_cast<std::size_t>(i)].Host, Host)) return i;
     return -1;
 }
 
@@ -163,7 +163,7 @@ bool TPasswordManager::StoreTo(TIniText& Text) const {
 TAddPasswordResult AddSitePassword(TPasswordManager& Manager, std::string_view Site,
                                    std::string_view User, std::string_view Password,
                                    bool AllowReplace) {
-    TSitePassword record{NormalizeSiteKey(Site), TrimControls(User), TrimControls(Password)};
+    TSitePassword record{NormalizeSiteKey(Site), base::TrimControls(User), base::TrimControls(Password)};
     if (record.Host.empty() || record.User.empty() || record.Password.empty())
         return TAddPasswordResult::Incomplete;
     // A host is stored as a plain INI value; a line break in it would make

@@ -2,8 +2,8 @@
 
 #include "jobs/AppInfo.h"
 #include "jobs/SavedOptions.h"
-#include "messaging/AppTraceLog.h"
-#include "web/ForceDir.h"
+#include "base/AppTraceLog.h"
+#include "base/ForceDir.h"
 
 #include <cerrno>
 #include <fstream>
@@ -121,12 +121,12 @@ bool RegisterFileType(const std::string& ProgramPath) {
     const std::string mimeFolder = dataHome + "/mime/packages";
     const std::string appFolder = dataHome + "/applications";
     const bool written =
-        web::ForceDirectoriesLocked(mimeFolder) && web::ForceDirectoriesLocked(appFolder) &&
+        base::ForceDirectoriesLocked(mimeFolder) && base::ForceDirectoriesLocked(appFolder) &&
         WriteFileAtomically(mimeFolder + "/" + std::string(JobFileMimePackage), MimePackageText()) &&
         WriteFileAtomically(appFolder + "/" + std::string(JobFileDesktopFile),
                             DesktopEntryText(program));
     if (!written) {
-        messaging::TraceLog.LogAPIError("write " + dataHome, "RegisterFileType", UnitName);
+        base::TraceLog.LogAPIError("write " + dataHome, "RegisterFileType", UnitName);
         return false;
     }
     RefreshDatabases(dataHome);
@@ -138,7 +138,7 @@ bool UnregisterFileType() {
     if (dataHome.empty()) return false;
     const std::string entry = dataHome + "/applications/" + std::string(JobFileDesktopFile);
     if (::unlink(entry.c_str()) != 0 && errno != ENOENT) {
-        messaging::TraceLog.LogAPIError("unlink " + entry, "UnregisterFileType", UnitName);
+        base::TraceLog.LogAPIError("unlink " + entry, "UnregisterFileType", UnitName);
         return false;
     }
     RefreshDatabases(dataHome);

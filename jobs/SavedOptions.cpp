@@ -1,10 +1,10 @@
 #include "jobs/SavedOptions.h"
 
 #include "jobs/AppInfo.h"
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
-#include "messaging/AppTraceLog.h"
-#include "web/ForceDir.h"
+#include "base/AppTraceLog.h"
+#include "base/ForceDir.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -72,14 +72,14 @@ bool FolderHoldsSettings(const std::string& Folder) {
 // Passwords in the settings file make it a secret file.
 bool IsSecretKey(std::string_view Section, std::string_view Key) {
     for (const auto* proxy : {&Settings::HTTPProxy, &Settings::FTPProxy})
-        if (SameTextAscii(Section, proxy->Password.Section) &&
-            SameTextAscii(Key, proxy->Password.Key))
+        if (base::SameTextAscii(Section, proxy->Password.Section) &&
+            base::SameTextAscii(Key, proxy->Password.Key))
             return true;
     return false;
 }
 
 void LogException(const char* Method, const std::string& Message) {
-    messaging::TraceLog.LogEntry(messaging::ttException, Message, Method, UnitName);
+    base::TraceLog.LogEntry(base::ttException, Message, Method, UnitName);
 }
 
 // Runs Body; an exception is logged under Method and gives Fallback.
@@ -100,7 +100,7 @@ void ReadHistoryFrom(const TIniText& Text, std::string_view Section, std::int32_
                      std::vector<std::string>& List) {
     const std::int32_t count = Text.ReadInteger(Section, HistoryCountKey, 0);
     for (std::int32_t i = 0; i < count && static_cast<std::int32_t>(List.size()) < MaxLength; ++i)
-        List.push_back(TrimControls(Text.ReadString(Section, HistoryItemName(i), "")));
+        List.push_back(base::TrimControls(Text.ReadString(Section, HistoryItemName(i), "")));
 }
 
 bool WriteHistoryTo(TIniText& Text, std::string_view Section,
@@ -137,10 +137,10 @@ TDataFolderPlaces DataFolderPlacesFromEnvironment() {
 TDataFolderChoice ChooseDataFolder(const TDataFolderPlaces& Places) {
     if (!Places.Override.empty()) {
         // Chosen on purpose (tests rely on it): never fall back to the user's own folder.
-        web::ForceDirectoriesLocked(Places.Override);
+        base::ForceDirectoriesLocked(Places.Override);
         return {WithTrailingSlash(Places.Override), TDataFolderKind::Override};
     }
-    if (!Places.PerUser.empty() && web::ForceDirectoriesLocked(Places.PerUser) &&
+    if (!Places.PerUser.empty() && base::ForceDirectoriesLocked(Places.PerUser) &&
         FolderHoldsSettings(Places.PerUser))
         return {WithTrailingSlash(Places.PerUser), TDataFolderKind::PerUser};
     if (!Places.ProgramFolder.empty() && FolderHoldsSettings(Places.ProgramFolder))
@@ -158,9 +158,9 @@ const TDataFolderChoice& GetDataFolderChoice() {
 std::string GetDataFolder() { return GetDataFolderChoice().Folder; }
 
 void InsertMostRecent(std::string_view Value, std::vector<std::string>& List) {
-    if (TrimControls(Value).empty()) return;
+    if (base::TrimControls(Value).empty()) return;
     const auto same = std::find_if(List.begin(), List.end(), [&](const std::string& entry) {
-        return SameTextAscii(entry, Value);
+        return base::SameTextAscii(entry, Value);
     });
     if (same != List.end()) List.erase(same);
     List.insert(List.begin(), std::string(Value));
@@ -269,7 +269,7 @@ void TSavedOptions::ReadHistory(std::string_view Section, std::vector<std::strin
 }
 
 void TSavedOptions::AddToHistory(std::string_view Section, std::string_view Value) {
-    const std::string value = TrimControls(Value);
+    const std::string value = base::TrimControls(Value);
     if (!HistoryEnabled || value.empty()) return;
     // Read, change and write back under one lock, so that a second running copy
     // adding at the same moment does not lose its entry.
@@ -296,7 +296,7 @@ void TSavedOptions::ClearHistories() {
     if (!erased) ReportFailure("ClearHistories", "history sections");
     const std::string lastJob = LastJobFileName();
     if (::unlink(lastJob.c_str()) != 0 && errno != ENOENT)
-        messaging::TraceLog.LogAPIError("unlink " + lastJob, "ClearHistories", UnitName);
+        base::TraceLog.LogAPIError("unlink " + lastJob, "ClearHistories", UnitName);
 }
 
 void TSavedOptions::ReportFailure(const char* Method, const std::string& What) const {

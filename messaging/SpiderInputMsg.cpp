@@ -1,6 +1,6 @@
 #include "messaging/SpiderInputMsg.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <utility>
 
@@ -51,7 +51,7 @@ bool TSpiderInputMessageQueue::Post(const TSpiderInputMsg& Msg) {
     {
         std::lock_guard guard(Lock);
         if (Used >= Capacity) {
-            TraceLog.LogEntry(ttMessage, "Spider input queue full", "Post", UnitName);
+            base::TraceLog.LogEntry(base::ttMessage, "Spider input queue full", "Post", UnitName);
             return false;
         }
         Slots[Used] = Msg;

@@ -1,6 +1,6 @@
 #include "messaging/SpiderOutputMsgQueue.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <utility>
@@ -32,7 +32,7 @@ bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& Msg) {
 bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
     if (Used >= Capacity) return false;
     if (!Destination) {
-        TraceLog.LogEntry(ttWarning, "No destination window", "PostMessage", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "No destination window", "PostMessage", UnitName);
         return false;
     }
     TLabeledSpiderOutputMsg& slot = Slots[Order[Used]];
@@ -42,7 +42,7 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
     // The slot counts only once the receiver knows its label; a receiver that
     // looks for it meanwhile waits for our lock.
     if (!Destination->NotifySpiderOutput(slot.Label)) {
-        TraceLog.LogEntry(ttAPIError, "Notify destination window", "PostMessage", UnitName);
+        base::TraceLog.LogEntry(base::ttAPIError, "Notify destination window", "PostMessage", UnitName);
         return false;
     }
     ++Used;
@@ -58,7 +58,7 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& Msg) {
         // receiver that falls behind still gets its turn, because a full
         // queue makes the poster wait until a message is taken out.
         if (PostLocked(Msg)) return true;
-        TraceLog.LogEntry(ttWarning, "Post message failed", "TryToPostMessage", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Post message failed", "TryToPostMessage", UnitName);
         if (GaveUpPosting) return false;
         // Checked under the same lock as the failed post, so a message taken
         // out in between is not missed.
@@ -66,7 +66,7 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& Msg) {
         SlotsChanged.wait_for(guard, RetryEvery, [&] { return Changes != seen; });
         if (std::chrono::steady_clock::now() - start > GiveUpAfter) {
             GaveUpPosting = true;
-            TraceLog.LogEntry(ttWarning, "Spider output msg queue full", "TryToPostMessage",
+            base::TraceLog.LogEntry(base::ttWarning, "Spider output msg queue full", "TryToPostMessage",
                               UnitName);
             return false;
         }
@@ -94,7 +94,7 @@ void TSpiderOutputMessageQueue::ClearMessageQueue() {
     std::lock_guard guard(Lock);
     Used = 0;
     GaveUpPosting = false;
-    TraceLog.LogEntry(ttWarning, "Spider output msg queue cleared", "ClearMessageQueue", UnitName);
+    base::TraceLog.LogEntry(base::ttWarning, "Spider output msg queue cleared", "ClearMessageQueue", UnitName);
     SlotsChangedLocked();
 }
 

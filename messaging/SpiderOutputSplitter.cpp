@@ -1,6 +1,6 @@
 #include "messaging/SpiderOutputSplitter.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <exception>
 #include <string>
@@ -18,7 +18,7 @@ TSpiderOutputSplitter::TSpiderOutputSplitter(TSpiderOutputMessageQueue& OutputQu
 bool TSpiderOutputSplitter::RegisterForSpiderOutput(TSpiderOutputKindSet Kinds,
                                                     TSpiderOutputHandler Handler) {
     if (Subscriptions >= MaxSubscriptions) {
-        TraceLog.LogEntry(ttWarning, "Array full", "RegisterForSpiderOutput", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Array full", "RegisterForSpiderOutput", UnitName);
         return false;
     }
     Subscribers[Subscriptions].Kinds = Kinds;
@@ -29,7 +29,7 @@ bool TSpiderOutputSplitter::RegisterForSpiderOutput(TSpiderOutputKindSet Kinds,
 
 void TSpiderOutputSplitter::OnSpiderOutput(std::uint32_t Label) {
     if (!Queue.Retrieve(Label, Msg)) {
-        TraceLog.LogEntry(ttWarning, "Retrieval of msg " + std::to_string(Label) + " failed",
+        base::TraceLog.LogEntry(base::ttWarning, "Retrieval of msg " + std::to_string(Label) + " failed",
                           "OnSpiderOutput", UnitName);
         return;
     }
@@ -46,9 +46,9 @@ void TSpiderOutputSplitter::Deliver(std::uint32_t Label) {
         try {
             Subscribers[i].Handler(Msg, Label);
         } catch (const std::exception& e) {
-            TraceLog.LogEntry(ttException, e.what(), "OnSpiderOutput", UnitName);
+            base::TraceLog.LogEntry(base::ttException, e.what(), "OnSpiderOutput", UnitName);
         } catch (...) {
-            TraceLog.LogEntry(ttException, "Unknown exception in a handler", "OnSpiderOutput",
+            base::TraceLog.LogEntry(base::ttException, "Unknown exception in a handler", "OnSpiderOutput",
                               UnitName);
         }
     }

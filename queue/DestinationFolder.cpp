@@ -1,9 +1,9 @@
 #include "queue/DestinationFolder.h"
 
 #include "jobs/LanguageStrings.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "queue/JobQueueTypes.h"
-#include "web/ForceDir.h"
+#include "base/ForceDir.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -38,9 +38,9 @@ bool TryToEnsureFolderExists(TJobQueueFrontEnd& FrontEnd, const std::string& Fol
     if (!FrontEnd.AskYesNo(jobs::LocalText(TextFolderDoesNotExist),
                            jobs::FillPlaceholders(jobs::LocalText(TextCreateFolder), Folder)))
         return false;
-    if (web::ForceDirectoriesLocked(Folder)) return true;
-    messaging::TraceLog.LogEntry(messaging::ttException,
-                                 "Cannot create " + Folder + " (" + messaging::SystemErrorText(errno) + ")",
+    if (base::ForceDirectoriesLocked(Folder)) return true;
+    base::TraceLog.LogEntry(base::ttException,
+                                 "Cannot create " + Folder + " (" + base::SystemErrorText(errno) + ")",
                                  "TryToEnsureFolderExists", "StartingAddress");
     FrontEnd.ShowWarning(jobs::LocalText(TextError), jobs::LocalText(TextUnableToCreateFolder));
     return false;

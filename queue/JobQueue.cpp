@@ -3,7 +3,7 @@
 #include "jobs/AppInfo.h"
 #include "jobs/LanguageStrings.h"
 #include "jobs/SavedOptions.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 #include "queue/DestinationFolder.h"
@@ -28,7 +28,7 @@ constexpr int TextJobsCompleted = 140;
 constexpr int TextReady = 141;
 constexpr int TextUnableToReadJobFile = 156;
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 bool IsDownloadScheme(std::int32_t Scheme) {
     return Scheme == web::SchemeHTTP || Scheme == web::SchemeHTTPS || Scheme == web::SchemeFTP;
@@ -65,7 +65,7 @@ bool TJobQueue::InitJobQueue(messaging::TSpiderOutputSplitter& Splitter) {
     const bool registered = Splitter.RegisterForSpiderOutput(
         messaging::SpiderOutputKinds({messaging::somJobStarted, messaging::somJobEnded}),
         [this](const messaging::TSpiderOutputMsg& Msg, std::uint32_t) { OnSpiderOutput(Msg); });
-    if (!registered) TraceLog.LogEntry(messaging::ttWarning, "", "RegisterForSpiderOutput", UnitName);
+    if (!registered) base::TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", UnitName);
     return registered;
 }
 
@@ -77,7 +77,7 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
             return ajQueueFull;
         }
     } else if (Used > 0) {
-        TraceLog.LogEntry(messaging::ttWarning, "Queue disabled and full", "AddCopyJob", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Queue disabled and full", "AddCopyJob", UnitName);
         return ajQueueFull;
     }
     jobs::TCopyJob job = Job;
@@ -147,7 +147,7 @@ void TJobQueue::StartSelectedJob() {
 
 void TJobQueue::ChooseUniqueSubfolder(jobs::TCopyJob& Job) {
     if (!Job.SelectUniqueDestinationSubfolder())
-        TraceLog.LogEntry(messaging::ttWarning, "", "SelectUniqueDestinationSubfolder", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "", "SelectUniqueDestinationSubfolder", UnitName);
 }
 
 // A command the input queue refuses (full) leaves nothing pending: otherwise
@@ -159,7 +159,7 @@ bool TJobQueue::PostStart(const TCopyJobAndStatus& Entry) {
     start.JobNumber = Entry.JobNumber;
     FrontEnd.FillProxySettings(start);
     if (!Input.Post(start)) {
-        TraceLog.LogEntry(messaging::ttWarning, "Start of job " + std::to_string(Entry.JobNumber) + " not posted",
+        base::TraceLog.LogEntry(base::ttWarning, "Start of job " + std::to_string(Entry.JobNumber) + " not posted",
                           "StartJobBtnClick", UnitName);
         return false;
     }
@@ -273,7 +273,7 @@ int TJobQueue::FindFirstQueuedJob() const {
 void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
     const int index = FindJobIndex(JobNumber);
     if (index < 0) {
-        TraceLog.LogEntry(messaging::ttWarning, "Job " + std::to_string(JobNumber) + " not found",
+        base::TraceLog.LogEntry(base::ttWarning, "Job " + std::to_string(JobNumber) + " not found",
                           "ChangeJobStatusTo", UnitName);
         return;
     }
@@ -295,7 +295,7 @@ void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
     FrontEnd.SetCaption(jobs::AppInfo.ProductName() + " - " + DisplayAddress(Msg.Job.StartingWebAddress));
     FrontEnd.SetTrayBusy(true);
     if (Options.Read(jobs::Settings::FocusProgressOnJobStart) || !Shown_) FrontEnd.ShowPage(TMainPage::Progress);
-    TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
+    base::TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
 }
 
 void TJobQueue::OnJobEnded(const messaging::TSpiderOutputMsg& Msg) {
@@ -310,7 +310,7 @@ void TJobQueue::OnJobEnded(const messaging::TSpiderOutputMsg& Msg) {
     bool waiting = false;
     if (Shown_ && IsFinishedNormally && Automation_)
         waiting = Automation_->RunJobStoppedApp(Msg.JobNumber, Msg.StartPageFile);
-    TraceLog.LogMessage("Stopped job " + std::to_string(Msg.JobNumber));
+    base::TraceLog.LogMessage("Stopped job " + std::to_string(Msg.JobNumber));
     if (!waiting) AfterJobStopped();
 }
 

@@ -1,6 +1,6 @@
 #include "queue/ProxySettings.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "jobs/DownloadOptionTypes.h"
 #include "jobs/SavedOptions.h"
 
@@ -21,10 +21,10 @@ std::optional<std::int32_t> WholeNumber(const std::string& Text) {
 
 void ReadProxy(const jobs::TSavedOptions& Options, const jobs::TProxySettingKeys& Keys,
                jobs::TProxyServerInfo& Record) {
-    const std::string address = jobs::TrimControls(Options.Read(Keys.Address));
-    const auto port = WholeNumber(jobs::TrimControls(Options.Read(Keys.Port)));
-    std::string user = jobs::TrimControls(Options.Read(Keys.Username));
-    std::string password = jobs::TrimControls(Options.Read(Keys.Password));
+    const std::string address = base::TrimControls(Options.Read(Keys.Address));
+    const auto port = WholeNumber(base::TrimControls(Options.Read(Keys.Port)));
+    std::string user = base::TrimControls(Options.Read(Keys.Username));
+    std::string password = base::TrimControls(Options.Read(Keys.Password));
     if (user.empty() || password.empty()) user.clear(), password.clear();
     Record.UseProxyServer = Options.Read(Keys.UseProxyServer) && !address.empty() && port;
     Record.Address = address;

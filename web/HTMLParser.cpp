@@ -1,7 +1,7 @@
 #include "web/HTMLParser.h"
 
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 #include "web/HTMLTagTable.h"
 #include "web/LinkType.h"
 #include "web/URLType.h"
@@ -108,7 +108,7 @@ bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::str
     }
     Data.ValueStart = static_cast<std::int32_t>(k + 1);
     Data.ValueLength = static_cast<std::int32_t>(valueEnd - k);
-    Data.Value = jobs::TrimControls(Inner.substr(textStart, textEnd - textStart));
+    Data.Value = base::TrimControls(Inner.substr(textStart, textEnd - textStart));
     return true;
 }
 
@@ -116,7 +116,7 @@ bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::str
 bool IsSavedFromMark(std::string_view TagText, std::size_t TagOffset) {
     return TagOffset + TagText.size() < SavedFromMarkLimit &&
            TagText.size() >= SavedFromMarkStart.size() + 3 &&
-           jobs::SameTextAscii(TagText.substr(0, SavedFromMarkStart.size()), SavedFromMarkStart) &&
+           base::SameTextAscii(TagText.substr(0, SavedFromMarkStart.size()), SavedFromMarkStart) &&
            TagText.substr(TagText.size() - 3) == "-->";
 }
 
@@ -152,7 +152,7 @@ void SetRefreshTarget(TWebLinkInfo& Content) {
     if (!raw.empty() && (raw[0] == '"' || raw[0] == '\'') && !target.empty() &&
         target.back() == raw[0])
         target.remove_suffix(1);
-    const std::string trimmed = jobs::TrimControls(target);
+    const std::string trimmed = base::TrimControls(target);
     // Looked for after the "=": an earlier twin of the target text (content=x;url=x)
     // would otherwise make rewriting replace the delay with the address.
     Content.RefreshOffset = static_cast<std::int32_t>(raw.find(trimmed, equals + 1));
@@ -165,12 +165,12 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
     const int handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle < 0) {
         Missing = errno == ENOENT;
-        return Missing ? std::string() : messaging::SystemErrorText(errno);
+        return Missing ? std::string() : base::SystemErrorText(errno);
     }
     std::string error;
     struct stat info {};
     if (::fstat(handle, &info) != 0) {
-        error = messaging::SystemErrorText(errno);
+        error = base::SystemErrorText(errno);
     } else if (info.st_size > INT32_MAX) {
         error = "File too large"; // link positions are 32-bit numbers
     } else {
@@ -179,7 +179,7 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
         while (done < Bytes.size()) {
             const ssize_t n = ::read(handle, Bytes.data() + done, Bytes.size() - done);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) error = messaging::SystemErrorText(errno);
+            if (n < 0) error = base::SystemErrorText(errno);
             if (n <= 0) break;
             done += static_cast<std::size_t>(n);
         }
@@ -215,7 +215,7 @@ TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const s
         PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
         PageAddress = PageURL;
     }
-    messaging::TraceLog.LogEntry(messaging::ttException, error + " " + FileName,
+    base::TraceLog.LogEntry(base::ttException, error + " " + FileName,
                                  "GetLinksInHTMLFile", UnitName);
     return TPageResult::Failed(error);
 }
@@ -324,7 +324,7 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
         link.ValueLength = found.ValueLength;
         link.TagIndex = TagIndex;
         if (!LinkList->Add(std::move(link)))
-            messaging::TraceLog.LogEntry(messaging::ttException, "Link not recorded",
+            base::TraceLog.LogEntry(base::ttException, "Link not recorded",
                                          "OnAttribValueFound", UnitName);
     }
 }
@@ -361,7 +361,7 @@ void THTMLParser::ResolveLinks() {
 
 void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks) {
     for (const std::int32_t i : MetaLinks) {
-        if (!jobs::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
+        if (!base::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j)
             if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j));
@@ -374,13 +374,13 @@ void THTMLParser::ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks) 
     for (const std::int32_t i : MetaLinks) {
         const TWebLinkInfo& link = *LinkList->Get(i);
         if ((link.AttributeName != "NAME"sv && link.AttributeName != "HTTP-EQUIV"sv) ||
-            !jobs::SameTextAscii(link.Value, "ROBOTS"))
+            !base::SameTextAscii(link.Value, "ROBOTS"))
             continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j) {
             const TWebLinkInfo& content = *LinkList->Get(j);
             if (content.AttributeName != "CONTENT"sv) continue;
-            const std::string directives = jobs::UpperAscii(content.Value);
+            const std::string directives = base::UpperAscii(content.Value);
             if (directives.find("ALL") != std::string::npos)
                 PageNoIndex = PageNoFollow = true;
             else if (directives.find("NOINDEX") != std::string::npos)

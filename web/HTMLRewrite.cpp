@@ -2,7 +2,7 @@
 // the copy can be browsed offline.
 #include "web/HTMLParser.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "web/HTMLTagTable.h"
 #include "web/LinkType.h"
 #include "web/URLType.h"
@@ -174,7 +174,7 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
 }
 
 std::string ErrnoText() {
-    return messaging::SystemErrorText(errno);
+    return base::SystemErrorText(errno);
 }
 
 } // namespace

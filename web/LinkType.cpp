@@ -1,6 +1,6 @@
 #include "web/LinkType.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <exception>
@@ -11,7 +11,7 @@ namespace web {
 
 namespace {
 void LogAddFailure(const std::exception& Error) {
-    messaging::TraceLog.LogEntry(messaging::ttException, Error.what(), "AddLink", "LinkType");
+    base::TraceLog.LogEntry(base::ttException, Error.what(), "AddLink", "LinkType");
 }
 } // namespace
 

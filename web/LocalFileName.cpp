@@ -9,12 +9,12 @@
 
 #include "web/URLType.h"
 
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 namespace web {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -80,7 +80,7 @@ void CollapseSeparators(std::string& Tail) {
 // Cuts Name to the length cap, keeping a short extension.
 void CapLength(std::string& Name) {
     if (Name.size() < MaxLocalPathLength) return;
-    TraceLog.LogMessage("Truncating long filename " + Name);
+    base::TraceLog.LogMessage("Truncating long filename " + Name);
     const auto slash = Name.rfind('/');
     const auto dot = Name.rfind('.');
     std::string ext;
@@ -110,7 +110,7 @@ bool IsContained(const std::string& BaseFolder, const std::string& Name) {
 // as the first folder, "/C:/Docs", so both notations give one name.
 std::string FileAddressPath(const std::string& FileURL) {
     std::string path;
-    if (FileURL.size() >= 8 && jobs::SameTextAscii(FileURL.substr(0, 8), "file:///"))
+    if (FileURL.size() >= 8 && base::SameTextAscii(FileURL.substr(0, 8), "file:///"))
         path = FileURL.substr(7);
     else
         path = "/" + FileURL;
@@ -162,7 +162,7 @@ std::string TURL::GetLocalFileName(const std::string& BaseFolder, bool RecreateF
     } else {
         return {};
     }
-    TraceLog.LogEntry(messaging::ttWarning, "Unsafe local file name refused for " + GetPlainURL(),
+    base::TraceLog.LogEntry(base::ttWarning, "Unsafe local file name refused for " + GetPlainURL(),
                       "GetLocalFileName", "URLType");
     return {};
 }

@@ -1,6 +1,6 @@
 #include "web/URLParse.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "web/URLType.h"
 
 #include <curl/curl.h>
@@ -27,7 +27,7 @@ constexpr TSchemeName SchemeNames[] = {
 
 std::int32_t SchemeNumber(std::string_view Name) {
     for (const auto& entry : SchemeNames)
-        if (jobs::SameTextAscii(Name, entry.Name)) return entry.Scheme;
+        if (base::SameTextAscii(Name, entry.Name)) return entry.Scheme;
     return SchemeUnknown;
 }
 
@@ -296,7 +296,7 @@ int CombineURL(std::string_view BaseText, std::string_view Reference, std::strin
     auto ref = SplitReference(cleaned);
     // Browsers read "http:page.htm" on an http page as the relative "page.htm".
     if (ref.HasScheme && !ref.HasAuthority && IsWebScheme(baseScheme) &&
-        jobs::SameTextAscii(ref.Scheme, base.Scheme))
+        base::SameTextAscii(ref.Scheme, base.Scheme))
         ref.HasScheme = false;
 
     TReference target;

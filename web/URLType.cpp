@@ -1,14 +1,14 @@
 #include "web/URLType.h"
 
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 #include "web/URLParse.h"
 
 #include <cstdio>
 
 namespace web {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -16,12 +16,12 @@ constexpr const char* UnitName = "URLType";
 
 // A whole file address: "file:///..." or a drive path such as 'C:\...' or 'C:/...'.
 bool IsFileAddressText(std::string_view Text) {
-    return (Text.size() >= 8 && jobs::SameTextAscii(Text.substr(0, 8), "file:///")) ||
+    return (Text.size() >= 8 && base::SameTextAscii(Text.substr(0, 8), "file:///")) ||
            (Text.size() >= 3 && Text[1] == ':');
 }
 
 bool IsMailtoAddressText(std::string_view Text) {
-    return Text.size() >= 7 && jobs::SameTextAscii(Text.substr(0, 7), "mailto:");
+    return Text.size() >= 7 && base::SameTextAscii(Text.substr(0, 7), "mailto:");
 }
 
 } // namespace
@@ -52,7 +52,7 @@ void TURL::Assign(const TURL& Source) {
 // parts, and only an address with a known scheme and a port is usable.
 bool TURL::SetFullURL(std::string_view Text) {
     Clear();
-    const std::string text = jobs::TrimControls(Text);
+    const std::string text = base::TrimControls(Text);
     if (IsFileAddressText(text)) {
         Scheme = SchemeFile;
         FileURL = text;
@@ -68,13 +68,13 @@ bool TURL::SetFullURL(std::string_view Text) {
     TCrackedURL parts;
     if (const int error = CrackURL(text, parts)) {
         UnusableText = text;
-        TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + text, "SetFullURL", UnitName);
         return false;
     }
     if (parts.Port == 0 || parts.Scheme == SchemePartial || parts.Scheme == SchemeUnknown ||
         parts.Scheme == SchemeDefault) {
         UnusableText = text;
-        TraceLog.LogEntry(messaging::ttWarning, "Unusable URL " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Unusable URL " + text, "SetFullURL", UnitName);
         return false;
     }
     Scheme = parts.Scheme;
@@ -100,7 +100,7 @@ bool TURL::SetFullURL(std::string_view Text) {
 bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
     Clear();
     if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
-    const std::string text = jobs::TrimControls(Text);
+    const std::string text = base::TrimControls(Text);
     // Passwords stay out of the trace log, so the base is combined without them.
     const std::string baseText = Base.GetURL(false, true, true, true, true);
     if (baseText.empty() || (!Base.HasNoCredentials() && Base.GetFullURL().empty())) {
@@ -111,13 +111,13 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
     bool inheritsAuthority = false;
     if (const int error = CombineURL(baseText, text, combined, inheritsAuthority)) {
         UnusableText = text;
-        TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + baseText + " " + text,
+        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + baseText + " " + text,
                                  "SetRelativeURL", UnitName);
         return false;
     }
     if (!SetFullURL(combined)) {
         UnusableText = text;
-        TraceLog.LogEntry(messaging::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
     }
     if (inheritsAuthority && Scheme != SchemeFile && Scheme != SchemeMailto) {
@@ -150,7 +150,7 @@ std::string TURL::GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePat
     if (IncludeFragment) parts.ExtraInfo += Fragment;
     std::string text;
     if (const int error = CreateURL(parts, text)) {
-        TraceLog.LogAPIErrorCode(error, "InternetCreateUrl " + HostName + UrlPath, "GetURL",
+        base::TraceLog.LogAPIErrorCode(error, "InternetCreateUrl " + HostName + UrlPath, "GetURL",
                                  UnitName);
         return {};
     }
@@ -174,7 +174,7 @@ void TURL::ClearCredentials() {
 }
 
 bool TURL::IsHTML(std::string_view MimeType) const {
-    if (MimeType.size() >= 9 && jobs::SameTextAscii(MimeType.substr(0, 9), "text/html"))
+    if (MimeType.size() >= 9 && base::SameTextAscii(MimeType.substr(0, 9), "text/html"))
         return true;
     return IsHTMLExtension(GetExtension());
 }
@@ -185,7 +185,7 @@ bool IsValidURLText(std::string_view Text) {
 }
 
 bool IsHTMLExtension(std::string_view Ext) {
-    return jobs::SameTextAscii(Ext, ".htm") || jobs::SameTextAscii(Ext, ".html");
+    return base::SameTextAscii(Ext, ".htm") || base::SameTextAscii(Ext, ".html");
 }
 
 bool IsURLChar(char Ch) {

@@ -1,17 +1,17 @@
 #include "support/TraceLogCapture.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
 #include <sstream>
 
 namespace testsupport {
 
 TTraceLogCapture::TTraceLogCapture() {
-    messaging::TraceLog.Start({"test", "/eventlog"}, Dir.Path() + "/");
+    base::TraceLog.Start({"test", "/eventlog"}, Dir.Path() + "/");
 }
 
 TTraceLogCapture::~TTraceLogCapture() {
-    messaging::TraceLog.Shutdown();
+    base::TraceLog.Shutdown();
 }
 
 std::string TTraceLogCapture::Text() const {

@@ -1,6 +1,6 @@
 #include "support/DownloadFixture.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "support/TestFtpServer.h"
 
 #include <atomic>
@@ -112,7 +112,7 @@ TEST_F(FTPDownload, FetchesAFileWithItsSizeAndTimeInPassiveAndActiveMode) {
         EXPECT_TRUE(result.HaveStatus);
         EXPECT_EQ(result.StatusCode, 200);
         EXPECT_EQ(result.StatusText, "OK");
-        EXPECT_FALSE(result.HaveOsError) << messaging::SystemErrorText(result.OsError);
+        EXPECT_FALSE(result.HaveOsError) << base::SystemErrorText(result.OsError);
         EXPECT_EQ(result.FilterResult, engine::dfPassed);
         EXPECT_EQ(result.LocalFile, file);
         EXPECT_EQ(ReadFileText(file), body);

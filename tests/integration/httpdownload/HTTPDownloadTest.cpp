@@ -1,6 +1,6 @@
 #include "support/DownloadFixture.h"
 
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "support/TestProxy.h"
 
 #include <sys/socket.h>
@@ -183,7 +183,7 @@ TEST_F(HTTPDownload, RefusedConnectionIsAnError) {
     const auto result = Download(thread, url, Path("page.html"));
     EXPECT_TRUE(result.HaveOsError);
     EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_COULDNT_CONNECT));
-    EXPECT_FALSE(messaging::SystemErrorText(result.OsError).empty());
+    EXPECT_FALSE(base::SystemErrorText(result.OsError).empty());
     EXPECT_FALSE(result.HaveStatus);
 }
 
@@ -208,8 +208,8 @@ TEST_F(HTTPDownload, HTTPSWithTheTestAuthorityAndWithAnUntrustedCertificate) {
         } else {
             EXPECT_TRUE(result.HaveOsError) << row.Name;
             EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_PEER_FAILED_VERIFICATION));
-            EXPECT_NE(messaging::SystemErrorText(result.OsError).find("SSL"), std::string::npos)
-                << messaging::SystemErrorText(result.OsError);
+            EXPECT_NE(base::SystemErrorText(result.OsError).find("SSL"), std::string::npos)
+                << base::SystemErrorText(result.OsError);
         }
     }
 }

@@ -1,6 +1,6 @@
 #include "HarvexisVersion.h"
 #include "jobs/AppInfo.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "support/TempDir.h"
 #include "support/TraceLogCapture.h"
 

@@ -1,6 +1,6 @@
 #include "engine/DownloadFilter.h"
 
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -359,7 +359,7 @@ TEST(DownloadFilter, ARedirectedStartMovesTheBaseFolder) {
     job.RestrictLocation = jobs::lrWithinFolder;
     TDownloadFilter filter;
     filter.SetJob(job, true, true);
-    EXPECT_EQ(filter.BaseFolder(), jobs::LowerAscii(dir.Path()) + "/www.site.test/dir/");
+    EXPECT_EQ(filter.BaseFolder(), base::LowerAscii(dir.Path()) + "/www.site.test/dir/");
     const web::TURL moved = Address("http://www.site.test/new/a.html");
     EXPECT_EQ(filter.CheckAfterHeaders(moved, "text/html", 1, 0), dfLocation);
     filter.SetStartAddress(Address("http://www.site.test/new/index.html"));
@@ -399,7 +399,7 @@ TEST(DownloadFilter, LocalFileNameFollowsTheJobsLayout) {
     EXPECT_EQ(filter.LocalFileName(page), dir.Path() + "/p.html");
     // The base folder always assumes the folder tree.
     filter.SetJob(job, false, true);
-    EXPECT_EQ(filter.BaseFolder(), jobs::LowerAscii(dir.Path()) + "/www.site.test/dir/");
+    EXPECT_EQ(filter.BaseFolder(), base::LowerAscii(dir.Path()) + "/www.site.test/dir/");
 }
 
 // Four download threads check and count while the spider thread changes the

@@ -1,4 +1,4 @@
-#include "web/FlattenFolder.h"
+#include "engine/FlattenFolder.h"
 
 #include "support/TempDir.h"
 #include "support/TraceLogCapture.h"
@@ -18,7 +18,7 @@ namespace {
 
 // Stands in for the spider thread: flags, command checks and reports, with
 // hooks that play the user's Pause, Resume and Abort at chosen moments.
-class TTestControl : public web::TFolderJobControl {
+class TTestControl : public engine::TFolderJobControl {
 public:
     void CheckPauseAndResume() override { ++PauseChecks; }
     void CheckStopAndAbort() override { ++StopChecks; }
@@ -70,8 +70,8 @@ protected:
         WriteFileText(Dest + RelativePath, Text);
     }
     bool Has(const std::string& RelativePath) const { return FileExists(Dest + RelativePath); }
-    void Flatten() { web::FlattenFolder(Control, 7, Dest, StartPage); }
-    bool Prune() { return web::PruneEmptyChildFolders(Control, 7, Dest, false); }
+    void Flatten() { engine::FlattenFolder(Control, 7, Dest, StartPage); }
+    bool Prune() { return engine::PruneEmptyChildFolders(Control, 7, Dest, false); }
 
     testsupport::TTempDir Temp;
     std::string Dest;
@@ -222,6 +222,6 @@ TEST_F(FlattenFolder, PruneRemovesEmptyChainsAndKeepsFolderWithFiles) {
 TEST_F(FlattenFolder, PruneNeverRemovesTheDestinationItself) {
     EXPECT_FALSE(Prune());
     EXPECT_TRUE(fs::is_directory(Dest));
-    EXPECT_TRUE(web::PruneEmptyChildFolders(Control, 7, Dest.substr(0, Dest.size() - 1), true));
+    EXPECT_TRUE(engine::PruneEmptyChildFolders(Control, 7, Dest.substr(0, Dest.size() - 1), true));
     EXPECT_FALSE(fs::exists(Dest));
 }

@@ -1,4 +1,4 @@
-#include "web/ForceDir.h"
+#include "base/ForceDir.h"
 
 #include "support/TempDir.h"
 
@@ -14,20 +14,20 @@ namespace fs = std::filesystem;
 TEST(ForceDirectoriesLocked, CreatesEveryMissingParentOnce) {
     testsupport::TTempDir temp;
     const std::string path = temp.Path() + "/a/b/c/";
-    EXPECT_TRUE(web::ForceDirectoriesLocked(path));
+    EXPECT_TRUE(base::ForceDirectoriesLocked(path));
     EXPECT_TRUE(fs::is_directory(path));
-    EXPECT_TRUE(web::ForceDirectoriesLocked(path));
-    EXPECT_TRUE(web::ForceDirectoriesLocked(temp.Path() + "/a//b///c"));
-    EXPECT_TRUE(web::ForceDirectoriesLocked("/"));
+    EXPECT_TRUE(base::ForceDirectoriesLocked(path));
+    EXPECT_TRUE(base::ForceDirectoriesLocked(temp.Path() + "/a//b///c"));
+    EXPECT_TRUE(base::ForceDirectoriesLocked("/"));
 }
 
 TEST(ForceDirectoriesLocked, FailsOnAnEmptyPathAndLeavesTheLockFree) {
     errno = 0;
-    EXPECT_FALSE(web::ForceDirectoriesLocked(""));
+    EXPECT_FALSE(base::ForceDirectoriesLocked(""));
     EXPECT_EQ(errno, EINVAL);
     testsupport::TTempDir temp;
     bool created = false;
-    std::thread other([&] { created = web::ForceDirectoriesLocked(temp.Path() + "/after"); });
+    std::thread other([&] { created = base::ForceDirectoriesLocked(temp.Path() + "/after"); });
     other.join();
     EXPECT_TRUE(created);
 }
@@ -39,7 +39,7 @@ TEST(ForceDirectoriesLocked, ReportsAFileInTheWay) {
     for (const std::string path : {temp.File("f"), temp.File("f/x/y"), temp.File("dangling"),
                                    temp.File("dangling/x")}) {
         errno = 0;
-        EXPECT_FALSE(web::ForceDirectoriesLocked(path)) << path;
+        EXPECT_FALSE(base::ForceDirectoriesLocked(path)) << path;
         EXPECT_EQ(errno, EEXIST) << path;
     }
     EXPECT_EQ(testsupport::ReadFileText(temp.File("f")), "file");
@@ -64,7 +64,7 @@ TEST(ForceDirectoriesLocked, LetsThreadsCreateOverlappingTreesTogether) {
                     fs::create_directories(path, ignored);  // the outside creator
                     results[t * paths.size() + i] = 1;
                 } else {
-                    results[t * paths.size() + i] = web::ForceDirectoriesLocked(path) ? 1 : 0;
+                    results[t * paths.size() + i] = base::ForceDirectoriesLocked(path) ? 1 : 0;
                 }
             }
         });

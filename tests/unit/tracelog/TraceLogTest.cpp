@@ -1,4 +1,4 @@
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "support/TempDir.h"
 
 #include <gmock/gmock.h>
@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <unistd.h>
 
-using messaging::TApplicationTraceLog;
+using base::TApplicationTraceLog;
 using testsupport::ReadFileText;
 using testsupport::TTempDir;
-using namespace messaging;
+using namespace base;
 
 namespace {
 
@@ -65,10 +65,10 @@ TEST(TraceLog, EnabledOnlyByTheExactSwitchAmongTheParameters) {
 
 TEST(TraceLog, RowsHaveTheEightQuotedFieldsAndEndWithCrLf) {
     TStartedLog log;
-    log.Log.LogEntry(ttWarning, "Array full", "RegisterForSpiderOutput", "SpiderOutputSplitter");
-    log.Log.LogEntry(ttMessage, "say \"hi\"\nsecond line", "Fn", "Unit");
+    log.Log.LogEntry(base::ttWarning, "Array full", "RegisterForSpiderOutput", "SpiderOutputSplitter");
+    log.Log.LogEntry(base::ttMessage, "say \"hi\"\nsecond line", "Fn", "Unit");
     int marker = 0;
-    log.Log.LogSourceEntry(ttAssertion, "x > 0", "Queue.cpp", 42, &marker);
+    log.Log.LogSourceEntry(base::ttAssertion, "x > 0", "Queue.cpp", 42, &marker);
     log.Log.Shutdown();
 
     const auto rows = Rows(log.Text());
@@ -106,8 +106,8 @@ TEST(TraceLog, ApiErrorCarriesCodeSystemTextAndUnit) {
 
 TEST(TraceLog, ExceptionBeepsEvenWhenNotEnabledAndWritesNothing) {
     TStartedLog log({"prog"});
-    log.Log.LogEntry(ttException, "boom", "Op", "Unit");
-    log.Log.LogEntry(ttWarning, "quiet", "Op", "Unit");
+    log.Log.LogEntry(base::ttException, "boom", "Op", "Unit");
+    log.Log.LogEntry(base::ttWarning, "quiet", "Op", "Unit");
     EXPECT_EQ(log.Beeps, 1);
     EXPECT_FALSE(log.Log.FileOpen());
 }
@@ -139,7 +139,7 @@ TEST(TraceLog, RowsFromManyThreadsNeverInterleaveAndTimeNeverDecreases) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&log, t] {
             for (int i = 0; i < 500; ++i)
-                log.Log.LogEntry(ttMessage, std::string(200, static_cast<char>('a' + t)), "Op", "Unit");
+                log.Log.LogEntry(base::ttMessage, std::string(200, static_cast<char>('a' + t)), "Op", "Unit");
         });
     for (auto& thread : threads) thread.join();
     const auto rows = Rows(log.Text());
@@ -160,7 +160,7 @@ TEST(TraceLogDeathTest, AssertionIsLoggedWithFileLineAndAddressBeforeFailing) {
     const std::string path = dir.File("HarvexisEventLog.csv");
     EXPECT_DEATH(
         {
-            TraceLog.Start({"prog", "/eventlog"}, dir.Path() + "/");
+            base::TraceLog.Start({"prog", "/eventlog"}, dir.Path() + "/");
             HX_ASSERT(1 + 1 == 3);
         },
         "Assertion `1 \\+ 1 == 3' failed");

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace web {
+namespace base {
 
 // Creates Path and every missing parent folder. One program-wide lock covers the
 // whole check-and-create, so threads never race to create the same folders.
@@ -10,4 +10,4 @@ namespace web {
 // tells why (EEXIST when a file, not a folder, is in the way).
 bool ForceDirectoriesLocked(const std::string& Path);
 
-} // namespace web
+} // namespace base

@@ -1,11 +1,11 @@
-#include "web/ForceDir.h"
+#include "base/ForceDir.h"
 
 #include <cerrno>
 #include <mutex>
 
 #include <sys/stat.h>
 
-namespace web {
+namespace base {
 
 namespace {
 
@@ -46,4 +46,4 @@ bool ForceDirectoriesLocked(const std::string& Path) {
     return CreateWithParents(folder);
 }
 
-} // namespace web
+} // namespace base

@@ -1,16 +1,16 @@
-#include "web/LinkParser.h"
+#include "engine/LinkParser.h"
 
 #include "engine/MIMEExtensions.h"
 #include "engine/SpiderJobControl.h"
 #include "engine/SpiderObjectList.h"
 #include "jobs/JobTypes.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 #include "web/LinkType.h"
 
 #include <cerrno>
 #include <unistd.h>
 
-namespace web {
+namespace engine {
 
 namespace {
 
@@ -30,9 +30,9 @@ std::int32_t LinkDistance(std::int32_t PageDistance, bool Embedding) {
 
 } // namespace
 
-TLinkParser::TLinkParser(engine::TMIMEExtensionsTable& MIMETable) : MIMETable(MIMETable) {}
+TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable) : MIMETable(MIMETable) {}
 
-void TLinkParser::PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t Kind,
+void TLinkParser::PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind,
                                 std::uint8_t Status, std::int32_t FileNumber) {
     OutputMsg.Kind = Kind;
     OutputMsg.JobNumber = 0;
@@ -43,7 +43,7 @@ void TLinkParser::PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t
 }
 
 // Reports the start of a parse or rewrite and routes the reading half's progress here.
-void TLinkParser::BeginPage(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page,
                             std::uint8_t Kind, std::int32_t FileNumber) {
     auto& part = OutputMsg.FileReadWrite;
     part.Address = Page.Address;
@@ -56,43 +56,43 @@ void TLinkParser::BeginPage(engine::TSpiderJobControl& Control, const engine::TS
     };
 }
 
-void TLinkParser::ParseLinksIntoList(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
-                                     engine::TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
+void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
+                                     TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
     if (!FileExists(fileName)) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
-    TWebLinkList links;
-    const TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    web::TWebLinkList links;
+    const web::TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
     if (!result) {
-        TraceLog.LogEntry(ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
+        base::TraceLog.LogEntry(base::ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
         part.ErrorText = result.ErrorText;
         PostReadWrite(Control, somParseEnded, frwFailed, ParseCount);
         return;
     }
     if (HonorNoFollow && Parser.NoFollow()) {
-        TraceLog.LogMessage("Honored NOFOLLOW tag at " + pageURL);
+        base::TraceLog.LogMessage("Honored NOFOLLOW tag at " + pageURL);
         links.Clear();
     }
     if (HonorNoIndex && Parser.NoIndex()) {
-        TraceLog.LogMessage("Honored NOINDEX tag at " + pageURL);
+        base::TraceLog.LogMessage("Honored NOINDEX tag at " + pageURL);
         if (::unlink(fileName.c_str()) != 0)
-            TraceLog.LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+            base::TraceLog.LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
     }
     AddLinks(Control, Page, List, links);
     PostReadWrite(Control, somParseEnded, Control.AbortRequested() ? frwAborted : frwDone, ParseCount);
 }
 
-void TLinkParser::AddLinks(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
-                           engine::TSpiderObjectList& List, TWebLinkList& Links) {
+void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
+                           TSpiderObjectList& List, web::TWebLinkList& Links) {
     OutputMsg.FileReadWrite.LinkCount = Links.Count();
-    const auto referrer = std::make_shared<const TURL>(Page.Address);
+    const auto referrer = std::make_shared<const web::TURL>(Page.Address);
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
-        TWebLinkInfo& link = *Links.Get(i);
+        web::TWebLinkInfo& link = *Links.Get(i);
         if (!link.URL.IsValid()) continue;
-        const auto distance = LinkDistance(Page.Distance, THTMLParser::IsEmbeddingTag(link));
+        const auto distance = LinkDistance(Page.Distance, web::THTMLParser::IsEmbeddingTag(link));
         link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance);
         OutputMsg.Kind = somLinkFound;
         OutputMsg.JobNumber = 0;
@@ -101,7 +101,7 @@ void TLinkParser::AddLinks(engine::TSpiderJobControl& Control, const engine::TSp
     }
 }
 
-bool TLinkParser::ParseProgress(engine::TSpiderJobControl& Control, std::uint32_t Position,
+bool TLinkParser::ParseProgress(TSpiderJobControl& Control, std::uint32_t Position,
                                 std::uint32_t Size) {
     auto& part = OutputMsg.FileReadWrite;
     part.Total = static_cast<std::int32_t>(Size);
@@ -118,7 +118,7 @@ bool TLinkParser::ParseProgress(engine::TSpiderJobControl& Control, std::uint32_
     return Control.AbortRequested();
 }
 
-bool TLinkParser::RewriteProgress(engine::TSpiderJobControl& Control, std::uint32_t Position,
+bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position,
                                   std::uint32_t Size) {
     auto& part = OutputMsg.FileReadWrite;
     part.Total = static_cast<std::int32_t>(Size);
@@ -128,7 +128,7 @@ bool TLinkParser::RewriteProgress(engine::TSpiderJobControl& Control, std::uint3
     return Control.AbortRequested();
 }
 
-void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      const jobs::TCopyJob& Job) {
     const std::string fileName = Page.LocalFileName;
     if (!FileExists(fileName)) return;
@@ -136,10 +136,10 @@ void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const e
     BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
-    TWebLinkList links;
-    TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    web::TWebLinkList links;
+    web::TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
     if (result && links.Count() > 0) {
-        TLinkReplaceOptions options;
+        web::TLinkReplaceOptions options;
         options.KeepRewriteInputFiles = Job.KeepRewriteInputFiles;
         options.AddMarkOfWeb = Job.AddMarkOfWebOnRewrite;
         options.DestinationPath = Job.GetDestinationPath();
@@ -152,7 +152,7 @@ void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const e
         result = Parser.ReplaceLinksInFile(fileName, pageURL, options, links);
     }
     if (!result) {
-        TraceLog.LogEntry(ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
+        base::TraceLog.LogEntry(base::ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
         part.ErrorText = result.ErrorText;
         PostReadWrite(Control, somRewriteEnded, frwFailed, RewriteCount);
         return;
@@ -160,4 +160,4 @@ void TLinkParser::RewriteLinksInFile(engine::TSpiderJobControl& Control, const e
     PostReadWrite(Control, somRewriteEnded, Control.AbortRequested() ? frwAborted : frwDone, RewriteCount);
 }
 
-} // namespace web
+} // namespace engine

@@ -5,50 +5,49 @@
 
 #include <cstdint>
 
-namespace engine {
-class TMIMEExtensionsTable;
-class TSpiderJobControl;
-class TSpiderObjectList;
-struct TSpiderObject;
-} // namespace engine
 namespace jobs {
 class TCopyJob;
 }
 
-namespace web {
+namespace engine {
+
+class TMIMEExtensionsTable;
+class TSpiderJobControl;
+class TSpiderObjectList;
+struct TSpiderObject;
 
 // Drives the HTML parser for the spider thread: extracts the links of each
 // saved page into the job's object list, and later rewrites the page's links
 // to the local copies. Reports every step as output messages. Spider thread only.
 class TLinkParser {
 public:
-    explicit TLinkParser(engine::TMIMEExtensionsTable& MIMETable);
+    explicit TLinkParser(TMIMEExtensionsTable& MIMETable);
 
     // Adds every address of the page to List at its link distance, obeying the
     // page's robots directives when the job asks to. A missing page file does nothing.
-    void ParseLinksIntoList(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
-                            engine::TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
+    void ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
+                            TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.
-    void RewriteLinksInFile(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
+    void RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                             const jobs::TCopyJob& Job);
 
 private:
-    bool ParseProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
-    bool RewriteProgress(engine::TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
-    void BeginPage(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page, std::uint8_t Kind,
+    bool ParseProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
+    bool RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
+    void BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page, std::uint8_t Kind,
                    std::int32_t FileNumber);
-    void AddLinks(engine::TSpiderJobControl& Control, const engine::TSpiderObject& Page,
-                  engine::TSpiderObjectList& List, TWebLinkList& Links);
-    void PostReadWrite(engine::TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
+    void AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
+                  TSpiderObjectList& List, web::TWebLinkList& Links);
+    void PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
                        std::int32_t FileNumber);
 
-    engine::TMIMEExtensionsTable& MIMETable;
-    THTMLParser Parser;
+    TMIMEExtensionsTable& MIMETable;
+    web::THTMLParser Parser;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     std::int32_t ParseCount = 0;    // pages parsed since the program started
     std::int32_t RewriteCount = 0;  // pages rewritten since the program started
     bool Rewriting = false;         // which kind ParseProgress reports
 };
 
-} // namespace web
+} // namespace engine

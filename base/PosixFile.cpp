@@ -1,4 +1,4 @@
-#include "jobs/PosixFile.h"
+#include "base/PosixFile.h"
 
 #include <cerrno>
 
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace jobs {
+namespace base {
 
 bool WriteAll(int Handle, std::string_view Data) {
     std::size_t done = 0;
@@ -39,4 +39,4 @@ std::optional<std::string> ReadWholeFile(const std::string& Path) {
     return data;
 }
 
-} // namespace jobs
+} // namespace base

@@ -6,7 +6,7 @@
 
 // Whole-file reads and complete writes on POSIX descriptors, retried on EINTR
 // and short writes, for the files the program keeps (INI files, the event log).
-namespace jobs {
+namespace base {
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);
@@ -14,4 +14,4 @@ bool WriteAll(int Handle, std::string_view Data);
 // exists but cannot be read or is no regular file.
 std::optional<std::string> ReadWholeFile(const std::string& Path);
 
-} // namespace jobs
+} // namespace base

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace web {
+namespace engine {
 
 // What flattening and pruning need from the job run that calls them on the
 // spider thread: its command checks, its flags and its report queue.
@@ -47,4 +47,4 @@ void MoveUniqueContentsOfChild(TFolderJobControl& Control, std::int32_t JobNumbe
 bool PruneEmptyChildFolders(TFolderJobControl& Control, std::int32_t JobNumber,
                             const std::string& Folder, bool IsChild);
 
-} // namespace web
+} // namespace engine

@@ -1,7 +1,7 @@
-#include "web/FlattenFolder.h"
+#include "engine/FlattenFolder.h"
 
-#include "jobs/AsciiText.h"
-#include "messaging/AppTraceLog.h"
+#include "base/AsciiText.h"
+#include "base/AppTraceLog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,9 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace web {
+namespace engine {
 
-using messaging::TraceLog;
+using base::TraceLog;
 
 namespace {
 
@@ -112,15 +112,15 @@ void MoveUniqueContentsOfChild(TFolderJobControl& Control, std::int32_t JobNumbe
                     try {
                         Control.PostFileMoved(JobNumber, source, target);
                     } catch (const std::exception& error) {
-                        TraceLog.LogEntry(messaging::ttException, error.what(),
+                        base::TraceLog.LogEntry(base::ttException, error.what(),
                                           "MoveUniqueContentsOfChild", "FlattenFolder");
                     }
-                    if (jobs::SameTextAscii(source, StartPageFile)) StartPageFile = target;
+                    if (base::SameTextAscii(source, StartPageFile)) StartPageFile = target;
                 } else {
                     // A file of that name that appeared meanwhile keeps its place silently.
                     const int error = errno;
                     if (error != EEXIST || !IsPresentAsNonFolder(target))
-                        TraceLog.LogAPIErrorCode(error, "MoveFile " + source,
+                        base::TraceLog.LogAPIErrorCode(error, "MoveFile " + source,
                                                  "MoveUniqueContentsOfChild", "FlattenFolder");
                 }
             }
@@ -134,7 +134,7 @@ bool PruneEmptyChildFolders(TFolderJobControl& Control, std::int32_t JobNumber,
         try {
             Control.PostFolderExamined(JobNumber, Folder);
         } catch (const std::exception& error) {
-            TraceLog.LogEntry(messaging::ttException, error.what(), "PruneEmptyChildFolders",
+            base::TraceLog.LogEntry(base::ttException, error.what(), "PruneEmptyChildFolders",
                               "SpiderThread");
         }
     }
@@ -155,4 +155,4 @@ bool PruneEmptyChildFolders(TFolderJobControl& Control, std::int32_t JobNumber,
     return IsChild && empty && ::rmdir(folder.c_str()) == 0;
 }
 
-} // namespace web
+} // namespace engine

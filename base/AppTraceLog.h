@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace messaging {
+namespace base {
 
 // Stored as one byte in the design; the numbers are part of the format.
 enum TTraceEntryType : std::uint8_t {
@@ -90,11 +90,11 @@ std::string SystemErrorText(int ErrorCode);
 // as a failed assertion does (the C library's report, then abort).
 [[noreturn]] void AssertionFailed(const char* Expression, const char* File, int Line);
 
-} // namespace messaging
+} // namespace base
 
 // Our own assertion: unlike assert(), it stays active in release builds, since a
 // broken invariant in the engine must be recorded, not silently ignored.
 #define HX_ASSERT(cond)                                                                  \
     do {                                                                                 \
-        if (!(cond)) ::messaging::AssertionFailed(#cond, __FILE__, __LINE__);            \
+        if (!(cond)) ::base::AssertionFailed(#cond, __FILE__, __LINE__);            \
     } while (0)

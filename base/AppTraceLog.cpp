@@ -1,6 +1,6 @@
-#include "messaging/AppTraceLog.h"
+#include "base/AppTraceLog.h"
 
-#include "jobs/PosixFile.h"
+#include "base/PosixFile.h"
 
 #include <curl/curl.h>
 
@@ -16,7 +16,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace messaging {
+namespace base {
 
 TApplicationTraceLog TraceLog;
 
@@ -108,7 +108,7 @@ void TApplicationTraceLog::Start(const std::vector<std::string>& Params,
         // and its log must not be wiped by us failing to get it.
         int handle = ::open(LogFileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND, 0644);
         if (handle >= 0 && (::flock(handle, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(handle, 0) != 0 ||
-                            !jobs::WriteAll(handle, HeaderLine))) {
+                            !base::WriteAll(handle, HeaderLine))) {
             ::close(handle);
             handle = -1;
         }
@@ -207,7 +207,7 @@ void TApplicationTraceLog::WriteEntry(TTraceEntryType Type, const std::string& M
                Quoted(FunctionName) + ',' + Quoted(FileName) + ',' +
                Quoted(Line == -1 ? std::string() : std::to_string(Line)) + ',' + Quoted(address) +
                "\r\n";
-        jobs::WriteAll(FileHandle, row);  // a failed write loses this entry, nothing more
+        base::WriteAll(FileHandle, row);  // a failed write loses this entry, nothing more
     }
     if ((Type == ttAssertion || Type == ttException) && Hooks.ExclamationBeep)
         Hooks.ExclamationBeep();
@@ -220,4 +220,4 @@ void TApplicationTraceLog::WriteEntry(TTraceEntryType Type, const std::string& M
     std::abort();
 }
 
-} // namespace messaging
+} // namespace base

@@ -1,6 +1,6 @@
-#include "jobs/AsciiText.h"
+#include "base/AsciiText.h"
 
-namespace jobs {
+namespace base {
 
 namespace {
 char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -34,4 +34,4 @@ std::string TrimControls(std::string_view Text) {
     return std::string(Text.substr(first, last - first));
 }
 
-} // namespace jobs
+} // namespace base
