@@ -7,20 +7,13 @@ namespace jobs {
 
 namespace {
 
-std::string_view TrimBlanks(std::string_view Text) {
-    const auto first = Text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = Text.find_last_not_of(" \t");
-    return Text.substr(first, last - first + 1);
-}
-
 // The name of a "[Name]" line, or nullopt when the line is no section header.
 std::optional<std::string_view> SectionHeaderName(std::string_view Line) {
-    const auto text = TrimBlanks(Line);
+    const auto text = base::TrimmedView(Line);
     if (text.empty() || text.front() != '[') return std::nullopt;
     const auto close = text.find(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return TrimBlanks(text.substr(1, close - 1));
+    return base::TrimmedView(text.substr(1, close - 1));
 }
 
 bool HasLineBreakOrNul(std::string_view Text) {
@@ -28,19 +21,19 @@ bool HasLineBreakOrNul(std::string_view Text) {
 }
 
 bool IsWritableSectionName(std::string_view Section) {
-    return !Section.empty() && TrimBlanks(Section) == Section && !HasLineBreakOrNul(Section) &&
+    return !Section.empty() && base::TrimmedView(Section) == Section && !HasLineBreakOrNul(Section) &&
            Section.find(']') == std::string_view::npos;
 }
 
 bool IsWritableKeyName(std::string_view Key) {
-    return !Key.empty() && TrimBlanks(Key) == Key && !HasLineBreakOrNul(Key) &&
+    return !Key.empty() && base::TrimmedView(Key) == Key && !HasLineBreakOrNul(Key) &&
            Key.find('=') == std::string_view::npos && Key.front() != '[' && Key.front() != ';';
 }
 
 } // namespace
 
 std::optional<std::int64_t> ParseProfileInteger(std::string_view Text) {
-    Text = TrimBlanks(Text);
+    Text = base::TrimmedView(Text);
     bool negative = false;
     if (!Text.empty() && (Text.front() == '-' || Text.front() == '+')) {
         negative = Text.front() == '-';
@@ -101,7 +94,7 @@ std::optional<std::size_t> TIniText::FindKey(const TLocation& Where, std::string
     for (std::size_t i = Where.Header + 1; i < Where.End; ++i) {
         const std::string_view line = Lines[i];
         const auto equals = line.find('=');
-        if (equals != std::string_view::npos && base::SameTextAscii(TrimBlanks(line.substr(0, equals)), Key))
+        if (equals != std::string_view::npos && base::SameTextAscii(base::TrimmedView(line.substr(0, equals)), Key))
             return i;
     }
     return std::nullopt;
@@ -113,7 +106,7 @@ std::optional<std::string> TIniText::ReadValue(std::string_view Section, std::st
     const auto index = FindKey(*where, Key);
     if (!index) return std::nullopt;
     std::string_view value = Lines[*index];
-    value = TrimBlanks(value.substr(value.find('=') + 1));
+    value = base::TrimmedView(value.substr(value.find('=') + 1));
     // A C-string reader stops at NUL; values never carry one.
     value = value.substr(0, value.find('\0'));
     return std::string(value.substr(0, MaxProfileValueLength));
@@ -140,7 +133,7 @@ std::int32_t TIniText::ReadInteger(std::string_view Section, std::string_view Ke
     if (!value) return Default;
     if (*value >= INT32_MIN && *value <= INT32_MAX) return static_cast<std::int32_t>(*value);
     // Hex is a bit pattern: "0xFFFFFFFF" reads as -1, as a 32-bit reader does.
-    const auto trimmed = TrimBlanks(*text);
+    const auto trimmed = base::TrimmedView(*text);
     const bool hex = trimmed.size() > 2 && (trimmed[1] == 'x' || trimmed[1] == 'X');
     if (hex && *value > 0 && *value <= 0xFFFFFFFFll)
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(*value));
@@ -166,7 +159,7 @@ std::vector<std::string> TIniText::ReadKeys(std::string_view Section) const {
         const std::string_view line = Lines[i];
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        const auto key = TrimBlanks(line.substr(0, equals));
+        const auto key = base::TrimmedView(line.substr(0, equals));
         if (!key.empty() && key.front() != ';') keys.emplace_back(key);
     }
     return keys;
@@ -182,9 +175,9 @@ void TIniText::ForEachKey(const std::function<void(std::string_view, std::string
         }
         const auto equals = line.find('=');
         if (!section || equals == std::string_view::npos) continue;
-        const auto key = TrimBlanks(line.substr(0, equals));
+        const auto key = base::TrimmedView(line.substr(0, equals));
         if (!key.empty() && key.front() != ';')
-            Visit(*section, key, TrimBlanks(line.substr(equals + 1)));
+            Visit(*section, key, base::TrimmedView(line.substr(equals + 1)));
     }
 }
 
@@ -204,7 +197,7 @@ bool TIniText::WriteString(std::string_view Section, std::string_view Key, std::
     }
     // A new key goes after the section's last non-blank line, before blank separators.
     std::size_t insertAt = where->End;
-    while (insertAt > where->Header + 1 && TrimBlanks(Lines[insertAt - 1]).empty()) --insertAt;
+    while (insertAt > where->Header + 1 && base::TrimmedView(Lines[insertAt - 1]).empty()) --insertAt;
     Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
     return true;
 }

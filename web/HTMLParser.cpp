@@ -34,15 +34,11 @@ bool IsBlank(char C) {
     return static_cast<unsigned char>(C) <= ' ';
 }
 
-char UpperChar(char C) {
-    return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
-}
-
 // Text at Pos starts with Word (upper case), letters compared without regard to case.
 bool StartsWithAt(std::string_view Text, std::size_t Pos, std::string_view Word) {
     if (Pos + Word.size() > Text.size()) return false;
     for (std::size_t i = 0; i < Word.size(); ++i)
-        if (UpperChar(Text[Pos + i]) != Word[i]) return false;
+        if (base::UpperAsciiChar(Text[Pos + i]) != Word[i]) return false;
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "web/HTMLTagTable.h"
+#include "base/AsciiText.h"
 
 #include <cstddef>
 
@@ -51,10 +52,7 @@ static_assert(TableIsSorted(), "the search needs the table sorted by name");
 const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
     if (TagName.empty() || TagName.size() > LongestTagName) return nullptr;
     char upper[LongestTagName];
-    for (std::size_t i = 0; i < TagName.size(); ++i) {
-        const char c = TagName[i];
-        upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    }
+    for (std::size_t i = 0; i < TagName.size(); ++i) upper[i] = base::UpperAsciiChar(TagName[i]);
     const std::string_view key(upper, TagName.size());
     for (const THTMLLinkTag& tag : LinkTags) {
         if (tag.Name[0] < key[0]) continue;

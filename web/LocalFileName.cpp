@@ -21,15 +21,6 @@ namespace {
 constexpr std::size_t MaxLocalPathLength = 248;
 constexpr std::size_t MaxKeptExtensionLength = 7;
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Characters Windows refuses in file names, plus "\" and the control
 // characters, so that copies stay usable on Windows-formatted disks.
 bool IsIllegalInFileName(char c) {
@@ -43,7 +34,7 @@ bool IsIllegalInFileName(char c) {
 // "=", controls and non-ASCII stay escaped: decoded, they could form separators
 // or dot segments.
 bool IsDecodable(unsigned char Ch) {
-    if (IsAlpha(static_cast<char>(Ch)) || (Ch >= '0' && Ch <= '9')) return true;
+    if (base::IsAsciiAlpha(static_cast<char>(Ch)) || (Ch >= '0' && Ch <= '9')) return true;
     return Ch != 0 &&
            std::string_view(" !$&'()+,-@[]^_{}~`\"*:<>?|").find(static_cast<char>(Ch)) !=
                std::string_view::npos;
@@ -54,8 +45,8 @@ void DecodeEscapes(std::string& Tail) {
     auto p = Tail.find('%');
     while (p != std::string::npos) {
         if (p + 2 < Tail.size()) {
-            const int high = HexValue(Tail[p + 1]);
-            const int low = HexValue(Tail[p + 2]);
+            const int high = base::HexDigitValue(Tail[p + 1]);
+            const int low = base::HexDigitValue(Tail[p + 2]);
             if (high >= 0 && low >= 0 && IsDecodable(static_cast<unsigned char>(high * 16 + low))) {
                 const std::string escape = Tail.substr(p, 3);
                 const char ch = static_cast<char>(high * 16 + low);
@@ -114,7 +105,7 @@ std::string FileAddressPath(const std::string& FileURL) {
         path = FileURL.substr(7);
     else
         path = "/" + FileURL;
-    if (path.size() >= 3 && IsAlpha(path[1]) && (path[2] == ':' || path[2] == '|')) {
+    if (path.size() >= 3 && base::IsAsciiAlpha(path[1]) && (path[2] == ':' || path[2] == '|')) {
         path[2] = ':';
         for (char& c : path)
             if (c == '\\') c = '/';

@@ -44,8 +44,6 @@ bool IsWebScheme(std::int32_t Scheme) {
            Scheme == SchemeFile;
 }
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsControlOrBlank(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte <= 0x20 || byte == 0x7F;
@@ -66,11 +64,11 @@ struct TReference {
 };
 
 std::size_t SchemeLength(std::string_view Text) {
-    if (Text.empty() || !IsAlpha(Text[0])) return 0;
+    if (Text.empty() || !base::IsAsciiAlpha(Text[0])) return 0;
     for (std::size_t i = 1; i < Text.size(); ++i) {
         const char c = Text[i];
         if (c == ':') return i;
-        if (!IsAlpha(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.') return 0;
+        if (!base::IsAsciiAlpha(c) && !base::IsAsciiDigit(c) && c != '+' && c != '-' && c != '.') return 0;
     }
     return 0;
 }
@@ -109,7 +107,7 @@ TReference SplitReference(std::string_view Text) {
 bool ParsePort(std::string_view Text, std::int32_t& Port) {
     std::int32_t value = 0;
     for (const char c : Text) {
-        if (!IsDigit(c)) return false;
+        if (!base::IsAsciiDigit(c)) return false;
         value = value * 10 + (c - '0');
         if (value > 65535) return false;
     }

@@ -189,8 +189,7 @@ bool IsHTMLExtension(std::string_view Ext) {
 }
 
 bool IsURLChar(char Ch) {
-    if ((Ch >= 'a' && Ch <= 'z') || (Ch >= 'A' && Ch <= 'Z') || (Ch >= '0' && Ch <= '9'))
-        return true;
+    if (base::IsAsciiAlpha(Ch) || base::IsAsciiDigit(Ch)) return true;
     return Ch != '\0' && std::string_view(";/?:@&=+$,-_.!~*'()").find(Ch) != std::string_view::npos;
 }
 
@@ -201,10 +200,7 @@ bool ReadNumber(std::string_view Digits, int Base, std::int32_t& Value) {
     if (Digits.empty()) return false;
     std::int64_t value = 0;
     for (const char c : Digits) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (Base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (Base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        const int digit = base::HexDigitValue(c);
         if (digit < 0 || digit >= Base) return false;
         value = value * Base + digit;
         if (value > INT32_MAX) return false;
