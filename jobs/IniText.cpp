@@ -1,5 +1,6 @@
+#include "jobs/IniText.h"
+
 #include "base/AsciiText.h"
-#include "jobs/IniFile.h"
 
 #include <charconv>
 

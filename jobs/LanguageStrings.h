@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/LanguageTexts.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -17,10 +19,6 @@ inline constexpr std::string_view UnknownLocalText = "?";
 
 // Text numbers other units name in code rather than in captions.
 inline constexpr std::uint8_t TextErrorCode = 180;  // "Error XXX (YYY)"
-
-// The English text of a number, as built into the program; empty for numbers
-// without one. Numbers 1 to 8 give the labels of the language header values.
-std::string_view BuiltInEnglishText(int Number);
 
 // One language: a text for each number.
 struct TLocalizedStringSet {

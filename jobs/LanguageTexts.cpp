@@ -1,3 +1,5 @@
+#include "jobs/LanguageTexts.h"
+
 #include "jobs/LanguageStrings.h"
 
 #include <array>

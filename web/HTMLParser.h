@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/HTMLRewrite.h"
+
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -13,48 +15,6 @@ namespace web {
 
 class TWebLinkInfo;
 class TWebLinkList;
-
-// Called while a page is read or rewritten with the bytes done so far and the
-// page's size; returning true stops the work at once.
-using THTMLProgressEvent = std::function<bool(std::uint32_t Position, std::uint32_t Size)>;
-
-// How the links of a page map to the local files of the job that saved it:
-// exactly the arguments with which the saved files were named.
-struct TLinkReplaceOptions {
-    bool KeepRewriteInputFiles = false; // keep the unchanged page as "<name>_orig<ext>"
-    bool AddMarkOfWeb = false;          // put the "saved from url" mark at the page's start
-    std::string DestinationPath;        // the job's destination folder, no trailing "/"
-    bool RecreateFolderStructure = true;
-    bool AssumeWWW = false;
-    // The name under which a local file was really written (it may have gained
-    // an extension for its content type); empty: names are taken as they are.
-    std::function<std::string(const std::string& LocalName)> LookUpSavedName;
-};
-
-// Outcome of reading or rewriting a page; a failure carries the text to report.
-struct TPageResult {
-    bool Success = true;
-    std::string ErrorText;
-
-    static TPageResult Failed(std::string Text) { return {false, std::move(Text)}; }
-    explicit operator bool() const { return Success; }
-};
-
-// The text written in place of one link's old text (quotes included where it
-// needs them), or nullopt to keep the old text as it is.
-using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkInfo& Link)>;
-
-// Streams Input to Output in blocks, writing NewText's answer in place of each
-// link's old text (the refresh target inside a META CONTENT value, otherwise
-// the whole value with its quotes) and dropping every BASE tag. Links is
-// sorted by position first, so the input never moves backwards; a link that
-// starts inside text already handled is skipped: the scanner can match an
-// attribute name inside another attribute, and that match is no attribute
-// of its own. A link past the end of the input fails the page. Progress is
-// asked after each link and stops the replacing, not the copying: the output
-// is always a whole page.
-TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
-                             const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress);
 
 // A small, forgiving tag scanner: it lists every address that a saved page
 // refers to, with the exact byte position of each, so that the addresses can
@@ -72,19 +32,18 @@ class THTMLParser {
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
 
-    // Rewrites FileName in place: the new page is written to FileName + ".tmp"
-    // and renamed over it, so the page is either the old or the whole new one. With KeepRewriteInputFiles the first unchanged page stays as
-    // the "_orig" name and later runs leave it alone. On failure the page is
-    // as it was and the result names why; the caller logs and reports it.
+    // The page as last read, rewritten by ReplaceLinksInFile/ReplaceLinksInStream
+    // (web/HTMLRewrite.h) with this parser's mark flag and rewrite progress.
     TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
-                                   const TLinkReplaceOptions& Options, TWebLinkList& Links);
-    // Streams Input to Output, replacing the text of each link (Links is sorted
-    // by position first): a saved file becomes a relative path from FileName
-    // (the page's local path), any other address its absolute text. The mark
-    // goes first unless the page, as last read, has one.
-    TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output,
-                                     const std::string& PageURL, const std::string& FileName,
-                                     const TLinkReplaceOptions& Options, TWebLinkList& Links);
+                                   const TLinkReplaceOptions& Options, TWebLinkList& Links) {
+        return web::ReplaceLinksInFile(FileName, PageURL, Options, Links, PageHasSavedFromMark, OnRewriteProgress);
+    }
+    TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
+                                     const std::string& FileName, const TLinkReplaceOptions& Options,
+                                     TWebLinkList& Links) {
+        return web::ReplaceLinksInStream(Input, Output, PageURL, FileName, Options, Links, PageHasSavedFromMark,
+                                         OnRewriteProgress);
+    }
 
     // The link's tag fetches content that is part of the page (images, frames ...).
     static bool IsEmbeddingTag(const TWebLinkInfo& Link);
@@ -111,13 +70,5 @@ class THTMLParser {
     bool PageNoIndex = false;
     bool PageHasSavedFromMark = false;
 };
-
-// The relative link from one local file to another, with "/" separators
-// ("/D/site/a/page.html" to "/D/site/img/x.gif" gives "../img/x.gif").
-std::string MakeRelativePath(const std::string& FromFile, const std::string& ToFile);
-// "<!-- saved from url=(0023)http://site/a/page.html -->"; empty for an empty address.
-std::string MakeSavedFromMark(const std::string& URLText);
-// The name under which the unchanged page is kept: "page.html" gives "page_orig.html".
-std::string MakeOrigFileName(const std::string& FileName);
 
 } // namespace web

@@ -1,5 +1,6 @@
-// The writing half of THTMLParser: replaces the links of a saved page so that
-// the copy can be browsed offline.
+// Replaces the links of a saved page so that the copy can be browsed offline.
+#include "web/HTMLRewrite.h"
+
 #include "web/HTMLParser.h"
 
 #include "base/AppTraceLog.h"
@@ -223,14 +224,12 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
     return {};
 }
 
-TPageResult THTMLParser::ReplaceLinksInStream(std::istream& Input, std::ostream& Output,
-                                              const std::string& PageURL,
-                                              const std::string& FileName,
-                                              const TLinkReplaceOptions& Options,
-                                              TWebLinkList& Links) {
+TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
+                                 const std::string& FileName, const TLinkReplaceOptions& Options,
+                                 TWebLinkList& Links, bool HasSavedFromMark, const THTMLProgressEvent& Progress) {
     try {
         // HasSavedFromMark comes from reading this page just before: no second mark.
-        if (Options.AddMarkOfWeb && !PageHasSavedFromMark) {
+        if (Options.AddMarkOfWeb && !HasSavedFromMark) {
             const std::string mark = MakeSavedFromMark(PageURL);
             if (!mark.empty() && !(Output << mark << "\r\n"))
                 return TPageResult::Failed("Cannot write the new page");
@@ -238,15 +237,15 @@ TPageResult THTMLParser::ReplaceLinksInStream(std::istream& Input, std::ostream&
         return ReplaceLinkTexts(
             Input, Output, Links,
             [&](const TWebLinkInfo& Link) { return RewrittenLinkText(Link, FileName, Options); },
-            OnRewriteProgress);
+            Progress);
     } catch (const std::exception& Error) {
         return TPageResult::Failed(Error.what());
     }
 }
 
-TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
-                                            const TLinkReplaceOptions& Options,
-                                            TWebLinkList& Links) {
+TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
+                               const TLinkReplaceOptions& Options, TWebLinkList& Links, bool HasSavedFromMark,
+                               const THTMLProgressEvent& Progress) {
     struct stat page {};
     if (::stat(FileName.c_str(), &page) != 0 || !S_ISREG(page.st_mode))
         return TPageResult::Failed("File does not exist");
@@ -261,7 +260,7 @@ TPageResult THTMLParser::ReplaceLinksInFile(const std::string& FileName, const s
         if (!input) return TPageResult::Failed(ErrnoText());
         std::ofstream output(temporary, std::ios::binary | std::ios::trunc);
         if (!output) return TPageResult::Failed(ErrnoText());
-        result = ReplaceLinksInStream(input, output, PageURL, FileName, Options, Links);
+        result = ReplaceLinksInStream(input, output, PageURL, FileName, Options, Links, HasSavedFromMark, Progress);
         output.close();
         if (result && !output) result = TPageResult::Failed("Cannot write the new page");
     }

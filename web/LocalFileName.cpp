@@ -7,6 +7,8 @@
 // warning; the check runs last, so no step before it (query slashes, escape
 // decoding, the length cap) can slip a ".." past it.
 
+#include "web/LocalFileName.h"
+
 #include "web/URLType.h"
 
 #include "base/AsciiText.h"
@@ -120,15 +122,17 @@ std::string FileAddressPath(const std::string& FileURL) {
 // Nothing is ever written under it, because the download filter refuses every
 // scheme but FTP, HTTP and HTTPS before a download starts. It is refused only
 // when it holds a NUL byte.
-std::string TURL::GetLocalFileName(const std::string& BaseFolder, bool RecreateFolderStructure,
-                                   bool AssumeWWW) const {
-    if (!Valid) return {};
+std::string LocalFileNameOf(const TURL& Address, const std::string& BaseFolder, bool RecreateFolderStructure,
+                            bool AssumeWWW) {
+    if (!Address.IsValid()) return {};
+    const std::int32_t Scheme = Address.GetScheme();
+    const std::string& UrlPath = Address.GetUrlPath();
     std::string name;
     if (Scheme == SchemeFile) {
-        name = FileAddressPath(FileURL);
+        name = FileAddressPath(Address.GetFileURL());
         if (name.find('\0') == std::string::npos) return name;
     } else if (Scheme == SchemeFTP || Scheme == SchemeHTTP || Scheme == SchemeHTTPS) {
-        std::string host = HostName;
+        std::string host = Address.GetHostName();
         const auto firstDot = host.find('.');
         if (AssumeWWW && firstDot != std::string::npos &&
             host.find('.', firstDot + 1) == std::string::npos)
@@ -138,7 +142,7 @@ std::string TURL::GetLocalFileName(const std::string& BaseFolder, bool RecreateF
             tail += host + UrlPath;
         else
             tail += UrlPath.substr(UrlPath.rfind('/') + 1);
-        tail += ExtraInfo;
+        tail += Address.GetExtraInfo();
         if (tail.back() == '/') tail += "index.html";
         CollapseSeparators(tail);
         DecodeEscapes(tail);
@@ -153,7 +157,7 @@ std::string TURL::GetLocalFileName(const std::string& BaseFolder, bool RecreateF
     } else {
         return {};
     }
-    base::TraceLog.LogEntry(base::ttWarning, "Unsafe local file name refused for " + GetPlainURL(),
+    base::TraceLog.LogEntry(base::ttWarning, "Unsafe local file name refused for " + Address.GetPlainURL(),
                       "GetLocalFileName", "URLType");
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
+#include "web/LocalFileName.h"
 #include "web/URLParse.h"
 
 #include <cstdio>
@@ -256,6 +257,11 @@ std::string DecodeEntitiesInURL(std::string_view Text) {
         start = p + 1;
     }
     return result;
+}
+
+std::string TURL::GetLocalFileName(const std::string& BaseFolder, bool RecreateFolderStructure,
+                                   bool AssumeWWW) const {
+    return LocalFileNameOf(*this, BaseFolder, RecreateFolderStructure, AssumeWWW);
 }
 
 } // namespace web

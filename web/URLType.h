@@ -57,6 +57,7 @@ public:
     const std::string& GetPassword() const { return Password; }
     const std::string& GetUnusableText() const { return UnusableText; }
     bool IsValid() const { return Valid; }
+    const std::string& GetFileURL() const { return FileURL; }
 
     // The path's extension with its dot ('.htm'); empty when a "/" follows the last ".".
     std::string GetExtension() const;
@@ -67,12 +68,7 @@ public:
     // A web page: MimeType begins with "text/html", or the extension is ".htm"/".html".
     bool IsHTML(std::string_view MimeType) const;
 
-    // The local path under BaseFolder (the job's destination path, no trailing
-    // "/") where this address is saved; empty when it must not be saved,
-    // including every address whose name would leave BaseFolder (such an
-    // address also gets a warning entry). A file address gives the POSIX path
-    // of the file it names, outside BaseFolder: that name is a key only and is
-    // never written, since only FTP, HTTP and HTTPS addresses are downloaded.
+    // The local path under BaseFolder where this address is saved (see web/LocalFileName.h).
     std::string GetLocalFileName(const std::string& BaseFolder, bool RecreateFolderStructure,
                                  bool AssumeWWW) const;
 
