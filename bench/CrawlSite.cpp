@@ -9,6 +9,7 @@
 #include "engine/SpiderThread.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
+#include "web/StartingURL.h"
 
 #include <httplib.h>
 
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
         start.JobNumber = 1;
         start.Job.Reset();
         start.Job.SetDestinationFolder(dest.string());
-        start.Job.StartingWebAddress.SetFullURL("http://127.0.0.1:" + std::to_string(port) + PagePath(0));
+        web::SetStartingURL(start.Job, "http://127.0.0.1:" + std::to_string(port) + PagePath(0));
         start.Job.RestrictLocation = jobs::lrAtServer;
         start.Job.MaxDistance = -1;
         start.Job.PrepareForRun();

@@ -5,6 +5,7 @@
 #include "cli/Runner.h"
 #include "cli/RunnerArgs.h"
 #include "jobs/JobTypes.h"
+#include "web/StartingURL.h"
 
 #include <cstdio>
 #include <functional>
@@ -160,7 +161,7 @@ std::optional<std::string> ParseCopyArgs(const std::vector<std::string>& Args, T
 // The job of the request, ready to run; the problem's text when an option cannot be applied.
 std::optional<std::string> BuildJob(const TCopyRequest& Request, jobs::TCopyJob& Job) {
     Job.Reset();
-    Job.StartingWebAddress.SetFullURL(Request.Url);
+    web::SetStartingURL(Job, Request.Url);
     Job.SetDestinationFolder(AbsoluteFolder(Request.Destination));
     for (const auto& edit : Request.Edits) edit(Job);
     if (auto problem = ApplyJobSettings(Request.Settings, Job)) return problem;

@@ -5,6 +5,7 @@
 #include "base/AsciiText.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
+#include "web/StartingURL.h"
 
 #include <cstdio>
 #include <optional>
@@ -69,7 +70,7 @@ int CreateJob(const std::vector<std::string>& Args) {
     if (const auto problem = ParseCreateOptions(Args, options)) return UsageError(*problem);
     jobs::TCopyJob job;
     job.Reset();
-    if (!job.StartingWebAddress.SetFullURL(options.Url))
+    if (!web::SetStartingURL(job, options.Url))
         return UsageError("'" + options.Url + "' is not a usable web address");
     job.SetDestinationFolder(AbsoluteFolder(options.Destination));
     if (options.HasName) job.JobName = options.Name;
@@ -83,14 +84,14 @@ int ShowJob(const std::vector<std::string>& Args) {
         return UsageError("job show needs exactly one job FILE");
     jobs::TCopyJob job;
     if (!job.LoadFromFile(Args[0])) return UsageError("Unable to read job file " + Args[0]);
+    web::NormalizeStartingURL(job);
     jobs::TIniText text;
     job.SaveToText(text);
-    const auto& url = job.StartingWebAddress;
     text.ForEachKey([&](std::string_view section, std::string_view key, std::string_view value) {
         if (base::SameTextAscii(section, FileInfoSection)) return;
         std::string line = std::string(key) + "=" + std::string(value);
-        if (key == "SU") line = "User=" + url.GetUserName();
-        if (key == "SP") line = url.GetPassword().empty() ? "Password=" : "Password=***";
+        if (key == "SU") line = "User=" + job.StartingUserName;
+        if (key == "SP") line = job.StartingPassword.empty() ? "Password=" : "Password=***";
         std::printf("%s\n", line.c_str());
     });
     return ExitOk;

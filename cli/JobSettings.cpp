@@ -1,33 +1,14 @@
 #include "cli/JobSettings.h"
 
-#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
-#include "jobs/JobTypes.h"
+#include "jobs/JobFileFields.h"
+#include "web/StartingURL.h"
 
 #include <filesystem>
 
 namespace cli {
 
 namespace {
-
-constexpr const char* FileInfoSection = "FileInfo";
-constexpr const char* HeadersSection = "HTTPHeaders";
-
-bool IsHeaderLineKey(const std::string& Key) {
-    if (Key.size() < 5 || !base::SameTextAscii(Key.substr(0, 4), "Line")) return false;
-    return Key.find_first_not_of("0123456789", 4) == std::string::npos;
-}
-
-// The section that holds Key in a job file; empty for keys a job file does not have.
-std::string SectionOfKey(const jobs::TIniText& Layout, const std::string& Key) {
-    if (IsHeaderLineKey(Key)) return HeadersSection;
-    std::string found;
-    Layout.ForEachKey([&](std::string_view section, std::string_view key, std::string_view) {
-        if (found.empty() && base::SameTextAscii(key, Key) && !base::SameTextAscii(section, FileInfoSection))
-            found = section;
-    });
-    return found;
-}
 
 // A value the loader reads back unchanged (numbers may be written differently: "0x10" is 16).
 bool ValueWasTaken(const std::string& Given, const std::string& Stored) {
@@ -53,7 +34,7 @@ std::optional<std::string> ApplyJobSettings(const TJobSettings& Settings, jobs::
     jobs::TIniText text;
     Job.SaveToText(text);
     for (const auto& [key, value] : Settings) {
-        const std::string section = SectionOfKey(text, key);
+        const std::string section = jobs::JobFileSectionOfKey(key);
         if (section.empty()) return "'" + key + "' is no key of a job file";
         if (!text.WriteString(section, key, value)) return "--set " + key + ": the value cannot be stored";
     }
@@ -61,10 +42,11 @@ std::optional<std::string> ApplyJobSettings(const TJobSettings& Settings, jobs::
     const std::string subfolder = Job.UniqueSubfolder;
     if (!Job.LoadFromText(text)) return "--set: SU and SP must be Base64 (a multiple of 4 characters)";
     Job.UniqueSubfolder = subfolder;
+    web::NormalizeStartingURL(Job);
     jobs::TIniText stored;
     Job.SaveToText(stored);
     for (const auto& [key, value] : Settings) {
-        const std::string section = SectionOfKey(stored, key);
+        const std::string section = jobs::JobFileSectionOfKey(key);
         if (!ValueWasTaken(value, stored.ReadString(section, key, "")))
             return "--set " + key + "=" + value + ": not a valid value for this key";
     }

@@ -3,6 +3,7 @@
 #include "messaging/SpiderOutputMsgTypes.h"
 #include "queue/DownloadResultText.h"
 #include "queue/JobQueueTypes.h"
+#include "web/StartingURL.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -70,7 +71,7 @@ void TRunnerOutput::OnJobStarted(const TSpiderOutputMsg& Msg) {
     JobRunning = true;
     JobStart = Clock::now();
     if (Mode != TOutputMode::Quiet)
-        Terminal.PrintLine(Format("Job %d: %s -> %s", Msg.JobNumber, Address(Msg.Job.StartingWebAddress).c_str(),
+        Terminal.PrintLine(Format("Job %d: %s -> %s", Msg.JobNumber, Address(web::GetStartingURL(Msg.Job)).c_str(),
                                   Msg.Job.GetDestinationPath().c_str()));
 }
 
@@ -126,7 +127,7 @@ void TRunnerOutput::OnJobEnded(const TSpiderOutputMsg& Msg) {
 void TRunnerOutput::PrintSummary(const TSpiderOutputMsg& Msg) {
     const double seconds = ElapsedSeconds();
     Terminal.PrintLine(Format("Job %d %s: %s", Msg.JobNumber, queue::JobStatusText(StatusOfOutcome(Msg.Status)).c_str(),
-                              Address(Msg.Job.StartingWebAddress).c_str()));
+                              Address(web::GetStartingURL(Msg.Job)).c_str()));
     Terminal.PrintLine(Format("  Files saved: %d", Job.Saved));
     if (Job.Unchanged > 0) Terminal.PrintLine(Format("  Files unchanged: %d", Job.Unchanged));
     Terminal.PrintLine(Format("  Bytes: %" PRId64 " (%s)", Job.Bytes, queue::SizeText(Job.Bytes).c_str()));

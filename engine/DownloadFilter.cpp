@@ -1,6 +1,7 @@
 #include "engine/DownloadFilter.h"
 
 #include "base/AsciiText.h"
+#include "web/StartingURL.h"
 
 #include <utility>
 
@@ -44,6 +45,7 @@ TDownloadFilter::TDownloadFilter(TClock Clock) : Now(std::move(Clock)), StartTim
 void TDownloadFilter::SetJob(const jobs::TCopyJob& NewJob, bool ResetCounters, bool RecomputeBase) {
     std::lock_guard guard(Lock);
     Job = NewJob;
+    StartAddress = web::GetStartingURL(Job);
     SplitLists();
     if (RecomputeBase) RecomputeBaseFolder();
     if (ResetCounters) {
@@ -55,7 +57,7 @@ void TDownloadFilter::SetJob(const jobs::TCopyJob& NewJob, bool ResetCounters, b
 
 void TDownloadFilter::SetStartAddress(const web::TURL& Address) {
     std::lock_guard guard(Lock);
-    Job.StartingWebAddress = Address;
+    StartAddress = Address;
     RecomputeBaseFolder();
 }
 
@@ -70,7 +72,7 @@ void TDownloadFilter::SplitLists() {
 // The folder tree is always assumed here, whatever the job says, so that the
 // base names the starting address's folder even for a flat copy.
 void TDownloadFilter::RecomputeBaseFolder() {
-    Base = base::LowerAscii(FolderPart(LocalFileNameLocked(Job.StartingWebAddress, true)));
+    Base = base::LowerAscii(FolderPart(LocalFileNameLocked(StartAddress, true)));
 }
 
 std::string TDownloadFilter::LocalFileNameLocked(const web::TURL& Address,
@@ -121,7 +123,7 @@ TDownloadFilterCode TDownloadFilter::CheckLocation(const web::TURL& Address,
         return folder.compare(0, Base.size(), Base) == 0 ? dfPassed : dfLocation;
     }
     case jobs::lrAtServer:
-        return base::SameTextAscii(Address.GetHostName(), Job.StartingWebAddress.GetHostName())
+        return base::SameTextAscii(Address.GetHostName(), StartAddress.GetHostName())
                    ? dfPassed
                    : dfLocation;
     default:

@@ -84,6 +84,7 @@ class TDownloadFilter {
     mutable std::recursive_mutex Lock;
     TClock Now;
     jobs::TCopyJob Job;
+    web::TURL StartAddress;  // the job's, or where its start was redirected to
     std::string Base;
     std::chrono::steady_clock::time_point StartTime;
     std::int64_t Bytes = 0;

@@ -7,6 +7,7 @@
 #include "base/ThreadPriority.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
+#include "web/StartingURL.h"
 #include "engine/FlattenFolder.h"
 
 #include <chrono>
@@ -103,7 +104,7 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     MIMETable.SetEnabled(Job.DownloadOptions.AddFileExtensions);
     Filter.SetJob(Job, true, true);
     TSpiderObjectList list;
-    AddSpiderObject(list, Job.StartingWebAddress, nullptr, -1);
+    AddSpiderObject(list, web::GetStartingURL(Job), nullptr, -1);
     Dispatcher.ClearStartPage();
     jobs::TDownloadOptions options;
     options.HTTPProxy = Start.HTTPProxy;

@@ -1,14 +1,30 @@
 #include "jobs/DownloadOptionTypes.h"
 
+#include "base/AsciiText.h"
 #include "jobs/IniFile.h"
+#include "jobs/JobFileFields.h"
 
 namespace jobs {
 
 namespace {
 
 constexpr const char* OptionsSection = "DownloadOptions";
-constexpr const char* HeadersSection = "HTTPHeaders";
 constexpr std::string_view LineBreak = "\r\n";
+
+using O = TCopyJobDownloadOptions;
+
+const std::vector<TIniField<O>> Fields = {
+    {OptionsSection, "HTTPAgentName", &O::HTTPAgentName},
+    {OptionsSection, "AllowCookies", &O::AllowCookies, true},
+    {OptionsSection, "UpdateOldFiles", &O::UpdateOldFiles, false},
+    {OptionsSection, "AllowAuthentication", &O::AllowAuthentication, true},
+    {OptionsSection, "ConnectRetries", &O::ConnectRetries, 3},
+    {OptionsSection, "Timeout", &O::Timeout, 60000},
+    {OptionsSection, "WriteToIECache", &O::WriteToIECache, false},
+    {OptionsSection, "UsePassiveFTP", &O::UsePassiveFTP, false},
+    {OptionsSection, "AddFileExtensions", &O::AddFileExtensions, true},
+    {OptionsSection, "UseReferrer", &O::UseReferrer, true},
+};
 
 // Header lines are stored one per key, numbered without gaps over the non-empty lines.
 bool SaveHeaderLines(const std::string& Headers, TIniText& Text) {
@@ -18,17 +34,17 @@ bool SaveHeaderLines(const std::string& Headers, TIniText& Text) {
         const std::string line = rest.substr(0, end);
         rest.erase(0, end + LineBreak.size());
         if (line.empty()) continue;
-        if (!Text.WriteString(HeadersSection, "Line" + std::to_string(count), line)) return false;
+        if (!Text.WriteString(HTTPHeadersSection, "Line" + std::to_string(count), line)) return false;
         ++count;
     }
-    return Text.WriteInteger(HeadersSection, "LineCount", count);
+    return Text.WriteInteger(HTTPHeadersSection, "LineCount", count);
 }
 
 std::string LoadHeaderLines(const TIniText& Text) {
     std::string headers;
-    const std::int32_t count = Text.ReadInteger(HeadersSection, "LineCount", 0);
+    const std::int32_t count = Text.ReadInteger(HTTPHeadersSection, "LineCount", 0);
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::string line = Text.ReadString(HeadersSection, "Line" + std::to_string(i), "");
+        const std::string line = Text.ReadString(HTTPHeadersSection, "Line" + std::to_string(i), "");
         if (line.empty()) continue;
         if (!headers.empty()) headers += LineBreak;
         headers += line;
@@ -39,34 +55,27 @@ std::string LoadHeaderLines(const TIniText& Text) {
 
 } // namespace
 
+bool IsHTTPHeadersKey(std::string_view Key) {
+    if (base::SameTextAscii(Key, "LineCount")) return true;
+    if (Key.size() < 5 || !base::SameTextAscii(Key.substr(0, 4), "Line")) return false;
+    return Key.find_first_not_of("0123456789", 4) == std::string_view::npos;
+}
+
+const std::vector<TIniField<TCopyJobDownloadOptions>>& DownloadOptionFields() { return Fields; }
+
 void TCopyJobDownloadOptions::SetDefaults() { *this = TCopyJobDownloadOptions{}; }
 
 void TCopyJobDownloadOptions::LoadFromText(const TIniText& Text) {
-    HTTPAgentName = Text.ReadString(OptionsSection, "HTTPAgentName", "");
-    AllowCookies = Text.ReadBool(OptionsSection, "AllowCookies", true);
-    UpdateOldFiles = Text.ReadBool(OptionsSection, "UpdateOldFiles", false);
-    AllowAuthentication = Text.ReadBool(OptionsSection, "AllowAuthentication", true);
+    for (const auto& field : Fields) LoadIniField(Text, field, *this);
     HTTPHeaders = LoadHeaderLines(Text);
-    ConnectRetries = Text.ReadInteger(OptionsSection, "ConnectRetries", 3);
-    Timeout = Text.ReadInteger(OptionsSection, "Timeout", 60000);
-    WriteToIECache = Text.ReadBool(OptionsSection, "WriteToIECache", false);
-    UsePassiveFTP = Text.ReadBool(OptionsSection, "UsePassiveFTP", false);
-    AddFileExtensions = Text.ReadBool(OptionsSection, "AddFileExtensions", true);
-    UseReferrer = Text.ReadBool(OptionsSection, "UseReferrer", true);
 }
 
+// The header lines' section comes after the options' own keys, as in every
+// file written so far.
 bool TCopyJobDownloadOptions::SaveToText(TIniText& Text) const {
-    return Text.WriteString(OptionsSection, "HTTPAgentName", HTTPAgentName) &&
-           Text.WriteBool(OptionsSection, "AllowCookies", AllowCookies) &&
-           Text.WriteBool(OptionsSection, "UpdateOldFiles", UpdateOldFiles) &&
-           Text.WriteBool(OptionsSection, "AllowAuthentication", AllowAuthentication) &&
-           SaveHeaderLines(HTTPHeaders, Text) &&
-           Text.WriteInteger(OptionsSection, "ConnectRetries", ConnectRetries) &&
-           Text.WriteInteger(OptionsSection, "Timeout", Timeout) &&
-           Text.WriteBool(OptionsSection, "WriteToIECache", WriteToIECache) &&
-           Text.WriteBool(OptionsSection, "UsePassiveFTP", UsePassiveFTP) &&
-           Text.WriteBool(OptionsSection, "AddFileExtensions", AddFileExtensions) &&
-           Text.WriteBool(OptionsSection, "UseReferrer", UseReferrer);
+    for (const auto& field : Fields)
+        if (!SaveIniField(Text, field, *this)) return false;
+    return SaveHeaderLines(HTTPHeaders, Text);
 }
 
 bool TCopyJobDownloadOptions::LoadFromFile(const std::string& FileName) {

@@ -2,10 +2,16 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace jobs {
 
 class TIniText;
+
+// The job file's section of extra request header lines: "LineCount" and
+// "Line0", "Line1"... (IsHTTPHeadersKey says which keys those are).
+constexpr const char* HTTPHeadersSection = "HTTPHeaders";
+bool IsHTTPHeadersKey(std::string_view Key);
 
 // The download options that come with every job (agent name, cookies, retries,
 // time-out...). Owned by its job; copied by value.
@@ -16,6 +22,7 @@ public:
 
     void SetDefaults();
     void Assign(const TCopyJobDownloadOptions& Source) { *this = Source; }
+    bool operator==(const TCopyJobDownloadOptions&) const = default;
 
     // The "DownloadOptions" and "HTTPHeaders" sections of a job file.
     bool LoadFromFile(const std::string& FileName);
@@ -46,6 +53,8 @@ struct TProxyServerInfo {
     std::string Username;
     std::string Password;
     std::string ProxyBypass;  // handed to the connection unchanged; empty = none
+
+    bool operator==(const TProxyServerInfo&) const = default;
 };
 
 // What the spider thread hands to the download threads for one run: the job's
@@ -54,6 +63,7 @@ struct TProxyServerInfo {
 class TDownloadOptions {
 public:
     void Assign(const TDownloadOptions& Source) { *this = Source; }
+    bool operator==(const TDownloadOptions&) const = default;
 
     TProxyServerInfo HTTPProxy;
     TProxyServerInfo FTPProxy;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "jobs/DownloadOptionTypes.h"
-#include "web/URLType.h"
 
 #include <cstdint>
 #include <string>
@@ -33,6 +32,7 @@ constexpr std::size_t MaxCommaListItems = 64;
 class TCopyJob {
 public:
     void Assign(const TCopyJob& Source) { *this = Source; }
+    bool operator==(const TCopyJob&) const = default;
 
     // Path without one trailing "/"; forgets the run's numbered subfolder.
     void SetDestinationFolder(const std::string& Path);
@@ -53,6 +53,8 @@ public:
     void ExcludeFileExtension(std::string_view Extension);
     void ExcludeMimeType(std::string_view MimeType);
 
+    // A failed load (unreadable file, wrong schema version, credentials that are
+    // no Base64) leaves the job as it was.
     bool LoadFromFile(const std::string& FileName);
     bool SaveToFile(const std::string& FileName) const;
     // The same on an INI text in memory.
@@ -62,7 +64,13 @@ public:
     std::string DestinationFolder;
     std::string UniqueSubfolder;  // eight digits, or empty; never stored in a job file
     std::string JobName;
-    web::TURL StartingWebAddress;  // carries the user name and password used for it
+    // The starting address as the job file holds it: normalised, without user
+    // name and password, which are kept apart (Base64 in the file). web/StartingURL
+    // turns these fields into an address and back.
+    std::string StartingWebAddress;
+    std::string StartingUserName;
+    std::string StartingPassword;
+    std::string UnusableStartingAddress;  // text of an address that did not parse, for the refusal; never stored
     bool RecreateFolderStructure = true;
     bool FlattenDestinationFolders = false;
     bool RewriteLinks = false;

@@ -1,6 +1,7 @@
 #include "messaging/SpiderInputMsg.h"
 
 #include "base/AppTraceLog.h"
+#include "web/StartingURL.h"
 
 #include <utility>
 
@@ -15,7 +16,7 @@ constexpr const char* UnitName = "SpiderInputMsg";
 // The job's name, else its starting address. The address is shown without
 // credentials: the debug view is no place for a password.
 std::string JobDisplayName(const jobs::TCopyJob& Job) {
-    return Job.JobName.empty() ? Job.StartingWebAddress.GetPlainURL() : Job.JobName;
+    return Job.JobName.empty() ? web::GetStartingURL(Job).GetPlainURL() : Job.JobName;
 }
 
 } // namespace

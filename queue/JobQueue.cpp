@@ -7,6 +7,7 @@
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 #include "queue/DestinationFolder.h"
+#include "web/StartingURL.h"
 
 #include <thread>
 #include <utility>
@@ -97,7 +98,7 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
 }
 
 bool TJobQueue::ValidateJob(jobs::TCopyJob& Job) {
-    const web::TURL& address = Job.StartingWebAddress;
+    const web::TURL address = web::GetStartingURL(Job);
     if (!address.IsValid() || !IsDownloadScheme(address.GetScheme())) {
         const std::string text = address.IsValid() ? address.GetFullURL() : address.GetUnusableText();
         FrontEnd.ShowWarning(jobs::LocalText(TextCannotAddJob),
@@ -292,7 +293,7 @@ void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
     ChangeJobStatusTo(Msg.JobNumber, jsBusy);
     RefreshJobList();
     UpdateTrayHint();
-    FrontEnd.SetCaption(jobs::AppInfo.ProductName() + " - " + DisplayAddress(Msg.Job.StartingWebAddress));
+    FrontEnd.SetCaption(jobs::AppInfo.ProductName() + " - " + DisplayAddress(web::GetStartingURL(Msg.Job)));
     FrontEnd.SetTrayBusy(true);
     if (Options.Read(jobs::Settings::FocusProgressOnJobStart) || !Shown_) FrontEnd.ShowPage(TMainPage::Progress);
     base::TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
@@ -331,7 +332,7 @@ std::string TJobQueue::TrayHint() const {
     std::string current, completed;
     if (const int busy = FindBusyJob(); busy >= 0) {
         const jobs::TCopyJob& job = (*Entries)[busy].Job;
-        const std::string name = job.JobName.empty() ? DisplayAddress(job.StartingWebAddress) : job.JobName;
+        const std::string name = job.JobName.empty() ? DisplayAddress(web::GetStartingURL(job)) : job.JobName;
         current = jobs::FillPlaceholders(jobs::LocalText(TextCurrentJob), name);
     }
     if (Used > 0) {

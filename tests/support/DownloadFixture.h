@@ -5,6 +5,7 @@
 #include "engine/MIMEExtensions.h"
 #include "support/TempDir.h"
 #include "support/TestWebServer.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +32,7 @@ protected:
         Job.RestrictLocation = jobs::lrAnywhere;
         Job.MaxDistance = -1;
         Job.DownloadHTTPS = true;
-        Job.StartingWebAddress.SetFullURL(Server.URL("/"));
+        web::SetStartingURL(Job, Server.URL("/"));
         Options.HTTPProxy.UseProxyServer = false;
         Options.FTPProxy.UseProxyServer = false;
         Options.JobOptions.HTTPAgentName = "HarvexisTest/1.0";

@@ -5,6 +5,7 @@
 #include "support/RunCli.h"
 #include "support/TempDir.h"
 #include "support/TestWebServer.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -272,6 +273,6 @@ TEST(CliCopy, QuietPrintsTheSummaryOnly) {
     EXPECT_EQ(SummaryLine(result.Out, "Files saved"), "Files saved: 21");
     jobs::TCopyJob saved;
     ASSERT_TRUE(saved.LoadFromFile(f.Data.File("copy.hcj")));
-    EXPECT_EQ(saved.StartingWebAddress.GetFullURL(), f.Server.URL("/"));
+    EXPECT_EQ(web::GetStartingURL(saved).GetFullURL(), f.Server.URL("/"));
     EXPECT_EQ(saved.DestinationFolder, f.Dest.Path());
 }

@@ -2,6 +2,7 @@
 #include "support/RunCli.h"
 #include "support/TempDir.h"
 #include "support/TestWebServer.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,7 @@ struct TRunFixture {
         jobs::TCopyJob job;
         job.Reset();
         job.JobName = Name;
-        job.StartingWebAddress.SetFullURL(Address);
+        web::SetStartingURL(job, Address);
         job.SetDestinationFolder(Dest.File(Name));
         const std::string file = Data.File(Name + ".hcj");
         EXPECT_TRUE(job.SaveToFile(file));
@@ -80,7 +81,7 @@ TEST(CliRun, AMissingDestinationFolderIsCreatedWithoutAsking) {
     TRunFixture f;
     jobs::TCopyJob job;
     job.Reset();
-    job.StartingWebAddress.SetFullURL(f.Server.URL("/b/"));
+    web::SetStartingURL(job, f.Server.URL("/b/"));
     job.SetDestinationFolder(f.Dest.File("new/deeper"));
     ASSERT_TRUE(job.SaveToFile(f.Data.File("deep.hcj")));
     const auto result = f.Run({f.Data.File("deep.hcj")});

@@ -6,6 +6,7 @@
 #include "support/EngineUnderTest.h"
 #include "support/TempDir.h"
 #include "support/TestWebServer.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ struct TEngine : testsupport::TEngineUnderTest {
         jobs::TCopyJob job;
         job.Reset();
         job.SetDestinationFolder(Dest.Path());
-        EXPECT_TRUE(job.StartingWebAddress.SetFullURL(Server.URL(Start)));
+        EXPECT_TRUE(web::SetStartingURL(job, Server.URL(Start)));
         job.AssumeWWWWhenNoThirdLevelDomain = false;
         job.PrepareForRun();
         return job;

@@ -4,6 +4,7 @@
 // services, its own data folder and one job after another.
 #include "support/EngineUnderTest.h"
 #include "support/TempDir.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ public:
         jobs::TCopyJob job;
         job.Reset();
         job.SetDestinationFolder(Dest.Path());
-        EXPECT_TRUE(job.StartingWebAddress.SetFullURL(Start)) << Start;
+        EXPECT_TRUE(web::SetStartingURL(job, Start)) << Start;
         job.AssumeWWWWhenNoThirdLevelDomain = false;
         job.RestrictLocation = jobs::lrAnywhere;
         job.DownloadOptions.Timeout = 10000;

@@ -1,5 +1,6 @@
 #include "jobs/JobTypes.h"
 #include "support/TempDir.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -100,41 +101,21 @@ TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {
     EXPECT_EQ(job.HostsPurpose, jobs::lpCopyOnly);
 }
 
-TEST(CopyJob, ResetKeepsDestinationAddressAndListTextsOnly) {
-    TCopyJob job;
-    job.SetDestinationFolder("/tmp/dest");
-    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://u:p@site.test/a/"));
-    job.JobName = "name";
-    job.Hosts = "a.test";
-    job.Extensions = ".gif";
-    job.ExtensionsPurpose = jobs::lpDoNotCopy;
-    job.MaxDistance = 2;
-    job.DownloadOptions.Timeout = 5;
-    job.Reset();
-    EXPECT_EQ(job.DestinationFolder, "/tmp/dest");
-    EXPECT_EQ(job.StartingWebAddress.GetFullURL(), "http://u:p@site.test/a/");
-    EXPECT_EQ(job.JobName, "");
-    EXPECT_EQ(job.Hosts, "");
-    EXPECT_EQ(job.Extensions, ".gif");
-    EXPECT_EQ(job.ExtensionsPurpose, jobs::lpCopyAll);
-    EXPECT_EQ(job.MaxDistance, 8);
-    EXPECT_EQ(job.DownloadOptions.Timeout, 60000);
-    EXPECT_TRUE(job.RewriteLinks);
-    EXPECT_FALSE(job.FlattenDestinationFolders);
-    EXPECT_TRUE(job.AssumeWWWWhenNoThirdLevelDomain);
-    EXPECT_EQ(job.RestrictLocation, jobs::lrWithinFolder);
-}
-
-TEST(CopyJob, CopiesAreIndependent) {
-    TCopyJob job;
-    job.Reset();
-    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://site.test/"));
-    TCopyJob copy;
-    copy.Assign(job);
-    copy.ExcludeHost("other.test");
-    copy.StartingWebAddress.SetHostName("changed.test");
-    EXPECT_EQ(job.Hosts, "");
-    EXPECT_EQ(job.StartingWebAddress.GetHostName(), "site.test");
-    EXPECT_EQ(copy.Hosts, "other.test");
-    EXPECT_EQ(copy.HostsPurpose, jobs::lpDoNotCopy);
+TEST(StartingURL, JobHoldsTheAddressAsItsFileDoesAndGivesItBack) {
+    struct Row {
+        std::string Given, Stored, User, Back;
+    } rows[] = {
+        {"HTTP://u:p@Site.test/a/../b?q#f", "http://Site.test/a/../b?q#f", "u", "http://u:p@Site.test/a/../b?q#f"},
+        {"http://u:@site.test/", "http://site.test/", "", "http://site.test/"},
+        {"javascript:void(0)", "", "", ""},
+    };
+    for (const auto& row : rows) {
+        TCopyJob job;
+        EXPECT_EQ(web::SetStartingURL(job, row.Given), !row.Stored.empty()) << row.Given;
+        EXPECT_EQ(job.StartingWebAddress, row.Stored) << row.Given;
+        EXPECT_EQ(job.StartingUserName, row.User) << row.Given;
+        const web::TURL back = web::GetStartingURL(job);
+        EXPECT_EQ(back.GetFullURL(), row.Back) << row.Given;
+        EXPECT_EQ(back.IsValid() ? "" : back.GetUnusableText(), row.Back.empty() ? row.Given : "");
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "base/AsciiText.h"
 #include "support/TempDir.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ TCopyJob OpenJob(const std::string& Destination) {
     TCopyJob job;
     job.Reset();
     job.SetDestinationFolder(Destination);
-    EXPECT_TRUE(job.StartingWebAddress.SetFullURL(Start));
+    EXPECT_TRUE(web::SetStartingURL(job, Start));
     job.RestrictLocation = jobs::lrAnywhere;
     job.RestrictLocationOfWebPagesOnly = false;
     job.MaxDistance = -1;
@@ -378,7 +379,7 @@ TEST(DownloadFilter, AChangedJobKeepsCountersAndBase) {
     filter.CountFile(7);
     const std::string base = filter.BaseFolder();
     job.ExcludeFileExtension(".zip");
-    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://elsewhere.test/"));
+    ASSERT_TRUE(web::SetStartingURL(job, "http://elsewhere.test/"));
     filter.SetJob(job, false, false);
     EXPECT_EQ(filter.BaseFolder(), base);
     EXPECT_EQ(filter.FileCount(), 1);

@@ -5,6 +5,7 @@
 #include "messaging/SpiderOutputMsgTypes.h"
 #include "queue/JobQueue.h"
 #include "support/TempDir.h"
+#include "web/StartingURL.h"
 
 #include <string>
 #include <vector>
@@ -59,7 +60,7 @@ struct TQueueFixture {
         jobs::TCopyJob job;
         job.Reset();
         job.SetDestinationFolder(Dest.Path());
-        job.StartingWebAddress.SetFullURL(Address);
+        web::SetStartingURL(job, Address);
         job.JobName = Name;
         return job;
     }

@@ -1,6 +1,7 @@
 #include "JobQueueFixture.h"
 
 #include "support/TraceLogCapture.h"
+#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ TEST(JobQueue, HiddenQueueStartsItsOneJobAtOnceAndRefusesASecondSilently) {
     ASSERT_TRUE(f.Input.TakeFirst(start));
     EXPECT_EQ(start.Kind, messaging::simStartJob);
     EXPECT_EQ(start.JobNumber, 1);
-    EXPECT_EQ(start.Job.StartingWebAddress.GetHostName(), "site.test");
+    EXPECT_EQ(web::GetStartingURL(start.Job).GetHostName(), "site.test");
     EXPECT_EQ(start.HTTPProxy.Address, "proxy.test") << "the front end fills in the proxy records";
 
     EXPECT_EQ(f.Queue.AddCopyJob(f.Job("http://other.test/")), ajQueueFull);
