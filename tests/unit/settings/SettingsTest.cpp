@@ -114,7 +114,7 @@ TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
 
 TEST(SettingsFile, HistoryLengthIsReadAndWrittenWithinItsBounds) {
     struct Row { const char* File; std::int32_t Read, Set, Written; } rows[] = {
-        {"", 4, 0, 4}, {"[Options]\nMaxHistoryLength=12\n", 12, -3, 4},
+        {"", 4, 0, 4}, {"[Options]\nMaxHistoryLength=12\n", 12, -3, 12},
         {"[Options]\nMaxHistoryLength=2000000000\n", 99, 150, 99}, {"", 4, 7, 7},
     };
     for (const auto& row : rows) {
