@@ -15,7 +15,7 @@ TEST(ForceDirectoriesLocked, ReportsAFileInTheWayOrAnEmptyPath) {
     testsupport::TTempDir temp;
     testsupport::WriteFileText(temp.File("f"), "file");
     fs::create_symlink(temp.File("nowhere"), temp.File("dangling"));
-    for (const std::string path : {temp.File("f/x/y"), temp.File("dangling"), temp.File("dangling/x")}) {
+    for (const std::string& path : {temp.File("f/x/y"), temp.File("dangling"), temp.File("dangling/x")}) {
         errno = 0;
         EXPECT_FALSE(base::ForceDirectoriesLocked(path)) << path;
         EXPECT_EQ(errno, EEXIST) << path;
