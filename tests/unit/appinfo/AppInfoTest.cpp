@@ -1,5 +1,3 @@
-#include "HarvexisVersion.h"
-#include "jobs/AppInfo.h"
 #include "jobs/IniFile.h"
 #include "jobs/RegisterFileType.h"
 #include "support/TempDir.h"
@@ -10,31 +8,6 @@
 
 using namespace jobs;
 using testsupport::TTempDir;
-
-TEST(AppInfo, VersionsEndingInZeroPairsAreShortened) {
-    struct Row { const char *Version, *Shown; } rows[] = {
-        {"4.1.0.53", "4.1.0.53"}, {"4.1.0.0", "4.1.0"}, {"5.0.0.0", "5.0"},
-        {"4.10.0.0", "4.10.0"}, {"10.0.0", "10.0"}, {"", ""},
-    };
-    for (const auto& row : rows) EXPECT_EQ(ShortenFileVersion(row.Version), row.Shown) << row.Version;
-}
-
-TEST(AppInfo, DefaultAgentNameCarriesTheSystemNameFromOsRelease) {
-    struct Row { const char *Text, *Name; } rows[] = {
-        {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
-         "Debian GNU/Linux 12 (bookworm)"},
-        {"NAME=Fedora\nVERSION=\"39 (Workstation Edition)\"\n", "Fedora 39 (Workstation Edition)"},
-        {"NAME='Alpine Linux'\r\n", "Alpine Linux"},
-        {"# PRETTY_NAME=\"Commented\"\nNAME=Arch\n", "Arch"},
-        {"PRETTY_NAME=\"Say \\\"hi\\\"\"\n", "Say \"hi\""},
-        {"ID=unknown\n", ""},
-    };
-    for (const auto& row : rows) EXPECT_EQ(OSNameFromOSRelease(row.Text), row.Name) << row.Text;
-    TTempDir folder;
-    testsupport::WriteFileText(folder.File("os-release"), "PRETTY_NAME=\"Test OS 1\"\n");
-    EXPECT_EQ(TAppInfo(folder.File("os-release")).DefaultAgentName(),
-              std::string("Harvexis/") + HARVEXIS_VERSION + " (Test OS 1)");
-}
 
 // The program's path goes into a desktop entry's Exec line: no path may add
 // arguments or run a shell expansion.

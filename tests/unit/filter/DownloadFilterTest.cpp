@@ -140,36 +140,6 @@ TEST(DownloadFilter, TimeLimitCountsStartedSeconds) {
     EXPECT_FALSE(filter.TimeLimitUsedUp()) << "resetting the counters restarts the clock";
 }
 
-TEST(DownloadFilter, ARedirectedStartMovesTheBaseFolderButAChangedJobDoesNot) {
-    testsupport::TTempDir dir;
-    TCopyJob job = OpenJob(dir.Path());
-    job.RestrictLocation = jobs::lrWithinFolder;
-    TDownloadFilter filter;
-    filter.SetJob(job, true, true);
-    EXPECT_EQ(filter.BaseFolder(), base::LowerAscii(dir.Path()) + "/www.site.test/dir/");
-    ASSERT_TRUE(job.StartingWebAddress.SetFullURL("http://elsewhere.test/"));
-    filter.SetJob(job, false, false);
-    EXPECT_EQ(filter.BaseFolder(), base::LowerAscii(dir.Path()) + "/www.site.test/dir/");
-    const web::TURL moved = Address("http://www.site.test/new/a.html");
-    EXPECT_EQ(filter.CheckAfterHeaders(moved, "text/html", 1, 0), dfLocation);
-    filter.SetStartAddress(Address("http://www.site.test/new/index.html"));
-    EXPECT_EQ(filter.CheckAfterHeaders(moved, "text/html", 1, 0), dfPassed);
-    EXPECT_EQ(filter.CheckAfterHeaders(Address("http://www.site.test/dir/a.html"), "text/html", 1, 0), dfLocation);
-}
-
-TEST(DownloadFilter, LocalFileNameFollowsTheJobsLayout) {
-    testsupport::TTempDir dir;
-    TCopyJob job = OpenJob(dir.Path());
-    TDownloadFilter filter;
-    filter.SetJob(job, true, true);
-    const web::TURL page = Address("http://www.site.test/dir/sub/p.html");
-    EXPECT_EQ(filter.LocalFileName(page), dir.Path() + "/www.site.test/dir/sub/p.html");
-    job.RecreateFolderStructure = false;
-    filter.SetJob(job, false, true);
-    EXPECT_EQ(filter.LocalFileName(page), dir.Path() + "/p.html");
-    EXPECT_EQ(filter.BaseFolder(), base::LowerAscii(dir.Path()) + "/www.site.test/dir/") << "assumes the tree";
-}
-
 // Four download threads check and count while the spider thread changes the
 // job: nothing is lost, and the nested check does not deadlock.
 TEST(DownloadFilter, SharedByDownloadThreads) {

@@ -4,25 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
-
-TEST(ForceDirectoriesLocked, ReportsAFileInTheWayOrAnEmptyPath) {
-    testsupport::TTempDir temp;
-    testsupport::WriteFileText(temp.File("f"), "file");
-    fs::create_symlink(temp.File("nowhere"), temp.File("dangling"));
-    for (const std::string& path : {temp.File("f/x/y"), temp.File("dangling"), temp.File("dangling/x")}) {
-        errno = 0;
-        EXPECT_FALSE(base::ForceDirectoriesLocked(path)) << path;
-        EXPECT_EQ(errno, EEXIST) << path;
-    }
-    EXPECT_FALSE(base::ForceDirectoriesLocked(""));
-    EXPECT_TRUE(base::ForceDirectoriesLocked(temp.Path() + "/a//b///c")) << "the lock is free again";
-}
 
 // Download threads create overlapping folder trees at the same moment, while
 // another program may create some of the same folders without our lock.

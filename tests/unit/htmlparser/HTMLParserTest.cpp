@@ -56,14 +56,6 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
     }
 }
 
-TEST(HTMLScan, TellsEmbeddingTagsFromLinksThatLeaveThePage) {
-    TScanned page("<img src=a.gif><a href=b.htm><frame src=f.htm><link href=s.css><body background=g.gif>");
-    const bool expected[] = {true, false, true, false, true};
-    ASSERT_EQ(page.Links.Count(), 5);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(THTMLParser::IsEmbeddingTag(*page.Links.Get(i)), expected[i]) << page.Links.Get(i)->TagName;
-}
-
 TEST(HTMLScan, ReportsProgressEvery3001BytesAndAnAbortKeepsTheLinksFoundSoFar) {
     // One link before byte 3002, one across it, one after the abort.
     const std::string html = std::string(2995, ' ') + "<a href=across.htm>" + std::string(4000, ' ') + "<a href=b>";
@@ -148,19 +140,3 @@ TEST(HTMLPageFile, AMissingPageIsEmptyAndClearsTheLastPagesStateAnUnreadableOneF
     EXPECT_FALSE(result.ErrorText.empty());
 }
 
-TEST(LinkList, GetOutsideTheListGivesNoItemAndSortFollowsValuePlusRefreshOffset) {
-    TWebLinkList list;
-    const std::tuple<int, int, const char*> added[] = {{110, 0, "c"}, {100, 8, "refresh"}, {105, 0, "a"}, {3, 0, "first"}};
-    for (const auto& [offset, refresh, value] : added) {
-        TWebLinkInfo link;
-        link.ValueOffset = offset;
-        link.RefreshOffset = refresh;
-        link.Value = value;
-        list.Add(link);
-    }
-    EXPECT_EQ(list.Get(-1), nullptr);
-    EXPECT_EQ(list.Get(4), nullptr);
-    list.Sort();
-    const char* expected[] = {"first", "a", "refresh", "c"};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.Get(i)->Value, expected[i]) << "position " << i;
-}

@@ -85,16 +85,6 @@ TEST(IniFile, EveryWriteReachesTheDiskAndKeepsTheFileLineEnds) {
     EXPECT_EQ(ReadFileText(path), "[S]\nK=1\nB=1\n");
 }
 
-TEST(IniFile, MissingFileReadsDefaultsAndIsCreatedOnWrite) {
-    TTempDir dir;
-    TIniFile ini(dir.File("new.ini"));
-    EXPECT_EQ(ini.ReadString("S", "K", "dflt"), "dflt");
-    EXPECT_TRUE(ini.DeleteKey("S", "K"));
-    EXPECT_FALSE(testsupport::FileExists(dir.File("new.ini"))) << "nothing to write, nothing created";
-    EXPECT_TRUE(ini.WriteInteger("S", "J", 6));
-    EXPECT_EQ(ReadFileText(dir.File("new.ini")), "[S]\r\nJ=6\r\n");
-}
-
 TEST(IniFile, AFileThatCannotBeReadOrCreatedIsNeverWrittenBlind) {
     TTempDir dir;
     const std::string folder = dir.File("folder-not-file.ini");

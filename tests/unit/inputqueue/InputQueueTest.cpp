@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <future>
-#include <thread>
 #include <vector>
 
 using namespace messaging;
@@ -97,36 +95,3 @@ TEST(InputQueue, WaitForPostAfterWakesOnAPostNotOnAPeriod) {
     EXPECT_TRUE(waiter.get());
 }
 
-// Two user-interface posters and one taker: every command arrives exactly
-// once, and each poster's commands keep their order.
-TEST(InputQueue, ConcurrentPostersAndTakerLoseNothing) {
-    TSpiderInputMessageQueue queue;
-    constexpr int PerPoster = 2000;
-    auto poster = [&](std::int32_t Job) {
-        for (int i = 0; i < PerPoster; ++i) {
-            TSpiderInputMsg msg = Command(simStopFileDownload, Job);
-            msg.DownloadNumber = i;
-            while (!queue.Post(msg)) std::this_thread::yield(); // full: the taker is behind
-        }
-    };
-    std::vector<int> next(3, 0);
-    std::atomic<bool> ordered = true; // cleared by the taker when a poster's order breaks
-    std::thread taker([&] {
-        TSpiderInputMsg msg;
-        for (int taken = 0; taken < 2 * PerPoster;) {
-            const std::uint64_t seen = queue.PostCount();
-            if (!queue.TakeFirst(msg)) {
-                queue.WaitForPostAfter(seen, 100ms);
-                continue;
-            }
-            if (msg.DownloadNumber != next[msg.JobNumber]++) ordered = false;
-            ++taken;
-        }
-    });
-    std::thread first(poster, 1), second(poster, 2);
-    first.join();
-    second.join();
-    taker.join();
-    EXPECT_TRUE(ordered);
-    EXPECT_EQ(next, (std::vector<int>{0, PerPoster, PerPoster}));
-}

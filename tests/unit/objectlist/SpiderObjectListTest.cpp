@@ -68,10 +68,3 @@ TEST(SpiderObjectList, AnotherHostRequeuesADispatchedObjectOnce) {
     EXPECT_EQ(known.AlternateHost, "other.test");
 }
 
-TEST(SpiderObjectList, ChangedLocalFileNameKeepsTheObjectFindable) {
-    TSpiderObjectList list;
-    list.AddIfNotPresent(Object("http://s.test/a.php", "/d/a.php"));
-    list.FindBySequenceNumber(1)->LocalFileName = "/d/a.php.html"; // an extension was added on saving
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/a.php", "/d/a.php")), Outcome::Known);
-    EXPECT_EQ(list.Count(), 1u);
-}

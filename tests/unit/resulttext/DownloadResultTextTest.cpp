@@ -1,6 +1,5 @@
 #include "messaging/SpiderOutputMsgTypes.h"
 #include "queue/DownloadResultText.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -44,14 +43,11 @@ TEST(DownloadResultText, CaptionAndIconOfEveryKindOfResult) {
         {doStopped, 200, "200", 0, 0, "Cancelled", I::Stopped},
         {doAborted, 200, "200", 0, 0, "Cancelled", I::Warning},
         {doFailed, 0, "", 0, 0, "Internal Error (bad_alloc)", I::Failure},
-        {doCompleted, 0, "", ENOENT, 0, "Error 2 (No such file or directory)", I::Failure},
         {doCompleted, 0, "", ENOSPC, 0, "Error 28 (No space left on device)", I::Warning},
         {doCompleted, 0, "", 12028, 0, "Error 12028 (Timeout was reached)", I::Warning},
         {doCompleted, 0, "", 12006, 0, "Error 12006 (Couldn't resolve host name)", I::Failure},
         {doCompleted, 0, "", 0, 1, "Filtered: Location", I::Filtered},
         {doCompleted, 0, "", 0, 14, "Previously Downloaded", I::Filtered},
-        {doCompleted, 0, "", 0, 15, "?", I::Filtered},
-        {doCompleted, 304, "304 Not Modified", 0, 0, "OK", I::Success},
         {doCompleted, 412, "412 Precondition Failed", 0, 0, "412 Precondition Failed", I::Success},
         {doCompleted, 201, "201 Created", 0, 0, "OK", I::Failure},
         {doCompleted, 404, "404 Not Found\r\nmore", 0, 0, "404 Not Found\\more", I::Failure},
@@ -68,27 +64,3 @@ TEST(DownloadResultText, CaptionAndIconOfEveryKindOfResult) {
     EXPECT_EQ(DownloadResultIcon(Download(partial, "ftp://site.test/a.zip")), I::Failure);
 }
 
-TEST(DownloadResultText, LocationIsTheSavedFileWhenThereIsOneElseTheAddress) {
-    testsupport::TTempDir dir;
-    testsupport::WriteFileText(dir.File("a.htm"), "<p>");
-    struct TRow { std::uint8_t Outcome; int OsError; std::uint8_t FilterReason; const char* LocalFile; bool WantFile; };
-    const TRow rows[] = {
-        {doCompleted, 0, 0, "a.htm", true}, {doCompleted, 0, 0, "gone.htm", false},
-        {doCompleted, 0, 1, "a.htm", false}, {doCompleted, 0, 14, "a.htm", true},
-        {doCompleted, ENOSPC, 0, "a.htm", true}, {doCompleted, 12028, 0, "a.htm", false},
-        {doStopped, 0, 0, "a.htm", false},
-    };
-    for (const auto& row : rows) {
-        auto msg = Download({row.Outcome, 0, "", row.OsError, row.FilterReason, "", {}});
-        msg.LocalFile = dir.File(row.LocalFile);
-        EXPECT_EQ(FinishedDownloadLocation(msg), row.WantFile ? msg.LocalFile : msg.Address.GetPlainURL())
-            << int(row.Outcome) << " " << row.OsError << " " << int(row.FilterReason) << " " << row.LocalFile;
-    }
-}
-
-TEST(DownloadResultText, SizeTextSteps) {
-    const std::pair<std::int64_t, const char*> rows[] = {
-        {1023, "1023"}, {1024, "1 KB"}, {1048575, "1023 KB"}, {1048576, "1 MB"}, {5000000000LL, "4768 MB"},
-    };
-    for (const auto& [bytes, text] : rows) EXPECT_EQ(SizeText(bytes), text) << bytes;
-}

@@ -50,16 +50,6 @@ struct TOptions {
 
 } // namespace
 
-TEST(DataFolder, OverrideFromTheEnvironmentIsTakenAndCreated) {
-    TTempDir root;
-    const std::string folder = root.File("nested/data");
-    TEnvironmentVariable data("HARVEXIS_DATA_DIR", folder.c_str());
-    const auto choice = ChooseDataFolder(DataFolderPlacesFromEnvironment());
-    EXPECT_EQ(choice.Folder, folder + "/");
-    EXPECT_EQ(choice.Kind, TDataFolderKind::Override);
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
-}
-
 TEST(DataFolder, PerUserFolderFollowsXdgDataHomeOrTheHomeFolder) {
     TTempDir home;
     TEnvironmentVariable noOverride("HARVEXIS_DATA_DIR", nullptr);
@@ -91,17 +81,6 @@ TEST(DataFolder, EachPlaceIsTriedByWritingAndReadingBack) {
     }
 }
 
-TEST(SettingsFile, StoredTextReadsAsTheRulesSay) {
-    TOptions o("[Automation]\r\nCountdownStartNextJob=-7\r\nShowJobQueue=2\r\n"
-               "StartJobsAutomatically=yes\r\n[Speech]\r\nVolume=abc\r\n");
-    EXPECT_EQ(o.Options.Read(Settings::CountdownStartNextJob), 0) << "negative countdown reads as 0";
-    EXPECT_TRUE(o.Options.Read(Settings::ShowJobQueue)) << "any number but 0 is true";
-    EXPECT_TRUE(o.Options.Read(Settings::StartJobsAutomatically)) << "no number: the default";
-    EXPECT_FALSE(o.Options.SpeechVolume().has_value()) << "a volume that is no number is not applied";
-    o.Options.Write(Settings::SpeechVolume, "65");
-    EXPECT_EQ(o.Options.SpeechVolume(), 65);
-}
-
 TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     TOptions o;
     o.Options.Write(Settings::StayOnTop, true);
@@ -112,38 +91,13 @@ TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(SettingsFile, HistoryLengthIsReadAndWrittenWithinItsBounds) {
-    struct Row { const char* File; std::int32_t Read, Set, Written; } rows[] = {
-        {"", 4, 0, 4}, {"[Options]\nMaxHistoryLength=12\n", 12, -3, 12},
-        {"[Options]\nMaxHistoryLength=2000000000\n", 99, 150, 99}, {"", 4, 7, 7},
-    };
-    for (const auto& row : rows) {
-        TOptions o(row.File);
-        EXPECT_EQ(o.Options.MaxHistoryLength(), row.Read) << row.File;
-        o.Options.SetMaxHistoryLength(row.Set);
-        EXPECT_EQ(o.Text().ReadInteger("Options", "MaxHistoryLength", -1), row.Written) << row.Set;
-    }
-}
-
-TEST(History, InsertMostRecentMovesCaseInsensitiveTwinsToTheTop) {
-    struct Row { TList Before; const char* Value; TList After; } rows[] = {
-        {{}, "a", {"a"}},
-        {{"http://a.test/", "http://b.test/"}, "HTTP://B.test/", {"HTTP://B.test/", "http://a.test/"}},
-        {{"x", "X", "y"}, "x", {"x", "X", "y"}}, // only the first twin goes
-        {{"x"}, "  ", {"x"}},
-    };
-    for (const auto& row : rows) {
-        TList list = row.Before;
-        InsertMostRecent(row.Value, list);
-        EXPECT_EQ(list, row.After) << "inserting [" << row.Value << "]";
-    }
-}
-
-TEST(History, AFifthEntryDropsTheOldestAndTrimsTheValue) {
+TEST(History, ATwinMovesUpWithItsNewSpellingAndAFifthEntryDropsTheOldest) {
     TOptions o;
-    for (const char* folder : {"/f1", "/f2", "/f3", "/f4", " /f5\t"})
+    for (const char* folder : {"/f1", "/f2", "/f3", "/f4", " /F2\t"})
         o.Options.AddToHistory(Settings::SaveFolderHistory, folder);
-    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/f5", "/f4", "/f3", "/f2"}));
+    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/F2", "/f4", "/f3", "/f1"}));
+    o.Options.AddToHistory(Settings::SaveFolderHistory, "/f5");
+    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/f5", "/F2", "/f4", "/f3"}));
     EXPECT_EQ(o.Text().ReadInteger("SaveFolderHistory", "Count", -1), 4);
     EXPECT_FALSE(o.Text().ReadValue("SaveFolderHistory", "Item4"));
 }

@@ -7,14 +7,6 @@
 
 using namespace jobs;
 
-TEST(LanguageTexts, LineBreakMarksExpandOnlyWhenAsked) {
-    std::string text;
-    GetLocalText(107, -1, text, true);
-    EXPECT_EQ(text, "Waiting XXX seconds for YYY\r\n(click here to stop waiting)");
-    GetLocalText(107, 0, text, false);
-    EXPECT_EQ(text, "Waiting XXX seconds for YYY\\r\\n(click here to stop waiting)");
-}
-
 // Numbers and set indexes come from translation files and front ends: none may
 // reach outside the tables.
 TEST(LanguageTexts, IndexesOutsideTheTablesGiveAQuestionMark) {
@@ -40,9 +32,3 @@ TEST(LanguageTexts, PlaceholdersAreFilledOnceAndValuesAreNotRescanned) {
         EXPECT_EQ(FillPlaceholders(row.Text, row.X, row.Y), row.Result) << row.Text;
 }
 
-TEST(LanguageTexts, ErrorTextsNameTheCodeAndTheSystemMessage) {
-    EXPECT_EQ(GetErrorText(ENOENT), "Error 2 (" + std::string(std::strerror(ENOENT)) + ")");
-    EXPECT_EQ(GetErrorText(987654), "Error 987654 ()");
-    // 12000 + curl code 6, CURLE_COULDNT_RESOLVE_HOST.
-    EXPECT_EQ(GetErrorText(12006), "Error 12006 (Couldn't resolve host name)");
-}

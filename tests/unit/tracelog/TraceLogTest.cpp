@@ -45,18 +45,6 @@ struct TStartedLog {
 
 } // namespace
 
-TEST(TraceLog, EnabledOnlyByTheExactSwitchAmongTheParameters) {
-    struct Row { std::vector<std::string> Params; bool Enabled; } rows[] = {
-        {{"prog", "a.hcj", "/eventlog", "x"}, true}, {{"prog", "  /eventlog  "}, true},
-        {{"prog", "/EventLog"}, false}, {{"prog", "/eventlogs"}, false}, {{"prog"}, false},
-    };
-    for (const auto& row : rows) {
-        TStartedLog log(row.Params);
-        EXPECT_EQ(log.Log.Enabled(), row.Enabled) << row.Params.back();
-        EXPECT_EQ(testsupport::FileExists(log.Dir.File("HarvexisEventLog.csv")), row.Enabled);
-    }
-}
-
 TEST(TraceLog, RowsHaveTheEightQuotedFieldsAndEndWithCrLf) {
     TStartedLog log;
     log.Log.LogEntry(ttWarning, "Array full", "RegisterForSpiderOutput", "SpiderOutputSplitter");
@@ -83,29 +71,6 @@ TEST(TraceLog, RowsHaveTheEightQuotedFieldsAndEndWithCrLf) {
     EXPECT_THAT(rows[6], HasSubstr("\"Connect = 12007 Couldn't connect to server\""));
     EXPECT_THAT(rows[7], HasSubstr("\"Application stopped at "));
     EXPECT_EQ(log.Beeps, 1);
-}
-
-TEST(TraceLog, ExceptionBeepsEvenWhenNotEnabledAndWritesNothing) {
-    TStartedLog log({"prog"});
-    log.Log.LogEntry(ttException, "boom", "Op", "Unit");
-    log.Log.LogEntry(ttWarning, "quiet", "Op", "Unit");
-    EXPECT_EQ(log.Beeps, 1);
-    EXPECT_FALSE(log.Log.FileOpen());
-}
-
-TEST(TraceLog, SecondCopyCannotTakeTheFileAndLeavesTheFirstLogIntact) {
-    TStartedLog first;
-    first.Log.LogMessage("from the first copy");
-    bool outcomeOpen = true;
-    TTraceLogHooks hooks;
-    hooks.ShowStartupOutcome = [&](bool open, const std::string&) { outcomeOpen = open; };
-    TApplicationTraceLog second;
-    second.Start({"prog", "/eventlog"}, first.Dir.Path() + "/", hooks);
-    EXPECT_FALSE(outcomeOpen);
-    EXPECT_FALSE(second.FileOpen());
-    second.LogMessage("from the second copy");
-    EXPECT_THAT(first.Text(), HasSubstr("from the first copy"));
-    EXPECT_THAT(first.Text(), testing::Not(HasSubstr("second copy")));
 }
 
 TEST(TraceLog, RowsFromManyThreadsNeverInterleaveAndTimeNeverDecreases) {

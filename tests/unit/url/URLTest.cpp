@@ -40,20 +40,6 @@ TEST(SetFullURL, SplitsAbsoluteAddressesWithoutDecoding) {
     }
 }
 
-TEST(SetFullURL, KeepsFileAndMailAddressesWhole) {
-    const struct { const char* Text; std::int32_t Scheme; const char* Kept; } rows[] = {
-        {"FILE:///C|/Docs/a.htm", web::SchemeFile, "FILE:///C|/Docs/a.htm"},
-        {"C:\\Docs\\a.htm", web::SchemeFile, "C:\\Docs\\a.htm"},
-        {" mailto:someone@site.test ", web::SchemeMailto, "mailto:someone@site.test"},
-    };
-    for (const auto& row : rows) {
-        const TURL url = Parsed(row.Text);
-        EXPECT_EQ(url.GetScheme(), row.Scheme) << row.Text;
-        EXPECT_EQ(url.GetPlainURL(), row.Kept) << row.Text;
-        EXPECT_EQ(url.GetHostName(), "") << row.Text;
-    }
-}
-
 TEST(SetFullURL, RefusesUnusableAddressesAndKeepsTheirText) {
     for (const auto& row : unittest::ReadCases("url/unusable.tsv", 2)) {
         SCOPED_TRACE(row.Where);
@@ -147,17 +133,6 @@ TEST(CombineURL, ResolvesAsABrowserDoes) {
     EXPECT_EQ(Combined("http://a/", std::string("g\0h", 3)), "(failed)");
     EXPECT_EQ(Combined("http://a/", std::string(2040, 'g')), "http://a/" + std::string(2040, 'g'));
     EXPECT_EQ(Combined("http://a/", std::string(2046, 'g')), "(failed)");
-}
-
-TEST(CombineURL, TellsWhetherTheBaseAuthorityWasKept) {
-    const std::pair<const char*, bool> rows[] = {{"g", true}, {"?q", true}, {"http:g", true},
-                                                 {"//h/g", false}, {"ftp://h/", false}};
-    for (const auto& [reference, inherits] : rows) {
-        std::string result;
-        bool kept = !inherits;
-        ASSERT_EQ(web::CombineURL("http://u:p@a/b", reference, result, kept), 0);
-        EXPECT_EQ(kept, inherits) << reference;
-    }
 }
 
 // A password holding "/", "#" or "@" must neither end the user information
