@@ -22,20 +22,11 @@ struct TCase {
 };
 
 inline std::string UnescapeField(const std::string& Text) {
-    if (Text == "~") return "";
     std::string out;
-    for (std::size_t i = 0; i < Text.size(); ++i) {
-        if (Text[i] != '\\' || i + 1 == Text.size()) {
-            out += Text[i];
-            continue;
-        }
-        const char c = Text[++i];
-        if (c == 'x') {
-            out += static_cast<char>(std::stoi(Text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c == '0' ? '\0' : c;
-        }
+    for (std::size_t i = 0; Text != "~" && i < Text.size(); ++i) {
+        const char c = Text[i] == '\\' && i + 1 < Text.size() ? Text[++i] : '\0';
+        if (c == 'x') out += static_cast<char>(std::stoi(Text.substr(i + 1, 2), nullptr, 16)), i += 2;
+        else out += c == 't' ? '\t' : c == 'r' ? '\r' : c == 'n' ? '\n' : c == '0' ? '\0' : c ? c : Text[i];
     }
     return out;
 }
@@ -43,21 +34,19 @@ inline std::string UnescapeField(const std::string& Text) {
 // Every case of tests/data/unit/<Name>; a case with another number of fields fails the test.
 inline std::vector<TCase> ReadCases(const std::string& Name, std::size_t FieldCount) {
     std::ifstream file(std::string(HARVEXIS_SOURCE_DIR) + "/tests/data/unit/" + Name);
-    EXPECT_TRUE(file) << Name;
     std::vector<TCase> cases;
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
         if (line.empty() || line[0] == '#') continue;
         TCase row{Name + ":" + std::to_string(number), {}};
-        for (std::size_t start = 0; start < line.size();) {
-            const auto end = std::min(line.find('\t', start), line.size());
+        for (std::size_t start = 0, end; start < line.size(); start = end + 1) {
+            end = std::min(line.find('\t', start), line.size());
             if (end > start) row.Fields.push_back(UnescapeField(line.substr(start, end - start)));
-            start = end + 1;
         }
         EXPECT_EQ(row.Fields.size(), FieldCount) << row.Where;
         if (row.Fields.size() == FieldCount) cases.push_back(std::move(row));
     }
-    EXPECT_FALSE(cases.empty()) << Name;
+    EXPECT_FALSE(cases.empty()) << "no cases in " << Name;
     return cases;
 }
 

@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 
 namespace fs = std::filesystem;
 using testsupport::FileExists;
@@ -30,12 +29,9 @@ class TTestControl : public engine::TFolderJobControl {
     void PostFileMoved(std::int32_t, const std::string&, const std::string&) override {
         ++Moves;
         IsAborted = AbortOnMove;
-        if (ThrowOnPost) throw std::runtime_error("queue full");
     }
-    void PostFolderExamined(std::int32_t, const std::string&) override {
-        if (ThrowOnPost) throw std::runtime_error("queue full");
-    }
-    bool IsPaused = false, IsAborted = false, AbortOnMove = false, ThrowOnPost = false;
+    void PostFolderExamined(std::int32_t, const std::string&) override {}
+    bool IsPaused = false, IsAborted = false, AbortOnMove = false;
     int Waits = 0, Moves = 0;
     std::function<void(TTestControl&)> OnWait;
 };
@@ -92,17 +88,6 @@ TEST_F(FlattenFolder, MovesLinksAsEntriesWithoutFollowingThem) {
     EXPECT_TRUE(fs::is_symlink(Dest + "link"));
     EXPECT_TRUE(FileExists(outside + "/deep/secret.txt"));
     EXPECT_FALSE(Has("secret.txt"));
-}
-
-TEST_F(FlattenFolder, KeepsGoingWhenAReportCannotBePosted) {
-    Put("s/a.htm");
-    Control.ThrowOnPost = true;
-    testsupport::TTraceLogCapture trace;
-    Flatten();
-    EXPECT_FALSE(Prune());
-    EXPECT_TRUE(Has("a.htm"));
-    EXPECT_FALSE(Has("s"));
-    EXPECT_EQ(trace.Count("Exception", "queue full"), 2);
 }
 
 TEST_F(FlattenFolder, WaitsWhilePausedAndEndsAtTheNextEntryOnAbort) {
