@@ -1,122 +1,111 @@
 #include "web/URLType.h"
 
 #include "support/TraceLogCapture.h"
+#include "unit/CaseTable.h"
 
 #include <gtest/gtest.h>
 
+using testsupport::TTraceLogCapture;
 using web::TURL;
 
 namespace {
 
 const std::string Dest = "/dest";
 
-struct NameRow {
-    std::string Url;
-    bool Recreate;
-    bool AssumeWWW;
-    std::string Name;
-};
-
-std::string LocalName(const std::string& Url, bool Recreate, bool AssumeWWW,
-                      const std::string& Base = Dest) {
-    TURL url;
-    if (!url.SetFullURL(Url)) return "(invalid)";
-    return url.GetLocalFileName(Base, Recreate, AssumeWWW);
+// A name is safe when it is empty, or lies below Base with every level after it
+// a real name, and holds no NUL byte.
+bool IsSafeName(const std::string& Base, const std::string& Name) {
+    if (Name.empty()) return true;
+    if (Name.find('\0') != std::string::npos || !Name.starts_with(Base + "/")) return false;
+    for (std::size_t start = Base.size() + 1; start <= Name.size();) {
+        const auto end = std::min(Name.find('/', start), Name.size());
+        const auto segment = Name.substr(start, end - start);
+        if (segment.empty() || segment == "." || segment == "..") return false;
+        start = end + 1;
+    }
+    return true;
 }
 
-void ExpectNames(const std::vector<NameRow>& Rows) {
-    for (const auto& row : Rows)
-        EXPECT_EQ(LocalName(row.Url, row.Recreate, row.AssumeWWW), row.Name)
-            << row.Url << " recreate " << row.Recreate << " www " << row.AssumeWWW;
+std::string NameOf(const std::string& Link, const std::string& Page, bool Recreate, bool AssumeWWW = false) {
+    TURL url, page;
+    if (Page.empty() ? !url.SetFullURL(Link) : !page.SetFullURL(Page) || !url.SetRelativeURL(Link, page))
+        return "(invalid)";
+    return url.GetLocalFileName(Dest, Recreate, AssumeWWW);
+}
+
+TURL WithHost(const std::string& Host) {
+    TURL url;
+    EXPECT_TRUE(url.SetFullURL("http://site.test/x.htm"));
+    url.SetHostName(Host);
+    return url;
 }
 
 } // namespace
 
+TEST(HostileAddress, IsContainedOrRefusedWithAWarning) {
+    for (const auto& row : unittest::ReadCases("naming/hostile.tsv", 4)) {
+        TTraceLogCapture trace;
+        const std::string name = NameOf(row[0], row[1], row.Flag(2));
+        EXPECT_EQ(name, row[3]) << row.Where;
+        EXPECT_TRUE(name == "(invalid)" || IsSafeName(Dest, name)) << row.Where;
+        EXPECT_EQ(trace.Count("Warning", "GetLocalFileName"), row[3].empty() ? 1 : 0) << row.Where;
+    }
+}
+
+// "/dest/site.test/" is 16 characters: padding of 229 puts the length cap
+// right after "/..", which must not leave a dot segment behind.
+TEST(HostileAddress, TheLengthCapNeverCutsANameDownToADotSegment) {
+    const std::string pad = "http://site.test/" + std::string(229, 'a');
+    EXPECT_EQ(NameOf(pad + "/.." + std::string(30, 'z'), "", true), "");
+    EXPECT_EQ(NameOf(pad + "/." + std::string(30, 'y') + ".", "", true), "");
+    EXPECT_EQ(NameOf(pad + "/" + std::string(30, 'y'), "", true), "/dest/site.test/" + std::string(229, 'a') + "/yy");
+    for (const char* url : {"http://./x", "http://../x", "http://.x/y", "http://x./y"})
+        for (const bool recreate : {true, false})
+            EXPECT_TRUE(IsSafeName(Dest, NameOf(url, "", recreate, true))) << url << " with www";
+}
+
+// The dispatcher may give an object another host name; a host that is no
+// single folder name must not place the file elsewhere.
+TEST(HostileAddress, RefusesHostNamesThatAreNoFolderNameAndNulBytesInFileAddresses) {
+    for (const char* host : {"", ".", "..", "../..", "a/b", "a/../../b"}) {
+        TTraceLogCapture trace;
+        EXPECT_EQ(WithHost(host).GetLocalFileName(Dest, true, false), "") << host;
+        EXPECT_EQ(trace.Count("Warning", "GetLocalFileName"), 1) << host;
+        EXPECT_EQ(WithHost(host).GetLocalFileName(Dest, false, false), "/dest/x.htm") << host;
+    }
+    TURL file;
+    ASSERT_TRUE(file.SetFullURL(std::string("file:///tmp/a\0b", 15)));
+    EXPECT_EQ(file.GetLocalFileName(Dest, true, false), "");
+}
+
+// A destination so long that the length cap reaches into it cannot hold any name.
+TEST(HostileAddress, RefusesEveryNameWhenTheCapCutsIntoTheDestination) {
+    const TURL url = WithHost("site.test");
+    EXPECT_EQ(url.GetLocalFileName("/d/" + std::string(250, 'b'), true, false), "");
+    EXPECT_EQ(url.GetLocalFileName("", true, false), "");
+    const std::string fitting = "/d/" + std::string(200, 'b');
+    EXPECT_EQ(url.GetLocalFileName(fitting, true, false), fitting + "/site.test/x.htm");
+}
+
 TEST(LocalFileName, FollowsHostAndPathUnderTheDestination) {
-    ExpectNames({
-        {"http://site.test/dir/page.html?x=1#top", true, false, "/dest/site.test/dir/page.html_x=1"},
-        {"http://site.test/", true, true, "/dest/www.site.test/index.html"},
-        {"http://a.site.test/", true, true, "/dest/a.site.test/index.html"},
-        {"http://localhost/", true, true, "/dest/localhost/index.html"},
-        {"http://Site.Test/Dir/", true, false, "/dest/Site.Test/Dir/index.html"},
-        {"http://site.test//x.htm", true, false, "/dest/site.test/x.htm"},
-        {"http://site.test///x.htm", true, false, "/dest/site.test/x.htm"},
-        {"http://site.test/a/b/c.gif", false, false, "/dest/c.gif"},
-        {"http://site.test/a/b/", false, false, "/dest/index.html"},
-        {"http://site.test/a/b/?p=2", false, false, "/dest/_p=2"},
-        {"http://site.test/a?b/c", true, false, "/dest/site.test/a_b/c"},
-        {"http://site.test/a?b/", true, false, "/dest/site.test/a_b/index.html"},
-        {"http://[::1]:8080/x", true, false, "/dest/[__1]/x"},
-    });
-}
-
-TEST(LocalFileName, LeavesSchemePortAndCredentialsOut) {
-    for (const char* url : {"http://site.test:8080/a.htm", "https://site.test/a.htm",
-                            "ftp://site.test/a.htm", "http://me:pw@site.test/a.htm"})
-        EXPECT_EQ(LocalName(url, true, false), "/dest/site.test/a.htm") << url;
-}
-
-TEST(LocalFileName, DecodesOnlyHarmlessEscapes) {
-    ExpectNames({
-        {"http://site.test/my%20file%3F.htm", true, false, "/dest/site.test/my file_.htm"},
-        {"http://site.test/a%2Fb.htm", true, false, "/dest/site.test/a%2Fb.htm"},
-        {"http://site.test/%e9%E9", true, false, "/dest/site.test/%e9%E9"},
-        {"http://site.test/%41%61%30%7E%5F%2D", true, false, "/dest/site.test/Aa0~_-"},
-        {"http://site.test/%22%2A%3A%3C%3E%7C", true, false, "/dest/site.test/______"},
-        {"http://site.test/%2E%5C%25%23%3B%3D%00%0A%7F", true, false,
-         "/dest/site.test/%2E%5C%25%23%3B%3D%00%0A%7F"},
-        {"http://site.test/%4%zz%", true, false, "/dest/site.test/%4%zz%"},
-        {"http://site.test/%2541", true, false, "/dest/site.test/%2541"},
-        {"http://site.test/a%20b?c%20d", true, false, "/dest/site.test/a b_c d"},
-    });
-}
-
-// The destination is the user's own folder name; only what follows it comes
-// from the address and is decoded or replaced.
-TEST(LocalFileName, LeavesTheDestinationPrefixUntouched) {
-    const std::string base = "/data/my%20site:a?b";
-    EXPECT_EQ(LocalName("http://site.test/a%20b%3F", true, false, base),
-              "/data/my%20site:a?b/site.test/a b_");
+    TTraceLogCapture trace;
+    for (const auto& row : unittest::ReadCases("naming/local.tsv", 4))
+        EXPECT_EQ(NameOf(row[0], "", row.Flag(1), row.Flag(2)), row[3]) << row.Where;
+    EXPECT_EQ(trace.Count("Warning"), 0);
+    // Only what follows the user's own destination comes from the address.
+    EXPECT_EQ(WithHost("site.test").GetLocalFileName("/data/my%20site:a?b", true, false),
+              "/data/my%20site:a?b/site.test/x.htm");
 }
 
 TEST(LocalFileName, CapsTheWholePathKeepingAShortExtension) {
-    testsupport::TTraceLogCapture trace;
-    const std::string prefix = "/dest/site.test/";
-    const std::string html = "http://site.test/" + std::string(300 - prefix.size() - 5, 'n') + ".html";
-    const std::string capped = LocalName(html, true, false);
-    EXPECT_EQ(capped.size(), 248u);
-    EXPECT_EQ(capped, prefix + std::string(243 - prefix.size(), 'n') + ".html");
-    EXPECT_EQ(trace.Count("Message", "Truncating long filename " + prefix + "nnn"), 1);
-
-    const std::string longExt = "http://site.test/" + std::string(250, 'n') + ".longextension";
-    EXPECT_EQ(LocalName(longExt, true, false), prefix + std::string(248 - prefix.size(), 'n'));
-    const std::string seven = "http://site.test/" + std::string(250, 'n') + ".abcdef";
-    EXPECT_EQ(LocalName(seven, true, false), prefix + std::string(241 - prefix.size(), 'n') + ".abcdef");
-
-    const std::string exact = "http://site.test/" + std::string(248 - prefix.size(), 'n');
-    EXPECT_EQ(LocalName(exact, true, false).size(), 248u);
-    const std::string shorter = "http://site.test/" + std::string(247 - prefix.size(), 'n');
-    EXPECT_EQ(LocalName(shorter, true, false).size(), 247u);
-    EXPECT_EQ(trace.Count("Message", "Truncating long filename"), 4);
-}
-
-TEST(LocalFileName, GivesFileAddressesTheirOwnPath) {
-    ExpectNames({
-        {"file:///home/me/a.htm", true, false, "/home/me/a.htm"},
-        {"FILE:///home/me/My%20a.htm", false, true, "/home/me/My%20a.htm"},
-        {"file:///C:/Docs/a.htm", true, false, "/C:/Docs/a.htm"},
-        {"file:///C|/Docs/a.htm", true, false, "/C:/Docs/a.htm"},
-        {"C:\\Docs\\a.htm", true, false, "/C:/Docs/a.htm"},
-        {"C:/Docs/a.htm", true, false, "/C:/Docs/a.htm"},
-        {"file:///home/a|b\\c", true, false, "/home/a|b\\c"},
-    });
-}
-
-TEST(LocalFileName, IsEmptyForSchemesNeverSaved) {
-    testsupport::TTraceLogCapture trace;
-    for (const char* url : {"mailto:someone", "gopher://g.test/1", "news://n.test:119/x",
-                            "socks://s.test/"})
-        EXPECT_EQ(LocalName(url, true, true), "") << url;
-    EXPECT_EQ(TURL().GetLocalFileName(Dest, true, true), "");
-    EXPECT_EQ(trace.Count("Warning"), 0);
+    TTraceLogCapture trace;
+    const std::string prefix = "/dest/site.test/", site = "http://site.test/";
+    const struct { std::string Url, Name; } rows[] = {
+        {site + std::string(279, 'n') + ".html", prefix + std::string(227, 'n') + ".html"},
+        {site + std::string(250, 'n') + ".longextension", prefix + std::string(232, 'n')},
+        {site + std::string(250, 'n') + ".abcdef", prefix + std::string(225, 'n') + ".abcdef"},
+        {site + std::string(232, 'n'), prefix + std::string(232, 'n')},
+    };
+    for (const auto& row : rows) EXPECT_EQ(NameOf(row.Url, "", true), row.Name) << row.Url.size();
+    EXPECT_EQ(trace.Count("Message", "Truncating long filename " + prefix + "nnn"), 4);
 }
