@@ -1,7 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -12,14 +16,38 @@ struct TCliResult {
     std::string Err;
 };
 
-// Runs the built harvexis-cli with Args, feeding Input on standard input (not a
-// terminal). Env entries are added to (or replace) the test's environment;
-// HARVEXIS_DATA_DIR must be among them or already point at a temporary folder.
-// The test's environment with Env's entries added or replaced, as "NAME=value" texts.
-std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& Env);
-// Pointers to Texts' characters, ending with a null pointer, for execve.
-std::vector<char*> ExecPointers(std::vector<std::string>& Texts);
+// The built harvexis-cli as a child process with Args, Input on its standard
+// input (not a terminal) and Env added to (or replacing) the test's
+// environment; HARVEXIS_DATA_DIR must be among them. Its output is collected
+// as it comes, so a test can wait for a text, send signals and then wait for
+// the exit.
+class TCliProcess {
+public:
+    TCliProcess(const std::vector<std::string>& Args, const std::map<std::string, std::string>& Env,
+                const std::string& Input = "");
+    ~TCliProcess();
+    TCliProcess(const TCliProcess&) = delete;
+    TCliProcess& operator=(const TCliProcess&) = delete;
 
+    // Waits until standard error holds Text; false after Timeout.
+    bool WaitForError(const std::string& Text, std::chrono::milliseconds Timeout);
+    void Signal(int Number);
+    // Waits for the exit (killing the program after Timeout).
+    TCliResult Wait(std::chrono::milliseconds Timeout = std::chrono::seconds(120));
+
+private:
+    void Pump(int In, int Out, int Err, std::string Input);
+
+    int Pid = -1;
+    std::mutex Lock;               // guards Result and Closed
+    std::condition_variable Grew;  // signalled when output arrives and when both pipes close
+    TCliResult Result;
+    bool Closed = false;
+    bool Waited = false;
+    std::thread Reader;
+};
+
+// Runs the program to its end.
 TCliResult RunCli(const std::vector<std::string>& Args, const std::string& Input = "",
                   const std::map<std::string, std::string>& Env = {});
 

@@ -10,12 +10,18 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <ctime>
+#include <filesystem>
+#include <future>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <stdexcept>
-#include <strings.h>
 #include <thread>
+
+#include <strings.h>
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -75,11 +81,64 @@ void WriteCertificate(X509* Cert, const std::string& FileName) {
     if (!ok) throw std::runtime_error("cannot write " + FileName);
 }
 
-std::string TargetOf(const httplib::Request& Request) {
-    return Request.target.empty() ? Request.path : Request.target;
+std::string Replaced(std::string Text, const std::map<std::string, std::string>& Names) {
+    for (const auto& [name, value] : Names)
+        for (auto at = Text.find(name); at != std::string::npos; at = Text.find(name, at + value.size()))
+            Text.replace(at, name.size(), value);
+    return Text;
+}
+
+std::string ContentType(const std::filesystem::path& File) {
+    static const std::map<std::string, std::string> Types = {
+        {".html", "text/html"}, {".htm", "text/html"}, {".gif", "image/gif"}, {".txt", "text/plain"}};
+    const auto found = Types.find(File.extension().string());
+    return found == Types.end() ? "application/octet-stream" : found->second;
+}
+
+std::int64_t ParseHTTPDate(const std::string& Text) {
+    std::tm time{};
+    return ::strptime(Text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &time) ? ::timegm(&time) : -1;
+}
+
+// The ".responses" rows of a site folder: target -> status and headers.
+std::map<std::string, TTestResponse> SpecialResponses(const std::string& Folder) {
+    std::map<std::string, TTestResponse> rows;
+    std::istringstream lines(ReadFileText(Folder + "/.responses"));
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+        if (fields.size() < 2) continue;
+        TTestResponse& row = rows[fields[0]];
+        row.Status = std::stoi(fields[1]);
+        for (std::size_t i = 2; i < fields.size(); ++i) {
+            const auto colon = fields[i].find(": ");
+            row.Headers.emplace_back(fields[i].substr(0, colon), fields[i].substr(colon + 2));
+        }
+    }
+    return rows;
+}
+
+// Answers Range and If-Modified-Since as a plain server does.
+TTestResponse Conditional(TTestResponse Whole, std::int64_t Modified, const TRecordedRequest& Request) {
+    const std::int64_t since = ParseHTTPDate(Request.Header("If-Modified-Since"));
+    if (since >= Modified) return MakeResponse(304, "");
+    unsigned long long from = 0;
+    if (std::sscanf(Request.Header("Range").c_str(), "bytes=%llu-", &from) != 1) return Whole;
+    const std::string size = std::to_string(Whole.Body.size());
+    if (from >= Whole.Body.size()) return MakeResponse(416, "", {{"Content-Range", "bytes */" + size}});
+    Whole.Status = 206;
+    Whole.Headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                    std::to_string(Whole.Body.size() - 1) + "/" + size);
+    Whole.Body.erase(0, from);
+    return Whole;
 }
 
 } // namespace
+
+std::string SiteFolder(const std::string& Name) {
+    return std::string(HARVEXIS_SOURCE_DIR) + "/tests/data/sites/" + Name;
+}
 
 std::string TRecordedRequest::Header(const std::string& Name) const {
     for (const auto& [key, value] : Headers)
@@ -87,10 +146,12 @@ std::string TRecordedRequest::Header(const std::string& Name) const {
     return {};
 }
 
-bool TRecordedRequest::HasHeader(const std::string& Name) const {
-    for (const auto& header : Headers)
-        if (SameName(header.first, Name)) return true;
-    return false;
+TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers) {
+    TTestResponse response;
+    response.Status = Status;
+    response.Body = std::move(Body);
+    response.Headers = std::move(Headers);
+    return response;
 }
 
 struct TTestWebServer::TImpl {
@@ -102,24 +163,57 @@ struct TTestWebServer::TImpl {
     TTempDir CertFolder;
     std::string CertFile;
 
-    mutable std::mutex Lock;  // guards Table, Requests and Stopping
+    mutable std::mutex Lock;  // guards Folder, Special, Table, Names, Requests and Stopping
     // Signalled when a request is recorded and when the server starts stopping.
     mutable std::condition_variable Changed;
     std::map<std::string, TTestHandler> Table;
+    std::map<std::string, std::string> Names;  // "@NAME@" -> value in served files
+    std::string Folder;
+    std::map<std::string, TTestResponse> Special;  // the folder's ".responses"
     std::vector<TRecordedRequest> Requests;
     bool Stopping = false;
 
+    TTestResponse FromFolder(const TRecordedRequest& Request);
     void Handle(const httplib::Request& Request, httplib::Response& Response);
     void Answer(const TTestResponse& Answer, httplib::Response& Response);
     void Start();
 };
 
+TTestResponse TTestWebServer::TImpl::FromFolder(const TRecordedRequest& Request) {
+    std::unique_lock guard(Lock);
+    const auto names = Names;
+    const std::string folder = Folder;
+    const auto special = Special.find(Request.Target);
+    const std::optional<TTestResponse> row =
+        special == Special.end() ? std::nullopt : std::optional<TTestResponse>(special->second);
+    guard.unlock();
+    std::string path = folder + Request.Target.substr(0, Request.Target.find('?'));
+    if (path.back() == '/') path += "index.html";
+    const bool isFile = !folder.empty() && std::filesystem::is_regular_file(path);
+    TTestResponse answer = MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
+    if (isFile) answer = MakeResponse(200, ReadFileText(path), {{"Content-Type", ContentType(path)}});
+    if (isFile && ContentType(path) == "text/html") answer.Body = Replaced(answer.Body, names);
+    if (row) {
+        answer.Status = row->Status;
+        for (const auto& [name, value] : row->Headers)
+            answer.Headers.emplace_back(name, Replaced(value, names));
+        if (!isFile) answer.Body.clear();
+        return answer;
+    }
+    if (!isFile) return answer;
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    answer.Headers.emplace_back("Last-Modified", HTTPDate(info.st_mtime));
+    return Conditional(std::move(answer), info.st_mtime, Request);
+}
+
 void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Response& Response) {
-    // The site table decides every answer: the library must not cut the body
-    // to the requested range on its own. The request object is the library's
-    // own non-const local; only the handler's view of it is const.
+    // The server decides every answer: the library must not cut the body to
+    // the requested range on its own. The request object is the library's own
+    // non-const local; only the handler's view of it is const.
     const_cast<httplib::Request&>(Request).ranges.clear();
-    TRecordedRequest recorded{Request.method, TargetOf(Request), {}, Request.remote_port};
+    TRecordedRequest recorded{Request.method, Request.target.empty() ? Request.path : Request.target, {},
+                              Request.remote_port};
     for (const auto& header : Request.headers) recorded.Headers.push_back(header);
     TTestHandler handler;
     {
@@ -128,8 +222,7 @@ void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Res
         if (auto found = Table.find(recorded.Target); found != Table.end()) handler = found->second;
     }
     Changed.notify_all();
-    TTestResponse answer = MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
-    if (handler) answer = handler(recorded);
+    const TTestResponse answer = handler ? handler(recorded) : FromFolder(recorded);
     if (answer.NeverAnswer) {
         std::unique_lock guard(Lock);
         Changed.wait(guard, [this] { return Stopping; });
@@ -158,8 +251,7 @@ void TTestWebServer::TImpl::Answer(const TTestResponse& Answer, httplib::Respons
         [shared](std::size_t Offset, std::size_t Length, httplib::DataSink& Sink) {
             const std::size_t index = Offset / shared->PieceSize;
             if (index > 0 && shared->BeforePiece) shared->BeforePiece(index);
-            const std::size_t size = std::min(Length, shared->PieceSize);
-            return Sink.write(shared->Body.data() + Offset, size);
+            return Sink.write(shared->Body.data() + Offset, std::min(Length, shared->PieceSize));
         });
 }
 
@@ -178,9 +270,6 @@ void TTestWebServer::TImpl::Start() {
     };
     Server->Get(".*", handler);
     Server->Post(".*", handler);
-    Server->Put(".*", handler);
-    Server->Delete(".*", handler);
-    Server->Options(".*", handler);
     Port = Server->bind_to_any_port("127.0.0.1");
     if (Port <= 0) throw std::runtime_error("test web server could not bind");
     // The socket listens from here on; connections wait in its backlog until
@@ -201,6 +290,7 @@ TTestWebServer::TTestWebServer(TKind Kind) : Impl(std::make_unique<TImpl>()) {
     ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
     Impl->Kind = Kind;
     Impl->Start();
+    Define("SERVER", BaseURL());
 }
 
 TTestWebServer::~TTestWebServer() {
@@ -221,22 +311,25 @@ void TTestWebServer::Serve(const std::string& Target, TTestResponse Response) {
     ServeHandler(Target, [Response](const TRecordedRequest&) { return Response; });
 }
 
-void TTestWebServer::Serve(const std::string& Target, int Status, std::string Body,
-                           TTestHeaders Headers) {
+void TTestWebServer::Serve(const std::string& Target, int Status, std::string Body, TTestHeaders Headers) {
     Serve(Target, MakeResponse(Status, std::move(Body), std::move(Headers)));
-}
-
-TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers) {
-    TTestResponse response;
-    response.Status = Status;
-    response.Body = std::move(Body);
-    response.Headers = std::move(Headers);
-    return response;
 }
 
 void TTestWebServer::ServeHandler(const std::string& Target, TTestHandler Handler) {
     std::lock_guard guard(Impl->Lock);
     Impl->Table[Target] = std::move(Handler);
+}
+
+void TTestWebServer::ServeFolder(const std::string& Folder) {
+    auto special = SpecialResponses(Folder);
+    std::lock_guard guard(Impl->Lock);
+    Impl->Folder = Folder;
+    Impl->Special = std::move(special);
+}
+
+void TTestWebServer::Define(const std::string& Name, const std::string& Value) {
+    std::lock_guard guard(Impl->Lock);
+    Impl->Names["@" + Name + "@"] = Value;
 }
 
 int TTestWebServer::Port() const { return Impl->Port; }
@@ -260,11 +353,6 @@ std::vector<TRecordedRequest> TTestWebServer::RequestsFor(const std::string& Tar
     return found;
 }
 
-std::size_t TTestWebServer::RequestCount() const {
-    std::lock_guard guard(Impl->Lock);
-    return Impl->Requests.size();
-}
-
 bool TTestWebServer::WaitForRequests(std::size_t Count, std::chrono::milliseconds Timeout) const {
     std::unique_lock guard(Impl->Lock);
     return Impl->Changed.wait_for(guard, Timeout, [&] { return Impl->Requests.size() >= Count; });
@@ -276,42 +364,12 @@ void TTestWebServer::ClearRequests() {
 }
 
 std::string HTTPDate(std::int64_t UnixSeconds) {
-    static const char* const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const std::time_t time = static_cast<std::time_t>(UnixSeconds);
     std::tm utc{};
     gmtime_r(&time, &utc);
     char text[40];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", Days[utc.tm_wday],
-                  utc.tm_mday, Months[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec);
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);  // the C locale's names
     return text;
-}
-
-TTestHandler RangeServingHandler(std::string Body, TTestHeaders Headers) {
-    return [Body = std::move(Body), Headers = std::move(Headers)](const TRecordedRequest& Request) {
-        TTestResponse response;
-        response.Headers = Headers;
-        const std::string range = Request.Header("Range");
-        unsigned long long from = 0;
-        if (range.empty() || std::sscanf(range.c_str(), "bytes=%llu-", &from) != 1) {
-            response.Body = Body;
-            return response;
-        }
-        if (from >= Body.size()) {
-            response.Status = 416;
-            response.Headers.emplace_back("Content-Range", "bytes */" + std::to_string(Body.size()));
-            response.Body.clear();
-            return response;
-        }
-        response.Status = 206;
-        response.Body = Body.substr(from);
-        response.Headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
-                                                           std::to_string(Body.size() - 1) + "/" +
-                                                           std::to_string(Body.size()));
-        return response;
-    };
 }
 
 } // namespace testsupport
