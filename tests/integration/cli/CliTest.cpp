@@ -183,12 +183,12 @@ TEST(Cli, RunCopiesTheReadableJobFilesInOrderAndReportsTheOthers) {
     const std::string missing = cli.Data.File("missing.hcj");
     const auto result = cli.Run({"run", "--eventlog", missing, jobFile("mail.hcj", "mailto:me@site.test", cli.Dest.Path()),
                                  jobFile("first.hcj", cli.Server.URL("/shop/"), cli.Dest.Path()),
-                                 jobFile("second.hcj", cli.Server.URL("/shop/a/"), cli.Dest.File("new/deeper"))});
+                                 jobFile("second.hcj", cli.Server.URL("/shop/a/one.html"), cli.Dest.File("new/deeper"))});
     EXPECT_EQ(result.ExitStatus, 2);
     EXPECT_NE(result.Err.find("harvexis-cli: Unable to read job file " + missing + "\n"), std::string::npos) << result.Err;
     EXPECT_NE(result.Err.find("harvexis-cli: mailto:me@site.test is an invalid starting address.\n"), std::string::npos);
     const auto first = result.Out.find("Job 1 Complete: " + cli.Server.URL("/shop/"));
-    const auto second = result.Out.find("Job 2 Complete: " + cli.Server.URL("/shop/a/"));
+    const auto second = result.Out.find("Job 2 Complete: " + cli.Server.URL("/shop/a/one.html"));
     ASSERT_NE(second, std::string::npos) << "refused jobs get no number\n" << result.Out;
     EXPECT_LT(first, second);
     EXPECT_TRUE(fs::is_regular_file(cli.Local("/shop/a/b/two.html")));
