@@ -1,8 +1,7 @@
 """FTP server for the tests: serves one folder on 127.0.0.1.
 
-Prints "PORT <n>", then "<verb> <argument>" for every command a client sends
-(passwords are never echoed) before answering it, so the test can tell which
-transfers took place. Ends when its standard input is closed.
+Records "<verb> <argument>" of every command a client sends (never a
+password), so the test can tell which transfers took place.
 """
 
 import argparse
@@ -12,7 +11,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
-from TestServerOutput import say, serve_until_stdin_closes
+from TestServerOutput import arguments, say, serve_until_stdin_closes
 
 
 class RecordingHandler(FTPHandler):
@@ -27,7 +26,7 @@ def main():
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
     parser.add_argument("--send-limit", type=int, default=0, help="bytes per second of a download")
-    args = parser.parse_args()
+    args = arguments(parser)
 
     logging.basicConfig(level=logging.CRITICAL)
     authorizer = DummyAuthorizer()

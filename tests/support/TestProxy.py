@@ -3,9 +3,8 @@
 "GET http://..." is passed on to the origin server; "GET ftp://..." is fetched
 over FTP and answered as HTTP (404 for a missing file), as CERN-style proxies
 do; "CONNECT host:port" opens a tunnel. With --user it answers 407 to every
-request without that user and password (Basic). Prints "PORT <n>", then
-"<method> <target>" for every request before answering it. Ends when its
-standard input is closed.
+request without that user and password (Basic). Records "<method> <target>" of
+every request.
 """
 
 import argparse
@@ -20,7 +19,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit
 
-from TestServerOutput import say, serve_until_stdin_closes
+from TestServerOutput import arguments, say, serve_until_stdin_closes
 
 LOOPBACK = ("127.0.0.1", "localhost")
 NOT_PASSED_ON = {"proxy-authorization", "proxy-connection", "connection", "keep-alive",
@@ -106,7 +105,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--user", default="")
     parser.add_argument("--password", default="")
-    args = parser.parse_args()
+    args = arguments(parser)
     if args.user:
         Proxy.credentials = "Basic " + base64.b64encode((args.user + ":" + args.password).encode()).decode()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Proxy)

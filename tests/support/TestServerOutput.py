@@ -1,17 +1,26 @@
-"""What the test servers share: one line at a time on standard output, and an
-end as soon as standard input closes, so a server never outlives its test."""
+"""What the test servers share: a line about every request appended to the
+file named by --record before the request is answered, "PORT <n>" as the one
+line on standard output, and an end as soon as standard input closes, so a
+server never outlives its test."""
 
 import os
 import sys
 import threading
 
-OUTPUT_LOCK = threading.Lock()  # one writer per line of standard output
+RECORD_LOCK = threading.Lock()  # one writer per line of the record file
+RECORD = []  # the record file's name
+
+
+def arguments(parser):
+    parser.add_argument("--record", required=True)
+    args = parser.parse_args()
+    RECORD.append(args.record)
+    return args
 
 
 def say(line):
-    with OUTPUT_LOCK:
-        sys.stdout.write(line + "\n")
-        sys.stdout.flush()
+    with RECORD_LOCK, open(RECORD[0], "a") as record:
+        record.write(line + "\n")
 
 
 def serve_until_stdin_closes(port, serve):
@@ -20,5 +29,6 @@ def serve_until_stdin_closes(port, serve):
         os._exit(0)
 
     threading.Thread(target=end_with_stdin, daemon=True).start()
-    say("PORT %d" % port)
+    sys.stdout.write("PORT %d\n" % port)
+    sys.stdout.flush()
     serve()

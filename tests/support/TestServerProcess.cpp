@@ -1,5 +1,8 @@
 #include "support/TestServerProcess.h"
 
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
 #include <stdexcept>
 
 #include <arpa/inet.h>
@@ -16,89 +19,56 @@ extern char** environ;
 
 namespace testsupport {
 
-namespace {
-
-// Debian's interpreter: the first python3 on PATH may be another installation
-// without pyftpdlib.
-constexpr const char* Python = "/usr/bin/python3";
-constexpr int StartTimeoutMs = 20000;
-
-} // namespace
-
 TTestServerProcess::TTestServerProcess(const std::string& Script, std::vector<std::string> Args) {
-    int input[2];
-    int output[2];
+    int input[2], output[2];
     if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
         throw std::runtime_error("test server: no pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], 0);
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    Args.insert(Args.begin(), {Python, "-u", std::string(HARVEXIS_SOURCE_DIR) + "/tests/support/" + Script});
+    // Debian's interpreter: the first python3 on PATH may be one without pyftpdlib.
+    Args.insert(Args.begin(), {"/usr/bin/python3", std::string(HARVEXIS_SOURCE_DIR) + "/tests/support/" + Script,
+                               "--record", Folder.File("records")});
     std::vector<char*> argv;
     for (auto& arg : Args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    const int spawned = ::posix_spawn(&Process, Python, &actions, nullptr, argv.data(), environ);
+    const bool spawned = ::posix_spawn(&Process, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(input[0]);
     ::close(output[1]);
     InputPipe = input[1];
-    OutputPipe = output[0];
-    std::string line;
-    std::unique_lock guard(Lock);
-    if (spawned == 0 && ReadLine(line, StartTimeoutMs) && line.rfind("PORT ", 0) == 0) {
-        ServerPort = std::stoi(line.substr(5));
-        return;
+    // The first and only line on standard output is "PORT <n>", written at once.
+    char line[64] = {};
+    pollfd ready{output[0], POLLIN, 0};
+    const bool started = spawned && ::poll(&ready, 1, 20000) > 0 && ::read(output[0], line, sizeof line - 1) > 0 &&
+                         std::sscanf(line, "PORT %d", &ServerPort) == 1;
+    ::close(output[0]);
+    if (!spawned) Process = -1;
+    if (!started) {
+        Stop();
+        throw std::runtime_error(Script + " did not start (is python3-pyftpdlib installed?)");
     }
-    if (spawned != 0) Process = -1;
-    guard.unlock();
-    Stop();
-    throw std::runtime_error(Script + " did not start (is python3-pyftpdlib installed?)");
 }
 
 TTestServerProcess::~TTestServerProcess() { Stop(); }
 
 void TTestServerProcess::Stop() {
     if (InputPipe >= 0) ::close(InputPipe);  // the server ends when its input closes
-    if (Process > 0) {
-        int status = 0;
-        // A server that does not notice its closed input is ended the hard way.
-        for (int tries = 0; ::waitpid(Process, &status, WNOHANG) == 0; ++tries) {
-            if (tries == 200) ::kill(Process, SIGKILL);
-            ::poll(nullptr, 0, 10);
-        }
+    InputPipe = -1;
+    // A server that does not notice its closed input is ended the hard way.
+    for (int tries = 0; Process > 0 && ::waitpid(Process, nullptr, WNOHANG) == 0; ++tries) {
+        if (tries == 200) ::kill(Process, SIGKILL);
+        ::poll(nullptr, 0, 10);
     }
-    if (OutputPipe >= 0) ::close(OutputPipe);
-    InputPipe = OutputPipe = Process = -1;
-}
-
-// Caller holds Lock. Waits at most TimeoutMs for the next whole line.
-bool TTestServerProcess::ReadLine(std::string& Line, int TimeoutMs) const {
-    for (;;) {
-        if (const auto end = Pending.find('\n'); end != std::string::npos) {
-            Line = Pending.substr(0, end);
-            Pending.erase(0, end + 1);
-            while (!Line.empty() && Line.back() == ' ') Line.pop_back();
-            return true;
-        }
-        pollfd ready{OutputPipe, POLLIN, 0};
-        if (::poll(&ready, 1, TimeoutMs) <= 0) return false;
-        char buffer[4096];
-        const ssize_t count = ::read(OutputPipe, buffer, sizeof buffer);
-        if (count <= 0) return false;
-        Pending.append(buffer, static_cast<std::size_t>(count));
-    }
-}
-
-// Caller holds Lock.
-void TTestServerProcess::Drain() const {
-    for (std::string line; ReadLine(line, 0);) Recorded.push_back(line);
+    Process = -1;
 }
 
 std::vector<std::string> TTestServerProcess::Records() const {
-    std::lock_guard guard(Lock);
-    Drain();
-    return Recorded;
+    std::istringstream text(ReadFileText(Folder.File("records")));
+    std::vector<std::string> records;
+    for (std::string line; std::getline(text, line);) records.push_back(line);
+    return records;
 }
 
 std::size_t TTestServerProcess::CountRecords(const std::string& Prefix) const {
@@ -107,11 +77,7 @@ std::size_t TTestServerProcess::CountRecords(const std::string& Prefix) const {
     return count;
 }
 
-void TTestServerProcess::ClearRecords() {
-    std::lock_guard guard(Lock);
-    Drain();
-    Recorded.clear();
-}
+void TTestServerProcess::ClearRecords() { WriteFileText(Folder.File("records"), ""); }
 
 int ClosedLoopbackPort() {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

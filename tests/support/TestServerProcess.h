@@ -1,7 +1,8 @@
 #pragma once
 
+#include "support/TempDir.h"
+
 #include <cstddef>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,9 @@
 namespace testsupport {
 
 // One of the Python test servers (tests/support/*.py, run by Debian's
-// /usr/bin/python3) as a child process on 127.0.0.1. The server prints its
-// port, then one line for every request before it answers it, so every
-// request a client has had an answer to is in Records(). The process ends
+// /usr/bin/python3) as a child process on 127.0.0.1. The server writes a line
+// about every request to its record file before it answers it, so every
+// request a client has had an answer to is in Records(). The server ends
 // with the object.
 class TTestServerProcess {
 public:
@@ -29,17 +30,11 @@ public:
 
 private:
     void Stop();
-    bool ReadLine(std::string& Line, int TimeoutMs) const;
-    void Drain() const;
 
+    TTempDir Folder;  // holds the record file
     int ServerPort = 0;
     pid_t Process = -1;
-    int InputPipe = -1;   // the server's standard input: closing it ends the server
-    int OutputPipe = -1;  // the server's standard output: its port, then its records
-
-    mutable std::mutex Lock;  // guards Pending and Recorded (the pipe is read under it)
-    mutable std::string Pending;  // bytes read from the pipe that end no line yet
-    mutable std::vector<std::string> Recorded;
+    int InputPipe = -1;  // the server's standard input: closing it ends the server
 };
 
 // A loopback port that nothing listens on: connections to it are refused.

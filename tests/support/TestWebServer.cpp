@@ -3,9 +3,6 @@
 #include "support/TempDir.h"
 
 #include <httplib.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -31,54 +28,14 @@ bool SameName(const std::string& A, const std::string& B) {
     return ::strcasecmp(A.c_str(), B.c_str()) == 0;
 }
 
-struct TKeyFree {
-    void operator()(EVP_PKEY* Key) const { EVP_PKEY_free(Key); }
-};
-struct TCertFree {
-    void operator()(X509* Cert) const { X509_free(Cert); }
-};
-using TKey = std::unique_ptr<EVP_PKEY, TKeyFree>;
-using TCert = std::unique_ptr<X509, TCertFree>;
-
-bool AddExtension(X509* Cert, int Nid, const char* Value) {
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, Cert, Cert, nullptr, nullptr, 0);
-    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, Nid, Value);
-    if (!extension) return false;
-    const bool ok = X509_add_ext(Cert, extension, -1) == 1;
-    X509_EXTENSION_free(extension);
-    return ok;
-}
-
-// A fresh self-signed certificate for 127.0.0.1, valid for a day. It is its
-// own authority, so a client that trusts this one file accepts the server.
-std::pair<TKey, TCert> MakeCertificate() {
-    TKey key(EVP_EC_gen("P-256"));
-    TCert cert(X509_new());
-    if (!key || !cert) throw std::runtime_error("cannot make a test key");
-    X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), static_cast<long>(std::time(nullptr)));
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 24 * 3600);
-    X509_set_pubkey(cert.get(), key.get());
-    X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("Harvexis test server"), -1, -1, 0);
-    X509_set_issuer_name(cert.get(), name);
-    if (!AddExtension(cert.get(), NID_basic_constraints, "critical,CA:TRUE") ||
-        !AddExtension(cert.get(), NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost") ||
-        X509_sign(cert.get(), key.get(), EVP_sha256()) == 0)
-        throw std::runtime_error("cannot sign the test certificate");
-    return {std::move(key), std::move(cert)};
-}
-
-void WriteCertificate(X509* Cert, const std::string& FileName) {
-    FILE* file = std::fopen(FileName.c_str(), "w");
-    if (!file) throw std::runtime_error("cannot write " + FileName);
-    const bool ok = PEM_write_X509(file, Cert) == 1;
-    std::fclose(file);
-    if (!ok) throw std::runtime_error("cannot write " + FileName);
+// A fresh self-signed certificate for 127.0.0.1, valid for a day, made by the
+// openssl tool. It is its own authority, so a client that trusts this one file
+// accepts the server, and no other server's.
+void MakeCertificate(const std::string& Key, const std::string& Cert) {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=127.0.0.1 "
+        "-addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " + Key + " -out " + Cert + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make a test certificate");
 }
 
 std::string Replaced(std::string Text, const std::map<std::string, std::string>& Names) {
@@ -257,10 +214,9 @@ void TTestWebServer::TImpl::Answer(const TTestResponse& Answer, httplib::Respons
 
 void TTestWebServer::TImpl::Start() {
     if (Kind == TKind::HTTPS) {
-        auto [key, cert] = MakeCertificate();
         CertFile = CertFolder.File("test-ca.pem");
-        WriteCertificate(cert.get(), CertFile);
-        Server = std::make_unique<httplib::SSLServer>(cert.get(), key.get());
+        MakeCertificate(CertFolder.File("key.pem"), CertFile);
+        Server = std::make_unique<httplib::SSLServer>(CertFile.c_str(), CertFolder.File("key.pem").c_str());
     } else {
         Server = std::make_unique<httplib::Server>();
     }
