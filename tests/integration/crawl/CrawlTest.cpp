@@ -64,6 +64,7 @@ TEST_F(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsC
     EXPECT_EQ(reason["/b.htm"], engine::dfDepth);
     EXPECT_EQ(reason["/next.htm"], engine::dfDepth);
     EXPECT_EQ(reason["/f.htm"], 0) << "a frame is embedded content: distance 0";
+    EXPECT_TRUE(Server.RequestsFor("/b.htm").empty()) << "a refused address is not asked for";
 }
 
 TEST_F(Crawl, StopOrAbortWhilePausedAtTheFirstPage) {
@@ -105,22 +106,6 @@ TEST_F(Crawl, RedirectedStartMovesTheLocationRestriction) {
                                                                   "/site/index.htm", "/site/page.htm"}));
     EXPECT_EQ(Engine.Ended(Server.URL("/other/x.htm")).Results.FilterReason, engine::dfLocation)
         << "outside the new base folder";
-}
-
-TEST_F(Crawl, StartDuringAJobRunsAfterItsEndAndDownloadNumbersKeepGrowing) {
-    Engine.Begin(Engine.Job(Server.URL("/c.htm")));
-    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/f.htm"))), joCompleted);
-    std::vector<std::pair<std::uint8_t, std::int32_t>> jobEvents;
-    std::vector<std::int32_t> numbers;
-    for (const auto& record : Engine.Recorder.Records()) {
-        if (record.Msg.Kind == somJobStarted || record.Msg.Kind == somJobEnded)
-            jobEvents.emplace_back(record.Msg.Kind, record.Msg.JobNumber);
-        if (record.Msg.Kind == somDownloadStarted) numbers.push_back(record.Msg.FileDownload.DownloadNumber);
-    }
-    EXPECT_EQ(jobEvents, (std::vector<std::pair<std::uint8_t, std::int32_t>>{
-                             {somJobStarted, 1}, {somJobEnded, 1}, {somJobStarted, 2}, {somJobEnded, 2}}));
-    ASSERT_EQ(numbers.size(), 2u);
-    EXPECT_LT(numbers[0], numbers[1]);
 }
 
 TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {

@@ -1,12 +1,10 @@
-// The dispatcher's per-download stops and its pause between downloads, seen
-// through the reports of a whole engine.
+// The dispatcher's per-download stops, seen through the reports of a whole
+// engine.
 
 #include "Crawl.h"
 
 #include <filesystem>
 #include <future>
-#include <map>
-#include <mutex>
 
 using namespace messaging;
 using testsupport::TTestResponse;
@@ -63,32 +61,4 @@ TEST(Dispatch, StopBeforeTheTransferStartedDoesNothing) {
     ASSERT_EQ(engine.WaitForEnd(1, Patience), joCompleted);
     EXPECT_EQ(engine.Ended(server.URL("/")).Results.Outcome, doCompleted);
     EXPECT_TRUE(std::filesystem::exists(engine.Local("/index.html")));
-}
-
-TEST(Dispatch, PauseBetweenDownloadsHoldsBackOnlyTheThreadThatFinished) {
-    TTestWebServer server(TTestWebServer::TKind::HTTP);
-    server.ServeFolder(testsupport::SiteFolder("small"));
-    using Clock = std::chrono::steady_clock;
-    std::mutex lock;  // guards startedAt and startPageEnded, written on the front end's thread
-    std::map<std::string, Clock::time_point> startedAt;
-    Clock::time_point startPageEnded{};
-    TCrawl engine;  // last: stops before what its reports are written to
-    ASSERT_TRUE(engine.Splitter.RegisterForSpiderOutput(
-        SpiderOutputKinds({somDownloadStarted, somDownloadEnded}), [&](const TSpiderOutputMsg& msg, std::uint32_t) {
-            std::lock_guard guard(lock);
-            const std::string path = msg.FileDownload.Address.GetUrlPath();
-            if (msg.Kind == somDownloadStarted) startedAt[path] = Clock::now();
-            if (msg.Kind == somDownloadEnded && path == "/pause/") startPageEnded = Clock::now();
-        }));
-    auto job = engine.Job(server.URL("/pause/"));
-    job.PauseBetweenDownloads = 2;
-    ASSERT_EQ(engine.Run(job), joCompleted);
-
-    // Threads 1-3 are free at once; thread 0, which fetched the start page, waits its pause.
-    std::lock_guard guard(lock);
-    std::vector<Clock::duration> delays;
-    for (int i = 1; i <= 4; ++i) delays.push_back(startedAt["/pause/p" + std::to_string(i) + ".htm"] - startPageEnded);
-    std::sort(delays.begin(), delays.end());
-    EXPECT_LT(delays[2], std::chrono::milliseconds(1500)) << "three idle threads were not held back";
-    EXPECT_GE(delays[3], std::chrono::milliseconds(1900)) << "the fourth page waited for a paused thread";
 }

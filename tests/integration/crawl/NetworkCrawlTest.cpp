@@ -36,23 +36,6 @@ TEST(NetworkCrawl, HTTPSSiteIsCopiedWithTheCertificateFileOfTheSettings) {
     EXPECT_EQ(server.RequestCount(), 4u);
 }
 
-TEST(NetworkCrawl, UntrustedCertificateFailsTheDownloadWithAClearError) {
-    TTestWebServer server(TTestWebServer::TKind::HTTPS);
-    server.ServeFolder(testsupport::SiteFolder("secure"));
-    TCrawl crawl;  // trusts only the system's authorities
-    auto job = crawl.Job(server.URL("/"));
-    job.DownloadHTTPS = true;
-
-    crawl.Run(job);
-
-    const auto ended = crawl.Ended(server.URL("/"));
-    EXPECT_EQ(ended.Results.OsError, engine::InternetErrorCode(CURLE_PEER_FAILED_VERIFICATION));
-    const std::string text = queue::DownloadResultText(ended.Results, true);
-    EXPECT_NE(text.find("certificate"), std::string::npos) << text;
-    EXPECT_FALSE(testsupport::FileExists(crawl.Local("/index.html")));
-    EXPECT_EQ(crawl.Of(messaging::somDownloadEnded).size(), 1u);
-}
-
 TEST(NetworkCrawl, LinksToFTPAndHTTPSAreFollowedOnlyWhenTheJobAllowsThem) {
     testsupport::TTestFtpServer ftp;
     ftp.AddFile("/pub/notes.txt", "notes over ftp", 1500000000);

@@ -2,6 +2,9 @@
 
 #include "support/DownloadFixture.h"
 
+#include "support/TestServerProcess.h"
+#include "support/TraceLogCapture.h"
+
 using testsupport::ReadFileText;
 using testsupport::SiteFolder;
 
@@ -85,11 +88,23 @@ TEST_F(HTTPDownload, ContentTypeExtendsTheFileNameWhenAsked) {
     EXPECT_TRUE(result.IsPage);
 }
 
-TEST_F(HTTPDownload, FilterRefusalsMakeNoRequest) {
-    Job.MaxDistance = 0;
-    engine::TFileDownloadThread thread(Services());
-    Prepare(thread);
-    const auto result = Download(thread, Server.URL("/a.txt"), Path("a.txt"), 1);
-    EXPECT_EQ(result.FilterResult, engine::dfDepth);
-    EXPECT_EQ(Server.RequestCount(), 0u);
+TEST_F(HTTPDownload, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
+    const std::pair<std::string, int> rows[] = {{"http", 0}, {"http", 2}, {"ftp", 3}};
+    Job.DownloadFTP = true;
+    for (const auto& [scheme, retries] : rows) {
+        SCOPED_TRACE(scheme + " " + std::to_string(retries));
+        testsupport::TTraceLogCapture trace;
+        Options.JobOptions.ConnectRetries = retries;
+        engine::TFileDownloadThread thread(Services());
+        Prepare(thread);
+        const std::string port = std::to_string(testsupport::ClosedLoopbackPort());
+
+        const auto result = Download(thread, scheme + "://127.0.0.1:" + port + "/file.txt", Path("file.txt"));
+
+        EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_COULDNT_CONNECT));
+        EXPECT_EQ(trace.CountRows("connect retry"), static_cast<std::size_t>(retries));
+        const std::string last = std::to_string(retries) + " of " + std::to_string(retries);
+        EXPECT_EQ(trace.CountRows("connect retry " + last), retries > 0 ? 1u : 0u);
+        EXPECT_FALSE(testsupport::FileExists(Path("file.txt")));
+    }
 }

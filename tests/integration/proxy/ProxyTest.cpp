@@ -9,7 +9,6 @@
 #include "support/TestProxy.h"
 
 #include <cstdlib>
-#include <optional>
 
 using testsupport::ReadFileText;
 using testsupport::TTestProxy;
@@ -38,23 +37,6 @@ jobs::TProxyServerInfo ProxyRecord(const TRecord& Row, int Port) {
     record.ProxyBypass = Row.Bypass;
     return record;
 }
-
-// Sets one environment variable for the life of the object.
-class TEnvironmentValue {
-public:
-    TEnvironmentValue(const char* Name, const std::string& Value) : Name(Name) {
-        if (const char* old = std::getenv(Name)) Old = old;
-        ::setenv(Name, Value.c_str(), 1);
-    }
-    ~TEnvironmentValue() {
-        if (Old) ::setenv(Name, Old->c_str(), 1);
-        else ::unsetenv(Name);
-    }
-
-private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
 
 class Proxy : public testsupport::TDownloadFixture {
 protected:
@@ -160,12 +142,14 @@ TEST_F(Proxy, HTTPSTakesTheEnvironmentsProxyAndNotTheHTTPRecord) {
     TTestProxy recordProxy;
     TTestProxy environmentProxy;
     Options.HTTPProxy = ProxyRecord({}, recordProxy.Port());
-    // The test servers exempt 127.0.0.1 from proxies; this test wants it proxied.
-    TEnvironmentValue noProxy("no_proxy", "");
-    TEnvironmentValue noProxyUpper("NO_PROXY", "");
-    TEnvironmentValue httpsProxy("https_proxy", "http://127.0.0.1:" + std::to_string(environmentProxy.Port()));
+    // The test servers exempt 127.0.0.1 from proxies; this test wants it
+    // proxied. The next test server made clears these again.
+    ::setenv("no_proxy", "", 1);
+    ::setenv("NO_PROXY", "", 1);
+    ::setenv("https_proxy", ("http://127.0.0.1:" + std::to_string(environmentProxy.Port())).c_str(), 1);
 
     const auto result = Fetch(secure.URL("/secure.html"), Path("secure.html"), {secure.CAFile()});
+    ::unsetenv("https_proxy");
 
     EXPECT_EQ(result.StatusCode, 200);
     EXPECT_EQ(ReadFileText(Path("secure.html")), "<b>tunnelled</b>");
