@@ -57,7 +57,11 @@ TCliProcess::TCliProcess(const std::vector<std::string>& Args, const std::map<st
         ::_exit(127);
     }
     ::close(in[0]), ::close(out[1]), ::close(err[1]);
-    Reader = std::thread([this, in = in[1], out = out[0], err = err[0], Input] { Pump(in, out, err, Input); });
+    // Input is small: it fits the pipe at once.
+    if (::write(in[1], Input.data(), Input.size()) != static_cast<ssize_t>(Input.size()))
+        throw std::runtime_error("input not written");
+    ::close(in[1]);
+    Reader = std::thread([this, out = out[0], err = err[0]] { Pump(out, err); });
 }
 
 TCliProcess::~TCliProcess() {
@@ -67,28 +71,21 @@ TCliProcess::~TCliProcess() {
     }
 }
 
-// Feeds the input and drains both outputs together, so no pipe fills up and blocks the child.
-void TCliProcess::Pump(int In, int Out, int Err, std::string Input) {
-    if (Input.empty()) ::close(In), In = -1;
+// Drains both outputs together, so no pipe fills up and blocks the child.
+void TCliProcess::Pump(int Out, int Err) {
     while (Out >= 0 || Err >= 0) {
-        pollfd fds[3] = {{Out, POLLIN, 0}, {Err, POLLIN, 0}, {In, POLLOUT, 0}};
-        if (::poll(fds, 3, -1) < 0 && errno != EINTR) break;
-        char buffer[4096];
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !fds[i].revents) continue;
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        pollfd fds[2] = {{Out, POLLIN, 0}, {Err, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
+        for (auto& ready : fds) {
+            if (ready.fd < 0 || !ready.revents) continue;
+            char buffer[4096];
+            const ssize_t n = ::read(ready.fd, buffer, sizeof buffer);
             std::lock_guard guard(Lock);
-            if (n > 0) (i == 0 ? Result.Out : Result.Err).append(buffer, static_cast<std::size_t>(n));
-            else ::close(fds[i].fd), (i == 0 ? Out : Err) = -1;
-        }
-        if (In >= 0 && fds[2].revents) {
-            const ssize_t n = ::write(In, Input.data(), Input.size());
-            if (n > 0) Input.erase(0, static_cast<std::size_t>(n));
-            if (n < 0 || Input.empty()) ::close(In), In = -1;
+            if (n > 0) (ready.fd == Out ? Result.Out : Result.Err).append(buffer, static_cast<std::size_t>(n));
+            else ::close(ready.fd), (ready.fd == Out ? Out : Err) = -1;
         }
         Grew.notify_all();
     }
-    if (In >= 0) ::close(In);
     std::lock_guard guard(Lock);
     Closed = true;
     Grew.notify_all();

@@ -36,7 +36,7 @@ public:
     TCliResult Wait(std::chrono::milliseconds Timeout = std::chrono::seconds(120));
 
 private:
-    void Pump(int In, int Out, int Err, std::string Input);
+    void Pump(int Out, int Err);
 
     int Pid = -1;
     std::mutex Lock;               // guards Result and Closed

@@ -1,11 +1,9 @@
-"""Forward proxy for the tests on 127.0.0.1, for loopback targets only.
-
+"""Forward proxy for the tests on 127.0.0.1, for loopback targets only:
 "GET http://..." is passed on to the origin server; "GET ftp://..." is fetched
 over FTP and answered as HTTP (404 for a missing file), as CERN-style proxies
 do; "CONNECT host:port" opens a tunnel. With --user it answers 407 to every
-request without that user and password (Basic). Records "<method> <target>" of
-every request.
-"""
+request without that user and password (Basic). Records "<method> <target>"
+of every request."""
 
 import argparse
 import base64
@@ -21,7 +19,6 @@ from urllib.parse import urlsplit
 
 from TestServerOutput import arguments, say, serve_until_stdin_closes
 
-LOOPBACK = ("127.0.0.1", "localhost")
 NOT_PASSED_ON = {"proxy-authorization", "proxy-connection", "connection", "keep-alive",
                  "content-length", "transfer-encoding", "date", "server"}
 
@@ -35,25 +32,21 @@ class Proxy(BaseHTTPRequestHandler):
 
     def answer(self, status, body=b"", headers=()):
         self.send_response(status)
-        for name, value in headers:
+        for name, value in list(headers) + [("Content-Length", str(len(body))), ("Connection", "close")]:
             self.send_header(name, value)
-        self.send_header("Content-Length", str(len(body)))
-        self.send_header("Connection", "close")
         self.end_headers()
-        if self.command != "HEAD":
-            self.wfile.write(body)
+        self.wfile.write(body)
         self.close_connection = True
 
     def admitted(self, host):
         say("%s %s" % (self.command, self.path))
         if self.credentials and self.headers.get("Proxy-Authorization") != self.credentials:
-            self.answer(407, b"Proxy authentication required",
-                        [("Proxy-Authenticate", 'Basic realm="harvexis-test"')])
-        elif host not in LOOPBACK:
+            self.answer(407, b"Proxy authentication required", [("Proxy-Authenticate", 'Basic realm="test"')])
+            return False
+        if host not in ("127.0.0.1", "localhost"):
             self.answer(403, b"Loopback targets only")
-        else:
-            return True
-        return False
+            return False
+        return True
 
     def do_GET(self):
         url = urlsplit(self.path)
@@ -63,35 +56,31 @@ class Proxy(BaseHTTPRequestHandler):
             return self.fetch_ftp(url)
         origin = http.client.HTTPConnection(url.hostname, url.port or 80)
         headers = {k: v for k, v in self.headers.items() if k.lower() not in NOT_PASSED_ON}
-        origin.request(self.command, url.path + ("?" + url.query if url.query else ""), headers=headers)
+        origin.request("GET", url.path + ("?" + url.query if url.query else ""), headers=headers)
         reply = origin.getresponse()
-        body = reply.read()
-        self.answer(reply.status, body, [h for h in reply.getheaders() if h[0].lower() not in NOT_PASSED_ON])
-
-    do_HEAD = do_GET
+        self.answer(reply.status, reply.read(), [h for h in reply.getheaders() if h[0].lower() not in NOT_PASSED_ON])
 
     def fetch_ftp(self, url):
         try:
             ftp = ftplib.FTP()
             ftp.connect(url.hostname, url.port or 21)
             ftp.login(url.username or "anonymous", url.password or "")
-            modified = ftp.voidcmd("MDTM " + url.path)[4:18]
+            modified = time.strptime(ftp.voidcmd("MDTM " + url.path)[4:18], "%Y%m%d%H%M%S")
             pieces = []
             ftp.retrbinary("RETR " + url.path, pieces.append)
             ftp.quit()
         except ftplib.error_perm:
             return self.answer(404, b"No such file")
-        stamp = email.utils.formatdate(calendar.timegm(time.strptime(modified, "%Y%m%d%H%M%S")), usegmt=True)
+        stamp = email.utils.formatdate(calendar.timegm(modified), usegmt=True)
         self.answer(200, b"".join(pieces), [("Content-Type", "application/octet-stream"), ("Last-Modified", stamp)])
 
     def do_CONNECT(self):
         host, _, port = self.path.rpartition(":")
         if not self.admitted(host):
             return
-        server = socket.create_connection((host, int(port)))
+        ends = [self.connection, socket.create_connection((host, int(port)))]
         self.send_response(200, "Connection established")
         self.end_headers()
-        ends = [self.connection, server]
         while True:
             for end in select.select(ends, [], [])[0]:
                 data = end.recv(65536)

@@ -12,7 +12,6 @@
 #include <future>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -38,10 +37,10 @@ void MakeCertificate(const std::string& Key, const std::string& Cert) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make a test certificate");
 }
 
-std::string Replaced(std::string Text, const std::map<std::string, std::string>& Names) {
-    for (const auto& [name, value] : Names)
-        for (auto at = Text.find(name); at != std::string::npos; at = Text.find(name, at + value.size()))
-            Text.replace(at, name.size(), value);
+// Text with every "@SERVER@" replaced by Server.
+std::string Replaced(std::string Text, const std::string& Server) {
+    for (auto at = Text.find("@SERVER@"); at != std::string::npos; at = Text.find("@SERVER@", at))
+        Text.replace(at, 8, Server);
     return Text;
 }
 
@@ -55,25 +54,6 @@ std::string ContentType(const std::filesystem::path& File) {
 std::int64_t ParseHTTPDate(const std::string& Text) {
     std::tm time{};
     return ::strptime(Text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &time) ? ::timegm(&time) : -1;
-}
-
-// The ".responses" rows of a site folder: target -> status and headers.
-std::map<std::string, TTestResponse> SpecialResponses(const std::string& Folder) {
-    std::map<std::string, TTestResponse> rows;
-    std::istringstream lines(ReadFileText(Folder + "/.responses"));
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
-        if (fields.size() < 2) continue;
-        TTestResponse& row = rows[fields[0]];
-        row.Status = std::stoi(fields[1]);
-        for (std::size_t i = 2; i < fields.size(); ++i) {
-            const auto colon = fields[i].find(": ");
-            row.Headers.emplace_back(fields[i].substr(0, colon), fields[i].substr(colon + 2));
-        }
-    }
-    return rows;
 }
 
 // Answers Range and If-Modified-Since as a plain server does.
@@ -117,16 +97,15 @@ struct TTestWebServer::TImpl {
     std::thread Listener;
     std::future<void> ListenerDone;  // ready when the accept loop has returned
     int Port = 0;
+    std::string BaseURL;
     TTempDir CertFolder;
     std::string CertFile;
 
-    mutable std::mutex Lock;  // guards Folder, Special, Table, Names, Requests and Stopping
+    mutable std::mutex Lock;  // guards Folder, Table, Requests and Stopping
     // Signalled when a request is recorded and when the server starts stopping.
     mutable std::condition_variable Changed;
     std::map<std::string, TTestHandler> Table;
-    std::map<std::string, std::string> Names;  // "@NAME@" -> value in served files
     std::string Folder;
-    std::map<std::string, TTestResponse> Special;  // the folder's ".responses"
     std::vector<TRecordedRequest> Requests;
     bool Stopping = false;
 
@@ -138,26 +117,13 @@ struct TTestWebServer::TImpl {
 
 TTestResponse TTestWebServer::TImpl::FromFolder(const TRecordedRequest& Request) {
     std::unique_lock guard(Lock);
-    const auto names = Names;
-    const std::string folder = Folder;
-    const auto special = Special.find(Request.Target);
-    const std::optional<TTestResponse> row =
-        special == Special.end() ? std::nullopt : std::optional<TTestResponse>(special->second);
+    const bool served = !Folder.empty();
+    std::string path = Folder + Request.Target.substr(0, Request.Target.find('?'));
     guard.unlock();
-    std::string path = folder + Request.Target.substr(0, Request.Target.find('?'));
     if (path.back() == '/') path += "index.html";
-    const bool isFile = !folder.empty() && std::filesystem::is_regular_file(path);
-    TTestResponse answer = MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
-    if (isFile) answer = MakeResponse(200, ReadFileText(path), {{"Content-Type", ContentType(path)}});
-    if (isFile && ContentType(path) == "text/html") answer.Body = Replaced(answer.Body, names);
-    if (row) {
-        answer.Status = row->Status;
-        for (const auto& [name, value] : row->Headers)
-            answer.Headers.emplace_back(name, Replaced(value, names));
-        if (!isFile) answer.Body.clear();
-        return answer;
-    }
-    if (!isFile) return answer;
+    if (!served || !std::filesystem::is_regular_file(path)) return MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
+    TTestResponse answer = MakeResponse(200, ReadFileText(path), {{"Content-Type", ContentType(path)}});
+    if (ContentType(path) == "text/html") answer.Body = Replaced(answer.Body, BaseURL);
     struct stat info {};
     ::stat(path.c_str(), &info);
     answer.Headers.emplace_back("Last-Modified", HTTPDate(info.st_mtime));
@@ -225,7 +191,6 @@ void TTestWebServer::TImpl::Start() {
         Handle(Request, Response);
     };
     Server->Get(".*", handler);
-    Server->Post(".*", handler);
     Port = Server->bind_to_any_port("127.0.0.1");
     if (Port <= 0) throw std::runtime_error("test web server could not bind");
     // The socket listens from here on; connections wait in its backlog until
@@ -246,7 +211,7 @@ TTestWebServer::TTestWebServer(TKind Kind) : Impl(std::make_unique<TImpl>()) {
     ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
     Impl->Kind = Kind;
     Impl->Start();
-    Define("SERVER", BaseURL());
+    Impl->BaseURL = BaseURL();
 }
 
 TTestWebServer::~TTestWebServer() {
@@ -277,15 +242,23 @@ void TTestWebServer::ServeHandler(const std::string& Target, TTestHandler Handle
 }
 
 void TTestWebServer::ServeFolder(const std::string& Folder) {
-    auto special = SpecialResponses(Folder);
-    std::lock_guard guard(Impl->Lock);
-    Impl->Folder = Folder;
-    Impl->Special = std::move(special);
-}
-
-void TTestWebServer::Define(const std::string& Name, const std::string& Value) {
-    std::lock_guard guard(Impl->Lock);
-    Impl->Names["@" + Name + "@"] = Value;
+    {
+        std::lock_guard guard(Impl->Lock);
+        Impl->Folder = Folder;
+    }
+    // Each ".responses" row: target, status, then headers, tab-separated.
+    std::istringstream lines(ReadFileText(Folder + "/.responses"));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream cells(line);
+        std::string target, status;
+        std::getline(cells, target, '\t');
+        std::getline(cells, status, '\t');
+        TTestResponse row = MakeResponse(std::stoi(status), ReadFileText(Folder + target));
+        for (std::string header; std::getline(cells, header, '\t');)
+            row.Headers.emplace_back(header.substr(0, header.find(": ")),
+                                     Replaced(header.substr(header.find(": ") + 2), BaseURL()));
+        Serve(target, row);
+    }
 }
 
 int TTestWebServer::Port() const { return Impl->Port; }

@@ -53,8 +53,8 @@ std::string SiteFolder(const std::string& Name);
 // 304, "Range: bytes=N-" gets 206 (416 past the end). The folder's
 // ".responses" file adds special answers, one per line, tab-separated:
 // target, status, then "Name: value" headers; the body is the file of that
-// target when there is one. "@SERVER@" in served pages and headers becomes
-// BaseURL(); Define adds more such names. Anything else gets 404.
+// target when there is one. "@SERVER@" in served pages and in those headers
+// becomes BaseURL(). Anything else gets 404.
 // The HTTPS variant makes its own certificate; clients trust it through
 // CAFile(). Making a server clears the proxy variables of the environment,
 // so no test traffic ever goes through a proxy by accident.
@@ -72,8 +72,6 @@ public:
     void ServeHandler(const std::string& Target, TTestHandler Handler);
     // Answers what the table does not from Folder (see above).
     void ServeFolder(const std::string& Folder);
-    // "@Name@" in served files becomes Value.
-    void Define(const std::string& Name, const std::string& Value);
 
     int Port() const;
     // "http://127.0.0.1:PORT" (or https), without a trailing "/".
