@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 
 #include <filesystem>
+#include <future>
 #include <map>
 
 using namespace messaging;
@@ -143,4 +144,32 @@ TEST_F(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {
     EXPECT_EQ(Engine.Of(somPruneEnded).size(), 1u);
     // Flat copies are not rewritten: links between folders would break.
     EXPECT_TRUE(Engine.Of(somRewriteStarted).empty());
+}
+
+TEST_F(Crawl, StopWithHostExclusionEndsTheTransferAndRefusesTheHostForTheRestOfTheRun) {
+    std::promise<void> stopPosted;
+    auto stopped = stopPosted.get_future().share();
+    Server.Serve("/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
+    Server.Serve("/b.htm", 200, "<a href=\"c.htm\">c</a>");
+    Server.Serve("/c.htm", 200, "<p>c</p>");
+    TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
+    big.PieceSize = 1024;
+    big.BeforePiece = [stopped](std::size_t piece) {
+        if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
+    };
+    Server.Serve("/big.bin", big);
+    Engine.Begin(Engine.Job(Server.URL("/")));
+
+    TSpiderOutputMsg progress;
+    ASSERT_TRUE(Engine.WaitForReport(somDownloadProgress, "/big.bin", &progress));
+    // b.htm, fetched beside big.bin, must be in before the exclusion; c.htm comes after it.
+    ASSERT_TRUE(Engine.WaitForReport(somDownloadEnded, "/b.htm"));
+    ASSERT_TRUE(Engine.Input.PostStopHost(1, progress.FileDownload.DownloadNumber));
+    stopPosted.set_value();
+    ASSERT_EQ(Engine.WaitForEnd(1, Patience), joCompleted);
+
+    EXPECT_EQ(Engine.Ended(Server.URL("/big.bin")).Results.Outcome, doStopped);
+    EXPECT_FALSE(std::filesystem::exists(Engine.Local("/big.bin")));
+    EXPECT_EQ(Engine.Ended(Server.URL("/c.htm")).Results.FilterReason, engine::dfDomainName);
+    EXPECT_TRUE(Server.RequestsFor("/c.htm").empty());
 }

@@ -84,30 +84,6 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
     }
 }
 
-TEST_F(Resume, TimeLimitInsideTheBodyKeepsThePartialAndTheOldFile) {
-    Job.MaxSecondsForAllDownloads = 5;
-    engine::TFileDownloadThread thread(Services());
-    Prepare(thread);
-    TTestResponse slow = MakeResponse(200, std::string(20000, 'n'));
-    slow.PieceSize = 4000;
-    // The job's time runs out once the client is inside the body.
-    slow.BeforePiece = [&](std::size_t Piece) {
-        if (Piece == 1 && WaitForState(thread, engine::dsReadingData)) ClockMs = 60000;
-    };
-    Server.Serve("/slow.bin", slow);
-    WriteFileText(Path("slow.bin"), "old copy");
-
-    const auto result = Download(thread, Server.URL("/slow.bin"), Path("slow.bin"));
-
-    EXPECT_EQ(result.FilterResult, engine::dfJobTime);
-    EXPECT_FALSE(result.ExceptionRaised) << result.ExceptionText;
-    EXPECT_EQ(ReadFileText(Path("slow.bin")), "old copy");
-    const std::string partial = ReadFileText(Path("slow.bin.part"));
-    EXPECT_GE(partial.size(), 4000u);
-    EXPECT_LT(partial.size(), 20000u);
-    EXPECT_EQ(partial, std::string(partial.size(), 'n'));
-}
-
 TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
     engine::TFileDownloadThread thread(Services());
     Prepare(thread);

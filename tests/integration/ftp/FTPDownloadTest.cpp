@@ -28,16 +28,13 @@ protected:
         Options.JobOptions.Timeout = 10000;
     }
 
-    engine::TFileDownloadCompleteData Fetch(const std::string& URL, const std::string& File,
-                                            engine::TDownloadThreadServices Services) {
-        engine::TFileDownloadThread thread(std::move(Services));
+    // Downloads Path, or a whole address, from the server.
+    engine::TFileDownloadCompleteData Fetch(const std::string& Path, const std::string& File) {
+        engine::TFileDownloadThread thread(Services());
         Prepare(thread);
-        auto result = Download(thread, URL, File);
+        auto result = Download(thread, Path.find("://") == std::string::npos ? Ftp.URL(Path) : Path, File);
         LastProgress = thread.Progress();
         return result;
-    }
-    engine::TFileDownloadCompleteData Fetch(const std::string& Path, const std::string& File) {
-        return Fetch(Ftp.URL(Path), File, Services());
     }
 
     TTestFtpServer Ftp;
@@ -181,9 +178,11 @@ TEST_F(FTPDownload, LogsInWithTheAddressesOrTheStoredCredentials) {
             Found = {"alice", "s3cret"};
             return row.Stored && Host == "127.0.0.1";
         };
+        engine::TFileDownloadThread thread(services);
+        Prepare(thread);
         std::remove(Path("private.txt").c_str());
-        const auto result = Fetch("ftp://" + row.UserInfo + "127.0.0.1:" + port + "/private.txt",
-                                  Path("private.txt"), services);
+        const auto result = Download(thread, "ftp://" + row.UserInfo + "127.0.0.1:" + port + "/private.txt",
+                                     Path("private.txt"));
         EXPECT_EQ(result.StatusCode, row.Status) << result.StatusText;
         EXPECT_EQ(testsupport::FileExists(Path("private.txt")), row.Status == 200);
         if (!row.Allowed) EXPECT_EQ(locked.CountRecords("USER alice"), 0u);
@@ -196,7 +195,7 @@ TEST_F(FTPDownload, SilentServerEndsTheDownloadAfterTheTimeOut) {
     Options.JobOptions.Timeout = 300;
     Options.JobOptions.ConnectRetries = 3;
     const auto started = std::chrono::steady_clock::now();
-    const auto result = Fetch("ftp://127.0.0.1:" + std::to_string(Server.Port()) + "/a.txt", Path("a.txt"), Services());
+    const auto result = Fetch("ftp://127.0.0.1:" + std::to_string(Server.Port()) + "/a.txt", Path("a.txt"));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300 + 1500));
     EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_OPERATION_TIMEDOUT))
         << "a connection accepted is not a failed connect to retry";
