@@ -61,57 +61,45 @@ TCliProcess::TCliProcess(const std::vector<std::string>& Args, const std::map<st
     if (::write(in[1], Input.data(), Input.size()) != static_cast<ssize_t>(Input.size()))
         throw std::runtime_error("input not written");
     ::close(in[1]);
-    Reader = std::thread([this, out = out[0], err = err[0]] { Pump(out, err); });
+    Out = out[0];
+    Err = err[0];
 }
 
 TCliProcess::~TCliProcess() {
-    if (!Waited) {
+    if (Pid > 0) {
         ::kill(Pid, SIGKILL);
-        Wait(std::chrono::seconds(10));
+        Wait();
     }
 }
 
-// Drains both outputs together, so no pipe fills up and blocks the child.
-void TCliProcess::Pump(int Out, int Err) {
-    while (Out >= 0 || Err >= 0) {
+void TCliProcess::ReadUntil(const std::function<bool()>& Done) {
+    while ((Out >= 0 || Err >= 0) && !Done()) {
         pollfd fds[2] = {{Out, POLLIN, 0}, {Err, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
         for (auto& ready : fds) {
             if (ready.fd < 0 || !ready.revents) continue;
             char buffer[4096];
             const ssize_t n = ::read(ready.fd, buffer, sizeof buffer);
-            std::lock_guard guard(Lock);
             if (n > 0) (ready.fd == Out ? Result.Out : Result.Err).append(buffer, static_cast<std::size_t>(n));
             else ::close(ready.fd), (ready.fd == Out ? Out : Err) = -1;
         }
-        Grew.notify_all();
     }
-    std::lock_guard guard(Lock);
-    Closed = true;
-    Grew.notify_all();
 }
 
-bool TCliProcess::WaitForError(const std::string& Text, std::chrono::milliseconds Timeout) {
-    std::unique_lock guard(Lock);
-    Grew.wait_for(guard, Timeout, [&] { return Result.Err.find(Text) != std::string::npos || Closed; });
+bool TCliProcess::WaitForError(const std::string& Text) {
+    ReadUntil([&] { return Result.Err.find(Text) != std::string::npos; });
     return Result.Err.find(Text) != std::string::npos;
 }
 
 void TCliProcess::Signal(int Number) { ::kill(Pid, Number); }
 
-TCliResult TCliProcess::Wait(std::chrono::milliseconds Timeout) {
-    bool closed = false;
-    {
-        std::unique_lock guard(Lock);
-        closed = Grew.wait_for(guard, Timeout, [&] { return Closed; });
-    }
-    if (!closed) ::kill(Pid, SIGKILL);
+TCliResult TCliProcess::Wait() {
+    ReadUntil([] { return false; });
     int status = 0;
     while (::waitpid(Pid, &status, 0) < 0 && errno == EINTR) {
     }
-    Reader.join();
-    Waited = true;
-    Result.ExitStatus = closed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Pid = -1;
+    Result.ExitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return Result;
 }
 

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -18,9 +16,9 @@ struct TCliResult {
 
 // The built harvexis-cli as a child process with Args, Input on its standard
 // input (not a terminal) and Env added to (or replacing) the test's
-// environment; HARVEXIS_DATA_DIR must be among them. Its output is collected
-// as it comes, so a test can wait for a text, send signals and then wait for
-// the exit.
+// environment; HARVEXIS_DATA_DIR must be among them. Its output is read while
+// the test waits for a text or for the exit; the program's output between
+// two waits must fit its pipes.
 class TCliProcess {
 public:
     TCliProcess(const std::vector<std::string>& Args, const std::map<std::string, std::string>& Env,
@@ -29,22 +27,19 @@ public:
     TCliProcess(const TCliProcess&) = delete;
     TCliProcess& operator=(const TCliProcess&) = delete;
 
-    // Waits until standard error holds Text; false after Timeout.
-    bool WaitForError(const std::string& Text, std::chrono::milliseconds Timeout);
+    // Waits until standard error holds Text; false when it ends first.
+    bool WaitForError(const std::string& Text);
     void Signal(int Number);
-    // Waits for the exit (killing the program after Timeout).
-    TCliResult Wait(std::chrono::milliseconds Timeout = std::chrono::seconds(120));
+    // Waits for the exit.
+    TCliResult Wait();
 
 private:
-    void Pump(int Out, int Err);
+    // Reads both outputs until Done holds or both are closed.
+    void ReadUntil(const std::function<bool()>& Done);
 
     int Pid = -1;
-    std::mutex Lock;               // guards Result and Closed
-    std::condition_variable Grew;  // signalled when output arrives and when both pipes close
+    int Out = -1, Err = -1;  // the read ends of the program's outputs; -1 once closed
     TCliResult Result;
-    bool Closed = false;
-    bool Waited = false;
-    std::thread Reader;
 };
 
 // Runs the program to its end.
