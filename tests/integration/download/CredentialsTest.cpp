@@ -1,9 +1,11 @@
-// Basic authentication over HTTP and HTTPS: credentials from the address or
-// the password store, and none at all when the job does not allow them.
+// Logging in over HTTP and HTTPS (Basic) and FTP: credentials from the
+// address or the password store, and none at all when the job does not allow
+// them.
 
 #include "support/DownloadFixture.h"
 
 #include "jobs/Base64.h"
+#include "support/TestFtpServer.h"
 
 using testsupport::TTestWebServer;
 
@@ -48,33 +50,41 @@ TEST_F(Credentials, ProtectedPagesAreFetchedWithTheAddressesOrTheStoredPassword)
         {"store unused without authentication", "127.0.0.1", Secret, false, false, 401},
         {"address unused without authentication", "127.0.0.1", Secret, true, false, 401},
     };
-    for (TTestWebServer* server : {&Server, &secure})
+    testsupport::TTestFtpServer ftp({.User = User, .Password = Secret});
+    ftp.AddFile("/page.html", "<p>private</p>");
+    Server.ServeHandler("/page.html", ProtectedPage());
+    secure.ServeHandler("/page.html", ProtectedPage());
+    Job.DownloadFTP = true;
+    for (const auto& [scheme, port] : {std::pair{"http", Server.Port()}, {"https", secure.Port()}, {"ftp", ftp.Port()}})
         for (const auto& row : rows) {
-            SCOPED_TRACE(row.Name + std::string(server == &secure ? " https" : " http"));
-            server->ServeHandler("/page.html", ProtectedPage());
-            server->ClearRequests();
+            SCOPED_TRACE(row.Name + std::string(" ") + scheme);
+            Server.ClearRequests();
+            secure.ClearRequests();
+            ftp.ClearRecords();
             Options.JobOptions.AllowAuthentication = Job.DownloadOptions.AllowAuthentication = row.Allowed;
             auto services = Services({secure.CAFile()});
             std::string site = row.StoredSite;
-            if (const auto at = site.find("PORT"); at != std::string::npos)
-                site.replace(at, 4, std::to_string(server->Port()));
+            if (const auto at = site.find("PORT"); at != std::string::npos) site.replace(at, 4, std::to_string(port));
             services.FindSitePassword = [&](const std::string& Asked, engine::TSiteCredentials& Found) {
-                if (site.empty() || Asked != site) return false;
                 Found = {User, row.Stored};
-                return true;
+                return !site.empty() && Asked == site;
             };
             engine::TFileDownloadThread thread(services);
             Prepare(thread);
-            std::string url = server->URL("/page.html");
-            if (row.InAddress) url.insert(url.find("//") + 2, std::string(User) + ":" + Secret + "@");
+            const std::string userInfo = row.InAddress ? std::string(User) + ":" + Secret + "@" : "";
             std::remove(Path("page.html").c_str());
 
-            const auto result = Download(thread, url, Path("page.html"));
+            const auto result = Download(thread, std::string(scheme) + "://" + userInfo + "127.0.0.1:" +
+                                                     std::to_string(port) + "/page.html", Path("page.html"));
 
-            EXPECT_EQ(result.StatusCode, row.Status) << result.StatusText;
+            const bool isFTP = std::string(scheme) == "ftp";
+            EXPECT_EQ(result.StatusCode, row.Status == 401 && isFTP ? 530 : row.Status) << result.StatusText;
             EXPECT_EQ(testsupport::FileExists(Path("page.html")), row.Status == 200);
-            if (!row.Allowed)
-                for (const auto& request : server->Requests()) EXPECT_EQ(request.Header("Authorization"), "");
+            if (!row.Allowed) {
+                for (const auto& request : Server.Requests()) EXPECT_EQ(request.Header("Authorization"), "");
+                for (const auto& request : secure.Requests()) EXPECT_EQ(request.Header("Authorization"), "");
+                EXPECT_EQ(ftp.CountRecords("USER alice"), 0u);
+            }
             EXPECT_EQ(result.Address.GetPassword(), row.InAddress ? Secret : "")
                 << "the result reports the address as it was given";
         }

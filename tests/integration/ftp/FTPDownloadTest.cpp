@@ -151,44 +151,6 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     EXPECT_EQ(ReadFileText(file), "old copy");
 }
 
-TEST_F(FTPDownload, LogsInWithTheAddressesOrTheStoredCredentials) {
-    TTestFtpServer locked({.User = "alice", .Password = "s3cret"});
-    locked.AddFile("/private.txt", "for alice", RemoteTime);
-    const std::string port = std::to_string(locked.Port());
-    struct TRow {
-        const char* Name;
-        std::string UserInfo;  // written into the address
-        bool Stored;
-        bool Allowed;  // the job allows authentication
-        int Status;
-    };
-    const TRow rows[] = {
-        {"address credentials", "alice:s3cret@", false, true, 200},
-        {"stored credentials", "", true, true, 200},
-        {"wrong password", "alice:wrong@", true, true, 530},
-        {"anonymous", "", false, true, 530},
-        {"address unused without authentication", "alice:s3cret@", true, false, 530},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Name);
-        Options.JobOptions.AllowAuthentication = Job.DownloadOptions.AllowAuthentication = row.Allowed;
-        locked.ClearRecords();
-        auto services = Services();
-        services.FindSitePassword = [&row](const std::string& Host, engine::TSiteCredentials& Found) {
-            Found = {"alice", "s3cret"};
-            return row.Stored && Host == "127.0.0.1";
-        };
-        engine::TFileDownloadThread thread(services);
-        Prepare(thread);
-        std::remove(Path("private.txt").c_str());
-        const auto result = Download(thread, "ftp://" + row.UserInfo + "127.0.0.1:" + port + "/private.txt",
-                                     Path("private.txt"));
-        EXPECT_EQ(result.StatusCode, row.Status) << result.StatusText;
-        EXPECT_EQ(testsupport::FileExists(Path("private.txt")), row.Status == 200);
-        if (!row.Allowed) EXPECT_EQ(locked.CountRecords("USER alice"), 0u);
-    }
-}
-
 TEST_F(FTPDownload, SilentServerEndsTheDownloadAfterTheTimeOut) {
     // The web server accepts the connection and waits for a request: the FTP
     // client waits for a greeting that never comes.

@@ -18,24 +18,12 @@ namespace {
 
 constexpr std::time_t RemoteTime = 1500000000;  // Fri, 14 Jul 2017 02:40:00 GMT
 
-// How a row's proxy record is written.
-struct TRecord {
-    bool Use = true;
-    std::string Address = "127.0.0.1";
-    std::string User;
-    std::string Password;
-    std::string Bypass;
-};
+const std::string Local = "127.0.0.1";
 
-jobs::TProxyServerInfo ProxyRecord(const TRecord& Row, int Port) {
-    jobs::TProxyServerInfo record;
-    record.UseProxyServer = Row.Use;
-    record.Address = Row.Address;
-    record.Port = Port;
-    record.Username = Row.User;
-    record.Password = Row.Password;
-    record.ProxyBypass = Row.Bypass;
-    return record;
+// The row's proxy record, naming Port.
+jobs::TProxyServerInfo At(jobs::TProxyServerInfo Record, int Port) {
+    Record.Port = Port;
+    return Record;
 }
 
 class Proxy : public testsupport::TDownloadFixture {
@@ -58,28 +46,28 @@ TEST_F(Proxy, HTTPDownloadsGoThroughTheProxyRecordUnlessBypassedOrSwitchedOff) {
     struct TRow {
         const char* Name;
         std::string ProxyUser;  // what the proxy asks for (password "pw"); empty = nothing
-        TRecord Record;
+        jobs::TProxyServerInfo Record;
         int Status;
         bool ViaProxy;
     };
     const TRow rows[] = {
-        {"open proxy", "", {}, 200, true},
-        {"open proxy, credentials given anyway", "", {.User = "bob", .Password = "pw"}, 200, true},
-        {"credentials accepted", "bob", {.User = "bob", .Password = "pw"}, 200, true},
-        {"no user name", "bob", {}, 407, true},
-        {"wrong password", "bob", {.User = "bob", .Password = "nope"}, 407, true},
-        {"switched off", "", {.Use = false}, 200, false},
-        {"no address", "", {.Address = ""}, 200, false},
-        {"bypassed host", "", {.Bypass = "127.0.0.1"}, 200, false},
-        {"bypassed in a list", "", {.Bypass = "other.test;127.0.0.1"}, 200, false},
-        {"local names only bypassed", "", {.Bypass = "<local> other.test"}, 200, true},
-        {"the program's local bypass", "", {.Bypass = engine::LocalProxyBypass}, 200, false},
+        {"open proxy", "", {.Address = Local}, 200, true},
+        {"open proxy, credentials given anyway", "", {.Address = Local, .Username = "bob", .Password = "pw"}, 200, true},
+        {"credentials accepted", "bob", {.Address = Local, .Username = "bob", .Password = "pw"}, 200, true},
+        {"no user name", "bob", {.Address = Local}, 407, true},
+        {"wrong password", "bob", {.Address = Local, .Username = "bob", .Password = "nope"}, 407, true},
+        {"switched off", "", {.UseProxyServer = false, .Address = Local}, 200, false},
+        {"no address", "", {}, 200, false},
+        {"bypassed host", "", {.Address = Local, .ProxyBypass = "127.0.0.1"}, 200, false},
+        {"bypassed in a list", "", {.Address = Local, .ProxyBypass = "other.test;127.0.0.1"}, 200, false},
+        {"local names only bypassed", "", {.Address = Local, .ProxyBypass = "<local> other.test"}, 200, true},
+        {"the program's local bypass", "", {.Address = Local, .ProxyBypass = engine::LocalProxyBypass}, 200, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
         TTestProxy proxy(row.ProxyUser, "pw");
         Server.ClearRequests();
-        Options.HTTPProxy = ProxyRecord(row.Record, proxy.Port());
+        Options.HTTPProxy = At(row.Record, proxy.Port());
 
         const auto result = Fetch(Server.URL("/page.html"), Path("page.html"));
 
@@ -101,23 +89,23 @@ TEST_F(Proxy, FTPAddressesAreAskedOfTheHTTPProxyUnlessItIsWrittenAsAnFtpAddress)
         const char* Name;
         std::string Path;
         std::string ProxyUser;
-        TRecord Record;
+        jobs::TProxyServerInfo Record;
         int Status;
         bool ViaProxy;
     };
     const TRow rows[] = {
-        {"open proxy", "/pub/file.bin", "", {}, 200, true},
-        {"credentials accepted", "/pub/file.bin", "carol", {.User = "carol", .Password = "pw"}, 200, true},
-        {"no user name", "/pub/file.bin", "carol", {}, 407, true},
-        {"missing file", "/pub/none.bin", "", {}, 404, true},
+        {"open proxy", "/pub/file.bin", "", {.Address = Local}, 200, true},
+        {"credentials accepted", "/pub/file.bin", "carol", {.Address = Local, .Username = "carol", .Password = "pw"}, 200, true},
+        {"no user name", "/pub/file.bin", "carol", {.Address = Local}, 407, true},
+        {"missing file", "/pub/none.bin", "", {.Address = Local}, 404, true},
         {"written as an ftp address", "/pub/file.bin", "", {.Address = "ftp://127.0.0.1"}, 200, false},
         {"written as an FTP address", "/pub/file.bin", "", {.Address = "FTP://127.0.0.1"}, 200, false},
-        {"switched off", "/pub/file.bin", "", {.Use = false}, 200, false},
+        {"switched off", "/pub/file.bin", "", {.UseProxyServer = false, .Address = Local}, 200, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
         TTestProxy proxy(row.ProxyUser, "pw");
-        Options.FTPProxy = ProxyRecord(row.Record, proxy.Port());
+        Options.FTPProxy = At(row.Record, proxy.Port());
         ftp.ClearRecords();
         const std::string file = Path("file.bin");
         testsupport::WriteFileText(file + ".part", "stale partial");
@@ -141,7 +129,7 @@ TEST_F(Proxy, HTTPSTakesTheEnvironmentsProxyAndNotTheHTTPRecord) {
     secure.Serve("/secure.html", 200, "<b>tunnelled</b>");
     TTestProxy recordProxy;
     TTestProxy environmentProxy;
-    Options.HTTPProxy = ProxyRecord({}, recordProxy.Port());
+    Options.HTTPProxy = At({.Address = Local}, recordProxy.Port());
     // The test servers exempt 127.0.0.1 from proxies; this test wants it
     // proxied. The next test server made clears these again.
     ::setenv("no_proxy", "", 1);
