@@ -11,7 +11,7 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
-from TestServerOutput import arguments, say, serve_until_stdin_closes
+from TestServerOutput import arguments, say, serve_until_output_closes
 
 
 class RecordingHandler(FTPHandler):
@@ -42,7 +42,7 @@ def main():
         ThrottledDTPHandler.write_limit = args.send_limit
         handler.dtp_handler = ThrottledDTPHandler
     server = FTPServer(("127.0.0.1", 0), handler)
-    serve_until_stdin_closes(server.address[1], lambda: server.serve_forever(handle_exit=False))
+    serve_until_output_closes(server.address[1], lambda: server.serve_forever(handle_exit=False))
 
 
 if __name__ == "__main__":

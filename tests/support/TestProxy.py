@@ -17,7 +17,7 @@ import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import urlsplit
 
-from TestServerOutput import arguments, say, serve_until_stdin_closes
+from TestServerOutput import arguments, say, serve_until_output_closes
 
 NOT_PASSED_ON = {"proxy-authorization", "proxy-connection", "connection", "keep-alive",
                  "content-length", "transfer-encoding", "date", "server"}
@@ -99,7 +99,7 @@ def main():
         Proxy.credentials = "Basic " + base64.b64encode((args.user + ":" + args.password).encode()).decode()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Proxy)
     server.daemon_threads = True
-    serve_until_stdin_closes(server.server_address[1], server.serve_forever)
+    serve_until_output_closes(server.server_address[1], server.serve_forever)
 
 
 if __name__ == "__main__":

@@ -6,46 +6,23 @@
 #include <stdexcept>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace testsupport {
 
-TTestServerProcess::TTestServerProcess(const std::string& Script, std::vector<std::string> Args) {
-    int input[2], output[2];
-    if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0)
-        throw std::runtime_error("test server: no pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+TTestServerProcess::TTestServerProcess(const std::string& Script, const std::vector<std::string>& Args) {
     // Debian's interpreter: the first python3 on PATH may be one without pyftpdlib.
-    Args.insert(Args.begin(), {"/usr/bin/python3", std::string(HARVEXIS_SOURCE_DIR) + "/tests/support/" + Script,
-                               "--record", Folder.File("records")});
-    std::vector<char*> argv;
-    for (auto& arg : Args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const bool spawned = ::posix_spawn(&Process, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(input[0]);
-    ::close(output[1]);
-    InputPipe = input[1];
-    // The first and only line on standard output is "PORT <n>", written at once.
+    std::string command = "exec /usr/bin/python3";
+    for (const auto& arg : {std::string(HARVEXIS_SOURCE_DIR) + "/tests/support/" + Script, std::string("--record"),
+                            Folder.File("records")})
+        command += " '" + arg + "'";
+    for (const auto& arg : Args) command += " '" + arg + "'";
+    // "e": no other child inherits the pipe, so closing it here is its last close.
+    Output = ::popen(command.c_str(), "re");
     char line[64] = {};
-    pollfd ready{output[0], POLLIN, 0};
-    const bool started = spawned && ::poll(&ready, 1, 20000) > 0 && ::read(output[0], line, sizeof line - 1) > 0 &&
-                         std::sscanf(line, "PORT %d", &ServerPort) == 1;
-    ::close(output[0]);
-    if (!spawned) Process = -1;
-    if (!started) {
+    if (!Output || !std::fgets(line, sizeof line, Output) || std::sscanf(line, "PORT %d", &ServerPort) != 1) {
         Stop();
         throw std::runtime_error(Script + " did not start (is python3-pyftpdlib installed?)");
     }
@@ -54,14 +31,8 @@ TTestServerProcess::TTestServerProcess(const std::string& Script, std::vector<st
 TTestServerProcess::~TTestServerProcess() { Stop(); }
 
 void TTestServerProcess::Stop() {
-    if (InputPipe >= 0) ::close(InputPipe);  // the server ends when its input closes
-    InputPipe = -1;
-    // A server that does not notice its closed input is ended the hard way.
-    for (int tries = 0; Process > 0 && ::waitpid(Process, nullptr, WNOHANG) == 0; ++tries) {
-        if (tries == 200) ::kill(Process, SIGKILL);
-        ::poll(nullptr, 0, 10);
-    }
-    Process = -1;
+    if (Output) ::pclose(Output);  // waits for the server, which ends when its output closes
+    Output = nullptr;
 }
 
 std::vector<std::string> TTestServerProcess::Records() const {

@@ -3,10 +3,9 @@
 #include "support/TempDir.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace testsupport {
 
@@ -14,10 +13,10 @@ namespace testsupport {
 // /usr/bin/python3) as a child process on 127.0.0.1. The server writes a line
 // about every request to its record file before it answers it, so every
 // request a client has had an answer to is in Records(). The server ends
-// with the object.
+// when its standard output closes: with the object, or with the test.
 class TTestServerProcess {
 public:
-    TTestServerProcess(const std::string& Script, std::vector<std::string> Args);
+    TTestServerProcess(const std::string& Script, const std::vector<std::string>& Args);
     ~TTestServerProcess();
     TTestServerProcess(const TTestServerProcess&) = delete;
     TTestServerProcess& operator=(const TTestServerProcess&) = delete;
@@ -33,8 +32,7 @@ private:
 
     TTempDir Folder;  // holds the record file
     int ServerPort = 0;
-    pid_t Process = -1;
-    int InputPipe = -1;  // the server's standard input: closing it ends the server
+    FILE* Output = nullptr;  // the server's standard output; closing it ends the server
 };
 
 // A loopback port that nothing listens on: connections to it are refused.
