@@ -87,20 +87,10 @@ std::vector<TOutputRecorder::TRecord> TOutputRecorder::Records() const {
     return Received;
 }
 
-std::size_t TOutputRecorder::Count() const {
-    std::lock_guard guard(Lock);
-    return Received.size();
-}
-
 bool TOutputRecorder::WaitFor(const std::function<bool(const std::vector<TRecord>&)>& Done,
                               std::chrono::milliseconds Timeout) const {
     std::unique_lock guard(Lock);
     return Arrived.wait_for(guard, Timeout, [&] { return Done(Received); });
-}
-
-bool TOutputRecorder::WaitForCount(std::size_t Wanted, std::chrono::milliseconds Timeout) const {
-    return WaitFor([&](const std::vector<TRecord>& records) { return records.size() >= Wanted; },
-                   Timeout);
 }
 
 } // namespace testsupport

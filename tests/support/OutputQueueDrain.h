@@ -69,11 +69,13 @@ class TOutputRecorder {
     bool Subscribe(messaging::TSpiderOutputSplitter& Splitter,
                    messaging::TSpiderOutputKindSet Kinds);
     std::vector<TRecord> Records() const;
-    std::size_t Count() const;
+    std::size_t Count() const { return Records().size(); }
     // Waits until Done holds for the records received so far.
     bool WaitFor(const std::function<bool(const std::vector<TRecord>&)>& Done,
                  std::chrono::milliseconds Timeout) const;
-    bool WaitForCount(std::size_t Count, std::chrono::milliseconds Timeout) const;
+    bool WaitForCount(std::size_t Wanted, std::chrono::milliseconds Timeout) const {
+        return WaitFor([&](const std::vector<TRecord>& All) { return All.size() >= Wanted; }, Timeout);
+    }
 
   private:
     mutable std::mutex Lock; // guards Received

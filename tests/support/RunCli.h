@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -12,14 +14,35 @@ struct TCliResult {
     std::string Err;
 };
 
-// Runs the built harvexis-cli with Args, feeding Input on standard input (not a
-// terminal). Env entries are added to (or replace) the test's environment;
-// HARVEXIS_DATA_DIR must be among them or already point at a temporary folder.
-// The test's environment with Env's entries added or replaced, as "NAME=value" texts.
-std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& Env);
-// Pointers to Texts' characters, ending with a null pointer, for execve.
-std::vector<char*> ExecPointers(std::vector<std::string>& Texts);
+// The built harvexis-cli as a child process with Args, Input on its standard
+// input (not a terminal) and Env added to (or replacing) the test's
+// environment; HARVEXIS_DATA_DIR must be among them. Its output is read while
+// the test waits for a text or for the exit; the program's output between
+// two waits must fit its pipes.
+class TCliProcess {
+public:
+    TCliProcess(const std::vector<std::string>& Args, const std::map<std::string, std::string>& Env,
+                const std::string& Input = "");
+    ~TCliProcess();
+    TCliProcess(const TCliProcess&) = delete;
+    TCliProcess& operator=(const TCliProcess&) = delete;
 
+    // Waits until standard error holds Text; false when it ends first.
+    bool WaitForError(const std::string& Text);
+    void Signal(int Number);
+    // Waits for the exit.
+    TCliResult Wait();
+
+private:
+    // Reads both outputs until Done holds or both are closed.
+    void ReadUntil(const std::function<bool()>& Done);
+
+    int Pid = -1;
+    int Out = -1, Err = -1;  // the read ends of the program's outputs; -1 once closed
+    TCliResult Result;
+};
+
+// Runs the program to its end.
 TCliResult RunCli(const std::vector<std::string>& Args, const std::string& Input = "",
                   const std::map<std::string, std::string>& Env = {});
 

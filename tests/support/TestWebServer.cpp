@@ -3,19 +3,21 @@
 #include "support/TempDir.h"
 
 #include <httplib.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-#include <openssl/x509v3.h>
 
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <ctime>
+#include <filesystem>
+#include <future>
+#include <map>
 #include <mutex>
+#include <sstream>
 #include <stdexcept>
-#include <strings.h>
 #include <thread>
+
+#include <strings.h>
+#include <sys/stat.h>
 
 namespace testsupport {
 
@@ -25,61 +27,55 @@ bool SameName(const std::string& A, const std::string& B) {
     return ::strcasecmp(A.c_str(), B.c_str()) == 0;
 }
 
-struct TKeyFree {
-    void operator()(EVP_PKEY* Key) const { EVP_PKEY_free(Key); }
-};
-struct TCertFree {
-    void operator()(X509* Cert) const { X509_free(Cert); }
-};
-using TKey = std::unique_ptr<EVP_PKEY, TKeyFree>;
-using TCert = std::unique_ptr<X509, TCertFree>;
-
-bool AddExtension(X509* Cert, int Nid, const char* Value) {
-    X509V3_CTX context;
-    X509V3_set_ctx_nodb(&context);
-    X509V3_set_ctx(&context, Cert, Cert, nullptr, nullptr, 0);
-    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, Nid, Value);
-    if (!extension) return false;
-    const bool ok = X509_add_ext(Cert, extension, -1) == 1;
-    X509_EXTENSION_free(extension);
-    return ok;
+// A fresh self-signed certificate for 127.0.0.1, valid for a day, made by the
+// openssl tool. It is its own authority, so a client that trusts this one file
+// accepts the server, and no other server's.
+void MakeCertificate(const std::string& Key, const std::string& Cert) {
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 -subj /CN=127.0.0.1 "
+        "-addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " + Key + " -out " + Cert + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make a test certificate");
 }
 
-// A fresh self-signed certificate for 127.0.0.1, valid for a day. It is its
-// own authority, so a client that trusts this one file accepts the server.
-std::pair<TKey, TCert> MakeCertificate() {
-    TKey key(EVP_EC_gen("P-256"));
-    TCert cert(X509_new());
-    if (!key || !cert) throw std::runtime_error("cannot make a test key");
-    X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), static_cast<long>(std::time(nullptr)));
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), 24 * 3600);
-    X509_set_pubkey(cert.get(), key.get());
-    X509_NAME* name = X509_get_subject_name(cert.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("Harvexis test server"), -1, -1, 0);
-    X509_set_issuer_name(cert.get(), name);
-    if (!AddExtension(cert.get(), NID_basic_constraints, "critical,CA:TRUE") ||
-        !AddExtension(cert.get(), NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost") ||
-        X509_sign(cert.get(), key.get(), EVP_sha256()) == 0)
-        throw std::runtime_error("cannot sign the test certificate");
-    return {std::move(key), std::move(cert)};
+// Text with every "@SERVER@" replaced by Server.
+std::string Replaced(std::string Text, const std::string& Server) {
+    for (auto at = Text.find("@SERVER@"); at != std::string::npos; at = Text.find("@SERVER@", at))
+        Text.replace(at, 8, Server);
+    return Text;
 }
 
-void WriteCertificate(X509* Cert, const std::string& FileName) {
-    FILE* file = std::fopen(FileName.c_str(), "w");
-    if (!file) throw std::runtime_error("cannot write " + FileName);
-    const bool ok = PEM_write_X509(file, Cert) == 1;
-    std::fclose(file);
-    if (!ok) throw std::runtime_error("cannot write " + FileName);
+std::string ContentType(const std::filesystem::path& File) {
+    static const std::map<std::string, std::string> Types = {
+        {".html", "text/html"}, {".htm", "text/html"}, {".gif", "image/gif"}, {".txt", "text/plain"}};
+    const auto found = Types.find(File.extension().string());
+    return found == Types.end() ? "application/octet-stream" : found->second;
 }
 
-std::string TargetOf(const httplib::Request& Request) {
-    return Request.target.empty() ? Request.path : Request.target;
+std::int64_t ParseHTTPDate(const std::string& Text) {
+    std::tm time{};
+    return ::strptime(Text.c_str(), "%a, %d %b %Y %H:%M:%S GMT", &time) ? ::timegm(&time) : -1;
+}
+
+// Answers Range and If-Modified-Since as a plain server does.
+TTestResponse Conditional(TTestResponse Whole, std::int64_t Modified, const TRecordedRequest& Request) {
+    const std::int64_t since = ParseHTTPDate(Request.Header("If-Modified-Since"));
+    if (since >= Modified) return MakeResponse(304, "");
+    unsigned long long from = 0;
+    if (std::sscanf(Request.Header("Range").c_str(), "bytes=%llu-", &from) != 1) return Whole;
+    const std::string size = std::to_string(Whole.Body.size());
+    if (from >= Whole.Body.size()) return MakeResponse(416, "", {{"Content-Range", "bytes */" + size}});
+    Whole.Status = 206;
+    Whole.Headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
+                                                    std::to_string(Whole.Body.size() - 1) + "/" + size);
+    Whole.Body.erase(0, from);
+    return Whole;
 }
 
 } // namespace
+
+std::string SiteFolder(const std::string& Name) {
+    return std::string(HARVEXIS_SOURCE_DIR) + "/tests/data/sites/" + Name;
+}
 
 std::string TRecordedRequest::Header(const std::string& Name) const {
     for (const auto& [key, value] : Headers)
@@ -87,10 +83,12 @@ std::string TRecordedRequest::Header(const std::string& Name) const {
     return {};
 }
 
-bool TRecordedRequest::HasHeader(const std::string& Name) const {
-    for (const auto& header : Headers)
-        if (SameName(header.first, Name)) return true;
-    return false;
+TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers) {
+    TTestResponse response;
+    response.Status = Status;
+    response.Body = std::move(Body);
+    response.Headers = std::move(Headers);
+    return response;
 }
 
 struct TTestWebServer::TImpl {
@@ -99,27 +97,46 @@ struct TTestWebServer::TImpl {
     std::thread Listener;
     std::future<void> ListenerDone;  // ready when the accept loop has returned
     int Port = 0;
+    std::string BaseURL;
     TTempDir CertFolder;
     std::string CertFile;
 
-    mutable std::mutex Lock;  // guards Table, Requests and Stopping
+    mutable std::mutex Lock;  // guards Folder, Table, Requests and Stopping
     // Signalled when a request is recorded and when the server starts stopping.
     mutable std::condition_variable Changed;
     std::map<std::string, TTestHandler> Table;
+    std::string Folder;
     std::vector<TRecordedRequest> Requests;
     bool Stopping = false;
 
+    TTestResponse FromFolder(const TRecordedRequest& Request);
     void Handle(const httplib::Request& Request, httplib::Response& Response);
     void Answer(const TTestResponse& Answer, httplib::Response& Response);
     void Start();
 };
 
+TTestResponse TTestWebServer::TImpl::FromFolder(const TRecordedRequest& Request) {
+    std::unique_lock guard(Lock);
+    const bool served = !Folder.empty();
+    std::string path = Folder + Request.Target.substr(0, Request.Target.find('?'));
+    guard.unlock();
+    if (path.back() == '/') path += "index.html";
+    if (!served || !std::filesystem::is_regular_file(path)) return MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
+    TTestResponse answer = MakeResponse(200, ReadFileText(path), {{"Content-Type", ContentType(path)}});
+    if (ContentType(path) == "text/html") answer.Body = Replaced(answer.Body, BaseURL);
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    answer.Headers.emplace_back("Last-Modified", HTTPDate(info.st_mtime));
+    return Conditional(std::move(answer), info.st_mtime, Request);
+}
+
 void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Response& Response) {
-    // The site table decides every answer: the library must not cut the body
-    // to the requested range on its own. The request object is the library's
-    // own non-const local; only the handler's view of it is const.
+    // The server decides every answer: the library must not cut the body to
+    // the requested range on its own. The request object is the library's own
+    // non-const local; only the handler's view of it is const.
     const_cast<httplib::Request&>(Request).ranges.clear();
-    TRecordedRequest recorded{Request.method, TargetOf(Request), {}, Request.remote_port};
+    TRecordedRequest recorded{Request.method, Request.target.empty() ? Request.path : Request.target, {},
+                              Request.remote_port};
     for (const auto& header : Request.headers) recorded.Headers.push_back(header);
     TTestHandler handler;
     {
@@ -128,8 +145,7 @@ void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Res
         if (auto found = Table.find(recorded.Target); found != Table.end()) handler = found->second;
     }
     Changed.notify_all();
-    TTestResponse answer = MakeResponse(404, "Not Found", {{"Content-Type", "text/plain"}});
-    if (handler) answer = handler(recorded);
+    const TTestResponse answer = handler ? handler(recorded) : FromFolder(recorded);
     if (answer.NeverAnswer) {
         std::unique_lock guard(Lock);
         Changed.wait(guard, [this] { return Stopping; });
@@ -158,17 +174,15 @@ void TTestWebServer::TImpl::Answer(const TTestResponse& Answer, httplib::Respons
         [shared](std::size_t Offset, std::size_t Length, httplib::DataSink& Sink) {
             const std::size_t index = Offset / shared->PieceSize;
             if (index > 0 && shared->BeforePiece) shared->BeforePiece(index);
-            const std::size_t size = std::min(Length, shared->PieceSize);
-            return Sink.write(shared->Body.data() + Offset, size);
+            return Sink.write(shared->Body.data() + Offset, std::min(Length, shared->PieceSize));
         });
 }
 
 void TTestWebServer::TImpl::Start() {
     if (Kind == TKind::HTTPS) {
-        auto [key, cert] = MakeCertificate();
         CertFile = CertFolder.File("test-ca.pem");
-        WriteCertificate(cert.get(), CertFile);
-        Server = std::make_unique<httplib::SSLServer>(cert.get(), key.get());
+        MakeCertificate(CertFolder.File("key.pem"), CertFile);
+        Server = std::make_unique<httplib::SSLServer>(CertFile.c_str(), CertFolder.File("key.pem").c_str());
     } else {
         Server = std::make_unique<httplib::Server>();
     }
@@ -177,10 +191,6 @@ void TTestWebServer::TImpl::Start() {
         Handle(Request, Response);
     };
     Server->Get(".*", handler);
-    Server->Post(".*", handler);
-    Server->Put(".*", handler);
-    Server->Delete(".*", handler);
-    Server->Options(".*", handler);
     Port = Server->bind_to_any_port("127.0.0.1");
     if (Port <= 0) throw std::runtime_error("test web server could not bind");
     // The socket listens from here on; connections wait in its backlog until
@@ -201,6 +211,7 @@ TTestWebServer::TTestWebServer(TKind Kind) : Impl(std::make_unique<TImpl>()) {
     ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
     Impl->Kind = Kind;
     Impl->Start();
+    Impl->BaseURL = BaseURL();
 }
 
 TTestWebServer::~TTestWebServer() {
@@ -221,22 +232,33 @@ void TTestWebServer::Serve(const std::string& Target, TTestResponse Response) {
     ServeHandler(Target, [Response](const TRecordedRequest&) { return Response; });
 }
 
-void TTestWebServer::Serve(const std::string& Target, int Status, std::string Body,
-                           TTestHeaders Headers) {
+void TTestWebServer::Serve(const std::string& Target, int Status, std::string Body, TTestHeaders Headers) {
     Serve(Target, MakeResponse(Status, std::move(Body), std::move(Headers)));
-}
-
-TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers) {
-    TTestResponse response;
-    response.Status = Status;
-    response.Body = std::move(Body);
-    response.Headers = std::move(Headers);
-    return response;
 }
 
 void TTestWebServer::ServeHandler(const std::string& Target, TTestHandler Handler) {
     std::lock_guard guard(Impl->Lock);
     Impl->Table[Target] = std::move(Handler);
+}
+
+void TTestWebServer::ServeFolder(const std::string& Folder) {
+    {
+        std::lock_guard guard(Impl->Lock);
+        Impl->Folder = Folder;
+    }
+    // Each ".responses" row: target, status, then headers, tab-separated.
+    std::istringstream lines(ReadFileText(Folder + "/.responses"));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream cells(line);
+        std::string target, status;
+        std::getline(cells, target, '\t');
+        std::getline(cells, status, '\t');
+        TTestResponse row = MakeResponse(std::stoi(status), ReadFileText(Folder + target));
+        for (std::string header; std::getline(cells, header, '\t');)
+            row.Headers.emplace_back(header.substr(0, header.find(": ")),
+                                     Replaced(header.substr(header.find(": ") + 2), BaseURL()));
+        Serve(target, row);
+    }
 }
 
 int TTestWebServer::Port() const { return Impl->Port; }
@@ -260,11 +282,6 @@ std::vector<TRecordedRequest> TTestWebServer::RequestsFor(const std::string& Tar
     return found;
 }
 
-std::size_t TTestWebServer::RequestCount() const {
-    std::lock_guard guard(Impl->Lock);
-    return Impl->Requests.size();
-}
-
 bool TTestWebServer::WaitForRequests(std::size_t Count, std::chrono::milliseconds Timeout) const {
     std::unique_lock guard(Impl->Lock);
     return Impl->Changed.wait_for(guard, Timeout, [&] { return Impl->Requests.size() >= Count; });
@@ -276,42 +293,12 @@ void TTestWebServer::ClearRequests() {
 }
 
 std::string HTTPDate(std::int64_t UnixSeconds) {
-    static const char* const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const std::time_t time = static_cast<std::time_t>(UnixSeconds);
     std::tm utc{};
     gmtime_r(&time, &utc);
     char text[40];
-    std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", Days[utc.tm_wday],
-                  utc.tm_mday, Months[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec);
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);  // the C locale's names
     return text;
-}
-
-TTestHandler RangeServingHandler(std::string Body, TTestHeaders Headers) {
-    return [Body = std::move(Body), Headers = std::move(Headers)](const TRecordedRequest& Request) {
-        TTestResponse response;
-        response.Headers = Headers;
-        const std::string range = Request.Header("Range");
-        unsigned long long from = 0;
-        if (range.empty() || std::sscanf(range.c_str(), "bytes=%llu-", &from) != 1) {
-            response.Body = Body;
-            return response;
-        }
-        if (from >= Body.size()) {
-            response.Status = 416;
-            response.Headers.emplace_back("Content-Range", "bytes */" + std::to_string(Body.size()));
-            response.Body.clear();
-            return response;
-        }
-        response.Status = 206;
-        response.Body = Body.substr(from);
-        response.Headers.emplace_back("Content-Range", "bytes " + std::to_string(from) + "-" +
-                                                           std::to_string(Body.size() - 1) + "/" +
-                                                           std::to_string(Body.size()));
-        return response;
-    };
 }
 
 } // namespace testsupport

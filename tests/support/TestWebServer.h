@@ -1,10 +1,9 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,7 +22,7 @@ struct TRecordedRequest {
 
     // The first header of that name (compared without regard to case); "" when absent.
     std::string Header(const std::string& Name) const;
-    bool HasHeader(const std::string& Name) const;
+    bool HasHeader(const std::string& Name) const { return !Header(Name).empty(); }
 };
 
 // What the server answers for one path.
@@ -40,17 +39,25 @@ struct TTestResponse {
     bool NeverAnswer = false;
 };
 
-// A plain answer: status, body and headers, sent at once.
 TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers = {});
 
 using TTestHandler = std::function<TTestResponse(const TRecordedRequest&)>;
 
-// An in-process web server on 127.0.0.1 with an ephemeral port, serving a
-// site declared as a table (target -> response or handler) and recording
-// every request. Targets not in the table get 404. The HTTPS variant makes
-// its own certificate at run time; clients trust it through CAFile().
-// Making a server clears the proxy variables of the environment (and sets
-// no_proxy for 127.0.0.1), so no test traffic ever goes through a proxy.
+// The folder of a test site under tests/data/sites.
+std::string SiteFolder(const std::string& Name);
+
+// An in-process web server on 127.0.0.1 with an ephemeral port that records
+// every request. It answers from its table (target -> response or handler)
+// first, then from a served folder as a plain server does: "dir/" is
+// "dir/index.html", Last-Modified is the file's time, If-Modified-Since gets
+// 304, "Range: bytes=N-" gets 206 (416 past the end). The folder's
+// ".responses" file adds special answers, one per line, tab-separated:
+// target, status, then "Name: value" headers; the body is the file of that
+// target when there is one. "@SERVER@" in served pages and in those headers
+// becomes BaseURL(). Anything else gets 404.
+// The HTTPS variant makes its own certificate; clients trust it through
+// CAFile(). Making a server clears the proxy variables of the environment,
+// so no test traffic ever goes through a proxy by accident.
 class TTestWebServer {
 public:
     enum class TKind { HTTP, HTTPS };
@@ -60,11 +67,11 @@ public:
     TTestWebServer(const TTestWebServer&) = delete;
     TTestWebServer& operator=(const TTestWebServer&) = delete;
 
-    // Table entries; Target is the path with its query, as a client sends it.
     void Serve(const std::string& Target, TTestResponse Response);
-    void Serve(const std::string& Target, int Status, std::string Body,
-               TTestHeaders Headers = {});
+    void Serve(const std::string& Target, int Status, std::string Body, TTestHeaders Headers = {});
     void ServeHandler(const std::string& Target, TTestHandler Handler);
+    // Answers what the table does not from Folder (see above).
+    void ServeFolder(const std::string& Folder);
 
     int Port() const;
     // "http://127.0.0.1:PORT" (or https), without a trailing "/".
@@ -75,7 +82,7 @@ public:
 
     std::vector<TRecordedRequest> Requests() const;
     std::vector<TRecordedRequest> RequestsFor(const std::string& Target) const;
-    std::size_t RequestCount() const;
+    std::size_t RequestCount() const { return Requests().size(); }
     // Waits until at least Count requests have arrived; false after Timeout.
     bool WaitForRequests(std::size_t Count, std::chrono::milliseconds Timeout) const;
     void ClearRequests();
@@ -85,12 +92,7 @@ private:
     std::unique_ptr<TImpl> Impl;
 };
 
-// RFC 7231 date ("Sun, 06 Nov 1994 08:49:37 GMT") of a UTC time; for
-// Last-Modified headers in tests.
+// RFC 7231 date ("Sun, 06 Nov 1994 08:49:37 GMT") of a UTC time.
 std::string HTTPDate(std::int64_t UnixSeconds);
-
-// Serves Body with byte ranges: "Range: bytes=N-" gets 206 with the rest and a
-// Content-Range, N at or past the end gets 416; Headers go with every answer.
-TTestHandler RangeServingHandler(std::string Body, TTestHeaders Headers = {});
 
 } // namespace testsupport

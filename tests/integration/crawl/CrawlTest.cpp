@@ -1,59 +1,47 @@
-#include "CrawlEngine.h"
+// Whole crawls of the "small" test site: what is fetched and saved, the
+// reports in order, and stop, abort and redirect handling on the way.
+
+#include "Crawl.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
+#include <map>
 
 using namespace messaging;
-using testsupport::TOutputRecorder;
 using testsupport::TTestResponse;
 using testsupport::TTestWebServer;
 
 namespace {
 
-// Refresh targets are followed only when absolute, so the page names its server.
-std::string IndexPage(const TTestWebServer& Server) {
-    return "<html><head><base href=\"/\"><meta http-equiv=\"refresh\" content=\"30; URL=" +
-           Server.URL("/next.htm") + "\"></head><body background=\"bg.gif\"><img src=\"a.gif\"><a href=\"b.htm\">b</a><a href=\"B.HTM\">B again</a>"
-    "<frameset><frame src=\"f.htm\"></frameset><a href=\"q.htm?x=1\">query</a>"
-    "<a href=\"mailto:me@site.test\">mail</a></body></html>";
-}
+class Crawl : public ::testing::Test {
+protected:
+    Crawl() { Server.ServeFolder(testsupport::SiteFolder("small")); }
 
-void ServeSmallSite(TTestWebServer& Server) {
-    Server.Serve("/", 200, IndexPage(Server));
-    Server.Serve("/a.gif", 200, "GIF89a", {{"Content-Type", "image/gif"}});
-    Server.Serve("/bg.gif", 200, "GIF89a-bg", {{"Content-Type", "image/gif"}});
-    Server.Serve("/b.htm", 200, "<a href=\"c.htm\">c</a><img src=\"deep.gif\">");
-    Server.Serve("/c.htm", 200, "<p>end</p>");
-    Server.Serve("/deep.gif", 200, "GIF89a-deep", {{"Content-Type", "image/gif"}});
-    Server.Serve("/f.htm", 200, "<p>frame</p>");
-    Server.Serve("/next.htm", 200, "<p>next</p>");
-    Server.Serve("/q.htm?x=1", 200, "<p>query</p>");
-}
+    TTestWebServer Server;
+    TCrawl Engine;  // after the server: stops before it
+};
 
 } // namespace
 
-TEST(Crawl, CopiesASmallSiteCompletelyAndReportsInOrder) {
-    TEngine engine;
-    ServeSmallSite(engine.Server);
-    engine.Start(engine.Job("/"), 1);
-    ASSERT_EQ(engine.WaitForEnd(1), joCompleted);
+TEST_F(Crawl, CopiesASmallSiteCompletelyAndReportsInOrder) {
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/"))), joCompleted);
 
-    EXPECT_EQ(engine.DownloadedPaths(), (std::vector<std::string>{"/", "/a.gif", "/b.htm", "/bg.gif", "/c.htm",
+    EXPECT_EQ(Engine.DownloadedPaths(), (std::vector<std::string>{"/", "/a.gif", "/b.htm", "/bg.gif", "/c.htm",
                                                                   "/deep.gif", "/f.htm", "/next.htm"}));
-    EXPECT_EQ(engine.Server.RequestsFor("/b.htm").size() + engine.Server.RequestsFor("/B.HTM").size(), 1u)
+    EXPECT_EQ(Server.RequestsFor("/b.htm").size() + Server.RequestsFor("/B.HTM").size(), 1u)
         << "two links that differ only in case are one download";
-    EXPECT_TRUE(engine.Server.RequestsFor("/q.htm?x=1").empty()) << "query results are not saved by default";
+    EXPECT_TRUE(Server.RequestsFor("/q.htm?x=1").empty()) << "query results are not saved by default";
     for (const char* path : {"/index.html", "/a.gif", "/b.htm", "/c.htm", "/f.htm", "/deep.gif"})
-        EXPECT_TRUE(std::filesystem::exists(engine.Local(path))) << path;
+        EXPECT_TRUE(std::filesystem::exists(Engine.Local(path))) << path;
 
-    const auto records = engine.Recorder.Records();
+    const auto records = Engine.Recorder.Records();
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(records.front().Msg.Kind, somJobStarted);
     EXPECT_EQ(records.back().Msg.Kind, somJobEnded);
-    EXPECT_EQ(records.back().Msg.StartPageFile, engine.Local("/index.html"));
-    // Every download is framed by its start and end, with one number that only grows.
+    EXPECT_EQ(records.back().Msg.StartPageFile, Engine.Local("/index.html"));
+    // Every download is framed by its start and end; every parse and rewrite too.
     std::map<std::int32_t, std::vector<std::uint8_t>> perDownload;
     for (const auto& record : records)
         if (record.Msg.Kind >= somDownloadStarted && record.Msg.Kind <= somDownloadEnded)
@@ -62,157 +50,126 @@ TEST(Crawl, CopiesASmallSiteCompletelyAndReportsInOrder) {
         EXPECT_EQ(kinds.front(), somDownloadStarted) << number;
         EXPECT_EQ(kinds.back(), somDownloadEnded) << number;
     }
-    // Each parsed page is framed by one parse start and one parse end.
-    EXPECT_EQ(engine.Of(somParseStarted).size(), engine.Of(somParseEnded).size());
-    EXPECT_EQ(engine.Of(somRewriteStarted).size(), engine.Of(somRewriteEnded).size());
+    EXPECT_EQ(Engine.Of(somParseStarted).size(), Engine.Of(somParseEnded).size());
+    EXPECT_EQ(Engine.Of(somRewriteStarted).size(), Engine.Of(somRewriteEnded).size());
 }
 
-TEST(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsContent) {
-    TEngine engine;
-    ServeSmallSite(engine.Server);
-    auto job = engine.Job("/");
+TEST_F(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsContent) {
+    auto job = Engine.Job(Server.URL("/"));
     job.MaxDistance = 0;
-    engine.Start(job, 1);
-    ASSERT_EQ(engine.WaitForEnd(1), joCompleted);
-    EXPECT_EQ(engine.DownloadedPaths(), (std::vector<std::string>{"/", "/a.gif", "/bg.gif", "/f.htm"}));
+    ASSERT_EQ(Engine.Run(job), joCompleted);
+    EXPECT_EQ(Engine.DownloadedPaths(), (std::vector<std::string>{"/", "/a.gif", "/bg.gif", "/f.htm"}));
     std::map<std::string, std::uint8_t> reason;
-    for (const auto& record : engine.Of(somDownloadEnded))
+    for (const auto& record : Engine.Of(somDownloadEnded))
         reason[record.Msg.FileDownload.Address.GetUrlPath()] = record.Msg.FileDownload.Results.FilterReason;
     EXPECT_EQ(reason["/b.htm"], engine::dfDepth);
     EXPECT_EQ(reason["/next.htm"], engine::dfDepth);
     EXPECT_EQ(reason["/f.htm"], 0) << "a frame is embedded content: distance 0";
+    EXPECT_TRUE(Server.RequestsFor("/b.htm").empty()) << "a refused address is not asked for";
 }
 
-TEST(Crawl, StopAfterTheFirstDownloadStillParsesAndRewritesButFetchesNothingMore) {
-    TEngine engine;
-    ServeSmallSite(engine.Server);
-    engine.Server.ServeHandler("/", [&](const testsupport::TRecordedRequest&) {
-        engine.Input.PostPause(1);  // hold the job at the first page ...
-        return TTestResponse{200, IndexPage(engine.Server), {}};
-    });
-    engine.Start(engine.Job("/"), 1);
-    ASSERT_TRUE(engine.Recorder.WaitFor(
-        [](const Records& records) {
-            bool paused = false, ended = false;
-            for (const auto& record : records) {
-                paused = paused || record.Msg.Kind == somJobPaused;
-                ended = ended || record.Msg.Kind == somDownloadEnded;
-            }
-            return paused && ended;
-        },
-        Patience));
-    engine.Input.PostStop(1);  // ... then stop it and let it go on
-    engine.Input.PostResume(1);
-    ASSERT_EQ(engine.WaitForEnd(1), joStopped);
-    EXPECT_EQ(engine.DownloadedPaths(), std::vector<std::string>{"/"});
-    EXPECT_EQ(engine.Of(somParseEnded).size(), 1u);
-    EXPECT_EQ(engine.Of(somRewriteEnded).size(), 1u);
-    const std::string page = testsupport::ReadFileText(engine.Local("/index.html"));
-    EXPECT_THAT(page, testing::HasSubstr("src=\"" + engine.Server.URL("/a.gif") + "\""))
-        << "links to files not saved point at the web";
-    EXPECT_THAT(page, testing::Not(testing::HasSubstr("<base")));
-}
-
-TEST(Crawl, AbortWhilePausedEndsTheJobAtOnce) {
-    TEngine engine;
-    ServeSmallSite(engine.Server);
-    engine.Server.ServeHandler("/", [&](const testsupport::TRecordedRequest&) {
-        engine.Input.PostPause(1);
-        return TTestResponse{200, IndexPage(engine.Server), {}};
-    });
-    engine.Start(engine.Job("/"), 1);
-    ASSERT_TRUE(engine.Recorder.WaitFor(
-        [](const Records& records) {
-            for (const auto& record : records)
-                if (record.Msg.Kind == somDownloadEnded) return true;
-            return false;
-        },
-        Patience));
-    engine.Input.PostAbort(1);
-    ASSERT_EQ(engine.WaitForEnd(1), joAborted);
-    EXPECT_EQ(engine.DownloadedPaths(), std::vector<std::string>{"/"});
-    EXPECT_TRUE(engine.Of(somPruneStarted).empty()) << "an abort skips pruning";
-}
-
-TEST(Crawl, RedirectedStartMovesTheLocationRestriction) {
-    TEngine engine;
-    engine.Server.Serve("/", 302, "", {{"Location", "/site/index.htm"}});
-    engine.Server.Serve("/site/index.htm", 200, "<a href=\"page.htm\">in</a><a href=\"/other/x.htm\">out</a>");
-    engine.Server.Serve("/site/page.htm", 200, "<p>in</p>");
-    engine.Server.Serve("/other/x.htm", 200, "<p>out</p>");
-    engine.Start(engine.Job("/"), 1);
-    ASSERT_EQ(engine.WaitForEnd(1), joCompleted);
-    EXPECT_EQ(engine.DownloadedPaths(), (std::vector<std::string>{"/", "/site/index.htm", "/site/page.htm"}));
-    bool refused = false;
-    for (const auto& record : engine.Of(somDownloadEnded))
-        if (record.Msg.FileDownload.Address.GetUrlPath() == "/other/x.htm")
-            refused = record.Msg.FileDownload.Results.FilterReason == engine::dfLocation;
-    EXPECT_TRUE(refused) << "outside the new base folder";
-    EXPECT_FALSE(std::filesystem::exists(engine.Local("/other/x.htm")));
-}
-
-TEST(Crawl, StartDuringAJobRunsAfterItsEndAndDownloadNumbersKeepGrowing) {
-    TEngine engine;
-    ServeSmallSite(engine.Server);
-    engine.Start(engine.Job("/c.htm"), 1);
-    engine.Start(engine.Job("/f.htm"), 2);
-    ASSERT_EQ(engine.WaitForEnd(2), joCompleted);
-    const auto records = engine.Recorder.Records();
-    std::vector<std::pair<std::uint8_t, std::int32_t>> jobEvents;
-    std::vector<std::int32_t> numbers;
-    for (const auto& record : records) {
-        if (record.Msg.Kind == somJobStarted || record.Msg.Kind == somJobEnded)
-            jobEvents.emplace_back(record.Msg.Kind, record.Msg.JobNumber);
-        if (record.Msg.Kind == somDownloadStarted) numbers.push_back(record.Msg.FileDownload.DownloadNumber);
+TEST_F(Crawl, StopOrAbortWhilePausedAtTheFirstPage) {
+    for (const bool abort : {false, true}) {
+        SCOPED_TRACE(abort ? "abort" : "stop");
+        TCrawl engine;
+        Server.ServeHandler("/", [&](const testsupport::TRecordedRequest&) {
+            engine.Input.PostPause(1);  // hold the job at the first page
+            return testsupport::MakeResponse(200, "<base href=\"/\"><img src=\"a.gif\"><a href=\"b.htm\">b</a>");
+        });
+        engine.Begin(engine.Job(Server.URL("/")));
+        ASSERT_TRUE(engine.WaitForReport(somJobPaused, ""));
+        ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/"));
+        if (abort) {
+            engine.Input.PostAbort(1);
+        } else {
+            engine.Input.PostStop(1);
+            engine.Input.PostResume(1);
+        }
+        ASSERT_EQ(engine.WaitForEnd(1, Patience), abort ? joAborted : joStopped);
+        EXPECT_EQ(engine.DownloadedPaths(), std::vector<std::string>{"/"});
+        if (abort) {
+            EXPECT_TRUE(engine.Of(somPruneStarted).empty()) << "an abort skips pruning";
+            continue;
+        }
+        // A stopped job still parses and rewrites what it saved.
+        EXPECT_EQ(engine.Of(somParseEnded).size(), 1u);
+        EXPECT_EQ(engine.Of(somRewriteEnded).size(), 1u);
+        const std::string page = testsupport::ReadFileText(engine.Local("/index.html"));
+        EXPECT_THAT(page, testing::HasSubstr("src=\"" + Server.URL("/a.gif") + "\""))
+            << "links to files not saved point at the web";
+        EXPECT_THAT(page, testing::Not(testing::HasSubstr("<base")));
     }
-    EXPECT_EQ(jobEvents, (std::vector<std::pair<std::uint8_t, std::int32_t>>{
-                             {somJobStarted, 1}, {somJobEnded, 1}, {somJobStarted, 2}, {somJobEnded, 2}}));
-    ASSERT_EQ(numbers.size(), 2u);
-    EXPECT_LT(numbers[0], numbers[1]);
 }
 
-TEST(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
-    TEngine engine;
+TEST_F(Crawl, RedirectedStartMovesTheLocationRestriction) {
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/moved/"))), joCompleted);
+    EXPECT_EQ(Engine.DownloadedPaths(), (std::vector<std::string>{"/moved/", "/site/docs/b.htm", "/site/img/a.gif",
+                                                                  "/site/index.htm", "/site/page.htm"}));
+    EXPECT_EQ(Engine.Ended(Server.URL("/other/x.htm")).Results.FilterReason, engine::dfLocation)
+        << "outside the new base folder";
+}
+
+TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     std::string page;
     for (int i = 0; i < 150; ++i) page += "<a href=\"p" + std::to_string(i) + ".htm\">x</a>";
-    engine.Server.Serve("/", 200, page);
-    engine.Output.SetRetryTimingForTests(std::chrono::milliseconds(300), std::chrono::milliseconds(10));
-    auto job = engine.Job("/");
+    Server.Serve("/", 200, page);
+    Engine.Output.SetRetryTimingForTests(std::chrono::milliseconds(300), std::chrono::milliseconds(10));
+    auto job = Engine.Job(Server.URL("/"));
     job.MaxDistance = 0;  // nothing but the page itself is fetched
-    engine.Drain.Hold();
-    engine.Start(job, 1);
-    ASSERT_TRUE(engine.Server.WaitForRequests(1, Patience));
+    Engine.Drain.Hold();
+    Engine.Begin(job);
+    ASSERT_TRUE(Server.WaitForRequests(1, Patience));
     // The spider fills the queue with link reports, gives up, clears it and
     // posts the end; the front end is held, so only the job number shows it.
     const auto giveUp = std::chrono::steady_clock::now() + Patience;
-    while (engine.Spider->CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
+    while (Engine.Spider->CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::yield();
-    EXPECT_EQ(engine.Output.Count(), 1);
-    engine.Drain.Release();
-    EXPECT_EQ(engine.WaitForEnd(1), joFailed);
-    EXPECT_EQ(engine.Spider->CurrentJobNumber(), 0);
+    EXPECT_EQ(Engine.Output.Count(), 1);
+    Engine.Drain.Release();
+    EXPECT_EQ(Engine.WaitForEnd(1, Patience), joFailed);
 }
 
-TEST(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {
-    TEngine engine;
-    engine.Server.Serve("/site/index.htm", 200, "<img src=\"img/a.gif\"><a href=\"docs/b.htm\">b</a>");
-    engine.Server.Serve("/site/img/a.gif", 200, "GIF89a", {{"Content-Type", "image/gif"}});
-    engine.Server.Serve("/site/docs/b.htm", 200, "<p>b</p>");
-    auto job = engine.Job("/site/index.htm");
+TEST_F(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {
+    auto job = Engine.Job(Server.URL("/site/index.htm"));
     job.FlattenDestinationFolders = true;
-    job.PrepareForRun();
-    engine.Start(job, 1);
-    ASSERT_EQ(engine.WaitForEnd(1), joCompleted);
+    ASSERT_EQ(Engine.Run(job), joCompleted);
 
-    const std::string dest = engine.Dest.Path();
-    for (const char* name : {"/index.htm", "/a.gif", "/b.htm"})
+    const std::string dest = Engine.Dest.Path();
+    for (const char* name : {"/index.htm", "/page.htm", "/a.gif", "/b.htm"})
         EXPECT_TRUE(std::filesystem::exists(dest + name)) << name;
     EXPECT_FALSE(std::filesystem::exists(dest + "/127.0.0.1")) << "the emptied folders are pruned";
-    EXPECT_EQ(engine.Of(somJobEnded).back().Msg.StartPageFile, dest + "/index.htm");
-    EXPECT_EQ(engine.Of(somFlattenStarted).size(), 1u);
-    EXPECT_EQ(engine.Of(somFlattenEnded).size(), 1u);
-    EXPECT_GE(engine.Of(somFlattenFileMoved).size(), 3u);
-    EXPECT_EQ(engine.Of(somPruneEnded).size(), 1u);
+    EXPECT_EQ(Engine.Of(somJobEnded).back().Msg.StartPageFile, dest + "/index.htm");
+    EXPECT_EQ(Engine.Of(somFlattenEnded).size(), 1u);
+    EXPECT_GE(Engine.Of(somFlattenFileMoved).size(), 4u);
+    EXPECT_EQ(Engine.Of(somPruneEnded).size(), 1u);
     // Flat copies are not rewritten: links between folders would break.
-    EXPECT_TRUE(engine.Of(somRewriteStarted).empty());
+    EXPECT_TRUE(Engine.Of(somRewriteStarted).empty());
+}
+
+TEST_F(Crawl, StopWithHostExclusionEndsTheTransferAndRefusesTheHostForTheRestOfTheRun) {
+    std::promise<void> stopPosted;
+    auto stopped = stopPosted.get_future().share();
+    Server.Serve("/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
+    Server.Serve("/b.htm", 200, "<a href=\"c.htm\">c</a>");
+    Server.Serve("/c.htm", 200, "<p>c</p>");
+    TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
+    big.PieceSize = 1024;
+    big.BeforePiece = [stopped](std::size_t piece) {
+        if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
+    };
+    Server.Serve("/big.bin", big);
+    Engine.Begin(Engine.Job(Server.URL("/")));
+
+    TSpiderOutputMsg progress;
+    ASSERT_TRUE(Engine.WaitForReport(somDownloadProgress, "/big.bin", &progress));
+    // b.htm, fetched beside big.bin, must be in before the exclusion; c.htm comes after it.
+    ASSERT_TRUE(Engine.WaitForReport(somDownloadEnded, "/b.htm"));
+    ASSERT_TRUE(Engine.Input.PostStopHost(1, progress.FileDownload.DownloadNumber));
+    stopPosted.set_value();
+    ASSERT_EQ(Engine.WaitForEnd(1, Patience), joCompleted);
+
+    EXPECT_EQ(Engine.Ended(Server.URL("/big.bin")).Results.Outcome, doStopped);
+    EXPECT_FALSE(std::filesystem::exists(Engine.Local("/big.bin")));
+    EXPECT_EQ(Engine.Ended(Server.URL("/c.htm")).Results.FilterReason, engine::dfDomainName);
+    EXPECT_TRUE(Server.RequestsFor("/c.htm").empty());
 }

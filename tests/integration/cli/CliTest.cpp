@@ -1,0 +1,283 @@
+// The built harvexis-cli end to end: one smoke test per command, and its
+// exit codes.
+
+#include "jobs/JobTypes.h"
+#include "jobs/PasswordMgr.h"
+#include "web/StartingURL.h"
+#include "support/RunCli.h"
+#include "support/TempDir.h"
+#include "support/TestWebServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <future>
+#include <set>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using testsupport::ReadFileText;
+using testsupport::RunCli;
+using testsupport::TTempDir;
+
+namespace {
+
+constexpr auto Patience = std::chrono::seconds(60);
+
+// The "shop" site copied into a folder of its own (so a test may change it),
+// served on 127.0.0.1, and a data and a destination folder for the runner.
+struct TCli {
+    TTempDir Data, Dest, Site;
+    testsupport::TTestWebServer Server;
+
+    TCli() {
+        fs::copy(testsupport::SiteFolder("shop"), Site.Path(), fs::copy_options::recursive);
+        Server.ServeFolder(Site.Path());
+    }
+    std::map<std::string, std::string> Env() const {
+        return {{"HARVEXIS_DATA_DIR", Data.Path()}, {"XDG_DATA_HOME", Data.Path()}, {"HOME", Data.Path()}};
+    }
+    testsupport::TCliResult Run(const std::vector<std::string>& Args, const std::string& Input = "") const {
+        return RunCli(Args, Input, Env());
+    }
+    std::vector<std::string> Copy(std::vector<std::string> Options = {}) const {
+        Options.insert(Options.begin(), {"copy", Server.URL("/shop/"), Dest.Path()});
+        return Options;
+    }
+    std::string Local(const std::string& Path) const { return Dest.Path() + "/127.0.0.1" + Path; }
+    // Every file saved, as paths below the host folder.
+    std::set<std::string> SavedFiles() const {
+        std::set<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(Dest.Path()))
+            if (entry.is_regular_file()) files.insert(entry.path().string().substr(Local("").size()));
+        return files;
+    }
+};
+
+// A summary line such as "Files saved: 12", or "" when absent.
+std::string SummaryLine(const std::string& Out, const std::string& Key) {
+    const auto at = Out.find(Key + ": ");
+    return at == std::string::npos ? "" : Out.substr(at, Out.find('\n', at) - at);
+}
+
+// The saved pages' links, browsed offline: every one of the copied pages is
+// local (and points at a saved file), only the outside page is on the server.
+void ExpectWorkingOfflineLinks(const TCli& Cli) {
+    const std::pair<std::string, std::string> links[] = {
+        {"/shop/index.html", "href=\"a/one.html\""}, {"/shop/index.html", "src=\"img/logo.gif\""},
+        {"/shop/index.html", "href=\"" + Cli.Server.URL("/outside.html") + "\""},
+        {"/shop/a/one.html", "href=\"b/two.html#top\""}, {"/shop/a/one.html", "src=\"../img/logo.gif\""},
+        {"/shop/a/b/two.html", "href=\"../one.html\""}};
+    for (const auto& [page, link] : links)
+        EXPECT_NE(ReadFileText(Cli.Local(page)).find(link), std::string::npos) << page << ": " << link;
+}
+
+std::size_t FilesEndingWith(const std::string& Folder, const std::string& Suffix) {
+    std::size_t count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(Folder))
+        count += entry.path().string().ends_with(Suffix) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+TEST(Cli, CopyThenUpdateSavesTheSiteWithWorkingOfflineLinksAndASummary) {
+    TCli cli;
+    const auto result = cli.Run(cli.Copy());
+    ASSERT_EQ(result.ExitStatus, 0) << result.Err << result.Out;
+    EXPECT_EQ(cli.SavedFiles(), (std::set<std::string>{"/shop/index.html", "/shop/img/logo.gif",
+                                                        "/shop/a/one.html", "/shop/a/b/two.html"}));
+    ExpectWorkingOfflineLinks(cli);
+    EXPECT_NE(result.Out.find("Job 1 Complete: " + cli.Server.URL("/shop/")), std::string::npos) << result.Out;
+    EXPECT_EQ(SummaryLine(result.Out, "Files saved"), "Files saved: 4");
+    EXPECT_EQ(SummaryLine(result.Out, "Filtered: Location"), "Filtered: Location: 1");
+    EXPECT_EQ(SummaryLine(result.Out, "Failures"), "Failures: 0");
+    EXPECT_EQ(SummaryLine(result.Out, "Start page"), "Start page: " + cli.Local("/shop/index.html"));
+    EXPECT_NE(result.Out.find("OK                       " + cli.Local("/shop/a/one.html")), std::string::npos)
+        << "one line per finished file";
+    EXPECT_EQ(result.Out.find_first_of("\r\033"), std::string::npos) << "no status line when not on a terminal";
+
+    // One page changes; the update asks for everything with its time and saves only that page.
+    const std::string changed = cli.Site.Path() + "/shop/a/one.html";
+    testsupport::WriteFileText(changed, ReadFileText(changed) + "<p>version 2</p>\n");
+    fs::last_write_time(changed, fs::file_time_type::clock::now() + std::chrono::seconds(5));
+    cli.Server.ClearRequests();
+    const auto update = cli.Run(cli.Copy({"--update"}));
+    ASSERT_EQ(update.ExitStatus, 0) << update.Err << update.Out;
+    for (const auto& request : cli.Server.Requests())
+        if (request.Target != "/outside.html")
+            EXPECT_TRUE(request.HasHeader("If-Modified-Since")) << request.Target << " asked unconditionally";
+    EXPECT_NE(ReadFileText(cli.Local("/shop/a/one.html")).find("version 2"), std::string::npos);
+    EXPECT_EQ(SummaryLine(update.Out, "Files saved"), "Files saved: 1") << update.Out;
+    ExpectWorkingOfflineLinks(cli);
+}
+
+TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
+    struct TRow {
+        std::vector<int> Signals;
+        int ExitStatus;
+        std::string Outcome;
+    };
+    const TRow rows[] = {{{SIGINT}, 3, "Stopped"}, {{SIGINT, SIGINT}, 4, "Aborted"}, {{SIGTERM}, 4, "Aborted"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Outcome + " " + std::to_string(row.Signals.size()));
+        TCli cli;
+        // The last page sends half its body, then waits: signals fall into a running job.
+        auto hung = std::make_shared<std::promise<void>>();
+        auto hungOnce = std::make_shared<std::atomic<bool>>(false);
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        auto page = testsupport::MakeResponse(200, ReadFileText(cli.Site.Path() + "/shop/a/b/two.html"));
+        page.PieceSize = page.Body.size() / 2 + 1;
+        page.BeforePiece = [=](std::size_t) {
+            if (!hungOnce->exchange(true)) hung->set_value();
+            released.wait_for(Patience);
+        };
+        cli.Server.Serve("/shop/a/b/two.html", page);
+        testsupport::TCliProcess copy(cli.Copy(), cli.Env());
+        ASSERT_EQ(hung->get_future().wait_for(Patience), std::future_status::ready);
+        for (int signal : row.Signals) {
+            copy.Signal(signal);
+            // A second signal goes once the first was taken, or the system merges the two.
+            ASSERT_TRUE(copy.WaitForError(signal == SIGINT ? "stopping" : ""));
+        }
+        const auto result = copy.Wait();
+        release.set_value();
+        EXPECT_EQ(result.ExitStatus, row.ExitStatus) << result.Err;
+        EXPECT_NE(result.Out.find("Job 1 " + row.Outcome), std::string::npos) << result.Out;
+        EXPECT_EQ(FilesEndingWith(cli.Dest.Path(), ".tmp"), 0u);
+        if (row.ExitStatus != 3) continue;
+        // A stopped copy is rewritten: saved pages are linked locally, the rest on the server.
+        EXPECT_NE(ReadFileText(cli.Local("/shop/index.html")).find("href=\"a/one.html\""), std::string::npos);
+        EXPECT_NE(ReadFileText(cli.Local("/shop/a/one.html")).find(cli.Server.URL("/shop/a/b/two.html")),
+                  std::string::npos);
+    }
+}
+
+TEST(Cli, RunCopiesTheReadableJobFilesInOrderAndReportsTheOthers) {
+    TCli cli;
+    auto jobFile = [&](const std::string& Name, const std::string& Address, const std::string& Dest) {
+        jobs::TCopyJob job;
+        job.Reset();
+        web::SetStartingURL(job, Address);
+        job.SetDestinationFolder(Dest);
+        EXPECT_TRUE(job.SaveToFile(cli.Data.File(Name)));
+        return cli.Data.File(Name);
+    };
+    const std::string missing = cli.Data.File("missing.hcj");
+    const auto result = cli.Run({"run", "--eventlog", missing, jobFile("mail.hcj", "mailto:me@site.test", cli.Dest.Path()),
+                                 jobFile("first.hcj", cli.Server.URL("/shop/"), cli.Dest.Path()),
+                                 jobFile("second.hcj", cli.Server.URL("/shop/a/one.html"), cli.Dest.File("new/deeper"))});
+    EXPECT_EQ(result.ExitStatus, 2);
+    EXPECT_NE(result.Err.find("harvexis-cli: Unable to read job file " + missing + "\n"), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("harvexis-cli: mailto:me@site.test is an invalid starting address.\n"), std::string::npos);
+    const auto first = result.Out.find("Job 1 Complete: " + cli.Server.URL("/shop/"));
+    const auto second = result.Out.find("Job 2 Complete: " + cli.Server.URL("/shop/a/one.html"));
+    ASSERT_NE(second, std::string::npos) << "refused jobs get no number\n" << result.Out;
+    EXPECT_LT(first, second);
+    EXPECT_TRUE(fs::is_regular_file(cli.Local("/shop/a/b/two.html")));
+    EXPECT_TRUE(fs::is_regular_file(cli.Dest.File("new/deeper") + "/127.0.0.1/shop/a/one.html"))
+        << "a missing destination folder is made without asking";
+    const std::string log = ReadFileText(cli.Data.File("HarvexisEventLog.csv"));
+    for (const char* entry : {"Started job 1", "Stopped job 1", "Started job 2", "Stopped job 2"})
+        EXPECT_NE(log.find(entry), std::string::npos) << entry << "\n" << log;
+}
+
+TEST(Cli, PasswordAddedForASiteOpensItToCopyAndIsRemovedAgain) {
+    TCli cli;
+    cli.Server.ServeHandler("/shop/", [](const testsupport::TRecordedRequest& Request) {
+        if (Request.Header("Authorization") == "Basic YWxpY2U6c2VjcmV0")  // alice:secret
+            return testsupport::MakeResponse(200, "<p>inside</p>");
+        return testsupport::MakeResponse(401, "no", {{"WWW-Authenticate", "Basic realm=\"r\""}});
+    });
+    const std::string site = "127.0.0.1:" + std::to_string(cli.Server.Port());
+    EXPECT_EQ(cli.Run(cli.Copy({"--quiet"})).ExitStatus, 0);
+    EXPECT_FALSE(fs::exists(cli.Local("/shop/index.html"))) << "no password stored yet";
+    for (const char* blank : {"", "\n", "  \t\n"})
+        EXPECT_EQ(cli.Run({"password", "add", cli.Server.URL("/shop/"), "alice"}, blank).ExitStatus, 1) << blank;
+
+    const auto added = cli.Run({"password", "add", cli.Server.URL("/shop/"), "alice"}, "secret\n");
+    ASSERT_EQ(added.ExitStatus, 0) << added.Err;
+    EXPECT_EQ(cli.Run({"password", "list"}).Out, site + "\talice\n");
+    EXPECT_EQ(cli.Run(cli.Copy({"--quiet"})).ExitStatus, 0);
+    EXPECT_EQ(ReadFileText(cli.Local("/shop/index.html")), "<p>inside</p>");
+
+    EXPECT_EQ(cli.Run({"password", "remove", cli.Server.URL("/shop/")}).ExitStatus, 0);
+    EXPECT_EQ(cli.Run({"password", "list"}).Out, "");
+    EXPECT_EQ(cli.Run({"password", "remove", site}).ExitStatus, 1) << "an unknown site";
+}
+
+TEST(Cli, UsageErrorsExitWithStatusTwoAndAOneLineMessage) {
+    TCli cli;
+    const std::string url = "http://127.0.0.1:1/", dest = cli.Dest.Path();
+    const std::vector<std::vector<std::string>> rows = {
+        {"copy"}, {"copy", url}, {"copy", "", dest}, {"copy", "javascript:void(0)", dest + "/x"},
+        {"copy", url, dest, "--depth", "many"}, {"copy", url, dest, "--depth", "-2"},
+        {"copy", url, dest, "--location", "moon"}, {"copy", url, dest, "--header", "no colon"},
+        {"copy", url, dest, "--set", "NoSuchKey=1"}, {"copy", url, dest, "--bogus"},
+        {"copy", url, dest, "--proxy", "nohost"}, {"copy", url, dest, "--ftp-proxy"},
+        {"copy", url, dest, "--proxy-user", "u"}, {"run"}, {"run", "x.hcj", "--proxy", "127.0.0.1:0"},
+        {"password"}, {"password", "add"}, {"password", "add", "site"}, {"password", "add", "s", "u", "extra"},
+        {"password", "list", "x"}, {"password", "remove"}, {"password", "remove", "a", "b"}, {"password", "frobnicate"},
+    };
+    for (const auto& args : rows) {
+        std::string shown;
+        for (const auto& word : args) shown += word + " ";
+        const auto result = cli.Run(args);
+        EXPECT_EQ(result.ExitStatus, 2) << shown;
+        EXPECT_EQ(result.Err.rfind("harvexis-cli: ", 0), 0u) << shown << result.Err;
+        EXPECT_EQ(std::count(result.Err.begin(), result.Err.end(), '\n'), 1) << shown << result.Err;
+        EXPECT_EQ(result.Out, "") << shown;
+    }
+    EXPECT_FALSE(fs::exists(dest + "/x")) << "nothing is made for a refused job";
+}
+
+TEST(Cli, PasswordFromATerminalIsReadWithoutEcho) {
+    TTempDir data;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const std::string terminal = ::ptsname(master);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        const int slave = ::open(terminal.c_str(), O_RDWR);
+        ::dup2(slave, STDIN_FILENO);
+        ::dup2(slave, STDERR_FILENO);
+        ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
+        ::setenv("HARVEXIS_DATA_DIR", data.Path().c_str(), 1);
+        ::execl(HARVEXIS_CLI_PATH, HARVEXIS_CLI_PATH, "password", "add", "tty.test", "carol", nullptr);
+        ::_exit(127);
+    }
+    // Everything the terminal shows, read until Wanted appears.
+    std::string screen;
+    auto readUntil = [&](const std::string& Wanted) {
+        const auto deadline = std::chrono::steady_clock::now() + Patience;
+        while (screen.find(Wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+            pollfd ready{master, POLLIN, 0};
+            char buffer[256];
+            const ssize_t n = ::poll(&ready, 1, 1000) > 0 ? ::read(master, buffer, sizeof buffer) : 0;
+            if (n < 0) break;
+            screen.append(buffer, static_cast<std::size_t>(n));
+        }
+        return screen.find(Wanted) != std::string::npos;
+    };
+    ASSERT_TRUE(readUntil("Password: ")) << screen;
+    ASSERT_EQ(::write(master, "hush\n", 5), 5);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    readUntil("\n");
+    ::close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+    EXPECT_EQ(screen.find("hush"), std::string::npos) << "the password was echoed: " << screen;
+    jobs::TPasswordManager store;
+    jobs::TSitePassword found;
+    ASSERT_TRUE(jobs::LoadPasswords(store, data.File("up.ini")));
+    ASSERT_TRUE(store.FindPassword("tty.test", found));
+    EXPECT_EQ(found.Password, "hush");
+}

@@ -1,0 +1,110 @@
+// One download thread fetching from the "files" test site.
+
+#include "support/DownloadFixture.h"
+
+#include "support/TestServerProcess.h"
+#include "support/TraceLogCapture.h"
+
+using testsupport::ReadFileText;
+using testsupport::SiteFolder;
+
+namespace {
+
+class HTTPDownload : public testsupport::TDownloadFixture {
+protected:
+    HTTPDownload() { Server.ServeFolder(SiteFolder("files")); }
+};
+
+} // namespace
+
+TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders) {
+    Options.JobOptions.HTTPHeaders = "X-One: 1\r\nX-Two: two\r\n";
+    engine::TFileDownloadThread thread(Services());
+    Prepare(thread);
+    web::TURL referrer;
+    referrer.SetFullURL(Server.URL("/index.html"));
+    const std::string file = Path("site/dir/page.html");
+
+    const auto result = Download(thread, Server.URL("/dir/page.html"), file, 1, &referrer);
+
+    EXPECT_EQ(result.StatusCode, 200);
+    EXPECT_EQ(result.StatusText, "OK");
+    EXPECT_FALSE(result.HaveOsError);
+    EXPECT_TRUE(result.IsPage);
+    EXPECT_EQ(result.LocalFile, file);
+    EXPECT_EQ(ReadFileText(file), "<html>hello</html>");
+    EXPECT_EQ(ModificationTime(file), ModificationTime(SiteFolder("files") + "/dir/page.html"));
+    EXPECT_FALSE(testsupport::FileExists(file + ".part"));
+    EXPECT_EQ(thread.Progress().ContentType, "text/html");
+    EXPECT_EQ(Filter.FileCount(), 1);
+    EXPECT_EQ(Filter.TotalBytes(), 18);
+    const auto requests = Server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Header("User-Agent"), "HarvexisTest/1.0");
+    EXPECT_EQ(requests[0].Header("Referer"), Server.URL("/index.html"));
+    EXPECT_EQ(requests[0].Header("X-One"), "1");
+    EXPECT_EQ(requests[0].Header("X-Two"), "two");
+    EXPECT_FALSE(requests[0].HasHeader("If-Modified-Since"));
+
+    Options.JobOptions.UseReferrer = false;
+    Prepare(thread);
+    Download(thread, Server.URL("/a.txt"), Path("a.txt"), 1, &referrer);
+    EXPECT_FALSE(Server.RequestsFor("/a.txt").at(0).HasHeader("Referer"));
+}
+
+TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {
+    struct TRow {
+        std::string Target;
+        int Status;
+        std::string Redirect;  // expected target on the server; "" = none
+    };
+    const TRow rows[] = {
+        {"/old/302.html", 302, "/new/place.html"}, {"/old/302b.html", 302, "/old/sibling.html"},
+        {"/old/301.html", 301, "/moved.html"},     {"/old/303.html", 303, "/up.html"},
+        {"/old/307.html", 307, "/temp.html"},      {"/old/308.html", 308, "/permanent.html"},
+        {"/gone.html", 404, ""},                   {"/broken.html", 500, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Target);
+        Server.ClearRequests();
+        const auto result = Download(row.Target, Path("page.html"));
+        EXPECT_EQ(result.StatusCode, row.Status);
+        EXPECT_FALSE(result.HaveOsError);
+        EXPECT_EQ(result.RedirectTarget.IsValid(), !row.Redirect.empty());
+        if (!row.Redirect.empty()) EXPECT_EQ(result.RedirectTarget.GetFullURL(), Server.URL(row.Redirect));
+        EXPECT_FALSE(testsupport::FileExists(Path("page.html")));
+        EXPECT_FALSE(testsupport::FileExists(Path("page.html.part")));
+        EXPECT_EQ(Server.RequestCount(), 1u) << "a redirect is not followed";
+    }
+    EXPECT_EQ(Filter.FileCount(), 0);
+}
+
+TEST_F(HTTPDownload, ContentTypeExtendsTheFileNameWhenAsked) {
+    Options.JobOptions.AddFileExtensions = true;
+    const auto result = Download("/script.asp", Path("script.asp"));
+    EXPECT_EQ(result.LocalFile, Path("script.asp.htm"));
+    EXPECT_EQ(ReadFileText(Path("script.asp.htm")), "<p>page</p>");
+    EXPECT_FALSE(testsupport::FileExists(Path("script.asp")));
+    EXPECT_TRUE(result.IsPage);
+}
+
+TEST_F(HTTPDownload, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
+    const std::pair<std::string, int> rows[] = {{"http", 0}, {"http", 2}, {"ftp", 3}};
+    Job.DownloadFTP = true;
+    for (const auto& [scheme, retries] : rows) {
+        SCOPED_TRACE(scheme + " " + std::to_string(retries));
+        testsupport::TTraceLogCapture trace;
+        Options.JobOptions.ConnectRetries = retries;
+        engine::TFileDownloadThread thread(Services());
+        Prepare(thread);
+        const std::string port = std::to_string(testsupport::ClosedLoopbackPort());
+
+        const auto result = Download(thread, scheme + "://127.0.0.1:" + port + "/file.txt", Path("file.txt"));
+
+        EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_COULDNT_CONNECT));
+        EXPECT_EQ(trace.CountRows("connect retry"), static_cast<std::size_t>(retries));
+        const std::string last = std::to_string(retries) + " of " + std::to_string(retries);
+        EXPECT_EQ(trace.CountRows("connect retry " + last), retries > 0 ? 1u : 0u);
+        EXPECT_FALSE(testsupport::FileExists(Path("file.txt")));
+    }
+}
