@@ -1,14 +1,14 @@
 #include "queue/JobQueue.h"
 
+#include "base/AppTraceLog.h"
 #include "jobs/LanguageStrings.h"
 #include "jobs/SavedOptions.h"
-#include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 #include "queue/DestinationFolder.h"
 
-#include <thread>
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace queue {
@@ -49,26 +49,36 @@ std::string JobStatusText(std::int32_t Status) {
     return jobs::LocalText(Numbers[Status]);
 }
 
-bool IsFinishedStatus(std::int32_t Status) { return Status >= jsComplete && Status <= jsError; }
+bool IsFinishedStatus(std::int32_t Status) {
+    return Status >= jsComplete && Status <= jsError;
+}
 
 TJobQueue::TJobQueue(messaging::TSpiderInputMessageQueue& Input, const jobs::TSavedOptions& Options,
                      TJobQueuePrompts& Prompts)
     : Input(Input), Options(Options), Prompts(Prompts),
-      Entries(std::make_unique<std::array<TCopyJobAndStatus, Capacity>>()), LastTrayHint(TrayHint()) {}
+      Entries(std::make_unique<std::array<TCopyJobAndStatus, Capacity>>()),
+      LastTrayHint(TrayHint()) {}
 
 TJobQueue::~TJobQueue() = default;
 
-void TJobQueue::Subscribe(TJobQueueObserver& Observer) { Observers.push_back(&Observer); }
+void TJobQueue::Subscribe(TJobQueueObserver& Observer) {
+    Observers.push_back(&Observer);
+}
 
-void TJobQueue::Unsubscribe(TJobQueueObserver& Observer) { std::erase(Observers, &Observer); }
+void TJobQueue::Unsubscribe(TJobQueueObserver& Observer) {
+    std::erase(Observers, &Observer);
+}
 
 // On a copy of the list, so an observer may unsubscribe while it is told.
 template <typename Event> void TJobQueue::Notify(Event&& Tell) {
     const std::vector<TJobQueueObserver*> observers = Observers;
-    for (TJobQueueObserver* observer : observers) Tell(*observer);
+    for (TJobQueueObserver* observer : observers)
+        Tell(*observer);
 }
 
-const TCopyJobAndStatus& TJobQueue::Entry(int Index) const { return Entries->at(Index); }
+const TCopyJobAndStatus& TJobQueue::Entry(int Index) const {
+    return Entries->at(Index);
+}
 
 bool TJobQueue::InitJobQueue(messaging::TSpiderOutputSplitter& Splitter) {
     const bool registered = Splitter.RegisterForSpiderOutput(
@@ -109,10 +119,12 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
 bool TJobQueue::ValidateJob(jobs::TCopyJob& Job) {
     const web::TURL& address = Job.StartingWebAddress;
     if (!address.IsValid() || !IsDownloadScheme(address.GetScheme())) {
-        const std::string text = address.IsValid() ? address.GetFullURL() : address.GetUnusableText();
+        const std::string text =
+            address.IsValid() ? address.GetFullURL() : address.GetUnusableText();
         Prompts.ShowWarning(jobs::LocalText(TextCannotAddJob),
                             text.empty() ? jobs::LocalText(TextEnterStartingAddress)
-                                         : jobs::FillPlaceholders(jobs::LocalText(TextInvalidStartingAddress), text));
+                                         : jobs::FillPlaceholders(
+                                               jobs::LocalText(TextInvalidStartingAddress), text));
         return false;
     }
     if (Job.GetDestinationPath().empty()) Job.SetDestinationFolder(Prompts.GetMyDocumentsFolder());
@@ -137,8 +149,8 @@ TJobCommands TJobQueue::AllowedCommands(int Index) const {
     const std::int32_t status = (*Entries)[Index].Status;
     allowed.MoveUp = Index > 0;
     allowed.MoveDown = Index < Used - 1;
-    allowed.Start = !IsCommandPending && !IsShuttingDown && status != jsBusy && status != jsAborted &&
-                    FindBusyJob() < 0;
+    allowed.Start = !IsCommandPending && !IsShuttingDown && status != jsBusy &&
+                    status != jsAborted && FindBusyJob() < 0;
     allowed.Stop = !IsCommandPending && status == jsBusy;
     allowed.Remove = !IsCommandPending && status != jsBusy;
     return allowed;
@@ -155,12 +167,14 @@ bool TJobQueue::StartJob(int Index) {
     if (Automation_ && Automation_->CountdownRunning()) Automation_->StopCountdown();
     Input.Clear();
     TCopyJobAndStatus& entry = (*Entries)[Index];
-    if (Shown_ && Automation_ && Automation_->SaveToUniqueSubfolder() && !entry.Job.HasUniqueSubfolder())
+    if (Shown_ && Automation_ && Automation_->SaveToUniqueSubfolder() &&
+        !entry.Job.HasUniqueSubfolder())
         ChooseUniqueSubfolder(entry.Job);
     // A command the input queue refuses (full) leaves nothing pending:
     // otherwise no answer would ever come and every later command would wait.
     if (!Input.Post(BuildStartCommand(entry, Options, Overrides_))) {
-        TraceLog.LogEntry(base::ttWarning, "Start of job " + std::to_string(entry.JobNumber) + " not posted",
+        TraceLog.LogEntry(base::ttWarning,
+                          "Start of job " + std::to_string(entry.JobNumber) + " not posted",
                           "StartJobBtnClick", UnitName);
         return false;
     }
@@ -193,7 +207,8 @@ bool TJobQueue::RemoveJob(int Index) {
 }
 
 void TJobQueue::EraseRow(int Index) {
-    for (int i = Index; i + 1 < Used; ++i) (*Entries)[i].Assign((*Entries)[i + 1]);
+    for (int i = Index; i + 1 < Used; ++i)
+        (*Entries)[i].Assign((*Entries)[i + 1]);
     --Used;
     (*Entries)[Used] = TCopyJobAndStatus{};
     Notify([Index](TJobQueueObserver& O) { O.RowRemoved(Index); });
@@ -204,22 +219,28 @@ bool TJobQueue::MoveJob(int Index, int Delta) {
     const int to = Index + Delta;
     if (Delta == 0 || !IsRow(Index) || !IsRow(to)) return false;
     auto first = Entries->begin();
-    if (Delta < 0) std::rotate(first + to, first + Index, first + Index + 1);
-    else std::rotate(first + Index, first + Index + 1, first + to + 1);
+    if (Delta < 0)
+        std::rotate(first + to, first + Index, first + Index + 1);
+    else
+        std::rotate(first + Index, first + Index + 1, first + to + 1);
     Notify([Index, to](TJobQueueObserver& O) { O.RowMoved(Index, to); });
     return true;
 }
 
 void TJobQueue::RemoveFinishedJobs() {
     for (int i = 0; i < Used;)
-        if (IsFinishedStatus((*Entries)[i].Status)) EraseRow(i);
-        else ++i;
+        if (IsFinishedStatus((*Entries)[i].Status))
+            EraseRow(i);
+        else
+            ++i;
 }
 
 void TJobQueue::RemoveIdleJobs() {
     for (int i = 0; i < Used;)
-        if ((*Entries)[i].Status != jsBusy) EraseRow(i);
-        else ++i;
+        if ((*Entries)[i].Status != jsBusy)
+            EraseRow(i);
+        else
+            ++i;
 }
 
 int TJobQueue::FindBusyJob() const {
@@ -243,8 +264,8 @@ int TJobQueue::FindFirstQueuedJob() const {
 void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
     const int index = FindJobIndex(JobNumber);
     if (index < 0) {
-        TraceLog.LogEntry(base::ttWarning, "Job " + std::to_string(JobNumber) + " not found", "ChangeJobStatusTo",
-                          UnitName);
+        TraceLog.LogEntry(base::ttWarning, "Job " + std::to_string(JobNumber) + " not found",
+                          "ChangeJobStatusTo", UnitName);
         return;
     }
     if ((*Entries)[index].Status == Status) return;
@@ -253,9 +274,12 @@ void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
 }
 
 void TJobQueue::OnSpiderOutput(const messaging::TSpiderOutputMsg& Msg) {
-    if (Msg.Kind == messaging::somJobStarted) OnJobStarted(Msg);
-    else if (Msg.Kind == messaging::somJobEnded) OnJobEnded(Msg);
-    else return;
+    if (Msg.Kind == messaging::somJobStarted)
+        OnJobStarted(Msg);
+    else if (Msg.Kind == messaging::somJobEnded)
+        OnJobEnded(Msg);
+    else
+        return;
     SetCommandPending(false);
 }
 
@@ -285,8 +309,10 @@ void TJobQueue::OnJobEnded(const messaging::TSpiderOutputMsg& Msg) {
 }
 
 void TJobQueue::AfterJobStopped() {
-    if (Shown_ && Automation_) Automation_->AfterJobStopped(IsFinishedNormally);
-    else ResetAfterJob(!Shown_);
+    if (Shown_ && Automation_)
+        Automation_->AfterJobStopped(IsFinishedNormally);
+    else
+        ResetAfterJob(!Shown_);
 }
 
 void TJobQueue::ResetAfterJob(bool RemoveFinished) {
@@ -311,14 +337,16 @@ std::string TJobQueue::TrayHint() const {
     std::string current, completed;
     if (const int busy = FindBusyJob(); busy >= 0) {
         const jobs::TCopyJob& job = (*Entries)[busy].Job;
-        const std::string name = job.JobName.empty() ? DisplayAddress(job.StartingWebAddress) : job.JobName;
+        const std::string name =
+            job.JobName.empty() ? DisplayAddress(job.StartingWebAddress) : job.JobName;
         current = jobs::FillPlaceholders(jobs::LocalText(TextCurrentJob), name);
     }
     if (Used > 0) {
         int finished = 0;
-        for (int i = 0; i < Used; ++i) finished += IsFinishedStatus((*Entries)[i].Status) ? 1 : 0;
-        completed = jobs::FillPlaceholders(jobs::LocalText(TextJobsCompleted), std::to_string(finished),
-                                           std::to_string(Used));
+        for (int i = 0; i < Used; ++i)
+            finished += IsFinishedStatus((*Entries)[i].Status) ? 1 : 0;
+        completed = jobs::FillPlaceholders(jobs::LocalText(TextJobsCompleted),
+                                           std::to_string(finished), std::to_string(Used));
     }
     if (current.empty() && completed.empty()) return jobs::LocalText(TextReady);
     if (!current.empty() && !completed.empty()) return current + "\r\n" + completed;

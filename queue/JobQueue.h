@@ -25,14 +25,14 @@ namespace queue {
 // What AddCopyJob answers.
 enum TAddJobResult : int {
     ajAdded = 0,
-    ajQueueFull = 1,  // also: the queue is hidden and holds its one job already
-    ajRefused = 2,    // starting address or destination folder not acceptable
+    ajQueueFull = 1, // also: the queue is hidden and holds its one job already
+    ajRefused = 2,   // starting address or destination folder not acceptable
 };
 
 // How the queue reaches the spider thread when the program closes.
 struct TSpiderShutdown {
-    std::function<void()> RequestTerminate;  // asks the thread to leave its loop, without waiting
-    std::function<bool()> Finished;          // the thread's loop has ended
+    std::function<void()> RequestTerminate; // asks the thread to leave its loop, without waiting
+    std::function<bool()> Finished;         // the thread's loop has ended
 };
 
 // The job queue: the jobs the user added, each with its number and status,
@@ -49,7 +49,7 @@ struct TSpiderShutdown {
 // Not thread-safe: everything runs on the front end's thread, which also
 // delivers the spider's reports (OnSpiderOutput).
 class TJobQueue {
-public:
+  public:
     static constexpr int Capacity = 100;
 
     // Input, Options and Prompts are borrowed and must outlive the queue.
@@ -119,7 +119,7 @@ public:
     // The patience of PrepareForAppShutdown; tests shorten it.
     void SetShutdownWait(std::chrono::milliseconds Wait) { ShutdownWait = Wait; }
 
-private:
+  private:
     void OnJobStarted(const messaging::TSpiderOutputMsg& Msg);
     void OnJobEnded(const messaging::TSpiderOutputMsg& Msg);
     void AfterJobStopped();
@@ -135,17 +135,17 @@ private:
     messaging::TSpiderInputMessageQueue& Input;
     const jobs::TSavedOptions& Options;
     TJobQueuePrompts& Prompts;
-    std::vector<TJobQueueObserver*> Observers;  // borrowed
+    std::vector<TJobQueueObserver*> Observers; // borrowed
     TJobQueueAutomation* Automation_ = nullptr;
     TStartOverrides Overrides_;
     // Built once with the queue and never reallocated; [0, Used) in display order.
     std::unique_ptr<std::array<TCopyJobAndStatus, Capacity>> Entries;
     int Used = 0;
-    std::int32_t NextNumber = 1;      // never reused within the run
-    bool IsCommandPending = false;    // a start or stop awaits the spider's answer
-    bool IsBusy = false;              // from a job's start report to the end of its after-job step
-    bool IsShuttingDown = false;      // refuses every further start; never cleared
-    bool IsFinishedNormally = false;  // the last job ended complete, stopped or aborted
+    std::int32_t NextNumber = 1;     // never reused within the run
+    bool IsCommandPending = false;   // a start or stop awaits the spider's answer
+    bool IsBusy = false;             // from a job's start report to the end of its after-job step
+    bool IsShuttingDown = false;     // refuses every further start; never cleared
+    bool IsFinishedNormally = false; // the last job ended complete, stopped or aborted
     bool Shown_ = false;
     std::string LastTrayHint;
     std::chrono::milliseconds ShutdownWait{2000};

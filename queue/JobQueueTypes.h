@@ -11,11 +11,11 @@ namespace queue {
 enum TJobStatus : std::int32_t {
     jsNotInUse = -1,
     jsQueued = 0,
-    jsBusy = 1,      // the spider reported the job as running
-    jsComplete = 2,  // ran out of work
+    jsBusy = 1,     // the spider reported the job as running
+    jsComplete = 2, // ran out of work
     jsStopped = 3,
     jsAborted = 4,
-    jsError = 5,     // ended in any other way
+    jsError = 5, // ended in any other way
 };
 
 // "Queued", "Busy", ... from the language table; "?" for any other value.
@@ -28,7 +28,7 @@ bool IsFinishedStatus(std::int32_t Status);
 struct TCopyJobAndStatus {
     void Assign(const TCopyJobAndStatus& Source) { *this = Source; }
 
-    jobs::TCopyJob Job;  // the entry's own copy, never the caller's job
+    jobs::TCopyJob Job; // the entry's own copy, never the caller's job
     std::int32_t JobNumber = 0;
     std::int32_t Status = jsNotInUse;
 };
@@ -52,7 +52,7 @@ enum class TMainPage { JobQueue, Progress };
 // shows boxes; the runner prints and answers yes. Calls come on the thread
 // that drives the queue, before the command that caused them returns.
 class TJobQueuePrompts {
-public:
+  public:
     virtual ~TJobQueuePrompts() = default;
 
     virtual void ShowWarning(const std::string& Caption, const std::string& Text) = 0;
@@ -66,7 +66,7 @@ public:
 // the indexes of the queue as it is now (RowRemoved: as it was). Every call
 // comes on the thread that drives the queue.
 class TJobQueueObserver {
-public:
+  public:
     virtual ~TJobQueueObserver() = default;
 
     virtual void RowInserted(int Index) {}
@@ -90,7 +90,7 @@ public:
 // program). The queue calls it; without one, a shown queue starts nothing by
 // itself and keeps finished jobs.
 class TJobQueueAutomation {
-public:
+  public:
     virtual ~TJobQueueAutomation() = default;
 
     virtual bool StartJobsAutomatically() const = 0;

@@ -7,7 +7,8 @@
 
 namespace queue {
 
-messaging::TSpiderInputMsg BuildStartCommand(const TCopyJobAndStatus& Entry, const jobs::TSavedOptions& Options,
+messaging::TSpiderInputMsg BuildStartCommand(const TCopyJobAndStatus& Entry,
+                                             const jobs::TSavedOptions& Options,
                                              const TStartOverrides& Overrides) {
     messaging::TSpiderInputMsg start;
     start.Kind = messaging::simStartJob;

