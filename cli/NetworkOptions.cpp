@@ -3,12 +3,9 @@
 #include "cli/CliSupport.h"
 #include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
-#include "jobs/JobTypes.h"
-#include "messaging/SpiderInputMsg.h"
 
 #include <charconv>
 #include <cstdio>
-
 
 namespace cli {
 
@@ -55,7 +52,7 @@ TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std
                                        TNetworkOptions& Options, std::string& Problem) {
     const std::string& arg = Args[Index];
     if (arg == "--passive-ftp") {
-        Options.PassiveFTP = true;
+        Options.Start.PassiveFTP = true;
         ++Index;
         return TNetworkOptionParse::Taken;
     }
@@ -73,9 +70,9 @@ TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std
             Problem = arg + " takes HOST:PORT, not \"" + value + "\"";
             return TNetworkOptionParse::Invalid;
         }
-        (arg == "--proxy" ? Options.HTTPProxy : Options.FTPProxy) = ProxyRecord(host, port);
+        (arg == "--proxy" ? Options.Start.HTTPProxy : Options.Start.FTPProxy) = ProxyRecord(host, port);
     } else if (arg == "--proxy-user") {
-        Options.ProxyUser = value;
+        Options.Start.ProxyUser = value;
     } else {
         Options.CAFile = value;
     }
@@ -85,25 +82,11 @@ TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std
 
 
 bool ReadProxyPassword(TNetworkOptions& Options) {
-    if (!Options.ProxyUser) return true;
-    const auto password = ReadSecretLine("Proxy password for " + *Options.ProxyUser + ": ");
+    if (!Options.Start.ProxyUser) return true;
+    const auto password = ReadSecretLine("Proxy password for " + *Options.Start.ProxyUser + ": ");
     if (!password) return false;
-    Options.ProxyPassword = *password;
+    Options.Start.ProxyPassword = *password;
     return true;
-}
-
-void ApplyNetworkOptions(const TNetworkOptions& Options, const jobs::TSavedOptions& Settings,
-                         messaging::TSpiderInputMsg& Start) {
-    engine::ApplyLocalProxyBypass(Settings, Start.HTTPProxy, Start.FTPProxy);
-    if (Options.HTTPProxy) Start.HTTPProxy = *Options.HTTPProxy;
-    if (Options.FTPProxy) Start.FTPProxy = *Options.FTPProxy;
-    if (Options.ProxyUser) {
-        for (auto* record : {&Start.HTTPProxy, &Start.FTPProxy}) {
-            record->Username = *Options.ProxyUser;
-            record->Password = Options.ProxyPassword;
-        }
-    }
-    if (Options.PassiveFTP) Start.Job.DownloadOptions.UsePassiveFTP = true;
 }
 
 engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,

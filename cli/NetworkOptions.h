@@ -1,9 +1,9 @@
 #pragma once
 
-#include "jobs/DownloadOptionTypes.h"
+#include "queue/StartCommand.h"
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,21 +13,15 @@ struct TInternetClientSettings;
 namespace jobs {
 class TSavedOptions;
 }
-namespace messaging {
-class TSpiderInputMsg;
-}
 
 namespace cli {
 
 // The network options of copy and run: proxies, passive FTP and an extra
 // certificate file. They override the settings file for this run only.
 struct TNetworkOptions {
-    std::optional<jobs::TProxyServerInfo> HTTPProxy;  // --proxy
-    std::optional<jobs::TProxyServerInfo> FTPProxy;   // --ftp-proxy
-    std::optional<std::string> ProxyUser;             // --proxy-user
-    std::string ProxyPassword;                        // asked for when ProxyUser is given
-    bool PassiveFTP = false;                          // --passive-ftp
-    std::string CAFile;                               // --ca-file
+    // --proxy, --ftp-proxy, --proxy-user (the password is asked for), --passive-ftp
+    queue::TStartOverrides Start;
+    std::string CAFile;  // --ca-file
 };
 
 // Help text lines of these options.
@@ -51,11 +45,6 @@ bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Por
 // False when there is none to read.
 bool ReadProxyPassword(TNetworkOptions& Options);
 
-// For the runner's FillProxySettings, once the settings' proxy records are in
-// Start: the local bypass list the settings ask for, then the command line's
-// proxies and proxy user; passive FTP for the job.
-void ApplyNetworkOptions(const TNetworkOptions& Options, const jobs::TSavedOptions& Settings,
-                         messaging::TSpiderInputMsg& Start);
 // The download threads' client settings: the settings file's, then --ca-file.
 engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,
                                                       const jobs::TSavedOptions& Settings);

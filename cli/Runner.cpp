@@ -8,8 +8,6 @@
 #include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
-#include "queue/DestinationFolder.h"
-#include "queue/ProxySettings.h"
 
 #include <cerrno>
 #include <csignal>
@@ -73,9 +71,10 @@ TRunner::TRunner(const TRunnerOptions& Options)
         jobs::AppInfo.LogStartupInfo();
     }
     Splitter = std::make_unique<TSpiderOutputSplitter>(SpiderOutputQueue);
-    JobQueue = std::make_unique<queue::TJobQueue>(*this);
+    JobQueue = std::make_unique<queue::TJobQueue>(SpiderInputQueue, jobs::SavedOptions, *this);
     JobQueue->SetQueueShown(Options.QueueShown);
     JobQueue->SetAutomation(this);
+    JobQueue->SetStartOverrides(Options.Network.Start);
     JobQueue->InitJobQueue(*Splitter);
     // After the queue's handler, so a job is Busy when the runner sees its start.
     Splitter->RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
@@ -169,14 +168,8 @@ void TRunner::Interrupt(TInterrupt Kind) {
 void TRunner::ApplyInterrupt() {
     const int busy = JobQueue->FindBusyJob();
     if (busy < 0 || Requested <= Applied) return;
-    if (Requested == TInterrupt::Stop) {
-        JobQueue->SelectRow(busy);
-        JobQueue->StopSelectedJob();
-        if (!JobQueue->CommandPending()) return;
-    } else if (!JobQueue->AbortJob(busy)) {
-        return;
-    }
-    Applied = Requested;
+    const bool posted = Requested == TInterrupt::Stop ? JobQueue->StopJob(busy) : JobQueue->AbortJob(busy);
+    if (posted) Applied = Requested;
 }
 
 bool TRunner::Finished() const {
@@ -215,12 +208,5 @@ bool TRunner::AskYesNo(const std::string& Caption, const std::string& Text) {
     if (Options.Mode == TOutputMode::Verbose) Terminal.PrintLine(OneLine(Text) + " yes");
     return true;
 }
-
-void TRunner::FillProxySettings(TSpiderInputMsg& Start) {
-    queue::GetProxySettings(jobs::SavedOptions, Start.HTTPProxy, Start.FTPProxy);
-    ApplyNetworkOptions(Options.Network, jobs::SavedOptions, Start);
-}
-
-std::string TRunner::GetMyDocumentsFolder() { return queue::GetMyDocumentsFolder(); }
 
 } // namespace cli

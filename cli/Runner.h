@@ -35,7 +35,7 @@ struct TRunnerOptions {
 // The first SIGINT stops the running job, a second one aborts it, SIGTERM
 // aborts; the loop always waits for the job's end report.
 class TRunner final : public messaging::TSpiderOutputNotifier,
-                      public queue::TJobQueueFrontEnd,
+                      public queue::TJobQueuePrompts,
                       public queue::TJobQueueAutomation {
 public:
     // Blocks SIGINT and SIGTERM for every thread, so they arrive on the
@@ -57,11 +57,9 @@ public:
     // TSpiderOutputNotifier: any thread, with the output queue's lock held.
     bool NotifySpiderOutput(std::uint32_t Label) override;
 
-    // TJobQueueFrontEnd
+    // TJobQueuePrompts
     void ShowWarning(const std::string& Caption, const std::string& Text) override;
     bool AskYesNo(const std::string& Caption, const std::string& Text) override;
-    void FillProxySettings(messaging::TSpiderInputMsg& Start) override;
-    std::string GetMyDocumentsFolder() override;
 
     // TJobQueueAutomation: the runner starts each next job at once.
     bool StartJobsAutomatically() const override { return true; }

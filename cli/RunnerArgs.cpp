@@ -43,7 +43,7 @@ bool ParseRunnerNetworkOption(const std::vector<std::string>& Args, std::size_t&
 }
 
 std::optional<std::string> CompleteRunnerOptions(TRunnerOptions& Options) {
-    if (Options.Network.ProxyUser && !ReadProxyPassword(Options.Network))
+    if (Options.Network.Start.ProxyUser && !ReadProxyPassword(Options.Network))
         return "--proxy-user needs the proxy password on the terminal or on standard input";
     return std::nullopt;
 }

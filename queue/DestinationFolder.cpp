@@ -32,17 +32,17 @@ std::string HomeFolder() {
 
 } // namespace
 
-bool TryToEnsureFolderExists(TJobQueueFrontEnd& FrontEnd, const std::string& Folder) {
+bool TryToEnsureFolderExists(TJobQueuePrompts& Prompts, const std::string& Folder) {
     if (Folder.empty()) return false;
     if (IsFolder(Folder)) return true;
-    if (!FrontEnd.AskYesNo(jobs::LocalText(TextFolderDoesNotExist),
+    if (!Prompts.AskYesNo(jobs::LocalText(TextFolderDoesNotExist),
                            jobs::FillPlaceholders(jobs::LocalText(TextCreateFolder), Folder)))
         return false;
     if (base::ForceDirectoriesLocked(Folder)) return true;
     base::TraceLog.LogEntry(base::ttException,
                                  "Cannot create " + Folder + " (" + base::SystemErrorText(errno) + ")",
                                  "TryToEnsureFolderExists", "StartingAddress");
-    FrontEnd.ShowWarning(jobs::LocalText(TextError), jobs::LocalText(TextUnableToCreateFolder));
+    Prompts.ShowWarning(jobs::LocalText(TextError), jobs::LocalText(TextUnableToCreateFolder));
     return false;
 }
 
@@ -73,5 +73,7 @@ std::string GetMyDocumentsFolder() {
     if (file) text << file.rdbuf();
     return DocumentsFolderFromUserDirs(text.str(), home);
 }
+
+std::string TJobQueuePrompts::GetMyDocumentsFolder() { return queue::GetMyDocumentsFolder(); }
 
 } // namespace queue

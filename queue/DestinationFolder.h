@@ -4,12 +4,12 @@
 
 namespace queue {
 
-class TJobQueueFrontEnd;
+class TJobQueuePrompts;
 
 // True when Folder exists as a folder, or was missing and the user agreed to
 // create it and it could be created (with its missing parents). An empty
-// folder gives false. The question and the failure go through the front end.
-bool TryToEnsureFolderExists(TJobQueueFrontEnd& FrontEnd, const std::string& Folder);
+// folder gives false. The question and the failure go through the prompts.
+bool TryToEnsureFolderExists(TJobQueuePrompts& Prompts, const std::string& Folder);
 
 // The user's documents folder: XDG_DOCUMENTS_DIR of the XDG user-dirs file,
 // else ~/Documents; no trailing "/"; empty when there is no home folder.

@@ -1,14 +1,14 @@
 #include "queue/JobQueue.h"
 
-#include "jobs/AppInfo.h"
+#include "base/AppTraceLog.h"
 #include "jobs/LanguageStrings.h"
 #include "jobs/SavedOptions.h"
-#include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 #include "queue/DestinationFolder.h"
 #include "web/StartingURL.h"
 
+#include <algorithm>
 #include <thread>
 #include <utility>
 
@@ -50,35 +50,55 @@ std::string JobStatusText(std::int32_t Status) {
     return jobs::LocalText(Numbers[Status]);
 }
 
-bool IsFinishedStatus(std::int32_t Status) { return Status >= jsComplete && Status <= jsError; }
+bool IsFinishedStatus(std::int32_t Status) {
+    return Status >= jsComplete && Status <= jsError;
+}
 
-TJobQueue::TJobQueue(TJobQueueFrontEnd& FrontEnd, TJobQueueServices Services)
-    : FrontEnd(FrontEnd),
-      Input(Services.Input ? *Services.Input : messaging::SpiderInputQueue),
-      Options(Services.Options ? *Services.Options : jobs::SavedOptions),
-      Entries(std::make_unique<std::array<TCopyJobAndStatus, Capacity>>()) {}
+TJobQueue::TJobQueue(messaging::TSpiderInputMessageQueue& Input, const jobs::TSavedOptions& Options,
+                     TJobQueuePrompts& Prompts)
+    : Input(Input), Options(Options), Prompts(Prompts),
+      Entries(std::make_unique<std::array<TCopyJobAndStatus, Capacity>>()),
+      LastTrayHint(TrayHint()) {}
 
 TJobQueue::~TJobQueue() = default;
 
-const TCopyJobAndStatus& TJobQueue::Entry(int Index) const { return Entries->at(Index); }
+void TJobQueue::Subscribe(TJobQueueObserver& Observer) {
+    Observers.push_back(&Observer);
+}
+
+void TJobQueue::Unsubscribe(TJobQueueObserver& Observer) {
+    std::erase(Observers, &Observer);
+}
+
+// On a copy of the list, so an observer may unsubscribe while it is told.
+template <typename Event> void TJobQueue::Notify(Event&& Tell) {
+    const std::vector<TJobQueueObserver*> observers = Observers;
+    for (TJobQueueObserver* observer : observers)
+        Tell(*observer);
+}
+
+const TCopyJobAndStatus& TJobQueue::Entry(int Index) const {
+    return Entries->at(Index);
+}
 
 bool TJobQueue::InitJobQueue(messaging::TSpiderOutputSplitter& Splitter) {
     const bool registered = Splitter.RegisterForSpiderOutput(
         messaging::SpiderOutputKinds({messaging::somJobStarted, messaging::somJobEnded}),
         [this](const messaging::TSpiderOutputMsg& Msg, std::uint32_t) { OnSpiderOutput(Msg); });
-    if (!registered) base::TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", UnitName);
+    if (!registered) TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", UnitName);
     return registered;
 }
 
 TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
     if (Shown_) {
-        if (Options.Read(jobs::Settings::FocusQueueOnJobAdd)) FrontEnd.ShowPage(TMainPage::JobQueue);
+        if (Options.Read(jobs::Settings::FocusQueueOnJobAdd))
+            Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::JobQueue); });
         if (Used >= Capacity) {
-            FrontEnd.ShowWarning(jobs::LocalText(TextCannotAddJob), jobs::LocalText(TextQueueFull));
+            Prompts.ShowWarning(jobs::LocalText(TextCannotAddJob), jobs::LocalText(TextQueueFull));
             return ajQueueFull;
         }
     } else if (Used > 0) {
-        base::TraceLog.LogEntry(base::ttWarning, "Queue disabled and full", "AddCopyJob", UnitName);
+        TraceLog.LogEntry(base::ttWarning, "Queue disabled and full", "AddCopyJob", UnitName);
         return ajQueueFull;
     }
     jobs::TCopyJob job = Job;
@@ -87,8 +107,8 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
     entry.Job = std::move(job);
     entry.Status = jsQueued;
     entry.JobNumber = NextNumber++;
-    ++Used;
-    RefreshJobList();
+    const int row = Used++;
+    Notify([row](TJobQueueObserver& O) { O.RowInserted(row); });
     UpdateTrayHint();
     if (!Shown_)
         StartNextQueuedJob();
@@ -100,157 +120,128 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
 bool TJobQueue::ValidateJob(jobs::TCopyJob& Job) {
     const web::TURL address = web::GetStartingURL(Job);
     if (!address.IsValid() || !IsDownloadScheme(address.GetScheme())) {
-        const std::string text = address.IsValid() ? address.GetFullURL() : address.GetUnusableText();
-        FrontEnd.ShowWarning(jobs::LocalText(TextCannotAddJob),
-                             text.empty() ? jobs::LocalText(TextEnterStartingAddress)
-                                          : jobs::FillPlaceholders(jobs::LocalText(TextInvalidStartingAddress), text));
+        const std::string text =
+            address.IsValid() ? address.GetFullURL() : address.GetUnusableText();
+        Prompts.ShowWarning(jobs::LocalText(TextCannotAddJob),
+                            text.empty() ? jobs::LocalText(TextEnterStartingAddress)
+                                         : jobs::FillPlaceholders(
+                                               jobs::LocalText(TextInvalidStartingAddress), text));
         return false;
     }
-    if (Job.GetDestinationPath().empty()) Job.SetDestinationFolder(FrontEnd.GetMyDocumentsFolder());
-    return TryToEnsureFolderExists(FrontEnd, Job.GetDestinationPath());
+    if (Job.GetDestinationPath().empty()) Job.SetDestinationFolder(Prompts.GetMyDocumentsFolder());
+    return TryToEnsureFolderExists(Prompts, Job.GetDestinationPath());
 }
 
 bool TJobQueue::AddJobFile(const std::string& Path) {
     jobs::TCopyJob job;
     if (!job.LoadFromFile(Path)) {
         const std::string text = jobs::LocalText(TextUnableToReadJobFile);
-        FrontEnd.ShowWarning(text, text + "\r\n" + Path);
+        Prompts.ShowWarning(text, text + "\r\n" + Path);
         return false;
     }
     return AddCopyJob(job) == ajAdded;
 }
 
+// A start or stop waits for the spider's answer; until then no other start,
+// stop or removal, so two quick starts send one command. Moving is always allowed.
+TJobCommands TJobQueue::AllowedCommands(int Index) const {
+    TJobCommands allowed;
+    if (!IsRow(Index)) return allowed;
+    const std::int32_t status = (*Entries)[Index].Status;
+    allowed.MoveUp = Index > 0;
+    allowed.MoveDown = Index < Used - 1;
+    allowed.Start = !IsCommandPending && !IsShuttingDown && status != jsBusy &&
+                    status != jsAborted && FindBusyJob() < 0;
+    allowed.Stop = !IsCommandPending && status == jsBusy;
+    allowed.Remove = !IsCommandPending && status != jsBusy;
+    return allowed;
+}
+
 void TJobQueue::StartNextQueuedJob() {
-    const int index = FindFirstQueuedJob();
-    if (index < 0) return;
-    SelectRow(index);
-    StartSelectedJob();
+    if (const int index = FindFirstQueuedJob(); index >= 0) StartJob(index);
 }
 
-void TJobQueue::SelectRow(int Index) {
-    const int selected = Index >= 0 && Index < Used ? Index : -1;
-    if (selected == Selected) return;
-    Selected = selected;
-    FrontEnd.SelectionChanged(Selected);
-}
-
-void TJobQueue::StartSelectedJob() {
-    if (IsCommandPending || IsShuttingDown) return;
+// The entry's status stays until the spider reports the job started. A
+// restarted entry keeps its number and its unique subfolder.
+bool TJobQueue::StartJob(int Index) {
+    if (!AllowedCommands(Index).Start) return false;
     if (Automation_ && Automation_->CountdownRunning()) Automation_->StopCountdown();
     Input.Clear();
-    if (Selected < 0) return;
-    TCopyJobAndStatus& entry = (*Entries)[Selected];
-    if (Shown_ && Automation_ && Automation_->SaveToUniqueSubfolder() && !entry.Job.HasUniqueSubfolder())
+    TCopyJobAndStatus& entry = (*Entries)[Index];
+    if (Shown_ && Automation_ && Automation_->SaveToUniqueSubfolder() &&
+        !entry.Job.HasUniqueSubfolder())
         ChooseUniqueSubfolder(entry.Job);
-    FrontEnd.MakeRowVisible(Selected);
-    PostStart(entry);
+    // A command the input queue refuses (full) leaves nothing pending:
+    // otherwise no answer would ever come and every later command would wait.
+    if (!Input.Post(BuildStartCommand(entry, Options, Overrides_))) {
+        TraceLog.LogEntry(base::ttWarning,
+                          "Start of job " + std::to_string(entry.JobNumber) + " not posted",
+                          "StartJobBtnClick", UnitName);
+        return false;
+    }
+    SetCommandPending(true);
+    return true;
 }
 
 void TJobQueue::ChooseUniqueSubfolder(jobs::TCopyJob& Job) {
     if (!Job.SelectUniqueDestinationSubfolder())
-        base::TraceLog.LogEntry(base::ttWarning, "", "SelectUniqueDestinationSubfolder", UnitName);
+        TraceLog.LogEntry(base::ttWarning, "", "SelectUniqueDestinationSubfolder", UnitName);
 }
 
-// A command the input queue refuses (full) leaves nothing pending: otherwise
-// no answer would ever come and the queue would refuse every later command.
-bool TJobQueue::PostStart(const TCopyJobAndStatus& Entry) {
-    messaging::TSpiderInputMsg start;
-    start.Kind = messaging::simStartJob;
-    start.Job = Entry.Job;
-    start.JobNumber = Entry.JobNumber;
-    FrontEnd.FillProxySettings(start);
-    if (!Input.Post(start)) {
-        base::TraceLog.LogEntry(base::ttWarning, "Start of job " + std::to_string(Entry.JobNumber) + " not posted",
-                          "StartJobBtnClick", UnitName);
-        return false;
-    }
-    IsCommandPending = true;
-    FrontEnd.SetBusyCursor(true);
+bool TJobQueue::StopJob(int Index) {
+    if (!AllowedCommands(Index).Stop || !Input.PostStop((*Entries)[Index].JobNumber)) return false;
+    SetCommandPending(true);
     return true;
-}
-
-void TJobQueue::StopSelectedJob() {
-    if (IsCommandPending || Selected < 0 || (*Entries)[Selected].Status != jsBusy) return;
-    if (!Input.PostStop((*Entries)[Selected].JobNumber)) return;
-    IsCommandPending = true;
-    FrontEnd.SetBusyCursor(true);
 }
 
 bool TJobQueue::AbortJob(int Index) {
-    if (Index < 0 || Index >= Used || (*Entries)[Index].Status != jsBusy) return false;
+    if (!IsRow(Index) || (*Entries)[Index].Status != jsBusy) return false;
     if (!Input.PostAbort((*Entries)[Index].JobNumber)) return false;
-    IsCommandPending = true;
-    FrontEnd.SetBusyCursor(true);
+    SetCommandPending(true);
     return true;
 }
 
-void TJobQueue::DeleteSelectedJob() {
-    if (IsCommandPending || Selected < 0 || (*Entries)[Selected].Status == jsBusy) return;
-    RemoveJob(Selected);
+bool TJobQueue::RemoveJob(int Index) {
+    if (!AllowedCommands(Index).Remove) return false;
+    EraseRow(Index);
+    return true;
 }
 
-void TJobQueue::RemoveJob(int Index) {
-    if (Index < 0 || Index >= Used) return;
-    for (int i = Index; i + 1 < Used; ++i) (*Entries)[i].Assign((*Entries)[i + 1]);
+void TJobQueue::EraseRow(int Index) {
+    for (int i = Index; i + 1 < Used; ++i)
+        (*Entries)[i].Assign((*Entries)[i + 1]);
     --Used;
     (*Entries)[Used] = TCopyJobAndStatus{};
-    RefreshJobList();
+    Notify([Index](TJobQueueObserver& O) { O.RowRemoved(Index); });
     UpdateTrayHint();
 }
 
-void TJobQueue::SwapEntries(int A, int B) {
-    TCopyJobAndStatus temporary;
-    temporary.Assign((*Entries)[A]);
-    (*Entries)[A].Assign((*Entries)[B]);
-    (*Entries)[B].Assign(temporary);
-    RefreshJobList();
-    SelectRow(B);
-    FrontEnd.MakeRowVisible(B);
-}
-
-void TJobQueue::MoveSelectedUp() {
-    if (Selected > 0 && Used >= 2) SwapEntries(Selected, Selected - 1);
-}
-
-void TJobQueue::MoveSelectedDown() {
-    if (Selected >= 0 && Selected < Used - 1 && Used >= 2) SwapEntries(Selected, Selected + 1);
-}
-
-bool TJobQueue::KeyDown(TQueueKey Key, bool CtrlHeld) {
-    if (!CtrlHeld) return false;
-    switch (Key) {
-    case TQueueKey::Up: MoveSelectedUp(); return true;
-    case TQueueKey::Down: MoveSelectedDown(); return true;
-    case TQueueKey::Delete: DeleteSelectedJob(); return true;
-    case TQueueKey::Enter: StartSelectedJob(); return true;
-    case TQueueKey::Space: StopSelectedJob(); return true;
-    case TQueueKey::Other: return false;
-    }
-    return false;
-}
-
-TJobQueueButtons TJobQueue::UpdateButtons() const {
-    TJobQueueButtons buttons;
-    if (Selected < 0 || Selected >= Used) return buttons;
-    const std::int32_t status = (*Entries)[Selected].Status;
-    buttons.MoveUp = Selected > 0 && Used >= 2;
-    buttons.MoveDown = Selected < Used - 1 && Used >= 2;
-    buttons.Start = status != jsBusy && status != jsAborted && FindBusyJob() < 0;
-    buttons.Stop = status == jsBusy;
-    buttons.Delete = status != jsBusy;
-    return buttons;
+bool TJobQueue::MoveJob(int Index, int Delta) {
+    const int to = Index + Delta;
+    if (Delta == 0 || !IsRow(Index) || !IsRow(to)) return false;
+    auto first = Entries->begin();
+    if (Delta < 0)
+        std::rotate(first + to, first + Index, first + Index + 1);
+    else
+        std::rotate(first + Index, first + Index + 1, first + to + 1);
+    Notify([Index, to](TJobQueueObserver& O) { O.RowMoved(Index, to); });
+    return true;
 }
 
 void TJobQueue::RemoveFinishedJobs() {
     for (int i = 0; i < Used;)
-        if (IsFinishedStatus((*Entries)[i].Status)) RemoveJob(i);
-        else ++i;
+        if (IsFinishedStatus((*Entries)[i].Status))
+            EraseRow(i);
+        else
+            ++i;
 }
 
 void TJobQueue::RemoveIdleJobs() {
     for (int i = 0; i < Used;)
-        if ((*Entries)[i].Status != jsBusy) RemoveJob(i);
-        else ++i;
+        if ((*Entries)[i].Status != jsBusy)
+            EraseRow(i);
+        else
+            ++i;
 }
 
 int TJobQueue::FindBusyJob() const {
@@ -274,29 +265,32 @@ int TJobQueue::FindFirstQueuedJob() const {
 void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
     const int index = FindJobIndex(JobNumber);
     if (index < 0) {
-        base::TraceLog.LogEntry(base::ttWarning, "Job " + std::to_string(JobNumber) + " not found",
+        TraceLog.LogEntry(base::ttWarning, "Job " + std::to_string(JobNumber) + " not found",
                           "ChangeJobStatusTo", UnitName);
         return;
     }
+    if ((*Entries)[index].Status == Status) return;
     (*Entries)[index].Status = Status;
+    Notify([index](TJobQueueObserver& O) { O.RowStatusChanged(index); });
 }
 
 void TJobQueue::OnSpiderOutput(const messaging::TSpiderOutputMsg& Msg) {
-    if (Msg.Kind == messaging::somJobStarted) OnJobStarted(Msg);
-    else if (Msg.Kind == messaging::somJobEnded) OnJobEnded(Msg);
-    else return;
-    FrontEnd.SetBusyCursor(false);
-    IsCommandPending = false;
+    if (Msg.Kind == messaging::somJobStarted)
+        OnJobStarted(Msg);
+    else if (Msg.Kind == messaging::somJobEnded)
+        OnJobEnded(Msg);
+    else
+        return;
+    SetCommandPending(false);
 }
 
 void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
     ChangeJobStatusTo(Msg.JobNumber, jsBusy);
-    RefreshJobList();
     UpdateTrayHint();
-    FrontEnd.SetCaption(jobs::AppInfo.ProductName() + " - " + DisplayAddress(web::GetStartingURL(Msg.Job)));
-    FrontEnd.SetTrayBusy(true);
-    if (Options.Read(jobs::Settings::FocusProgressOnJobStart) || !Shown_) FrontEnd.ShowPage(TMainPage::Progress);
-    base::TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
+    SetBusy(true);
+    if (Options.Read(jobs::Settings::FocusProgressOnJobStart) || !Shown_)
+        Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::Progress); });
+    TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
 }
 
 void TJobQueue::OnJobEnded(const messaging::TSpiderOutputMsg& Msg) {
@@ -311,54 +305,63 @@ void TJobQueue::OnJobEnded(const messaging::TSpiderOutputMsg& Msg) {
     bool waiting = false;
     if (Shown_ && IsFinishedNormally && Automation_)
         waiting = Automation_->RunJobStoppedApp(Msg.JobNumber, Msg.StartPageFile);
-    base::TraceLog.LogMessage("Stopped job " + std::to_string(Msg.JobNumber));
+    TraceLog.LogMessage("Stopped job " + std::to_string(Msg.JobNumber));
     if (!waiting) AfterJobStopped();
 }
 
 void TJobQueue::AfterJobStopped() {
-    if (Shown_ && Automation_) Automation_->AfterJobStopped(IsFinishedNormally);
-    else ResetAfterJob(!Shown_);
+    if (Shown_ && Automation_)
+        Automation_->AfterJobStopped(IsFinishedNormally);
+    else
+        ResetAfterJob(!Shown_);
 }
 
 void TJobQueue::ResetAfterJob(bool RemoveFinished) {
     UpdateTrayHint();
-    FrontEnd.SetCaption(jobs::AppInfo.ProductName());
-    FrontEnd.SetTrayBusy(false);
+    SetBusy(false);
     if (RemoveFinished) RemoveFinishedJobs();
-    RefreshJobList();
+}
+
+void TJobQueue::SetCommandPending(bool Pending) {
+    if (Pending == IsCommandPending) return;
+    IsCommandPending = Pending;
+    Notify([Pending](TJobQueueObserver& O) { O.CommandPendingChanged(Pending); });
+}
+
+void TJobQueue::SetBusy(bool Busy) {
+    if (Busy == IsBusy) return;
+    IsBusy = Busy;
+    Notify([Busy](TJobQueueObserver& O) { O.BusyChanged(Busy); });
 }
 
 std::string TJobQueue::TrayHint() const {
     std::string current, completed;
     if (const int busy = FindBusyJob(); busy >= 0) {
         const jobs::TCopyJob& job = (*Entries)[busy].Job;
-        const std::string name = job.JobName.empty() ? DisplayAddress(web::GetStartingURL(job)) : job.JobName;
+        const std::string name =
+            job.JobName.empty() ? DisplayAddress(web::GetStartingURL(job)) : job.JobName;
         current = jobs::FillPlaceholders(jobs::LocalText(TextCurrentJob), name);
     }
     if (Used > 0) {
         int finished = 0;
-        for (int i = 0; i < Used; ++i) finished += IsFinishedStatus((*Entries)[i].Status) ? 1 : 0;
-        completed = jobs::FillPlaceholders(jobs::LocalText(TextJobsCompleted), std::to_string(finished),
-                                           std::to_string(Used));
+        for (int i = 0; i < Used; ++i)
+            finished += IsFinishedStatus((*Entries)[i].Status) ? 1 : 0;
+        completed = jobs::FillPlaceholders(jobs::LocalText(TextJobsCompleted),
+                                           std::to_string(finished), std::to_string(Used));
     }
     if (current.empty() && completed.empty()) return jobs::LocalText(TextReady);
     if (!current.empty() && !completed.empty()) return current + "\r\n" + completed;
     return current + completed;
 }
 
-void TJobQueue::UpdateTrayHint() { FrontEnd.SetTrayHint(TrayHint()); }
-
-void TJobQueue::RefreshJobList() {
-    // The selection stays at its index while that row still exists.
-    if (Selected >= Used) {
-        Selected = -1;
-        FrontEnd.SelectionChanged(Selected);
-    }
-    FrontEnd.JobListChanged();
+void TJobQueue::UpdateTrayHint() {
+    std::string hint = TrayHint();
+    if (hint == LastTrayHint) return;
+    LastTrayHint = std::move(hint);
+    Notify([this](TJobQueueObserver& O) { O.TrayHintChanged(LastTrayHint); });
 }
 
 void TJobQueue::PrepareForAppShutdown(const TSpiderShutdown& Spider) {
-    FrontEnd.SetBusyCursor(true);
     IsShuttingDown = true;
     if (const int busy = FindBusyJob(); busy >= 0) Input.PostAbort((*Entries)[busy].JobNumber);
     if (Spider.RequestTerminate) Spider.RequestTerminate();
@@ -366,7 +369,6 @@ void TJobQueue::PrepareForAppShutdown(const TSpiderShutdown& Spider) {
     const auto deadline = std::chrono::steady_clock::now() + ShutdownWait;
     while (Spider.Finished && !Spider.Finished() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    FrontEnd.SetBusyCursor(false);
 }
 
 } // namespace queue

@@ -5,21 +5,17 @@
 #include <cstdint>
 #include <string>
 
-namespace messaging {
-class TSpiderInputMsg;
-}
-
 namespace queue {
 
 // A queue entry's status. The numbers are also the order of the status icons.
 enum TJobStatus : std::int32_t {
     jsNotInUse = -1,
     jsQueued = 0,
-    jsBusy = 1,      // the spider reported the job as running
-    jsComplete = 2,  // ran out of work
+    jsBusy = 1,     // the spider reported the job as running
+    jsComplete = 2, // ran out of work
     jsStopped = 3,
     jsAborted = 4,
-    jsError = 5,     // ended in any other way
+    jsError = 5, // ended in any other way
 };
 
 // "Queued", "Busy", ... from the language table; "?" for any other value.
@@ -32,47 +28,69 @@ bool IsFinishedStatus(std::int32_t Status);
 struct TCopyJobAndStatus {
     void Assign(const TCopyJobAndStatus& Source) { *this = Source; }
 
-    jobs::TCopyJob Job;  // the entry's own copy, never the caller's job
+    jobs::TCopyJob Job; // the entry's own copy, never the caller's job
     std::int32_t JobNumber = 0;
     std::int32_t Status = jsNotInUse;
 };
 
-// The pages of the main window that the queue brings to the front.
+// Which commands a row allows now; a view enables its buttons and keys from it.
+struct TJobCommands {
+    bool MoveUp = false;
+    bool MoveDown = false;
+    bool Start = false;
+    bool Stop = false;
+    bool Remove = false;
+
+    bool operator==(const TJobCommands&) const = default;
+};
+
+// The pages of the main window that the queue wants in front.
 enum class TMainPage { JobQueue, Progress };
 
-// What the queue asks of its front end: the message boxes, the main window's
-// caption, tray and cursor, and the proxy settings of a start command. The
-// desktop program shows boxes; the runner prints them. Every call comes on the
-// thread that drives the queue.
-class TJobQueueFrontEnd {
-public:
-    virtual ~TJobQueueFrontEnd() = default;
+// What the queue must tell or ask the user while it decides: refusals of a job
+// and whether to create a missing destination folder. The desktop program
+// shows boxes; the runner prints and answers yes. Calls come on the thread
+// that drives the queue, before the command that caused them returns.
+class TJobQueuePrompts {
+  public:
+    virtual ~TJobQueuePrompts() = default;
 
     virtual void ShowWarning(const std::string& Caption, const std::string& Text) = 0;
-    // A question box with Yes and No; true for Yes.
+    // A question with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& Caption, const std::string& Text) = 0;
-    // Copies the current HTTP and FTP proxy preferences into a start command.
-    virtual void FillProxySettings(messaging::TSpiderInputMsg& Start) = 0;
-    // The user's documents folder, or empty; where a job without a destination goes.
-    virtual std::string GetMyDocumentsFolder() = 0;
+    // Where a job without a destination goes: the user's documents folder, or empty.
+    virtual std::string GetMyDocumentsFolder();
+};
 
-    virtual void ShowPage(TMainPage Page) {}
-    virtual void SetCaption(const std::string& Caption) {}
-    virtual void SetTrayBusy(bool Busy) {}
-    virtual void SetTrayHint(const std::string& Hint) {}
-    virtual void SetBusyCursor(bool Busy) {}
+// What views learn about the queue. Row events come after the change, with
+// the indexes of the queue as it is now (RowRemoved: as it was). Every call
+// comes on the thread that drives the queue.
+class TJobQueueObserver {
+  public:
+    virtual ~TJobQueueObserver() = default;
 
-    // Observation: the rows were rebuilt (count, order, a status or a job changed).
-    virtual void JobListChanged() {}
-    virtual void SelectionChanged(int Index) {}
-    virtual void MakeRowVisible(int Index) {}
+    virtual void RowInserted(int Index) {}
+    virtual void RowRemoved(int Index) {}
+    // The entry at From now stands at To; the ones between moved one place.
+    virtual void RowMoved(int From, int To) {}
+    virtual void RowStatusChanged(int Index) {}
+
+    // Queue-wide: the tray hint's text changed.
+    virtual void TrayHintChanged(const std::string& Hint) {}
+    // A job runs (tray icon busy; the caption names the Busy row's job), or
+    // the queue is back at rest after the job's end.
+    virtual void BusyChanged(bool Busy) {}
+    // A start or stop awaits the spider's answer (the hourglass cursor).
+    virtual void CommandPendingChanged(bool Pending) {}
+    // The settings ask for this page in front after an add or a start.
+    virtual void PageWanted(TMainPage Page) {}
 };
 
 // The completion automation of a shown queue (countdowns, the completion
 // program). The queue calls it; without one, a shown queue starts nothing by
 // itself and keeps finished jobs.
 class TJobQueueAutomation {
-public:
+  public:
     virtual ~TJobQueueAutomation() = default;
 
     virtual bool StartJobsAutomatically() const = 0;

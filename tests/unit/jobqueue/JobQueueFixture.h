@@ -12,38 +12,44 @@
 
 namespace jobqueuetest {
 
-// Records every call the queue makes on its front end; answers questions as told.
-class TRecordingFrontEnd final : public queue::TJobQueueFrontEnd {
-public:
-    struct TBox {
-        std::string Caption, Text;
-    };
+using Texts = std::vector<std::string>;
 
+// Records what the queue tells or asks the user as "Caption: Text"; answers as told.
+struct TRecordingPrompts final : queue::TJobQueuePrompts {
     void ShowWarning(const std::string& Caption, const std::string& Text) override {
-        Warnings.push_back({Caption, Text});
+        Warnings.push_back(Caption + ": " + Text);
     }
     bool AskYesNo(const std::string& Caption, const std::string& Text) override {
-        Questions.push_back({Caption, Text});
+        Questions.push_back(Caption + ": " + Text);
         return AnswerYes;
     }
-    void FillProxySettings(messaging::TSpiderInputMsg& Start) override { Start.HTTPProxy.Address = "proxy.test"; }
     std::string GetMyDocumentsFolder() override { return Documents; }
-    void ShowPage(queue::TMainPage Page) override { Pages.push_back(Page); }
-    void SetCaption(const std::string& Caption) override { Captions.push_back(Caption); }
-    void SetTrayBusy(bool Busy) override { TrayBusy = Busy; }
-    void SetTrayHint(const std::string& Hint) override { TrayHint = Hint; }
-    void SetBusyCursor(bool Busy) override { BusyCursor = Busy; }
-    void JobListChanged() override { ++ListChanges; }
-    void SelectionChanged(int Index) override { Selection = Index; }
 
     bool AnswerYes = true;
     std::string Documents;
-    std::vector<TBox> Warnings, Questions;
-    std::vector<queue::TMainPage> Pages;
-    std::vector<std::string> Captions;
-    std::string TrayHint;
-    bool TrayBusy = false, BusyCursor = false;
-    int ListChanges = 0, Selection = -1;
+    Texts Warnings, Questions;
+};
+
+// Writes each event as one short line, in the order a view receives them.
+struct TRecordingObserver final : queue::TJobQueueObserver {
+    void RowInserted(int Index) override { Events.push_back("inserted " + std::to_string(Index)); }
+    void RowRemoved(int Index) override { Events.push_back("removed " + std::to_string(Index)); }
+    void RowMoved(int From, int To) override {
+        Events.push_back("moved " + std::to_string(From) + ">" + std::to_string(To));
+    }
+    void RowStatusChanged(int Index) override {
+        Events.push_back("status " + std::to_string(Index));
+    }
+    void TrayHintChanged(const std::string& Hint) override { Events.push_back("hint " + Hint); }
+    void BusyChanged(bool Busy) override { Events.push_back(Busy ? "busy" : "idle"); }
+    void CommandPendingChanged(bool Pending) override {
+        Events.push_back(Pending ? "pending" : "answered");
+    }
+    void PageWanted(queue::TMainPage Page) override {
+        Events.push_back(Page == queue::TMainPage::Progress ? "page progress" : "page queue");
+    }
+
+    Texts Events;
 };
 
 // A queue with its own input queue and settings file in a temporary folder.
@@ -51,10 +57,14 @@ struct TQueueFixture {
     testsupport::TTempDir Data, Dest;
     jobs::TSavedOptions Options;
     messaging::TSpiderInputMessageQueue Input;
-    TRecordingFrontEnd FrontEnd;
-    queue::TJobQueue Queue;
+    TRecordingPrompts Prompts;
+    TRecordingObserver Observer;
+    queue::TJobQueue Queue{Input, Options, Prompts};
 
-    TQueueFixture() : Queue(FrontEnd, {&Input, &Options}) { Options.Initialize(Data.Path() + "/"); }
+    TQueueFixture() {
+        Options.Initialize(Data.Path() + "/");
+        Queue.Subscribe(Observer);
+    }
 
     jobs::TCopyJob Job(const std::string& Address, const std::string& Name = "") const {
         jobs::TCopyJob job;
@@ -64,11 +74,12 @@ struct TQueueFixture {
         job.JobName = Name;
         return job;
     }
-    // Adds N valid jobs to a shown queue.
+    // Adds N valid jobs, named job0, job1, ..., to a shown queue.
     void AddJobs(int N) {
         Queue.SetQueueShown(true);
         for (int i = 0; i < N; ++i)
-            Queue.AddCopyJob(Job("http://site.test/" + std::to_string(i) + "/", "job" + std::to_string(i)));
+            Queue.AddCopyJob(
+                Job("http://site.test/" + std::to_string(i) + "/", "job" + std::to_string(i)));
     }
     // What the spider reports; Outcome 0 means job started.
     void Report(std::int32_t JobNumber, std::uint8_t Outcome = 0) {
@@ -76,22 +87,27 @@ struct TQueueFixture {
         msg.Kind = Outcome == 0 ? messaging::somJobStarted : messaging::somJobEnded;
         msg.JobNumber = JobNumber;
         msg.Status = Outcome;
-        const int index = Queue.FindJobIndex(JobNumber);
-        if (index >= 0) msg.Job = Queue.Entry(index).Job;
         Queue.OnSpiderOutput(msg);
     }
     // Starts the entry at Index and lets the spider report it running.
     void RunEntry(int Index) {
-        Queue.SelectRow(Index);
-        Queue.StartSelectedJob();
+        Queue.StartJob(Index);
         Report(Queue.Entry(Index).JobNumber);
     }
     // The commands posted so far, oldest first, as (kind, job number).
     std::vector<std::pair<int, int>> TakeCommands() {
         std::vector<std::pair<int, int>> commands;
         messaging::TSpiderInputMsg msg;
-        while (Input.TakeFirst(msg)) commands.emplace_back(msg.Kind, msg.JobNumber);
+        while (Input.TakeFirst(msg))
+            commands.emplace_back(msg.Kind, msg.JobNumber);
         return commands;
+    }
+    // The job numbers from the top.
+    std::vector<int> Numbers() const {
+        std::vector<int> numbers;
+        for (int i = 0; i < Queue.Count(); ++i)
+            numbers.push_back(Queue.Entry(i).JobNumber);
+        return numbers;
     }
 };
 
