@@ -94,7 +94,4 @@ class TDownloadFilter {
     TRestrictionList Types;
 };
 
-// The program's one filter.
-extern TDownloadFilter DownloadFilter;
-
 } // namespace engine

@@ -2,7 +2,6 @@
 
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
-#include "jobs/PasswordMgr.h"
 #include "base/AppTraceLog.h"
 #include "base/ThreadPriority.h"
 
@@ -21,23 +20,12 @@ namespace {
 
 constexpr const char* UnitName = "DownloadThread";
 
-// The program's password store, copied out under its lock.
-bool FindInProgramStore(const std::string& Site, TSiteCredentials& Credentials) {
-    jobs::TSitePassword found;
-    if (!jobs::PasswordManager.FindPassword(Site, found)) return false;
-    Credentials = {found.User, found.Password};
-    return true;
-}
-
-
 } // namespace
 
-TFileDownloadThread::TFileDownloadThread(TDownloadThreadServices GivenServices)
-    : Filter(GivenServices.Filter ? *GivenServices.Filter : DownloadFilter),
-      MIMETable(GivenServices.MIMETable ? *GivenServices.MIMETable : MIMEExtensionsTable),
-      Services(std::move(GivenServices)),
-      Session(std::make_unique<TInternetSession>(
-          Services.Cookies ? Services.Cookies : &ProgramCookieStore(), Services.ClientSettings)),
+TFileDownloadThread::TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
+                                         TDownloadThreadServices GivenServices)
+    : Filter(Filter), MIMETable(MIMETable), Services(std::move(GivenServices)),
+      Session(std::make_unique<TInternetSession>(Services.Cookies, Services.ClientSettings)),
       Worker([this](std::stop_token Token) { Execute(Token); }) {}
 
 TFileDownloadThread::~TFileDownloadThread() {
@@ -195,8 +183,8 @@ void TFileDownloadThread::ApplyCredentials() {
         return;
     }
     if (!RequestAddress.GetUserName().empty()) return;
-    const decltype(Services.FindSitePassword) find =
-        Services.FindSitePassword ? Services.FindSitePassword : FindInProgramStore;
+    if (!Services.FindSitePassword) return;
+    const auto& find = Services.FindSitePassword;
     // A site stored with a port is that port's only; one stored without a
     // port stands for every port of the host.
     const std::string& host = RequestAddress.GetHostName();

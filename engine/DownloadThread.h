@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/DownloadServices.h"
 #include "engine/InternetClient.h"
 #include "jobs/DownloadOptionTypes.h"
 #include "web/URLType.h"
@@ -61,22 +62,6 @@ enum TFileDownloadState : std::uint8_t {
     dsIdle = 3,
 };
 
-// What a download thread shares with the other threads of its dispatcher.
-// Everything named here outlives the thread.
-struct TDownloadThreadServices {
-    TDownloadFilter* Filter = nullptr;          // null: the program's filter
-    TMIMEExtensionsTable* MIMETable = nullptr;  // null: the program's table
-    TCookieStore* Cookies = nullptr;            // null: the program's jar
-    TInternetClientSettings ClientSettings;
-    // The password store: fills the credentials for a site ("host" or
-    // "host:port"); empty = the program's store.
-    std::function<bool(const std::string& Host, TSiteCredentials& Credentials)> FindSitePassword;
-    // Runs on the download thread, with no lock held, right after State became
-    // dsReadingData or dsFinished; must be quick and thread-safe (the
-    // dispatcher uses it to wake its loop instead of polling).
-    std::function<void()> StateChanged;
-};
-
 // One download worker. The dispatcher (on the spider thread) drives it:
 //   idle --StartDownload--> work assigned --(thread)--> reading data --> finished
 //   finished --(dispatcher reads CompleteData)--> MarkIdle --> idle
@@ -88,7 +73,8 @@ struct TDownloadThreadServices {
 // once; StateChanged tells the dispatcher when to look again.
 class TFileDownloadThread {
 public:
-    explicit TFileDownloadThread(TDownloadThreadServices Services = {});
+    TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
+                        TDownloadThreadServices Services = {});
     // Stops a transfer in progress and waits for the worker to end.
     ~TFileDownloadThread();
     TFileDownloadThread(const TFileDownloadThread&) = delete;

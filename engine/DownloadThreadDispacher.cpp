@@ -47,12 +47,11 @@ std::uint64_t TWakeSignal::Count() const {
 }
 
 TDownloadThreadDispacher::TDownloadThreadDispacher(TDownloadThreadServices Services,
-                                                   TDownloadFilter& Filter,
+                                                   TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                                                    TSpiderInputMessageQueue& Input, TWakeSignal& Wake)
     : Filter(Filter), Input(Input), Wake(Wake) {
-    Services.Filter = &Filter;
     Services.StateChanged = [&Wake] { Wake.Notify(); };
-    for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Services);
+    for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Filter, MIMETable, Services);
 }
 
 TDownloadThreadDispacher::~TDownloadThreadDispacher() = default;

@@ -6,8 +6,6 @@
 
 namespace messaging {
 
-TSpiderInputMessageQueue SpiderInputQueue;
-
 namespace {
 
 constexpr const char* UnitName = "SpiderInputMsg";

@@ -51,10 +51,9 @@ std::string JobStatusText(std::int32_t Status) {
 
 bool IsFinishedStatus(std::int32_t Status) { return Status >= jsComplete && Status <= jsError; }
 
-TJobQueue::TJobQueue(TJobQueueFrontEnd& FrontEnd, TJobQueueServices Services)
-    : FrontEnd(FrontEnd),
-      Input(Services.Input ? *Services.Input : messaging::SpiderInputQueue),
-      Options(Services.Options ? *Services.Options : jobs::SavedOptions),
+TJobQueue::TJobQueue(TJobQueueFrontEnd& FrontEnd, messaging::TSpiderInputMessageQueue& Input,
+                     jobs::TSavedOptions& Options)
+    : FrontEnd(FrontEnd), Input(Input), Options(Options),
       Entries(std::make_unique<std::array<TCopyJobAndStatus, Capacity>>()) {}
 
 TJobQueue::~TJobQueue() = default;

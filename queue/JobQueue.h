@@ -45,12 +45,6 @@ struct TSpiderShutdown {
     std::function<bool()> Finished;          // the thread's loop has ended
 };
 
-// The shared objects a queue works with; null members mean the program's own.
-struct TJobQueueServices {
-    messaging::TSpiderInputMessageQueue* Input = nullptr;
-    const jobs::TSavedOptions* Options = nullptr;
-};
-
 // The job queue: the jobs the user added, each with its number and status,
 // run one at a time by the spider thread. Every job starts here. The queue
 // talks to the spider only through the input queue and learns about jobs from
@@ -64,7 +58,8 @@ class TJobQueue {
 public:
     static constexpr int Capacity = 100;
 
-    explicit TJobQueue(TJobQueueFrontEnd& FrontEnd, TJobQueueServices Services = {});
+    TJobQueue(TJobQueueFrontEnd& FrontEnd, messaging::TSpiderInputMessageQueue& Input,
+              jobs::TSavedOptions& Options);
     ~TJobQueue();
     TJobQueue(const TJobQueue&) = delete;
     TJobQueue& operator=(const TJobQueue&) = delete;

@@ -41,7 +41,7 @@ struct TEngine : testsupport::TEngineUnderTest {
     }
 
     // The spider stops before the server and the timeline it may still use go.
-    ~TEngine() { Spider.reset(); }
+    ~TEngine() { Stop(); }
 
     jobs::TCopyJob Job(const std::string& Start) const {
         jobs::TCopyJob job;

@@ -185,12 +185,12 @@ TEST(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     // The spider fills the queue with link reports, gives up, clears it and
     // posts the end; the front end is held, so only the job number shows it.
     const auto giveUp = std::chrono::steady_clock::now() + Patience;
-    while (engine.Spider->CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
+    while (engine.Engine.CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::yield();
     EXPECT_EQ(engine.Output.Count(), 1);
     engine.Drain.Release();
     EXPECT_EQ(engine.WaitForEnd(1), joFailed);
-    EXPECT_EQ(engine.Spider->CurrentJobNumber(), 0);
+    EXPECT_EQ(engine.Engine.CurrentJobNumber(), 0);
 }
 
 TEST(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {

@@ -140,9 +140,10 @@ TEST_F(Credentials, ProtectedSitesAreFetchedWithTheStoredOrTheAddressesPassword)
                 server.ServeHandler("/private/page.html", ProtectedPage(digest, "<p>private</p>"));
                 Options.JobOptions.AllowAuthentication = row.AllowAuthentication;
                 Job.DownloadOptions.AllowAuthentication = row.AllowAuthentication;
-                engine::TFileDownloadThread thread(row.Stored.empty()
-                                                       ? Services({secure.CAFile()})
-                                                       : WithStore({secure.CAFile()}, "127.0.0.1", row.Stored));
+                engine::TFileDownloadThread thread(
+                    Filter, MIMETable,
+                    row.Stored.empty() ? Services({secure.CAFile()})
+                                       : WithStore({secure.CAFile()}, "127.0.0.1", row.Stored));
                 Prepare(thread);
                 std::string url = server.URL("/private/page.html");
                 if (!row.AddressUser.empty()) url = WithUserInfo(url, row.AddressUser);
@@ -175,7 +176,8 @@ TEST_F(Credentials, AddressWithCredentialsIsRefusedWhenAuthenticationIsNotAllowe
         Server.ClearRequests();
         secure.ClearRequests();
         ftp.ClearCommands();
-        engine::TFileDownloadThread thread(WithStore({secure.CAFile()}, "127.0.0.1", Secret));
+        engine::TFileDownloadThread thread(Filter, MIMETable,
+                                           WithStore({secure.CAFile()}, "127.0.0.1", Secret));
         Prepare(thread);
 
         const auto result = Download(thread, WithUserInfo(url, "alice:s3cret"), Path("page.html"));
@@ -207,24 +209,12 @@ TEST_F(Credentials, StoredPasswordIsLookedUpByHostAndPortThenByHost) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Site);
         Server.ClearRequests();
-        engine::TFileDownloadThread thread(WithStore({}, row.Site, Secret));
+        engine::TFileDownloadThread thread(Filter, MIMETable, WithStore({}, row.Site, Secret));
         Prepare(thread);
         std::remove(Path("page.html").c_str());
         const auto result = Download(thread, Server.URL("/page.html"), Path("page.html"));
         EXPECT_EQ(result.StatusCode, row.Used ? 200 : 401);
     }
-}
-
-TEST_F(Credentials, ThreadsWithoutALookupOfTheirOwnUseTheProgramsStore) {
-    Server.ServeHandler("/page.html", ProtectedPage(false, "ok"));
-    const std::string site = "127.0.0.1:" + std::to_string(Server.Port());
-    ASSERT_TRUE(jobs::PasswordManager.SetPassword({site, User, Secret}));
-    engine::TFileDownloadThread thread(Services());
-    Prepare(thread);
-    const auto result = Download(thread, Server.URL("/page.html"), Path("page.html"));
-    jobs::PasswordManager.RemovePassword(site);
-    EXPECT_EQ(result.StatusCode, 200);
-    EXPECT_EQ(testsupport::ReadFileText(Path("page.html")), "ok");
 }
 
 TEST(CredentialsCrawl, SiteBehindBasicAuthenticationIsCopiedWithTheStoredPassword) {
@@ -235,13 +225,12 @@ TEST(CredentialsCrawl, SiteBehindBasicAuthenticationIsCopiedWithTheStoredPasswor
     const std::string site = "127.0.0.1:" + std::to_string(server.Port());
     for (const bool stored : {true, false}) {
         SCOPED_TRACE(stored ? "password stored" : "no password stored");
-        if (stored) ASSERT_TRUE(jobs::PasswordManager.SetPassword({site, User, Secret}));
         testsupport::TSiteCrawl crawl;
+        if (stored) ASSERT_TRUE(crawl.Passwords.SetPassword({site, User, Secret}));
         const auto job = crawl.Job(server.URL("/"));
 
         EXPECT_EQ(crawl.Run(job), messaging::joCompleted);
 
-        jobs::PasswordManager.RemovePassword(site);
         const std::string folder = crawl.Dest.Path() + "/127.0.0.1/";
         if (stored) {
             EXPECT_EQ(testsupport::ReadFileText(folder + "a.html"), "<p>a</p>");

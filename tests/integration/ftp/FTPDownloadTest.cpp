@@ -81,7 +81,7 @@ protected:
     }
 
     engine::TFileDownloadCompleteData Fetch(const std::string& Path, const std::string& File) {
-        engine::TFileDownloadThread thread(Services());
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         auto result = Download(thread, Ftp.URL(Path), File);
         LastProgress = thread.Progress();
@@ -216,7 +216,7 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     const std::string file = Path("slow.bin");
     testsupport::WriteFileText(file, "old copy");
     SetModificationTime(file, RemoteTime - 100);
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     web::TURL address;
     ASSERT_TRUE(address.SetFullURL(slow.URL("/slow.bin")));
@@ -264,7 +264,7 @@ TEST_F(FTPDownload, LogsInWithTheAddressesOrTheStoredCredentials) {
                 Found = {"alice", "s3cret"};
                 return true;
             };
-        engine::TFileDownloadThread thread(services);
+        engine::TFileDownloadThread thread(Filter, MIMETable, services);
         Prepare(thread);
         const std::string file = Path("private.txt");
         std::remove(file.c_str());
@@ -280,7 +280,7 @@ TEST_F(FTPDownload, SilentServerEndsTheDownloadAfterTheTimeOut) {
     TSilentServer silent;
     Options.JobOptions.Timeout = 300;
     Options.JobOptions.ConnectRetries = 3;
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     const auto started = std::chrono::steady_clock::now();
     const auto result = Download(thread, "ftp://127.0.0.1:" + std::to_string(silent.Port()) + "/a.txt",

@@ -25,7 +25,7 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
     Server.Serve("/dir/page.html", 200, "<html>hello</html>",
                  {{"Content-Type", "text/html; charset=utf-8"}, {"Last-Modified", HTTPDate(ServerTime)}});
     Options.JobOptions.HTTPHeaders = "X-One: 1\r\nX-Two: two\r\n";
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     web::TURL referrer;
     referrer.SetFullURL(Server.URL("/index.html"));
@@ -60,7 +60,7 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
 TEST_F(HTTPDownload, ReferrerIsLeftOutWhenTheJobSaysSo) {
     Server.Serve("/a.txt", 200, "a", {{"Content-Type", "text/plain"}});
     Options.JobOptions.UseReferrer = false;
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     web::TURL referrer;
     referrer.SetFullURL(Server.URL("/index.html"));
@@ -123,7 +123,7 @@ TEST_F(HTTPDownload, ContentTypeExtendsTheFileNameWhenAsked) {
 TEST_F(HTTPDownload, FilterRefusalsMakeNoRequest) {
     Server.Serve("/deep.html", 200, "x");
     Job.MaxDistance = 0;
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     const auto result = Download(thread, Server.URL("/deep.html"), Path("deep.html"), 1);
     EXPECT_EQ(result.FilterResult, engine::dfDepth);
@@ -149,8 +149,8 @@ TEST_F(HTTPDownload, CookiesGoBackOnlyWhenAllowed) {
         auto services = Services();
         services.Cookies = &jar;
         // Two threads of one dispatcher share the jar.
-        engine::TFileDownloadThread first(services);
-        engine::TFileDownloadThread second(services);
+        engine::TFileDownloadThread first(Filter, MIMETable, services);
+        engine::TFileDownloadThread second(Filter, MIMETable, services);
         Prepare(first);
         Prepare(second);
         Download(first, Server.URL("/set.html"), Path("set.html"));
@@ -177,7 +177,7 @@ TEST_F(HTTPDownload, SilentServerEndsWithATimeOut) {
 }
 
 TEST_F(HTTPDownload, RefusedConnectionIsAnError) {
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     const std::string url = "http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "/page.html";
     const auto result = Download(thread, url, Path("page.html"));
@@ -197,7 +197,7 @@ TEST_F(HTTPDownload, HTTPSWithTheTestAuthorityAndWithAnUntrustedCertificate) {
     };
     const TRow rows[] = {{"trusted", secure.CAFile(), true}, {"untrusted", "", false}};
     for (const auto& row : rows) {
-        engine::TFileDownloadThread thread(Services({row.CAFile}));
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services({row.CAFile}));
         Prepare(thread);
         const std::string file = Path(std::string(row.Name) + ".html");
         const auto result = Download(thread, secure.URL("/secure.html"), file);
@@ -239,7 +239,7 @@ TEST_F(HTTPDownload, CredentialsComeFromTheAddressOrThePasswordStoreWhenAllowed)
             Found = {"stored", "pw"};
             return true;
         };
-        engine::TFileDownloadThread thread(services);
+        engine::TFileDownloadThread thread(Filter, MIMETable, services);
         Prepare(thread);
         std::string url = Server.URL("/private.html");
         if (row.InAddress) url.insert(url.find("//") + 2, "user:secret@");

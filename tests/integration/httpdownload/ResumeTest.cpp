@@ -127,7 +127,7 @@ TEST_F(Resume, ExistingFileIsAskedForWithItsTime) {
 
 TEST_F(Resume, TimeLimitInsideTheBodyKeepsThePartialAndTheOldFile) {
     Job.MaxSecondsForAllDownloads = 5;
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     TTestResponse slow = MakeResponse(200, std::string(20000, 'n'));
     slow.PieceSize = 4000;
@@ -151,7 +151,7 @@ TEST_F(Resume, TimeLimitInsideTheBodyKeepsThePartialAndTheOldFile) {
 }
 
 TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     TTestResponse slow = MakeResponse(200, std::string(20000, 's'));
     slow.PieceSize = 5000;

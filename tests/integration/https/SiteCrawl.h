@@ -26,7 +26,7 @@ public:
     explicit TSiteCrawl(engine::TDownloadThreadServices Downloads = {})
         : TEngineUnderTest(std::move(Downloads)) {}
     // The spider stops before the destination folder goes.
-    ~TSiteCrawl() { Spider.reset(); }
+    ~TSiteCrawl() { Stop(); }
 
     // A job from Start into this crawl's folder, restricted to nothing but its protocols.
     jobs::TCopyJob Job(const std::string& Start) const {

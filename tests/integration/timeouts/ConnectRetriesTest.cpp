@@ -20,7 +20,7 @@ TEST_F(ConnectRetries, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
         SCOPED_TRACE(std::string(row.Scheme) + " " + std::to_string(row.Retries));
         testsupport::TTraceLogCapture trace;
         Options.JobOptions.ConnectRetries = row.Retries;
-        engine::TFileDownloadThread thread(Services());
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         const std::string url =
             std::string(row.Scheme) + "://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "/file.txt";

@@ -53,7 +53,7 @@ struct TQueueFixture {
     TRecordingFrontEnd FrontEnd;
     queue::TJobQueue Queue;
 
-    TQueueFixture() : Queue(FrontEnd, {&Input, &Options}) { Options.Initialize(Data.Path() + "/"); }
+    TQueueFixture() : Queue(FrontEnd, Input, Options) { Options.Initialize(Data.Path() + "/"); }
 
     jobs::TCopyJob Job(const std::string& Address, const std::string& Name = "") const {
         jobs::TCopyJob job;
