@@ -7,12 +7,8 @@
 #include "base/AppTraceLog.h"
 #include "base/ThreadPriority.h"
 
-#include <cerrno>
 #include <exception>
 #include <filesystem>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace engine {
 

@@ -133,8 +133,8 @@ bool TFTPDownload::LookUpFTPFile(TFTPFileInfo& Remote) {
 // A failure before the login completed belongs to the connection; an error
 // reply of the server is its status (code and text), anything else an error
 // number.
-void TFTPDownload::RecordFTPError(std::int32_t Error, const std::string& Call,
-                                         const char* Operation, const TInternetRequest& Request) {
+void TFTPDownload::RecordFTPError(std::int32_t Error, const std::string& Call, const char* Operation,
+                                  const TInternetRequest& Request) {
     const std::string call =
         Request.ConnectionMade() ? Call : "InternetConnect " + Task.Address.GetHostName();
     const std::int32_t reply = Request.ServerReplyCode();

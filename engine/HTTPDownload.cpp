@@ -89,10 +89,8 @@ void THTTPDownload::Run() {
     }
 }
 
-THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince,
-                                                                  int RetryCount) {
-    const auto root = Task.Address.GetScheme() == web::SchemeHTTPS ? TInternetRoot::HTTPS
-                                                                  : TInternetRoot::HTTP;
+THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince, int RetryCount) {
+    const auto root = Task.Address.GetScheme() == web::SchemeHTTPS ? TInternetRoot::HTTPS : TInternetRoot::HTTP;
     if (!Task.RootOpen(root)) return {};
     if (!Task.Options.JobOptions.UpdateOldFiles && base::FileExists(Task.DestinationFile())) {
         Task.Complete.FilterResult = dfPreviouslyDownloaded;
@@ -108,7 +106,7 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince,
         std::int32_t error = 0;
         if (!request.Send(error)) {
             Task.RecordError(error, "HTTPSendRequest " + RequestURL(Task.Address) + "\r\n" + headerText,
-                        Operation, &request);
+                             Operation, &request);
             return {};
         }
         if (!ReadHTTPStatus(Task, request)) return {};
@@ -120,7 +118,7 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince,
 }
 
 bool THTTPDownload::PrepareRequest(TInternetRequest& Request, bool SendIfModifiedSince,
-                                         TUpdateHeaders& Update, std::string& HeaderText) {
+                                   TUpdateHeaders& Update, std::string& HeaderText) {
     const auto& job = Task.Options.JobOptions;
     Task.ApplyCredentials();
     Update = CreateUpdateDLHeaders();
@@ -149,7 +147,7 @@ bool THTTPDownload::PrepareRequest(TInternetRequest& Request, bool SendIfModifie
 bool ReadHTTPStatus(TDownloadTask& Task, TInternetRequest& Request) {
     if (!Request.HaveStatus()) {
         Task.RecordError(InternetErrorCode(CURLE_WEIRD_SERVER_REPLY), "HttpQueryInfo (status code)",
-                    Operation, &Request);
+                         Operation, &Request);
         return false;
     }
     Task.Complete.HaveStatus = true;
@@ -160,9 +158,8 @@ bool ReadHTTPStatus(TDownloadTask& Task, TInternetRequest& Request) {
 }
 
 THTTPDownload::TNextRequest THTTPDownload::HandleStatus(TInternetRequest& Request,
-                                                                   const TUpdateHeaders& Update,
-                                                                   bool SendIfModifiedSince,
-                                                                   int RetryCount) {
+                                                        const TUpdateHeaders& Update,
+                                                        bool SendIfModifiedSince, int RetryCount) {
     switch (Task.Complete.StatusCode) {
     case 200:
     case 205:
@@ -188,9 +185,8 @@ THTTPDownload::TNextRequest THTTPDownload::HandleStatus(TInternetRequest& Reques
 }
 
 THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Request,
-                                                                    const TUpdateHeaders& Update,
-                                                                    bool SendIfModifiedSince,
-                                                                    int RetryCount) {
+                                                         const TUpdateHeaders& Update,
+                                                         bool SendIfModifiedSince, int RetryCount) {
     const std::int64_t expected = GetHTTPContentLength(Request);
     const std::time_t fileTime = GetHTTPLastModifiedTime(Request);
     std::string contentType;
@@ -242,8 +238,8 @@ void THTTPDownload::HandleRedirect(TInternetRequest& Request) {
 }
 
 THTTPDownload::TNextRequest THTTPDownload::HandleNotModified(TInternetRequest& Request,
-                                                                        const TUpdateHeaders& Update,
-                                                                        int RetryCount) {
+                                                             const TUpdateHeaders& Update,
+                                                             int RetryCount) {
     if (!Update.Range.empty()) {
         // The partial file is current: ask once more without the condition so
         // that the range is served.
@@ -261,8 +257,8 @@ THTTPDownload::TNextRequest THTTPDownload::HandleNotModified(TInternetRequest& R
 }
 
 THTTPDownload::TNextRequest THTTPDownload::HandleRangeFailure(TInternetRequest& Request,
-                                                                         bool SendIfModifiedSince,
-                                                                         int RetryCount) {
+                                                              bool SendIfModifiedSince,
+                                                              int RetryCount) {
     LogAllHTTPResponseHeaders(Request);
     const std::string destination = Task.DestinationFile();
     for (const std::string& file : {destination + ".part", destination}) {

@@ -1,5 +1,7 @@
 #include "CrawlEngine.h"
 
+#include "engine/DownloadFilter.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 

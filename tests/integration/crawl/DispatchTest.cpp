@@ -2,6 +2,7 @@
 // through the reports of a whole engine against a local server.
 
 #include "CrawlEngine.h"
+#include "engine/DownloadFilter.h"
 
 #include <gtest/gtest.h>
 

@@ -226,7 +226,9 @@ TEST(CredentialsCrawl, SiteBehindBasicAuthenticationIsCopiedWithTheStoredPasswor
     for (const bool stored : {true, false}) {
         SCOPED_TRACE(stored ? "password stored" : "no password stored");
         testsupport::TSiteCrawl crawl;
-        if (stored) ASSERT_TRUE(crawl.Passwords.SetPassword({site, User, Secret}));
+        if (stored) {
+            ASSERT_TRUE(crawl.Passwords.SetPassword({site, User, Secret}));
+        }
         const auto job = crawl.Job(server.URL("/"));
 
         EXPECT_EQ(crawl.Run(job), messaging::joCompleted);

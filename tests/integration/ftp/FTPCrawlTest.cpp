@@ -1,5 +1,6 @@
 #include "integration/https/SiteCrawl.h"
 
+#include "engine/DownloadFilter.h"
 #include "queue/DownloadResultText.h"
 #include "support/TestFtpServer.h"
 #include "support/TestWebServer.h"

@@ -1,5 +1,6 @@
 #include "SiteCrawl.h"
 
+#include "engine/DownloadFilter.h"
 #include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
 #include "jobs/SavedOptions.h"
