@@ -8,6 +8,25 @@
 
 namespace base {
 
+TFileDescriptor::~TFileDescriptor() {
+    if (Handle >= 0) ::close(Handle);
+}
+
+bool TFileDescriptor::Close() {
+    const int handle = Handle;
+    Handle = -1;
+    return ::close(handle) == 0;
+}
+
+bool FileExists(const std::string& Path, struct stat& Info) {
+    return !Path.empty() && ::stat(Path.c_str(), &Info) == 0;
+}
+
+bool FileExists(const std::string& Path) {
+    struct stat info {};
+    return FileExists(Path, info);
+}
+
 bool WriteAll(int Handle, std::string_view Data) {
     std::size_t done = 0;
     while (done < Data.size()) {
@@ -20,7 +39,8 @@ bool WriteAll(int Handle, std::string_view Data) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& Path) {
-    const int handle = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    const TFileDescriptor file(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+    const int handle = file.Get();
     if (handle < 0) return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
     std::optional<std::string> data;
     struct stat info {};
@@ -35,7 +55,6 @@ std::optional<std::string> ReadWholeFile(const std::string& Path) {
             data->append(buffer, static_cast<std::size_t>(n));
         }
     }
-    ::close(handle);
     return data;
 }
 

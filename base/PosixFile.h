@@ -4,9 +4,32 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 // Whole-file reads and complete writes on POSIX descriptors, retried on EINTR
-// and short writes, for the files the program keeps (INI files, the event log).
+// and short writes, for the files the program keeps (INI files, the event log,
+// downloads), and the few file facts the program asks for.
 namespace base {
+
+// Owns an open file descriptor: closes it on every way out of a scope.
+class TFileDescriptor {
+public:
+    explicit TFileDescriptor(int Handle) : Handle(Handle) {}
+    ~TFileDescriptor();
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    int Get() const { return Handle; }
+    // Closes now; false with errno when the last writes could not be completed.
+    bool Close();
+
+private:
+    int Handle;
+};
+
+// Something (a file or a folder) exists under Path; an empty path names nothing.
+bool FileExists(const std::string& Path);
+// The same, with its size and times in Info when it exists.
+bool FileExists(const std::string& Path, struct stat& Info);
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);

@@ -4,9 +4,9 @@
 //
 // Usage: bench_CrawlSite [PAGES]
 
-#include "engine/DownloadFilter.h"
-#include "engine/MIMEExtensions.h"
-#include "engine/SpiderThread.h"
+#include "engine/CopyEngine.h"
+#include "jobs/PasswordMgr.h"
+#include "jobs/SavedOptions.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
 #include "web/StartingURL.h"
@@ -123,17 +123,16 @@ int main(int argc, char** argv) {
 
     const auto dest = std::filesystem::temp_directory_path() / ("harvexis-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dest);
-    TSpiderInputMessageQueue input;
-    TSpiderOutputMessageQueue output;
-    engine::TDownloadFilter filter;
-    engine::TMIMEExtensionsTable mime;
+    jobs::TSavedOptions settings;
+    jobs::TPasswordManager passwords;
     double cpu = 0, seconds = 0;
     long downloads = 0;
     {
+        engine::TCopyEngine copier(settings, passwords);
+        TSpiderOutputMessageQueue& output = copier.Output();
         TDrain drain(output);
         output.SetDestinationWindow(&drain);
-        engine::TSpiderThread spider({&input, &output, &filter, &mime, {}});
-        spider.Resume();
+        copier.Resume();
         TSpiderInputMsg start;
         start.Kind = simStartJob;
         start.JobNumber = 1;
@@ -145,11 +144,12 @@ int main(int argc, char** argv) {
         start.Job.PrepareForRun();
         const double cpuBefore = CpuSeconds();
         const auto before = std::chrono::steady_clock::now();
-        input.Post(start);
+        copier.Input().Post(start);
         drain.WaitForJobEnd();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count();
         cpu = CpuSeconds() - cpuBefore;
         downloads = drain.Downloads;
+        copier.Terminate();
         output.SetDestinationWindow(nullptr);
     }
     server.stop();

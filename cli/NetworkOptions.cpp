@@ -1,7 +1,6 @@
 #include "cli/NetworkOptions.h"
 
 #include "cli/CliSupport.h"
-#include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
 
 #include <charconv>

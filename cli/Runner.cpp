@@ -1,10 +1,8 @@
 #include "cli/Runner.h"
 
 #include "cli/CliSupport.h"
-#include "engine/SpiderThread.h"
+#include "engine/CopyEngine.h"
 #include "jobs/AppInfo.h"
-#include "jobs/PasswordMgr.h"
-#include "jobs/SavedOptions.h"
 #include "base/AppTraceLog.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
@@ -50,9 +48,9 @@ int ExitStatusOfOutcome(std::uint8_t Outcome) {
 
 // The settings are read from the data folder of this run; the trace log
 // and the proxy records use the same folder.
-bool InitializeSettings() {
-    jobs::SavedOptions.Initialize(jobs::GetDataFolder());
-    return jobs::SavedOptions.Read(jobs::Settings::ShowFriendlyDownloadResults);
+bool InitializeSettings(jobs::TSavedOptions& Settings) {
+    Settings.Initialize(jobs::GetDataFolder());
+    return Settings.Read(jobs::Settings::ShowFriendlyDownloadResults);
 }
 
 std::string OneLine(std::string Text) {
@@ -64,33 +62,32 @@ std::string OneLine(std::string Text) {
 
 TRunner::TRunner(const TRunnerOptions& Options)
     : Options(Options), Terminal(Options.Mode == TOutputMode::Normal),
-      Printer(Options.Mode, Terminal, InitializeSettings()), SignalFd(OpenSignalDescriptor()),
+      Printer(Options.Mode, Terminal, InitializeSettings(Settings)), SignalFd(OpenSignalDescriptor()),
       EventFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (Options.EventLog) {
         base::TraceLog.Start({"/eventlog"}, jobs::GetDataFolder());
         jobs::AppInfo.LogStartupInfo();
     }
-    Splitter = std::make_unique<TSpiderOutputSplitter>(SpiderOutputQueue);
-    JobQueue = std::make_unique<queue::TJobQueue>(SpiderInputQueue, jobs::SavedOptions, *this);
+    // Stored site passwords are used by the downloads as in the desktop program.
+    jobs::LoadPasswords(Passwords, jobs::PasswordFileName(jobs::GetDataFolder()));
+    engine::TDownloadThreadServices downloads;
+    downloads.ClientSettings = NetworkClientSettings(Options.Network, Settings);
+    Engine = std::make_unique<engine::TCopyEngine>(Settings, Passwords, std::move(downloads));
+    JobQueue = std::make_unique<queue::TJobQueue>(Engine->Input(), Settings, *this);
     JobQueue->SetQueueShown(Options.QueueShown);
     JobQueue->SetAutomation(this);
     JobQueue->SetStartOverrides(Options.Network.Start);
-    JobQueue->InitJobQueue(*Splitter);
+    JobQueue->InitJobQueue(Engine->Splitter());
     // After the queue's handler, so a job is Busy when the runner sees its start.
-    Splitter->RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
-                                      [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
-    SpiderOutputQueue.SetDestinationWindow(this);
-    // Stored site passwords are used by the downloads as in the desktop program.
-    jobs::LoadPasswords(jobs::PasswordManager, jobs::PasswordFileName(jobs::GetDataFolder()));
-    engine::TSpiderServices services;
-    services.Downloads.ClientSettings = NetworkClientSettings(Options.Network, jobs::SavedOptions);
-    Spider = std::make_unique<engine::TSpiderThread>(services);
-    Spider->Resume();
+    Engine->Splitter().RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
+                                               [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
+    Engine->Output().SetDestinationWindow(this);
+    Engine->Resume();
 }
 
 TRunner::~TRunner() {
-    Spider.reset();
-    SpiderOutputQueue.SetDestinationWindow(nullptr);
+    Engine->Terminate();
+    Engine->Output().SetDestinationWindow(nullptr);
     if (Options.EventLog) base::TraceLog.Shutdown();
     if (EventFd >= 0) ::close(EventFd);
     if (SignalFd >= 0) ::close(SignalFd);
@@ -121,7 +118,7 @@ void TRunner::DeliverLabels() {
             label = Labels.front();
             Labels.pop_front();
         }
-        Splitter->OnSpiderOutput(label);
+        Engine->Splitter().OnSpiderOutput(label);
     }
 }
 
@@ -195,7 +192,7 @@ int TRunner::Run() {
     }
     Terminal.ClearStatus();
     // Idle now: the spider ends at once, so waiting for it here is brief.
-    JobQueue->PrepareForAppShutdown({[this] { Spider->Terminate(); }, [this] { return Spider->Finished(); }});
+    JobQueue->PrepareForAppShutdown({[this] { Engine->Terminate(); }, [this] { return Engine->Finished(); }});
     return ExitStatus;
 }
 

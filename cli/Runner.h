@@ -3,6 +3,8 @@
 #include "cli/NetworkOptions.h"
 #include "cli/RunnerOutput.h"
 #include "cli/Terminal.h"
+#include "jobs/PasswordMgr.h"
+#include "jobs/SavedOptions.h"
 #include "messaging/SpiderOutputMsgQueue.h"
 #include "queue/JobQueue.h"
 
@@ -13,10 +15,7 @@
 #include <string>
 
 namespace engine {
-class TSpiderThread;
-}
-namespace messaging {
-class TSpiderOutputSplitter;
+class TCopyEngine;
 }
 
 namespace cli {
@@ -83,14 +82,15 @@ private:
 
     TRunnerOptions Options;
     TTerminal Terminal;
+    jobs::TSavedOptions Settings;  // this run's, read from the data folder
+    jobs::TPasswordManager Passwords;
     TRunnerOutput Printer;
     int SignalFd = -1;
     int EventFd = -1;
     std::mutex LabelLock;  // guards Labels: filled by the notifier on the engine's thread
     std::deque<std::uint32_t> Labels;
-    std::unique_ptr<messaging::TSpiderOutputSplitter> Splitter;
+    std::unique_ptr<engine::TCopyEngine> Engine;  // its spider ends in the destructor, before what it reports to
     std::unique_ptr<queue::TJobQueue> JobQueue;
-    std::unique_ptr<engine::TSpiderThread> Spider;  // last: ends first, before what it reports to
     bool StartNextDue = false;
     TInterrupt Requested = TInterrupt::None;  // what the signals asked for
     TInterrupt Applied = TInterrupt::None;    // what was posted for the running job

@@ -7,8 +7,6 @@
 
 namespace engine {
 
-TDownloadFilter DownloadFilter;
-
 namespace {
 
 constexpr std::int32_t NoLimit = -1;

@@ -95,7 +95,4 @@ class TDownloadFilter {
     TRestrictionList Types;
 };
 
-// The program's one filter.
-extern TDownloadFilter DownloadFilter;
-
 } // namespace engine

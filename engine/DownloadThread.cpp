@@ -1,43 +1,23 @@
 #include "engine/DownloadThread.h"
 
 #include "engine/DownloadFilter.h"
-#include "engine/MIMEExtensions.h"
-#include "jobs/PasswordMgr.h"
+#include "engine/DownloadTask.h"
+#include "engine/FTPDownload.h"
+#include "engine/HTTPDownload.h"
 #include "base/AppTraceLog.h"
 #include "base/ThreadPriority.h"
 
-#include <cerrno>
 #include <exception>
 #include <filesystem>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace engine {
 
 using base::TraceLog;
 
-namespace {
-
-constexpr const char* UnitName = "DownloadThread";
-
-// The program's password store, copied out under its lock.
-bool FindInProgramStore(const std::string& Site, TSiteCredentials& Credentials) {
-    jobs::TSitePassword found;
-    if (!jobs::PasswordManager.FindPassword(Site, found)) return false;
-    Credentials = {found.User, found.Password};
-    return true;
-}
-
-
-} // namespace
-
-TFileDownloadThread::TFileDownloadThread(TDownloadThreadServices GivenServices)
-    : Filter(GivenServices.Filter ? *GivenServices.Filter : DownloadFilter),
-      MIMETable(GivenServices.MIMETable ? *GivenServices.MIMETable : MIMEExtensionsTable),
-      Services(std::move(GivenServices)),
-      Session(std::make_unique<TInternetSession>(
-          Services.Cookies ? Services.Cookies : &ProgramCookieStore(), Services.ClientSettings)),
+TFileDownloadThread::TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
+                                         TDownloadThreadServices GivenServices)
+    : Filter(Filter), MIMETable(MIMETable), Services(std::move(GivenServices)),
+      Session(std::make_unique<TInternetSession>(Services.Cookies, Services.ClientSettings)),
       Worker([this](std::stop_token Token) { Execute(Token); }) {}
 
 TFileDownloadThread::~TFileDownloadThread() {
@@ -60,11 +40,7 @@ bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::str
         WorkReferrer.Clear();
         if (Referrer && Referrer->GetScheme() != web::SchemeFile) WorkReferrer.Assign(*Referrer);
         WorkDistance = Distance;
-        {
-            std::lock_guard progress(ProgressLock);
-            InProgress = TFileDownloadInProgressData();
-            Destination = DestinationFile;
-        }
+        InProgress.Start(DestinationFile);
         Complete.Clear();
         Session->ClearStop();
         StateValue.store(dsWorkAssigned, std::memory_order_release);
@@ -82,25 +58,9 @@ void TFileDownloadThread::MarkIdle() {
     if (State() == dsFinished) StateValue.store(dsIdle, std::memory_order_release);
 }
 
-TFileDownloadInProgressData TFileDownloadThread::Progress() const {
-    std::lock_guard guard(ProgressLock);
-    return InProgress;
-}
+TFileDownloadInProgressData TFileDownloadThread::Progress() const { return InProgress.Get(); }
 
-std::string TFileDownloadThread::DestinationFile() const {
-    std::lock_guard guard(ProgressLock);
-    return Destination;
-}
-
-void TFileDownloadThread::SetDestination(const std::string& FileName) {
-    std::lock_guard guard(ProgressLock);
-    Destination = FileName;
-}
-
-std::string TFileDownloadThread::ProgressContentType() const {
-    std::lock_guard guard(ProgressLock);
-    return InProgress.ContentType;
-}
+std::string TFileDownloadThread::DestinationFile() const { return InProgress.DestinationFile(); }
 
 void TFileDownloadThread::SetState(TFileDownloadState NewState) {
     StateValue.store(NewState, std::memory_order_release);
@@ -125,7 +85,7 @@ void TFileDownloadThread::RunDownload() {
     Complete.Referrer.Assign(WorkReferrer);
     std::string start = "Start download of " + WorkAddress.GetPlainURL();
     if (WorkReferrer.IsValid()) start += " via " + WorkReferrer.GetPlainURL();
-    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", UnitName);
+    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
     try {
         const std::string destination = DestinationFile();
         // Provisional: a page already on disk is parsed again even when it is not fetched.
@@ -137,32 +97,44 @@ void TFileDownloadThread::RunDownload() {
             if (destination.empty()) {
                 Complete.ExceptionRaised = true;
                 Complete.ExceptionText = "No destination filename";
-                base::TraceLog.LogEntry(base::ttException, Complete.ExceptionText, "Execute", UnitName);
+                base::TraceLog.LogEntry(base::ttException, Complete.ExceptionText, "Execute", DownloadUnitName);
             } else {
                 EnsureBaseDownloadHandlesCreated();
-                DownloadByScheme();
+                TDownloadTask task{.Session = *Session,
+                                   .Filter = Filter,
+                                   .MIMETable = MIMETable,
+                                   .Services = Services,
+                                   .Options = Options,
+                                   .RootErrors = RootErrors,
+                                   .Address = WorkAddress,
+                                   .Referrer = WorkReferrer,
+                                   .Distance = WorkDistance,
+                                   .Progress = InProgress,
+                                   .Complete = Complete,
+                                   .ReadingData = [this] { SetState(dsReadingData); }};
+                DownloadByScheme(task);
             }
         }
     } catch (const std::exception& Error) {
         Complete.ExceptionRaised = true;
         Complete.ExceptionText = Error.what();
-        base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", UnitName);
+        base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", DownloadUnitName);
     }
     Complete.LocalFile = DestinationFile();
     // Without credentials: the log must never hold a password.
     base::TraceLog.LogEntry(base::ttMessage,
                       "Stop download of " + WorkAddress.GetURL(false, true, true, true, true),
-                      "Execute", UnitName);
+                      "Execute", DownloadUnitName);
 }
 
-void TFileDownloadThread::DownloadByScheme() {
+void TFileDownloadThread::DownloadByScheme(TDownloadTask& Task) {
     switch (WorkAddress.GetScheme()) {
     case web::SchemeHTTP:
     case web::SchemeHTTPS:
-        DownloadHTTPOrHTTPS(true, 0);
+        THTTPDownload(Task).Run();
         break;
     case web::SchemeFTP:
-        DownloadFTPFile();
+        TFTPDownload(Task).Run();
         break;
     default:
         break;  // the filter refuses every other scheme
@@ -181,38 +153,9 @@ void TFileDownloadThread::EnsureBaseDownloadHandlesCreated() {
         std::int32_t error = 0;
         if (!Session->EnsureRoot(root.Root, error)) {
             RootErrors[static_cast<std::size_t>(root.Root)] = error;
-            base::TraceLog.LogAPIErrorCode(error, root.Call, "OpenWininetHandle", UnitName);
+            base::TraceLog.LogAPIErrorCode(error, root.Call, "OpenWininetHandle", DownloadUnitName);
         }
     }
-}
-
-// The password store fills in what the address does not carry; without
-// permission to authenticate, no credentials are sent at all.
-void TFileDownloadThread::ApplyCredentials() {
-    RequestAddress.Assign(WorkAddress);
-    if (!Options.JobOptions.AllowAuthentication) {
-        RequestAddress.ClearCredentials();
-        return;
-    }
-    if (!RequestAddress.GetUserName().empty()) return;
-    const decltype(Services.FindSitePassword) find =
-        Services.FindSitePassword ? Services.FindSitePassword : FindInProgramStore;
-    // A site stored with a port is that port's only; one stored without a
-    // port stands for every port of the host.
-    const std::string& host = RequestAddress.GetHostName();
-    TSiteCredentials found;
-    if (find(host + ":" + std::to_string(RequestAddress.GetPort()), found) || find(host, found))
-        RequestAddress.SetCredentials(found.UserName, found.Password);
-}
-
-void TFileDownloadThread::RecordError(std::int32_t Error, const std::string& Call,
-                                      const std::string& Operation, const TInternetRequest* Request) {
-    Complete.HaveOsError = true;
-    Complete.OsError = Error;
-    if (Request && Request->Stopped()) Complete.Stopped = true;
-    base::TraceLog.LogAPIErrorCode(Error, Call, Operation, UnitName);
-    if (Request && !Request->ErrorDetail().empty())
-        base::TraceLog.LogEntry(base::ttMessage, Request->ErrorDetail(), Operation, UnitName);
 }
 
 } // namespace engine

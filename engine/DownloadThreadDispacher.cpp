@@ -5,11 +5,10 @@
 #include "engine/SpiderObjectList.h"
 #include "jobs/JobTypes.h"
 #include "base/AppTraceLog.h"
+#include "base/PosixFile.h"
 #include "messaging/SpiderInputMsg.h"
 
 #include <algorithm>
-
-#include <unistd.h>
 
 namespace engine {
 
@@ -23,8 +22,6 @@ constexpr auto ProgressPeriod = std::chrono::milliseconds(1000);
 constexpr auto LongestWait = std::chrono::milliseconds(100);
 constexpr TSpiderInputKindSet CancelKinds = SpiderInputKinds(
     {simStopFileDownload, simStopHostDownload, simStopFileExtDownload, simStopMimeTypeDownload});
-
-bool FileExists(const std::string& Path) { return !Path.empty() && ::access(Path.c_str(), F_OK) == 0; }
 
 } // namespace
 
@@ -47,12 +44,11 @@ std::uint64_t TWakeSignal::Count() const {
 }
 
 TDownloadThreadDispacher::TDownloadThreadDispacher(TDownloadThreadServices Services,
-                                                   TDownloadFilter& Filter,
+                                                   TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                                                    TSpiderInputMessageQueue& Input, TWakeSignal& Wake)
     : Filter(Filter), Input(Input), Wake(Wake) {
-    Services.Filter = &Filter;
     Services.StateChanged = [&Wake] { Wake.Notify(); };
-    for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Services);
+    for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Filter, MIMETable, Services);
 }
 
 TDownloadThreadDispacher::~TDownloadThreadDispacher() = default;
@@ -262,7 +258,7 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
     // 0 means the filter never judged the address: no restriction refused it.
     results.Filtered = result.FilterResult != dfPassed && result.FilterResult != 0;
     results.FilterReason = results.Filtered ? result.FilterResult : 0;
-    results.PageSaved = result.IsPage && FileExists(result.LocalFile);
+    results.PageSaved = result.IsPage && base::FileExists(result.LocalFile);
     Control.Post(OutputMsg);
 }
 

@@ -21,6 +21,7 @@ class TSpiderInputMessageQueue;
 namespace engine {
 
 class TDownloadFilter;
+class TMIMEExtensionsTable;
 class TSpiderJobControl;
 class TSpiderObjectList;
 struct TSpiderObject;
@@ -50,7 +51,8 @@ public:
     static constexpr int ThreadCount = 4;
 
     TDownloadThreadDispacher(TDownloadThreadServices Services, TDownloadFilter& Filter,
-                             messaging::TSpiderInputMessageQueue& Input, TWakeSignal& Wake);
+                             TMIMEExtensionsTable& MIMETable, messaging::TSpiderInputMessageQueue& Input,
+                             TWakeSignal& Wake);
     ~TDownloadThreadDispacher();
 
     // Copies the options into each thread, closing their connections.

@@ -1,13 +1,13 @@
-// The FTP half of a download thread: directly with FTP commands, or through
-// an HTTP proxy that is asked for the whole ftp address.
 #include "engine/FTPDownload.h"
 
 #include "engine/DownloadFilter.h"
-#include "engine/DownloadThread.h"
+#include "engine/DownloadTask.h"
+#include "engine/FinishFileDownload.h"
+#include "engine/HTTPDownload.h"
 #include "engine/InternetSettings.h"
 #include "engine/RequestURL.h"
-#include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
+#include "base/PosixFile.h"
 
 #include <cerrno>
 #include <exception>
@@ -21,17 +21,7 @@ using base::TraceLog;
 
 namespace {
 
-constexpr const char* UnitName = "DownloadThread";
 constexpr std::int64_t FourGiB = std::int64_t{1} << 32;
-
-bool FileExists(const std::string& FileName, struct stat& Info) {
-    return !FileName.empty() && ::stat(FileName.c_str(), &Info) == 0;
-}
-
-bool FileExists(const std::string& FileName) {
-    struct stat info;
-    return FileExists(FileName, info);
-}
 
 } // namespace
 
@@ -45,96 +35,91 @@ std::int64_t FTPExpectedSize(const TFTPFileInfo& Remote) {
     return Remote.Size >= FourGiB ? -1 : Remote.Size;
 }
 
-void TFileDownloadThread::DownloadFTPFile() {
-    if (!Session->HasRoot(TInternetRoot::FTP)) {
-        Complete.HaveOsError = true;
-        Complete.OsError = RootErrors[static_cast<std::size_t>(TInternetRoot::FTP)];
-        return;
-    }
-    if (!Options.JobOptions.UpdateOldFiles && FileExists(DestinationFile())) {
-        Complete.FilterResult = dfPreviouslyDownloaded;
+void TFTPDownload::Run() {
+    if (!Task.RootOpen(TInternetRoot::FTP)) return;
+    if (!Task.Options.JobOptions.UpdateOldFiles && base::FileExists(Task.DestinationFile())) {
+        Task.Complete.FilterResult = dfPreviouslyDownloaded;
         return;
     }
     // The FTP root talks to the CERN proxy itself (see the internet client);
     // a native FTP proxy, written as an ftp address, takes the direct path.
-    if (UsesCERNProxy(Options.FTPProxy)) DownloadFTPCERNProxy();
+    if (UsesCERNProxy(Task.Options.FTPProxy)) DownloadFTPCERNProxy();
     else DownloadFTPNoProxy();
 }
 
-TRequestParams TFileDownloadThread::FTPRequestParams(bool LookUpOnly) const {
+TRequestParams TFTPDownload::FTPRequestParams(bool LookUpOnly) const {
     TRequestParams params;
-    params.URL = RequestURL(RequestAddress);
-    if (!RequestAddress.HasNoCredentials()) {
-        params.UserName = RequestAddress.GetUserName();
-        params.Password = RequestAddress.GetPassword();
+    params.URL = RequestURL(Task.RequestAddress);
+    if (!Task.RequestAddress.HasNoCredentials()) {
+        params.UserName = Task.RequestAddress.GetUserName();
+        params.Password = Task.RequestAddress.GetPassword();
     }
     params.LookUpOnly = LookUpOnly;
-    params.SendCookies = Options.JobOptions.AllowCookies;
+    params.SendCookies = Task.Options.JobOptions.AllowCookies;
     return params;
 }
 
-void TFileDownloadThread::DownloadFTPNoProxy() {
+void TFTPDownload::DownloadFTPNoProxy() {
     constexpr const char* Operation = "DownloadFTPNoProxy";
-    ApplyCredentials();
+    Task.ApplyCredentials();
     TFTPFileInfo remote;
     if (!LookUpFTPFile(remote)) return;
-    const std::string destination = DestinationFile();
+    const std::string destination = Task.DestinationFile();
     const std::string partial = destination + ".part";
-    if (FileExists(partial) && ::unlink(partial.c_str()) != 0) {
-        RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
+    if (base::FileExists(partial) && ::unlink(partial.c_str()) != 0) {
+        Task.RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
         return;
     }
     // An older local copy stays in place until the new one is complete: the
     // final rename replaces it, so a failed transfer never loses it.
     struct stat local;
-    if (FileExists(destination, local) && FTPFileIsCurrent(remote, local.st_mtime, local.st_size)) {
-        Complete.FilterResult = dfPreviouslyDownloaded;
+    if (base::FileExists(destination, local) && FTPFileIsCurrent(remote, local.st_mtime, local.st_size)) {
+        Task.Complete.FilterResult = dfPreviouslyDownloaded;
         return;
     }
     const std::int64_t expected = FTPExpectedSize(remote);
-    {
-        std::lock_guard guard(ProgressLock);
-        InProgress.ContentType.clear();
-        InProgress.ExpectedSize = expected;
-    }
+    Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
+        Progress.ContentType.clear();
+        Progress.ExpectedSize = expected;
+    });
     // The address as given: one carrying credentials that may not be used is refused.
-    Complete.FilterResult =
-        Filter.CheckAfterHeaders(WorkAddress, "", WorkDistance, static_cast<std::uint64_t>(expected));
-    if (Complete.FilterResult != dfPassed) return;
-    TInternetRequest request(*Session, TInternetRoot::FTP);
-    const std::string path = WorkAddress.GetUrlPath();
+    Task.Complete.FilterResult =
+        Task.Filter.CheckAfterHeaders(Task.Address, "", Task.Distance, static_cast<std::uint64_t>(expected));
+    if (Task.Complete.FilterResult != dfPassed) return;
+    TInternetRequest request(Task.Session, TInternetRoot::FTP);
+    const std::string path = Task.Address.GetUrlPath();
     std::int32_t error = 0;
     if (!request.Open(FTPRequestParams(false), error) || !request.Send(error)) {
         RecordFTPError(error, "FtpOpenFile " + path, Operation, request);
         return;
     }
-    FinishFileDownload(request, partial, remote.HaveTime ? remote.LastWriteTime : std::time(nullptr),
+    FinishFileDownload(Task, request, partial, remote.HaveTime ? remote.LastWriteTime : std::time(nullptr),
                        false, false);
 }
 
 // Asks the server for the file's size and time (and logs in on the way).
-bool TFileDownloadThread::LookUpFTPFile(TFTPFileInfo& Remote) {
+bool TFTPDownload::LookUpFTPFile(TFTPFileInfo& Remote) {
     constexpr const char* Operation = "DownloadFTPNoProxy";
-    const std::string path = WorkAddress.GetUrlPath();
+    const std::string path = Task.Address.GetUrlPath();
     // A folder is no file: the library would fetch its listing instead.
     if (path.empty() || path.back() == '/') {
-        Complete.HaveStatus = true;
-        Complete.StatusCode = FTPFileNotFoundStatus;
-        Complete.StatusText = FTPFileNotFoundText;
+        Task.Complete.HaveStatus = true;
+        Task.Complete.StatusCode = FTPFileNotFoundStatus;
+        Task.Complete.StatusText = FTPFileNotFoundText;
         return false;
     }
-    TInternetRequest request(*Session, TInternetRoot::FTP);
+    TInternetRequest request(Task.Session, TInternetRoot::FTP);
     std::int32_t error = 0;
     if (!request.Open(FTPRequestParams(true), error)) {
-        RecordError(error, "InternetConnect " + WorkAddress.GetHostName(), Operation, &request);
+        Task.RecordError(error, "InternetConnect " + Task.Address.GetHostName(), Operation, &request);
         return false;
     }
     if (!request.Send(error)) {
         if (error == InternetErrorCode(CURLE_REMOTE_FILE_NOT_FOUND)) {
-            base::TraceLog.LogAPIErrorCode(error, "FtpFindFirstFile " + path, Operation, UnitName);
-            Complete.HaveStatus = true;
-            Complete.StatusCode = FTPFileNotFoundStatus;
-            Complete.StatusText = FTPFileNotFoundText;
+            base::TraceLog.LogAPIErrorCode(error, "FtpFindFirstFile " + path, Operation, DownloadUnitName);
+            Task.Complete.HaveStatus = true;
+            Task.Complete.StatusCode = FTPFileNotFoundStatus;
+            Task.Complete.StatusText = FTPFileNotFoundText;
             return false;
         }
         RecordFTPError(error, "FtpFindFirstFile " + path, Operation, request);
@@ -148,60 +133,55 @@ bool TFileDownloadThread::LookUpFTPFile(TFTPFileInfo& Remote) {
 // A failure before the login completed belongs to the connection; an error
 // reply of the server is its status (code and text), anything else an error
 // number.
-void TFileDownloadThread::RecordFTPError(std::int32_t Error, const std::string& Call,
-                                         const char* Operation, const TInternetRequest& Request) {
+void TFTPDownload::RecordFTPError(std::int32_t Error, const std::string& Call, const char* Operation,
+                                  const TInternetRequest& Request) {
     const std::string call =
-        Request.ConnectionMade() ? Call : "InternetConnect " + WorkAddress.GetHostName();
+        Request.ConnectionMade() ? Call : "InternetConnect " + Task.Address.GetHostName();
     const std::int32_t reply = Request.ServerReplyCode();
     if (reply < 400 || Request.Stopped()) {
-        RecordError(Error, call, Operation, &Request);
+        Task.RecordError(Error, call, Operation, &Request);
         return;
     }
-    Complete.HaveStatus = true;
-    Complete.StatusCode = reply;
-    Complete.StatusText = Request.ServerReplyText();
-    base::TraceLog.LogAPIErrorCode(Error, call, Operation, UnitName);
+    Task.Complete.HaveStatus = true;
+    Task.Complete.StatusCode = reply;
+    Task.Complete.StatusText = Request.ServerReplyText();
+    base::TraceLog.LogAPIErrorCode(Error, call, Operation, DownloadUnitName);
     base::TraceLog.LogEntry(base::ttMessage,
-                      std::to_string(reply) + " " + Request.ServerReplyText(), Operation, UnitName);
+                      std::to_string(reply) + " " + Request.ServerReplyText(), Operation, DownloadUnitName);
 }
 
-void TFileDownloadThread::DownloadFTPCERNProxy() {
+void TFTPDownload::DownloadFTPCERNProxy() {
     constexpr const char* Operation = "DownloadFTPCERNProxy";
-    ApplyCredentials();
+    Task.ApplyCredentials();
     // The proxy is given the whole address; only the log leaves out the password.
-    const std::string shown = WorkAddress.GetURL(false, true, true, true, false);
+    const std::string shown = Task.Address.GetURL(false, true, true, true, false);
     try {
-        TInternetRequest request(*Session, TInternetRoot::FTP);
+        TInternetRequest request(Task.Session, TInternetRoot::FTP);
         TRequestParams params = FTPRequestParams(false);
         std::int32_t error = 0;
         if (!request.Open(params, error) || !request.Send(error)) {
-            RecordError(error, "InternetOpenURL " + shown, Operation, &request);
+            Task.RecordError(error, "InternetOpenURL " + shown, Operation, &request);
             return;
         }
         // A proxy that asks for credentials was given the record's, if any,
         // by the library; a 407 here means none were accepted.
-        if (!ReadStatus(request)) return;
-        const std::int32_t status = Complete.StatusCode;
+        if (!ReadHTTPStatus(Task, request)) return;
+        const std::int32_t status = Task.Complete.StatusCode;
         if (status != 200 && status != 205 && status != 206) {
             LogAllHTTPResponseHeaders(request);
             return;
         }
-        const std::string partial = DestinationFile() + ".part";
-        if (FileExists(partial) && ::unlink(partial.c_str()) != 0) {
-            RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
+        const std::string partial = Task.DestinationFile() + ".part";
+        if (base::FileExists(partial) && ::unlink(partial.c_str()) != 0) {
+            Task.RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
             return;
         }
         const std::int64_t expected = GetHTTPContentLength(request);
         const std::time_t fileTime = GetHTTPLastModifiedTime(request);
-        {
-            std::lock_guard guard(ProgressLock);
-            InProgress.ExpectedSize = expected;
-        }
-        FinishFileDownload(request, partial, fileTime, false, false);
+        Task.Progress.Update([&](TFileDownloadInProgressData& Progress) { Progress.ExpectedSize = expected; });
+        FinishFileDownload(Task, request, partial, fileTime, false, false);
     } catch (const std::exception& Error) {
-        Complete.ExceptionRaised = true;
-        Complete.ExceptionText = Error.what();
-        base::TraceLog.LogEntry(base::ttException, Error.what(), Operation, UnitName);
+        Task.RecordException(Error, Operation);
     }
 }
 

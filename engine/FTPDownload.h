@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
-// The FTP half of a download thread (TFileDownloadThread::DownloadFTPFile):
-// a file is looked up (size and time), then fetched whole into its ".part"
-// file, directly or through an HTTP proxy. FTP transfers are never resumed.
 namespace engine {
+
+class TInternetRequest;
+struct TDownloadTask;
+struct TRequestParams;
 
 // What the server said about a remote file before it is fetched.
 struct TFTPFileInfo {
@@ -26,5 +28,24 @@ bool FTPFileIsCurrent(const TFTPFileInfo& Remote, std::time_t LocalTime, std::in
 // The size the progress and the filter see: -1 from 4 GiB on (larger than
 // any 32-bit limit can admit), 0 when the server gave none.
 std::int64_t FTPExpectedSize(const TFTPFileInfo& Remote);
+
+// The FTP download: a file is looked up (size and time), then fetched whole
+// into its ".part" file, directly with FTP commands or through an HTTP proxy
+// that is asked for the whole ftp address. FTP transfers are never resumed.
+class TFTPDownload {
+public:
+    explicit TFTPDownload(TDownloadTask& Task) : Task(Task) {}
+    void Run();
+
+private:
+    void DownloadFTPNoProxy();
+    void DownloadFTPCERNProxy();
+    bool LookUpFTPFile(TFTPFileInfo& Remote);
+    TRequestParams FTPRequestParams(bool LookUpOnly) const;
+    void RecordFTPError(std::int32_t Error, const std::string& Call, const char* Operation,
+                        const TInternetRequest& Request);
+
+    TDownloadTask& Task;
+};
 
 } // namespace engine

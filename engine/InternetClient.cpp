@@ -69,13 +69,6 @@ void TCookieStore::UnlockData(CURL*, curl_lock_data Data, void* Self) {
     if (Data >= 0 && Data < CURL_LOCK_DATA_LAST) store.Locks[Data].unlock();
 }
 
-TCookieStore& ProgramCookieStore() {
-    // Made on first use, before any session that borrows it, so it is
-    // destroyed after every session that outlives main.
-    static TCookieStore store;
-    return store;
-}
-
 // ---------------------------------------------------------------- session
 
 TInternetSession::TInternetSession(TCookieStore* CookieStore, TInternetClientSettings Settings)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/InternetSettings.h"
 #include "jobs/DownloadOptionTypes.h"
 
 #include <curl/curl.h>
@@ -73,24 +74,6 @@ private:
     // (the cookie jar, and the share's own bookkeeping) while a transfer uses it.
     std::array<std::mutex, CURL_LOCK_DATA_LAST> Locks;
     TCurlShareHandle Share;
-};
-
-// The program's cookie jar: the download threads that are given no jar of
-// their own share this one, so a cookie set on one thread's request goes back
-// with the later requests of every thread.
-TCookieStore& ProgramCookieStore();
-
-// Settings of the network side that do not come with a job.
-struct TInternetClientSettings {
-    // PEM file of certificates to trust in addition to the system's
-    // certificate folder (a self-signed test server); empty = none.
-    std::string ExtraCAFile;
-};
-
-// A credential lookup by host name (the password store); empty = no store.
-struct TSiteCredentials {
-    std::string UserName;
-    std::string Password;
 };
 
 // A download thread's connection to the network: its three root handles (one

@@ -1,6 +1,5 @@
 #include "engine/InternetSettings.h"
 
-#include "engine/InternetClient.h"
 #include "base/AsciiText.h"
 #include "jobs/DownloadOptionTypes.h"
 

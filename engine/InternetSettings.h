@@ -12,7 +12,12 @@ struct TProxyServerInfo;
 // to, and the settings that are not part of a job.
 namespace engine {
 
-struct TInternetClientSettings;
+// Settings of the network side that do not come with a job.
+struct TInternetClientSettings {
+    // PEM file of certificates to trust in addition to the system's
+    // certificate folder (a self-signed test server); empty = none.
+    std::string ExtraCAFile;
+};
 
 // PEM file of extra certificates to trust besides the system's (a company
 // authority, a self-signed server); empty = none.

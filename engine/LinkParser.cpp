@@ -5,18 +5,16 @@
 #include "engine/SpiderObjectList.h"
 #include "jobs/JobTypes.h"
 #include "base/AppTraceLog.h"
+#include "base/PosixFile.h"
 #include "web/LinkType.h"
 
 #include <cerrno>
-#include <unistd.h>
 
 namespace engine {
 
 namespace {
 
 using namespace messaging;
-
-bool FileExists(const std::string& Path) { return !Path.empty() && ::access(Path.c_str(), F_OK) == 0; }
 
 std::int32_t Percent(std::uint32_t Position, std::uint32_t Size) {
     return Size == 0 ? 100 : static_cast<std::int32_t>(std::uint64_t{Position} * 100 / Size);
@@ -59,7 +57,7 @@ void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Pag
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
-    if (!FileExists(fileName)) return;
+    if (!base::FileExists(fileName)) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
     auto& part = OutputMsg.FileReadWrite;
@@ -131,7 +129,7 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      const jobs::TCopyJob& Job) {
     const std::string fileName = Page.LocalFileName;
-    if (!FileExists(fileName)) return;
+    if (!base::FileExists(fileName)) return;
     Rewriting = true;
     BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
     auto& part = OutputMsg.FileReadWrite;

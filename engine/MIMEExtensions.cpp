@@ -10,8 +10,6 @@ namespace engine {
 
 using base::TraceLog;
 
-TMIMEExtensionsTable MIMEExtensionsTable;
-
 namespace {
 
 char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }

@@ -36,7 +36,4 @@ private:
     std::map<std::string, std::string, TNameLess> AddedExtensions;
 };
 
-// The program's one table.
-extern TMIMEExtensionsTable MIMEExtensionsTable;
-
 } // namespace engine

@@ -25,17 +25,11 @@ constexpr auto IdlePoll = std::chrono::milliseconds(100);
 
 } // namespace
 
-TSpiderThread::TSpiderThread(TSpiderServices Services)
-    : Input(Services.Input ? *Services.Input : SpiderInputQueue),
-      Output(Services.Output ? *Services.Output : SpiderOutputQueue),
-      Filter(Services.Filter ? *Services.Filter : DownloadFilter),
-      MIMETable(Services.MIMETable ? *Services.MIMETable : MIMEExtensionsTable),
-      Dispatcher(
-          [&] {
-              Services.Downloads.MIMETable = &MIMETable;
-              return Services.Downloads;
-          }(),
-          Filter, Input, Wake),
+TSpiderThread::TSpiderThread(TSpiderInputMessageQueue& Input, TSpiderOutputMessageQueue& Output,
+                             TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
+                             TDownloadThreadServices Downloads)
+    : Input(Input), Output(Output), Filter(Filter), MIMETable(MIMETable),
+      Dispatcher(std::move(Downloads), Filter, MIMETable, Input, Wake),
       LinkParser(MIMETable) {
     Input.SetPostListener([this] { Wake.Notify(); });
 }

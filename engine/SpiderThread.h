@@ -24,16 +24,6 @@ class TDownloadFilter;
 class TMIMEExtensionsTable;
 class TSpiderObjectList;
 
-// The shared objects a spider thread works with; the program's own by default,
-// a test's own in tests.
-struct TSpiderServices {
-    messaging::TSpiderInputMessageQueue* Input = nullptr;
-    messaging::TSpiderOutputMessageQueue* Output = nullptr;
-    TDownloadFilter* Filter = nullptr;
-    TMIMEExtensionsTable* MIMETable = nullptr;
-    TDownloadThreadServices Downloads;  // for the dispatcher's four download threads
-};
-
 // The one worker that runs copy jobs, one at a time: it takes commands from
 // the input queue, keeps the job's object list, lets the dispatcher download,
 // gives saved pages to link extraction, then rewrites, flattens and prunes,
@@ -43,7 +33,9 @@ struct TSpiderServices {
 // request flags; others learn about the job from output messages.
 class TSpiderThread final : public TSpiderJobControl {
 public:
-    explicit TSpiderThread(TSpiderServices Services = {});
+    TSpiderThread(messaging::TSpiderInputMessageQueue& Input, messaging::TSpiderOutputMessageQueue& Output,
+                  TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
+                  TDownloadThreadServices Downloads);
     // Requests termination and waits for the thread.
     ~TSpiderThread() override;
     TSpiderThread(const TSpiderThread&) = delete;

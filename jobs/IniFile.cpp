@@ -17,21 +17,6 @@ namespace jobs {
 
 namespace {
 
-// Closes a descriptor on every way out of a scope.
-class TFileHandle {
-public:
-    explicit TFileHandle(int Handle) : Handle(Handle) {}
-    ~TFileHandle() {
-        if (Handle >= 0) ::close(Handle);
-    }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    int Get() const { return Handle; }
-
-private:
-    int Handle;
-};
-
 std::string FolderOf(const std::string& Path) {
     const auto slash = Path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -61,8 +46,8 @@ bool ReplaceFileAtomically(const std::string& Path, const std::string& Data, boo
     struct stat old {};
     const bool exists = ::stat(Path.c_str(), &old) == 0;
     const std::string temporary = TemporaryNameFor(Path);
-    TFileHandle file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                            Secret ? 0600 : 0666));
+    base::TFileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                      Secret ? 0600 : 0666));
     if (file.Get() < 0) return false;
     bool ok = true;
     if (Secret)
@@ -136,7 +121,7 @@ bool TIniFile::Update(const std::function<bool(TIniText&)>& Change) {
     const std::string target = ResolvedTarget(FilePath);
     // flock on the folder serialises read-modify-write cycles of cooperating
     // processes; locking the file itself would not survive the rename.
-    TFileHandle folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    base::TFileDescriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.Get() < 0) return false;
     while (::flock(folder.Get(), LOCK_EX) != 0)
         if (errno != EINTR) return false;

@@ -15,8 +15,6 @@
 
 namespace jobs {
 
-TPasswordManager PasswordManager;
-
 namespace {
 
 constexpr const char* UnitName = "Passwords";

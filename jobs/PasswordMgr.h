@@ -87,7 +87,4 @@ bool SavePasswords(const TPasswordManager& Manager, const std::string& FileName)
 bool UpdatePasswordFile(const std::string& FileName,
                         const std::function<bool(TPasswordManager&)>& Change);
 
-// The program's store, filled at start-up.
-extern TPasswordManager PasswordManager;
-
 } // namespace jobs

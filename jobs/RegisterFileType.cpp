@@ -12,9 +12,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
+#include <unistd.h>  // environ
 
 namespace jobs {
 

@@ -18,8 +18,6 @@
 
 namespace jobs {
 
-TSavedOptions SavedOptions;
-
 namespace {
 
 constexpr const char* UnitName = "SavedOptions";

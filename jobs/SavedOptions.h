@@ -215,7 +215,4 @@ private:
     std::int32_t HistoryLength = Settings::MaxHistoryLength.Default;
 };
 
-// The program's settings, initialised at start-up.
-extern TSavedOptions SavedOptions;
-
 } // namespace jobs

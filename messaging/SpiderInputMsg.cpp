@@ -7,8 +7,6 @@
 
 namespace messaging {
 
-TSpiderInputMessageQueue SpiderInputQueue;
-
 namespace {
 
 constexpr const char* UnitName = "SpiderInputMsg";

@@ -120,7 +120,4 @@ class TSpiderInputMessageQueue {
     std::shared_ptr<const std::function<void()>> Listener;
 };
 
-// The program's one command queue.
-extern TSpiderInputMessageQueue SpiderInputQueue;
-
 } // namespace messaging

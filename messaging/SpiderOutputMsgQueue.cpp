@@ -7,8 +7,6 @@
 
 namespace messaging {
 
-TSpiderOutputMessageQueue SpiderOutputQueue;
-
 namespace {
 constexpr const char* UnitName = "SpiderOutputMsgQueue";
 } // namespace

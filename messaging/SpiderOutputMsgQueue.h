@@ -85,7 +85,4 @@ class TSpiderOutputMessageQueue {
     std::chrono::milliseconds RetryEvery{100};
 };
 
-// The program's one report queue.
-extern TSpiderOutputMessageQueue SpiderOutputQueue;
-
 } // namespace messaging

@@ -1,12 +1,12 @@
 #include "queue/DownloadResultText.h"
 
+#include "base/PosixFile.h"
 #include "jobs/LanguageStrings.h"
 #include "messaging/SpiderOutputMsgTypes.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <curl/curl.h>
-#include <sys/stat.h>
 
 namespace queue {
 
@@ -32,11 +32,6 @@ bool IsPassingError(std::int32_t OsError) {
                              InternetError(CURLE_COULDNT_CONNECT), InternetError(CURLE_SEND_ERROR),
                              InternetError(CURLE_RECV_ERROR), InternetError(CURLE_GOT_NOTHING), EBUSY,
                              ETXTBSY, ENOSPC, EDQUOT});
-}
-
-bool FileExists(const std::string& Path) {
-    struct stat info {};
-    return !Path.empty() && ::stat(Path.c_str(), &info) == 0;
 }
 
 std::string AddressText(const web::TURL& Address) {
@@ -105,7 +100,7 @@ std::string FinishedDownloadLocation(const messaging::TFileDownloadMsg& Download
     if (results.HaveOsError)
         return results.OsError >= InternetErrorFirst && results.OsError <= InternetErrorLast ? address
                                                                                              : Download.LocalFile;
-    if (!results.Filtered) return FileExists(Download.LocalFile) ? Download.LocalFile : address;
+    if (!results.Filtered) return base::FileExists(Download.LocalFile) ? Download.LocalFile : address;
     return results.FilterReason == FilterPreviouslyDownloaded ? Download.LocalFile : address;
 }
 

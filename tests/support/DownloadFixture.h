@@ -51,8 +51,6 @@ protected:
 
     engine::TDownloadThreadServices Services(engine::TInternetClientSettings Settings = {}) {
         engine::TDownloadThreadServices services;
-        services.Filter = &Filter;
-        services.MIMETable = &MIMETable;
         services.Cookies = &Cookies;
         services.ClientSettings = std::move(Settings);
         services.StateChanged = [this] {
@@ -80,7 +78,7 @@ protected:
     }
 
     engine::TFileDownloadCompleteData Download(const std::string& Target, const std::string& File) {
-        engine::TFileDownloadThread thread(Services());
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         auto result = Download(thread, Server.URL(Target), File);
         LastProgress = thread.Progress();

@@ -1,12 +1,12 @@
 #pragma once
 
-// A whole copy engine of its own for tests: queues, filter, MIME table, the
-// spider thread with given download services, and a front end that records
-// every report in order.
+// A whole copy engine of its own for tests, with given download services, its
+// own settings and password store, and a front end that records every report
+// in order.
 
-#include "engine/DownloadFilter.h"
-#include "engine/MIMEExtensions.h"
-#include "engine/SpiderThread.h"
+#include "engine/CopyEngine.h"
+#include "jobs/PasswordMgr.h"
+#include "jobs/SavedOptions.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
 #include "messaging/SpiderOutputSplitter.h"
@@ -15,25 +15,24 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 #include <vector>
 
 namespace testsupport {
 
 class TEngineUnderTest {
 public:
-    explicit TEngineUnderTest(engine::TDownloadThreadServices Downloads = {}) {
+    explicit TEngineUnderTest(engine::TDownloadThreadServices Downloads = {})
+        : Engine(Settings, Passwords, std::move(Downloads)) {
         EXPECT_TRUE(Recorder.Subscribe(Splitter, messaging::SpiderOutputKindRange(1, 22)));
-        Spider = std::make_unique<engine::TSpiderThread>(
-            engine::TSpiderServices{&Input, &Output, &Filter, &MIMETable, std::move(Downloads)});
-        Spider->Resume();
+        Engine.Resume();
     }
-    ~TEngineUnderTest() {
-        Spider.reset();
-        Output.SetDestinationWindow(nullptr);
-    }
+    // The spider ends before the front end that drains its reports goes.
+    ~TEngineUnderTest() { Stop(); }
     TEngineUnderTest(const TEngineUnderTest&) = delete;
     TEngineUnderTest& operator=(const TEngineUnderTest&) = delete;
+
+    // Ends the spider thread; for fixtures whose members the spider uses.
+    void Stop() { Engine.Terminate(); }
 
     static jobs::TProxyServerInfo NoProxy() {
         jobs::TProxyServerInfo none;
@@ -67,14 +66,14 @@ public:
         return outcome;
     }
 
-    messaging::TSpiderInputMessageQueue Input;
-    messaging::TSpiderOutputMessageQueue Output;
-    messaging::TSpiderOutputSplitter Splitter{Output};
+    jobs::TSavedOptions Settings;
+    jobs::TPasswordManager Passwords;
+    engine::TCopyEngine Engine;
+    messaging::TSpiderInputMessageQueue& Input = Engine.Input();
+    messaging::TSpiderOutputMessageQueue& Output = Engine.Output();
+    messaging::TSpiderOutputSplitter& Splitter = Engine.Splitter();
     TOutputQueueDrain Drain{Output, Splitter};
     TOutputRecorder Recorder;
-    engine::TDownloadFilter Filter;
-    engine::TMIMEExtensionsTable MIMETable;
-    std::unique_ptr<engine::TSpiderThread> Spider;  // last: ends first
 };
 
 } // namespace testsupport

@@ -27,7 +27,7 @@ struct TCrawlDataFolder {
 struct TCrawl : TCrawlDataFolder, testsupport::TEngineUnderTest {
     explicit TCrawl(engine::TDownloadThreadServices Downloads = {}) : TEngineUnderTest(std::move(Downloads)) {}
     // The spider stops before the destination folder goes.
-    ~TCrawl() { Spider.reset(); }
+    ~TCrawl() { Stop(); }
 
     jobs::TCopyJob Job(const std::string& StartURL) const {
         jobs::TCopyJob job;

@@ -3,6 +3,8 @@
 
 #include "Crawl.h"
 
+#include "engine/DownloadFilter.h"
+
 #include <gmock/gmock.h>
 
 #include <filesystem>
@@ -122,7 +124,7 @@ TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     // The spider fills the queue with link reports, gives up, clears it and
     // posts the end; the front end is held, so only the job number shows it.
     const auto giveUp = std::chrono::steady_clock::now() + Patience;
-    while (Engine.Spider->CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
+    while (Engine.Engine.CurrentJobNumber() != 0 && std::chrono::steady_clock::now() < giveUp)
         std::this_thread::yield();
     EXPECT_EQ(Engine.Output.Count(), 1);
     Engine.Drain.Release();

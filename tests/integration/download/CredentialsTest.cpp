@@ -69,7 +69,7 @@ TEST_F(Credentials, ProtectedPagesAreFetchedWithTheAddressesOrTheStoredPassword)
                 Found = {User, row.Stored};
                 return !site.empty() && Asked == site;
             };
-            engine::TFileDownloadThread thread(services);
+            engine::TFileDownloadThread thread(Filter, MIMETable, services);
             Prepare(thread);
             const std::string userInfo = row.InAddress ? std::string(User) + ":" + Secret + "@" : "";
             std::remove(Path("page.html").c_str());

@@ -19,7 +19,7 @@ protected:
 
 TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders) {
     Options.JobOptions.HTTPHeaders = "X-One: 1\r\nX-Two: two\r\n";
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     web::TURL referrer;
     referrer.SetFullURL(Server.URL("/index.html"));
@@ -95,7 +95,7 @@ TEST_F(HTTPDownload, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
         SCOPED_TRACE(scheme + " " + std::to_string(retries));
         testsupport::TTraceLogCapture trace;
         Options.JobOptions.ConnectRetries = retries;
-        engine::TFileDownloadThread thread(Services());
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         const std::string port = std::to_string(testsupport::ClosedLoopbackPort());
 

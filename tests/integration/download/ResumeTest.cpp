@@ -85,7 +85,7 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
 }
 
 TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     TTestResponse slow = MakeResponse(200, std::string(20000, 's'));
     slow.PieceSize = 5000;

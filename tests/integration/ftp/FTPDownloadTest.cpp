@@ -30,7 +30,7 @@ protected:
 
     // Downloads Path, or a whole address, from the server.
     engine::TFileDownloadCompleteData Fetch(const std::string& Path, const std::string& File) {
-        engine::TFileDownloadThread thread(Services());
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         auto result = Download(thread, Path.find("://") == std::string::npos ? Ftp.URL(Path) : Path, File);
         LastProgress = thread.Progress();
@@ -130,7 +130,7 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     const std::string file = Path("slow.bin");
     testsupport::WriteFileText(file, "old copy");
     SetModificationTime(file, RemoteTime - 100);
-    engine::TFileDownloadThread thread(Services());
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
     Prepare(thread);
     web::TURL address;
     ASSERT_TRUE(address.SetFullURL(slow.URL("/slow.bin")));

@@ -33,7 +33,7 @@ protected:
     engine::TFileDownloadCompleteData Fetch(const std::string& URL, const std::string& File,
                                             engine::TInternetClientSettings Settings = {}) {
         std::remove(File.c_str());
-        engine::TFileDownloadThread thread(Services(std::move(Settings)));
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services(std::move(Settings)));
         Prepare(thread);
         return Download(thread, URL, File);
     }

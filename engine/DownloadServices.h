@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/InternetSettings.h"
+
+#include <functional>
+#include <string>
+
+namespace engine {
+
+class TCookieStore;
+
+// User name and password for a site, as the password store gives them.
+struct TSiteCredentials {
+    std::string UserName;
+    std::string Password;
+};
+
+// What the download threads of one dispatcher share besides the filter and
+// the MIME table. Everything named here outlives the threads.
+struct TDownloadThreadServices {
+    TCookieStore* Cookies = nullptr;  // null: no cookie is kept or sent
+    TInternetClientSettings ClientSettings;
+    // The password store: fills the credentials for a site ("host" or
+    // "host:port"); empty = no store, only addresses' own credentials are sent.
+    std::function<bool(const std::string& Host, TSiteCredentials& Credentials)> FindSitePassword;
+    // Runs on the download thread, with no lock held, right after State became
+    // dsReadingData or dsFinished; must be quick and thread-safe (the
+    // dispatcher uses it to wake its loop instead of polling).
+    std::function<void()> StateChanged;
+};
+
+} // namespace engine

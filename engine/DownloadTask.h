@@ -1,0 +1,57 @@
+#pragma once
+
+#include "engine/DownloadData.h"
+#include "engine/DownloadServices.h"
+#include "engine/InternetClient.h"
+#include "jobs/DownloadOptionTypes.h"
+#include "web/URLType.h"
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace engine {
+
+class TDownloadFilter;
+class TMIMEExtensionsTable;
+
+// Trace entries of every part of a download carry the download thread's name.
+inline constexpr const char* DownloadUnitName = "DownloadThread";
+
+// One download as the HTTP download, the FTP download and the saving of the
+// partial file see it: the download thread's session, filter and options,
+// the address, and the progress and result it reports into. Lives on the
+// download thread for one download.
+struct TDownloadTask {
+    TInternetSession& Session;
+    TDownloadFilter& Filter;
+    TMIMEExtensionsTable& MIMETable;
+    const TDownloadThreadServices& Services;
+    const jobs::TDownloadOptions& Options;
+    // Why a root could not be opened, by root.
+    const std::array<std::int32_t, InternetRootCount>& RootErrors;
+    const web::TURL& Address;
+    const web::TURL& Referrer;  // invalid when none
+    std::int32_t Distance;
+    TDownloadProgress& Progress;
+    TFileDownloadCompleteData& Complete;
+    // The body transfer begins: the thread reports that it is reading data.
+    std::function<void()> ReadingData;
+    // Address with the credentials that are sent; set by ApplyCredentials.
+    web::TURL RequestAddress{};
+
+    std::string DestinationFile() const { return Progress.DestinationFile(); }
+    bool StopRequested() const { return Session.StopRequested(); }
+    // False, with the error that kept it closed as the result, when the root is not open.
+    bool RootOpen(TInternetRoot Root);
+    // The password store fills in what the address does not carry; without
+    // permission to authenticate, no credentials are sent at all.
+    void ApplyCredentials();
+    void RecordError(std::int32_t Error, const std::string& Call, const std::string& Operation,
+                     const TInternetRequest* Request);
+    void RecordException(const std::exception& Error, const std::string& Operation);
+};
+
+} // namespace engine
