@@ -1,8 +1,8 @@
 #include "jobs/IniFile.h"
 
+#include "base/AtomicReplace.h"
 #include "base/PosixFile.h"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -30,34 +30,6 @@ std::string ResolvedTarget(const std::string& Path) {
     if (::lstat(Path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::realpath(Path.c_str(), resolved))
         return resolved;
     return Path;
-}
-
-std::string TemporaryNameFor(const std::string& Path) {
-    static std::atomic<unsigned> counter{0};
-    const auto slash = Path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : Path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? Path : Path.substr(slash + 1);
-    return folder + "." + base + ".tmp" + std::to_string(::getpid()) + "-" +
-           std::to_string(counter.fetch_add(1));
-}
-
-// Replaces Path by Data in one rename. The old file is untouched on any failure.
-bool ReplaceFileAtomically(const std::string& Path, const std::string& Data, bool Secret) {
-    struct stat old {};
-    const bool exists = ::stat(Path.c_str(), &old) == 0;
-    const std::string temporary = TemporaryNameFor(Path);
-    base::TFileDescriptor file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                                      Secret ? 0600 : 0666));
-    if (file.Get() < 0) return false;
-    bool ok = true;
-    if (Secret)
-        ok = ::fchmod(file.Get(), 0600) == 0;
-    else if (exists)
-        ok = ::fchmod(file.Get(), old.st_mode & 07777) == 0;
-    ok = ok && base::WriteAll(file.Get(), Data) && ::fdatasync(file.Get()) == 0;
-    ok = ok && ::rename(temporary.c_str(), Path.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
 }
 
 } // namespace
@@ -134,7 +106,7 @@ bool TIniFile::Update(const std::function<bool(TIniText&)>& Change) {
     const bool modeIsRight = Kind != TFileKind::Secret ||
                              (::stat(target.c_str(), &info) == 0 && (info.st_mode & 077) == 0);
     if (data == *old && modeIsRight) return true;
-    return ReplaceFileAtomically(target, data, Kind == TFileKind::Secret);
+    return base::ReplaceFileAtomically(target, data, {.Secret = Kind == TFileKind::Secret});
 }
 
 } // namespace jobs

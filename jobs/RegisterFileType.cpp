@@ -3,10 +3,10 @@
 #include "jobs/AppInfo.h"
 #include "jobs/SavedOptions.h"
 #include "base/AppTraceLog.h"
+#include "base/AtomicReplace.h"
 #include "base/ForceDir.h"
 
 #include <cerrno>
-#include <fstream>
 #include <vector>
 
 #include <fcntl.h>
@@ -52,23 +52,6 @@ std::string DesktopEntryText(const std::string& Program) {
            "[Desktop Action edit]\n"
            "Name=Edit\n"
            "Exec=" + edit + "\n";
-}
-
-// A reader never sees half a file: write beside it, then rename over it.
-bool WriteFileAtomically(const std::string& Path, const std::string& Text) {
-    const std::string temporary = Path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << Text;
-        out.close();
-        if (!out) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
-    }
-    if (::rename(temporary.c_str(), Path.c_str()) == 0) return true;
-    ::unlink(temporary.c_str());
-    return false;
 }
 
 // Runs a database tool on Folder and waits for it; a missing tool is fine.
@@ -120,8 +103,8 @@ bool RegisterFileType(const std::string& ProgramPath) {
     const std::string appFolder = dataHome + "/applications";
     const bool written =
         base::ForceDirectoriesLocked(mimeFolder) && base::ForceDirectoriesLocked(appFolder) &&
-        WriteFileAtomically(mimeFolder + "/" + std::string(JobFileMimePackage), MimePackageText()) &&
-        WriteFileAtomically(appFolder + "/" + std::string(JobFileDesktopFile),
+        base::ReplaceFileAtomically(mimeFolder + "/" + std::string(JobFileMimePackage), MimePackageText()) &&
+        base::ReplaceFileAtomically(appFolder + "/" + std::string(JobFileDesktopFile),
                             DesktopEntryText(program));
     if (!written) {
         base::TraceLog.LogAPIError("write " + dataHome, "RegisterFileType", UnitName);

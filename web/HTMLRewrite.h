@@ -48,8 +48,9 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
 TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
                                  const std::string& FileName, const TLinkReplaceOptions& Options,
                                  TWebLinkList& Links, bool HasSavedFromMark, const THTMLProgressEvent& Progress);
-// Rewrites FileName in place: the new page is written to FileName + ".tmp"
-// and renamed over it, so the page is either the old or the whole new one.
+// Rewrites FileName in place: the new page is written to a hidden temporary
+// file beside it and renamed over it, so the page is either the old or the
+// whole new one, and no file of the site is taken for the temporary one.
 // With KeepRewriteInputFiles the first unchanged page stays as the "_orig"
 // name and later runs leave it alone. On failure the page is as it was and
 // the result names why; the caller logs and reports it.

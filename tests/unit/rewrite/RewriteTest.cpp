@@ -103,7 +103,6 @@ TEST(Rewrite, MarkOfTheWebIsAddedOnceAndTheFirstPageIsKeptAsOrig) {
     EXPECT_EQ(ReadFileText(site.PagePath), first);
     EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), "<a href=b.html>")
         << "a later run must leave the first _orig alone";
-    EXPECT_FALSE(FileExists(site.PagePath + ".tmp"));
 }
 
 TEST(Rewrite, StopDuringWritingLeavesAWholePageWithTheRestUnchanged) {
@@ -135,16 +134,11 @@ TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {
     web::TWebLinkList none;
     auto result = site.Parser.ReplaceLinksInFile(site.Dest + "/missing.html", PageURL, site.Options, none);
     EXPECT_EQ(result.ErrorText, "File does not exist");
-    // A leftover temporary file is removed; one that cannot be removed stops the rewrite.
-    WriteFileText(site.PagePath + ".tmp", "half");
+    // A file of the site that bears a temporary-looking name is no leftover: it stays.
+    WriteFileText(site.PagePath + ".tmp", "a file of the site");
     EXPECT_EQ(site.RewriteText(html), "<a href=\"http://site/a/b.html\"><a href=\"http://site/a/c.html\">");
-    EXPECT_FALSE(FileExists(site.PagePath + ".tmp"));
+    EXPECT_EQ(ReadFileText(site.PagePath + ".tmp"), "a file of the site");
     WriteFileText(site.PagePath, html);
-    std::filesystem::create_directories(site.PagePath + ".tmp/in-the-way");
-    result = site.Rewrite();
-    EXPECT_EQ(result.ErrorText, "Cannot delete temporary file");
-    EXPECT_EQ(ReadFileText(site.PagePath), html);
-    std::filesystem::remove_all(site.PagePath + ".tmp");
     // The file changed since it was read: a link past its end fails without touching it.
     web::TWebLinkList links;
     ASSERT_TRUE(site.Parser.GetLinksInHTMLFile(site.PagePath, PageURL, &links));
@@ -152,5 +146,6 @@ TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {
     result = site.Parser.ReplaceLinksInFile(site.PagePath, PageURL, site.Options, links);
     EXPECT_NE(result.ErrorText.find("past the end"), std::string::npos) << result.ErrorText;
     EXPECT_EQ(ReadFileText(site.PagePath), html);
-    EXPECT_FALSE(FileExists(site.PagePath + ".tmp"));
+    for (const auto& entry : std::filesystem::directory_iterator(site.Dest + "/site/a"))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "temporary file left: " << entry.path();
 }
