@@ -1,11 +1,11 @@
 #pragma once
 
+#include "cli/OptionTable.h"
 #include "jobs/DownloadOptionTypes.h"
 
-#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace engine {
 struct TInternetClientSettings;
@@ -30,18 +30,8 @@ struct TNetworkOptions {
     std::string CAFile;                               // --ca-file
 };
 
-// Help text lines of these options.
-extern const char* const NetworkOptionsUsage;
-
-enum class TNetworkOptionParse {
-    NotMine,  // Args[Index] is no network option: the caller looks at it
-    Taken,    // taken with its value; Index points past them
-    Invalid,  // a network option with a bad or missing value; Problem says why
-};
-
-// Looks at Args[Index].
-TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
-                                       TNetworkOptions& Options, std::string& Problem);
+// The network options' rows for the help and the parser, bound to Options.
+TOptionGroup NetworkOptionGroup(TNetworkOptions& Options);
 
 // "HOST:PORT" with a port from 1 to 65535; false for anything else.
 bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port);
