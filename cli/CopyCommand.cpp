@@ -49,11 +49,11 @@ TOptionAction EditText(TCopyRequest& Request, void (*Change)(J&, const std::stri
 }
 
 // An option that sets one numeric field of the job to a whole number from Min up.
-TOptionAction EditNumber(TCopyRequest& Request, const std::string& Name, std::int64_t Min, std::int32_t J::*Field) {
-    return [&Request, Name, Min, Field](const std::string& Value) -> std::optional<std::string> {
+TOptionAction EditNumber(TCopyRequest& Request, std::int64_t Min, std::int32_t J::*Field) {
+    return [&Request, Min, Field](const std::string& Value) -> std::optional<std::string> {
         const auto number = ParseWholeNumber(Value);
         if (!number || *number < Min || *number > std::numeric_limits<std::int32_t>::max())
-            return Name + " needs a whole number from " + std::to_string(Min) + ", not '" + Value + "'";
+            return "needs a whole number from " + std::to_string(Min) + ", not '" + Value + "'";
         Request.Edits.push_back([Field, whole = static_cast<std::int32_t>(*number)](J& Job) { Job.*Field = whole; });
         return std::nullopt;
     };
@@ -74,7 +74,7 @@ std::string LocationName(std::int32_t Rule) {
 TOptionAction EditLocation(TCopyRequest& Request) {
     return [&Request](const std::string& Value) -> std::optional<std::string> {
         const auto found = LocationRules().find(Value);
-        if (found == LocationRules().end()) return "--location takes folder, server or anywhere, not '" + Value + "'";
+        if (found == LocationRules().end()) return "takes folder, server or anywhere, not '" + Value + "'";
         Request.Edits.push_back([rule = found->second](J& Job) { Job.RestrictLocation = rule; });
         return std::nullopt;
     };
@@ -84,7 +84,7 @@ TOptionAction EditHeaders(TCopyRequest& Request) {
     return [&Request](const std::string& Value) -> std::optional<std::string> {
         const auto colon = Value.find(':');
         if (colon == std::string::npos || colon == 0 || Value.find_first_of("\r\n") != std::string::npos)
-            return "--header needs 'Name: value' on one line, not '" + Value + "'";
+            return "needs 'Name: value' on one line, not '" + Value + "'";
         Request.Edits.push_back([Value](J& Job) { Job.DownloadOptions.HTTPHeaders += Value + "\r\n"; });
         return std::nullopt;
     };
@@ -98,11 +98,12 @@ TOptionGroup CopyOptionGroup(TCopyRequest& R) {
     fresh.Reset();
     return {"\n",
             {
-                {"--name", Value, "NAME", "job name", EditText(R, [](J& Job, const std::string& V) { Job.JobName = V; })},
+                {"--name", Value, "NAME", "job name",
+                 EditText(R, [](J& Job, const std::string& V) { Job.JobName = V; })},
                 {"--depth", Value, "N", "link distance from the start page (-1: unlimited; default {})",
-                 EditNumber(R, "--depth", -1, &J::MaxDistance), std::to_string(fresh.MaxDistance)},
-                {"--location", Value, "folder|server|anywhere", "where files may come from (default {})", EditLocation(R),
-                 LocationName(fresh.RestrictLocation)},
+                 EditNumber(R, -1, &J::MaxDistance), std::to_string(fresh.MaxDistance)},
+                {"--location", Value, "folder|server|anywhere", "where files may come from (default {})",
+                 EditLocation(R), LocationName(fresh.RestrictLocation)},
                 {"--all-types", Flag, "", "the location rule applies to every file, not pages only",
                  Edit(R, [](J& Job) { Job.RestrictLocationOfWebPagesOnly = false; })},
                 {"--flat", Flag, "", "move every file into DEST itself after the copy",
@@ -121,10 +122,10 @@ TOptionGroup CopyOptionGroup(TCopyRequest& R) {
                 {"--referrer", Value, "URL", "referrer sent with the start page's request",
                  EditText(R, [](J& Job, const std::string& V) { Job.StartingReferrer = V; })},
                 {"--pause", Value, "SECONDS", "pause between downloads",
-                 EditNumber(R, "--pause", 0, &J::PauseBetweenDownloads)},
+                 EditNumber(R, 0, &J::PauseBetweenDownloads)},
                 {"--time-limit", Value, "SECONDS", "stop downloading after this time",
-                 EditNumber(R, "--time-limit", 1, &J::MaxSecondsForAllDownloads)},
-                {"--max-files", Value, "N", "download at most N files", EditNumber(R, "--max-files", 0, &J::MaxFileCount)},
+                 EditNumber(R, 1, &J::MaxSecondsForAllDownloads)},
+                {"--max-files", Value, "N", "download at most N files", EditNumber(R, 0, &J::MaxFileCount)},
                 {"--save-queries", Flag, "", "also save addresses with a query",
                  Edit(R, [](J& Job) { Job.SaveQueryResults = true; })},
                 {"--honor-noindex", Flag, "", "obey robots META tags",

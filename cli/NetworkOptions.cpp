@@ -20,11 +20,11 @@ jobs::TProxyServerInfo ProxyRecord(const std::string& Host, std::int32_t Port) {
     return record;
 }
 
-TOptionAction ProxyAction(const std::string& Name, std::optional<jobs::TProxyServerInfo>& Proxy) {
-    return [Name, &Proxy](const std::string& Value) -> std::optional<std::string> {
+TOptionAction ProxyAction(std::optional<jobs::TProxyServerInfo>& Proxy) {
+    return [&Proxy](const std::string& Value) -> std::optional<std::string> {
         std::string host;
         std::int32_t port = 0;
-        if (!ParseHostPort(Value, host, port)) return Name + " takes HOST:PORT, not \"" + Value + "\"";
+        if (!ParseHostPort(Value, host, port)) return "takes HOST:PORT, not \"" + Value + "\"";
         Proxy = ProxyRecord(host, port);
         return std::nullopt;
     };
@@ -39,7 +39,7 @@ TOptionGroup NetworkOptionGroup(TNetworkOptions& Options) {
                 {"--proxy", Value, "HOST:PORT",
                  "HTTP proxy for http addresses (https addresses use the\n"
                  "environment's https_proxy and no_proxy)",
-                 ProxyAction("--proxy", Options.HTTPProxy)},
+                 ProxyAction(Options.HTTPProxy)},
                 {"--proxy-user", Value, "USER",
                  "user name for the proxies; the password is asked for on\n"
                  "the terminal, or read from the first line of standard input",
@@ -47,7 +47,7 @@ TOptionGroup NetworkOptionGroup(TNetworkOptions& Options) {
                 {"--ftp-proxy", Value, "HOST:PORT",
                  "proxy for ftp addresses: an HTTP proxy that is asked for\n"
                  "whole ftp addresses; ftp://HOST:PORT means a direct connection",
-                 ProxyAction("--ftp-proxy", Options.FTPProxy)},
+                 ProxyAction(Options.FTPProxy)},
                 {"--passive-ftp", TTakes::Nothing, "", "FTP data connections in passive mode (default: {})",
                  SetTo(Options.PassiveFTP, true),
                  Options.PassiveFTP ? "passive" : "active"},

@@ -48,22 +48,22 @@ std::string OptionLine(const std::vector<TOption>& Options, std::size_t First) {
 } // namespace
 
 std::optional<std::string> ParseOptions(const std::vector<std::string>& Args, const std::vector<TOptionGroup>& Groups,
-                                        const std::function<std::optional<std::string>(const std::string&)>& Positional) {
+                                        const TOptionAction& Positional) {
     for (std::size_t i = 0; i < Args.size(); ++i) {
         const std::string& arg = Args[i];
         const TOption* option = FindOption(Groups, arg);
-        std::optional<std::string> problem;
         if (!option) {
             if (arg.size() > 1 && arg[0] == '-') return "unknown option " + arg;
-            problem = Positional(arg);
-        } else if (option->Takes == TTakes::Nothing) {
-            problem = option->Apply("");
-        } else {
-            const bool missing = i + 1 >= Args.size() || (option->Takes == TTakes::NonEmptyValue && Args[i + 1].empty());
-            if (missing) return MissingValue(*option);
-            problem = option->Apply(Args[++i]);
+            if (auto problem = Positional(arg)) return problem;
+            continue;
         }
-        if (problem) return problem;
+        std::string value;
+        if (option->Takes != TTakes::Nothing) {
+            if (i + 1 >= Args.size() || (option->Takes == TTakes::NonEmptyValue && Args[i + 1].empty()))
+                return MissingValue(*option);
+            value = Args[++i];
+        }
+        if (auto problem = option->Apply(value)) return arg + " " + *problem;
     }
     return std::nullopt;
 }

@@ -15,8 +15,8 @@ enum class TTakes {
     NonEmptyValue,  // the next word, which must not be empty
 };
 
-// Sets the option in its record from Value (empty for a flag); the problem's
-// text when Value does not fit.
+// Sets the option in its record from Value (empty for a flag). When Value does
+// not fit, the problem's text, which the parser puts after the option's name.
 using TOptionAction = std::function<std::optional<std::string>(const std::string& Value)>;
 
 // An action that stores the option's value in Field (a text, or an optional one).
@@ -60,14 +60,14 @@ struct TOptionGroup {
 };
 
 // Reads Args in order: each option of Groups with its value, each other word
-// through Positional. A word of two or more characters starting with '-' that
-// is no option is an unknown option. Stops at the first problem and returns
-// its text.
+// through Positional (whose problem goes out as it is). A word of two or more
+// characters starting with '-' that is no option is an unknown option. Stops
+// at the first problem and returns its text.
 std::optional<std::string> ParseOptions(const std::vector<std::string>& Args, const std::vector<TOptionGroup>& Groups,
-                                        const std::function<std::optional<std::string>(const std::string&)>& Positional);
+                                        const TOptionAction& Positional);
 
-// The help text of Groups: each heading, a line for each option (help text
-// from column 26, on a line of its own below a long name), each closing text.
+// The help text of Groups, bound to fresh records: each heading, a line for
+// each option (its text from column 26, below a long name), each closing text.
 std::string OptionsHelp(const std::vector<TOptionGroup>& Groups);
 
 // A decimal whole number, optionally negative, and nothing else.
