@@ -1,6 +1,7 @@
 #include "cli/NetworkOptions.h"
 
 #include "cli/CliSupport.h"
+#include "cli/OptionTable.h"
 #include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
 #include "jobs/JobTypes.h"

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "cli/OptionTable.h"
 #include "jobs/DownloadOptionTypes.h"
 
 #include <cstdint>
@@ -18,6 +17,8 @@ class TSpiderInputMsg;
 }
 
 namespace cli {
+
+struct TOptionGroup;
 
 // The network options of copy and run: proxies, passive FTP and an extra
 // certificate file. They override the settings file for this run only.
