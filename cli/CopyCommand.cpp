@@ -137,8 +137,7 @@ TOptionGroup CopyOptionGroup(TCopyRequest& R) {
                  Edit(R, [](J& Job) { Job.AddMarkOfWebOnRewrite = true; })},
                 {"--set", Value, "Key=Value", "any key of a job file (see job --help)",
                  [&R](const std::string& V) { return ParseJobSetting(V, R.Settings); }},
-                {"--save-job", Value, "FILE", "also write the job file",
-                 StoreValue(R.SaveJobFile)},
+                {"--save-job", Value, "FILE", "also write the job file", StoreValue(R.SaveJobFile)},
             }};
 }
 

@@ -50,12 +50,12 @@ std::vector<TOptionGroup> CreateOptionGroups(TCreateOptions& Options) {
 }
 
 std::optional<std::string> ParseCreateOptions(const std::vector<std::string>& Args, TCreateOptions& Options) {
-    const auto problem = ParseOptions(Args, CreateOptionGroups(Options), [&Options](const std::string& Word) {
-        // "-" is taken for standard output by many programs, so it names no job file.
-        if (Word == "-") return std::optional<std::string>("unknown option -");
-        if (!Options.FileName.empty()) return std::optional<std::string>("unexpected argument '" + Word + "'");
+    const auto problem = ParseOptions(Args, CreateOptionGroups(Options), [&Options](const std::string& Word) -> std::optional<std::string> {
+        // Many programs read a lone "-" as standard output, so it names no job file here.
+        if (Word == "-") return "unknown option -";
+        if (!Options.FileName.empty()) return "unexpected argument '" + Word + "'";
         Options.FileName = Word;
-        return std::optional<std::string>();
+        return std::nullopt;
     });
     if (problem) return problem;
     if (Options.FileName.empty()) return "job create needs a job FILE";
