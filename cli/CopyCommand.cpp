@@ -20,149 +20,149 @@ constexpr const char* CopyUsage =
     "Usage: harvexis-cli copy URL DEST [options]\n"
     "\n"
     "Copies the site at URL into the folder DEST (created when missing) with the\n"
-    "defaults of a new job, and rewrites the links of the saved pages.\n"
-    "\n"
-    "  --name NAME            job name\n"
-    "  --depth N              link distance from the start page (-1: unlimited; default 8)\n"
-    "  --location folder|server|anywhere\n"
-    "                         where files may come from (default folder)\n"
-    "  --all-types            the location rule applies to every file, not pages only\n"
-    "  --flat                 move every file into DEST itself after the copy\n"
-    "  --no-rewrite           keep the links of saved pages as they are\n"
-    "  --update               request files already in DEST again (conditionally)\n"
-    "  --https, --ftp         also copy HTTPS, FTP addresses; --no-http: no HTTP\n"
-    "  --header 'Name: value' extra request header (repeatable)\n"
-    "  --agent NAME           agent name sent to servers\n"
-    "  --referrer URL         referrer sent with the start page's request\n"
-    "  --pause SECONDS        pause between downloads\n"
-    "  --time-limit SECONDS   stop downloading after this time\n"
-    "  --max-files N          download at most N files\n"
-    "  --save-queries         also save addresses with a query\n"
-    "  --honor-noindex, --honor-nofollow\n"
-    "                         obey robots META tags\n"
-    "  --keep-originals       keep each page as downloaded beside its rewritten copy\n"
-    "  --mark                 mark rewritten pages with the address they came from\n"
-    "  --set Key=Value        any key of a job file (see job --help)\n"
-    "  --save-job FILE        also write the job file\n";
+    "defaults of a new job, and rewrites the links of the saved pages.\n";
 
 struct TCopyRequest {
-    std::string Url, Destination, SaveJobFile;
+    std::vector<std::string> Positional;  // URL and DEST
+    std::string SaveJobFile;
     std::vector<std::function<void(jobs::TCopyJob&)>> Edits;  // in the order given
     TJobSettings Settings;
     TRunnerOptions Runner;
 };
 
-using TFlagEdit = void (*)(jobs::TCopyJob&);
+using J = jobs::TCopyJob;
 
-const std::map<std::string, TFlagEdit>& FlagOptions() {
-    static const std::map<std::string, TFlagEdit> flags = {
-        {"--all-types", [](jobs::TCopyJob& Job) { Job.RestrictLocationOfWebPagesOnly = false; }},
-        {"--flat", [](jobs::TCopyJob& Job) { Job.FlattenDestinationFolders = true; }},
-        {"--no-rewrite", [](jobs::TCopyJob& Job) { Job.RewriteLinks = false; }},
-        {"--update", [](jobs::TCopyJob& Job) { Job.DownloadOptions.UpdateOldFiles = true; }},
-        {"--https", [](jobs::TCopyJob& Job) { Job.DownloadHTTPS = true; }},
-        {"--ftp", [](jobs::TCopyJob& Job) { Job.DownloadFTP = true; }},
-        {"--no-http", [](jobs::TCopyJob& Job) { Job.DownloadHTTP = false; }},
-        {"--save-queries", [](jobs::TCopyJob& Job) { Job.SaveQueryResults = true; }},
-        {"--honor-noindex", [](jobs::TCopyJob& Job) { Job.HonorRobotNoIndexTags = true; }},
-        {"--honor-nofollow", [](jobs::TCopyJob& Job) { Job.HonorRobotNoFollowTags = true; }},
-        {"--keep-originals", [](jobs::TCopyJob& Job) { Job.KeepRewriteInputFiles = true; }},
-        {"--mark", [](jobs::TCopyJob& Job) { Job.AddMarkOfWebOnRewrite = true; }},
+// An option that changes the job in a way its value does not choose.
+TOptionAction Edit(TCopyRequest& Request, void (*Change)(J&)) {
+    return [&Request, Change](const std::string&) {
+        Request.Edits.push_back(Change);
+        return std::nullopt;
     };
-    return flags;
 }
 
-// A whole number from Min up; the problem's text otherwise.
-std::optional<std::string> Number(const std::string& Option, const std::string& Text, std::int64_t Min,
-                                  std::int32_t& Value) {
-    const auto number = ParseWholeNumber(Text);
-    if (!number || *number < Min || *number > std::numeric_limits<std::int32_t>::max())
-        return Option + " needs a whole number from " + std::to_string(Min) + ", not '" + Text + "'";
-    Value = static_cast<std::int32_t>(*number);
-    return std::nullopt;
+// An option that sets one text field of the job to its value.
+TOptionAction EditText(TCopyRequest& Request, void (*Change)(J&, const std::string&)) {
+    return [&Request, Change](const std::string& Value) {
+        Request.Edits.push_back([Change, Value](J& Job) { Change(Job, Value); });
+        return std::nullopt;
+    };
 }
 
-std::optional<std::string> LocationOption(const std::string& Value, TCopyRequest& Request) {
-    const std::map<std::string, std::int32_t> locations = {
+// An option that sets one numeric field of the job to a whole number from Min up.
+TOptionAction EditNumber(TCopyRequest& Request, std::int64_t Min, std::int32_t J::*Field) {
+    return [&Request, Min, Field](const std::string& Value) -> std::optional<std::string> {
+        const auto number = ParseWholeNumber(Value);
+        if (!number || *number < Min || *number > std::numeric_limits<std::int32_t>::max())
+            return "needs a whole number from " + std::to_string(Min) + ", not '" + Value + "'";
+        Request.Edits.push_back([Field, whole = static_cast<std::int32_t>(*number)](J& Job) { Job.*Field = whole; });
+        return std::nullopt;
+    };
+}
+
+const std::map<std::string, std::int32_t>& LocationRules() {
+    static const std::map<std::string, std::int32_t> rules = {
         {"folder", jobs::lrWithinFolder}, {"server", jobs::lrAtServer}, {"anywhere", jobs::lrAnywhere}};
-    const auto found = locations.find(Value);
-    if (found == locations.end()) return "--location takes folder, server or anywhere, not '" + Value + "'";
-    Request.Edits.push_back([rule = found->second](jobs::TCopyJob& Job) { Job.RestrictLocation = rule; });
-    return std::nullopt;
+    return rules;
 }
 
-std::optional<std::string> HeaderOption(const std::string& Value, TCopyRequest& Request) {
-    const auto colon = Value.find(':');
-    if (colon == std::string::npos || colon == 0 || Value.find_first_of("\r\n") != std::string::npos)
-        return "--header needs 'Name: value' on one line, not '" + Value + "'";
-    Request.Edits.push_back([Value](jobs::TCopyJob& Job) { Job.DownloadOptions.HTTPHeaders += Value + "\r\n"; });
-    return std::nullopt;
+std::string LocationName(std::int32_t Rule) {
+    for (const auto& [name, rule] : LocationRules())
+        if (rule == Rule) return name;
+    return std::to_string(Rule);
 }
 
-// A numeric option that sets one field of the job.
-std::optional<std::string> NumberOption(const std::string& Option, const std::string& Value, std::int64_t Min,
-                                        std::int32_t jobs::TCopyJob::*Field, TCopyRequest& Request) {
-    std::int32_t number = 0;
-    if (auto problem = Number(Option, Value, Min, number)) return problem;
-    Request.Edits.push_back([Field, number](jobs::TCopyJob& Job) { Job.*Field = number; });
-    return std::nullopt;
+TOptionAction EditLocation(TCopyRequest& Request) {
+    return [&Request](const std::string& Value) -> std::optional<std::string> {
+        const auto found = LocationRules().find(Value);
+        if (found == LocationRules().end()) return "takes folder, server or anywhere, not '" + Value + "'";
+        Request.Edits.push_back([rule = found->second](J& Job) { Job.RestrictLocation = rule; });
+        return std::nullopt;
+    };
 }
 
-std::optional<std::string> ValueOption(const std::string& Option, const std::string& Value, TCopyRequest& Request) {
-    using J = jobs::TCopyJob;
-    if (Option == "--name") Request.Edits.push_back([Value](J& Job) { Job.JobName = Value; });
-    else if (Option == "--agent") Request.Edits.push_back([Value](J& Job) { Job.DownloadOptions.HTTPAgentName = Value; });
-    else if (Option == "--referrer") Request.Edits.push_back([Value](J& Job) { Job.StartingReferrer = Value; });
-    else if (Option == "--depth") return NumberOption(Option, Value, -1, &J::MaxDistance, Request);
-    else if (Option == "--pause") return NumberOption(Option, Value, 0, &J::PauseBetweenDownloads, Request);
-    else if (Option == "--time-limit") return NumberOption(Option, Value, 1, &J::MaxSecondsForAllDownloads, Request);
-    else if (Option == "--max-files") return NumberOption(Option, Value, 0, &J::MaxFileCount, Request);
-    else if (Option == "--location") return LocationOption(Value, Request);
-    else if (Option == "--header") return HeaderOption(Value, Request);
-    else if (Option == "--set") return ParseJobSetting(Value, Request.Settings);
-    else if (Option == "--save-job") Request.SaveJobFile = Value;
-    else return "unknown option " + Option;
-    return std::nullopt;
+TOptionAction EditHeaders(TCopyRequest& Request) {
+    return [&Request](const std::string& Value) -> std::optional<std::string> {
+        const auto colon = Value.find(':');
+        if (colon == std::string::npos || colon == 0 || Value.find_first_of("\r\n") != std::string::npos)
+            return "needs 'Name: value' on one line, not '" + Value + "'";
+        Request.Edits.push_back([Value](J& Job) { Job.DownloadOptions.HTTPHeaders += Value + "\r\n"; });
+        return std::nullopt;
+    };
 }
 
-bool TakesValue(const std::string& Option) {
-    static const char* const withValue[] = {"--name", "--agent", "--referrer", "--depth", "--pause", "--time-limit",
-                                            "--max-files", "--location", "--header", "--set", "--save-job"};
-    for (const char* name : withValue)
-        if (Option == name) return true;
-    return false;
+// Copy's own options; the help shows the defaults of a new job.
+TOptionGroup CopyOptionGroup(TCopyRequest& R) {
+    constexpr auto Flag = TTakes::Nothing;
+    constexpr auto Value = TTakes::Value;
+    J fresh;
+    fresh.Reset();
+    return {"\n",
+            {
+                {"--name", Value, "NAME", "job name",
+                 EditText(R, [](J& Job, const std::string& V) { Job.JobName = V; })},
+                {"--depth", Value, "N", "link distance from the start page (-1: unlimited; default {})",
+                 EditNumber(R, -1, &J::MaxDistance), std::to_string(fresh.MaxDistance)},
+                {"--location", Value, "folder|server|anywhere", "where files may come from (default {})",
+                 EditLocation(R), LocationName(fresh.RestrictLocation)},
+                {"--all-types", Flag, "", "the location rule applies to every file, not pages only",
+                 Edit(R, [](J& Job) { Job.RestrictLocationOfWebPagesOnly = false; })},
+                {"--flat", Flag, "", "move every file into DEST itself after the copy",
+                 Edit(R, [](J& Job) { Job.FlattenDestinationFolders = true; })},
+                {"--no-rewrite", Flag, "", "keep the links of saved pages as they are",
+                 Edit(R, [](J& Job) { Job.RewriteLinks = false; })},
+                {"--update", Flag, "", "request files already in DEST again (conditionally)",
+                 Edit(R, [](J& Job) { Job.DownloadOptions.UpdateOldFiles = true; })},
+                {"--https", Flag, "", "also copy HTTPS, FTP addresses; --no-http: no HTTP",
+                 Edit(R, [](J& Job) { Job.DownloadHTTPS = true; })},
+                {"--ftp", Flag, "", NamedAbove, Edit(R, [](J& Job) { Job.DownloadFTP = true; })},
+                {"--no-http", Flag, "", ExplainedInText, Edit(R, [](J& Job) { Job.DownloadHTTP = false; })},
+                {"--header", Value, "'Name: value'", "extra request header (repeatable)", EditHeaders(R)},
+                {"--agent", Value, "NAME", "agent name sent to servers",
+                 EditText(R, [](J& Job, const std::string& V) { Job.DownloadOptions.HTTPAgentName = V; })},
+                {"--referrer", Value, "URL", "referrer sent with the start page's request",
+                 EditText(R, [](J& Job, const std::string& V) { Job.StartingReferrer = V; })},
+                {"--pause", Value, "SECONDS", "pause between downloads",
+                 EditNumber(R, 0, &J::PauseBetweenDownloads)},
+                {"--time-limit", Value, "SECONDS", "stop downloading after this time",
+                 EditNumber(R, 1, &J::MaxSecondsForAllDownloads)},
+                {"--max-files", Value, "N", "download at most N files", EditNumber(R, 0, &J::MaxFileCount)},
+                {"--save-queries", Flag, "", "also save addresses with a query",
+                 Edit(R, [](J& Job) { Job.SaveQueryResults = true; })},
+                {"--honor-noindex", Flag, "", "obey robots META tags",
+                 Edit(R, [](J& Job) { Job.HonorRobotNoIndexTags = true; })},
+                {"--honor-nofollow", Flag, "", NamedAbove, Edit(R, [](J& Job) { Job.HonorRobotNoFollowTags = true; })},
+                {"--keep-originals", Flag, "", "keep each page as downloaded beside its rewritten copy",
+                 Edit(R, [](J& Job) { Job.KeepRewriteInputFiles = true; })},
+                {"--mark", Flag, "", "mark rewritten pages with the address they came from",
+                 Edit(R, [](J& Job) { Job.AddMarkOfWebOnRewrite = true; })},
+                {"--set", Value, "Key=Value", "any key of a job file (see job --help)",
+                 [&R](const std::string& V) { return ParseJobSetting(V, R.Settings); }},
+                {"--save-job", Value, "FILE", "also write the job file", StoreValue(R.SaveJobFile)},
+            }};
+}
+
+// Copy's options, then those it shares with run.
+std::vector<TOptionGroup> CopyOptionGroups(TCopyRequest& Request) {
+    auto groups = RunnerOptionGroups(Request.Runner);
+    groups.insert(groups.begin(), CopyOptionGroup(Request));
+    return groups;
 }
 
 std::optional<std::string> ParseCopyArgs(const std::vector<std::string>& Args, TCopyRequest& Request) {
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const std::string& arg = Args[i];
-        if (const auto flag = FlagOptions().find(arg); flag != FlagOptions().end()) {
-            Request.Edits.push_back(flag->second);
-        } else if (TakesValue(arg)) {
-            if (i + 1 >= Args.size()) return "option " + arg + " needs a value";
-            if (auto problem = ValueOption(arg, Args[++i], Request)) return problem;
-        } else if (ParseRunnerOption(arg, Request.Runner)) {
-            continue;
-        } else if (std::string problem; ParseRunnerNetworkOption(Args, i, Request.Runner, problem)) {
-            if (!problem.empty()) return problem;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 2) return "copy needs a URL and a DEST folder (see copy --help)";
-    Request.Url = positional[0];
-    Request.Destination = positional[1];
+    const auto problem = ParseOptions(Args, CopyOptionGroups(Request), [&Request](const std::string& Word) {
+        Request.Positional.push_back(Word);
+        return std::nullopt;
+    });
+    if (problem) return problem;
+    if (Request.Positional.size() != 2) return "copy needs a URL and a DEST folder (see copy --help)";
     return CompleteRunnerOptions(Request.Runner);
 }
 
 // The job of the request, ready to run; the problem's text when an option cannot be applied.
 std::optional<std::string> BuildJob(const TCopyRequest& Request, jobs::TCopyJob& Job) {
     Job.Reset();
-    web::SetStartingURL(Job, Request.Url);
-    Job.SetDestinationFolder(AbsoluteFolder(Request.Destination));
+    web::SetStartingURL(Job, Request.Positional[0]);
+    Job.SetDestinationFolder(AbsoluteFolder(Request.Positional[1]));
     for (const auto& edit : Request.Edits) edit(Job);
     if (auto problem = ApplyJobSettings(Request.Settings, Job)) return problem;
     Job.PrepareForRun();
@@ -173,9 +173,8 @@ std::optional<std::string> BuildJob(const TCopyRequest& Request, jobs::TCopyJob&
 
 int RunCopyCommand(const std::vector<std::string>& Args) {
     if (WantsHelp(Args)) {
-        std::fputs(CopyUsage, stdout);
-        std::fputs(RunnerOptionsUsage, stdout);
-        std::fputs(NetworkOptionsUsage, stdout);
+        TCopyRequest fresh;
+        std::fputs((CopyUsage + OptionsHelp(CopyOptionGroups(fresh))).c_str(), stdout);
         return ExitOk;
     }
     TCopyRequest request;

@@ -2,6 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "cli/JobSettings.h"
+#include "cli/OptionTable.h"
 #include "base/AsciiText.h"
 #include "jobs/IniFile.h"
 #include "jobs/JobTypes.h"
@@ -30,35 +31,33 @@ constexpr const char* JobUsage =
 constexpr const char* FileInfoSection = "FileInfo";
 
 struct TCreateOptions {
-    std::string FileName, Url, Destination, Name;
-    bool HasName = false;
+    std::string FileName, Url, Destination;
+    std::optional<std::string> Name;
     TJobSettings Settings;
 };
 
-// The value after an option such as "--url"; nullopt when it is missing.
-std::optional<std::string> OptionValue(const std::vector<std::string>& Args, std::size_t& I) {
-    if (I + 1 >= Args.size()) return std::nullopt;
-    return Args[++I];
+// The options of job create; the help text explains them.
+std::vector<TOptionGroup> CreateOptionGroups(TCreateOptions& Options) {
+    constexpr auto Value = TTakes::Value;
+    return {{"",
+             {
+                 {"--url", Value, "URL", ExplainedInText, StoreValue(Options.Url)},
+                 {"--dest", Value, "DIR", ExplainedInText, StoreValue(Options.Destination)},
+                 {"--name", Value, "NAME", ExplainedInText, StoreValue(Options.Name)},
+                 {"--set", Value, "Key=Value", ExplainedInText,
+                  [&Options](const std::string& Setting) { return ParseJobSetting(Setting, Options.Settings); }},
+             }}};
 }
 
-std::optional<std::string> ParseCreateOptions(const std::vector<std::string>& Args,
-                                              TCreateOptions& Options) {
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const std::string& arg = Args[i];
-        std::optional<std::string> value;
-        if (arg == "--url" || arg == "--dest" || arg == "--name" || arg == "--set") {
-            value = OptionValue(Args, i);
-            if (!value) return "option " + arg + " needs a value";
-        }
-        if (arg == "--url") Options.Url = *value;
-        else if (arg == "--dest") Options.Destination = *value;
-        else if (arg == "--name") Options.Name = *value, Options.HasName = true;
-        else if (arg == "--set") {
-            if (auto problem = ParseJobSetting(*value, Options.Settings)) return problem;
-        } else if (!arg.empty() && arg[0] == '-') return "unknown option " + arg;
-        else if (Options.FileName.empty()) Options.FileName = arg;
-        else return "unexpected argument '" + arg + "'";
-    }
+std::optional<std::string> ParseCreateOptions(const std::vector<std::string>& Args, TCreateOptions& Options) {
+    const auto problem = ParseOptions(Args, CreateOptionGroups(Options), [&Options](const std::string& Word) -> std::optional<std::string> {
+        // Many programs read a lone "-" as standard output, so it names no job file here.
+        if (Word == "-") return "unknown option -";
+        if (!Options.FileName.empty()) return "unexpected argument '" + Word + "'";
+        Options.FileName = Word;
+        return std::nullopt;
+    });
+    if (problem) return problem;
     if (Options.FileName.empty()) return "job create needs a job FILE";
     if (Options.Url.empty()) return "job create needs --url";
     if (Options.Destination.empty()) return "job create needs --dest";
@@ -73,7 +72,7 @@ int CreateJob(const std::vector<std::string>& Args) {
     if (!web::SetStartingURL(job, options.Url))
         return UsageError("'" + options.Url + "' is not a usable web address");
     job.SetDestinationFolder(AbsoluteFolder(options.Destination));
-    if (options.HasName) job.JobName = options.Name;
+    if (options.Name) job.JobName = *options.Name;
     if (const auto problem = ApplyJobSettings(options.Settings, job)) return UsageError(*problem);
     if (!job.SaveToFile(options.FileName)) return UsageError("Unable to write job file " + options.FileName);
     return ExitOk;

@@ -21,7 +21,7 @@ bool ValueWasTaken(const std::string& Given, const std::string& Stored) {
 
 std::optional<std::string> ParseJobSetting(const std::string& Text, TJobSettings& Settings) {
     const auto equals = Text.find('=');
-    if (equals == std::string::npos || equals == 0) return "--set needs Key=Value, not '" + Text + "'";
+    if (equals == std::string::npos || equals == 0) return "needs Key=Value, not '" + Text + "'";
     Settings.emplace_back(Text.substr(0, equals), Text.substr(equals + 1));
     return std::nullopt;
 }

@@ -13,7 +13,7 @@ namespace cli {
 
 using TJobSettings = std::vector<std::pair<std::string, std::string>>;
 
-// Splits "Key=Value" of a --set option; the problem's text when it is no such pair.
+// Splits "Key=Value" of a --set option: an option action (see OptionTable.h).
 std::optional<std::string> ParseJobSetting(const std::string& Text, TJobSettings& Settings);
 // Writes each Key=Value into the job as its job file would hold it, then
 // checks that the job took every value; the problem's text on failure.

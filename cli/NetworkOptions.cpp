@@ -1,24 +1,12 @@
 #include "cli/NetworkOptions.h"
 
 #include "cli/CliSupport.h"
+#include "cli/OptionTable.h"
 #include "engine/InternetSettings.h"
 
 #include <charconv>
-#include <cstdio>
 
 namespace cli {
-
-const char* const NetworkOptionsUsage =
-    "\n"
-    "Network (these replace the proxy settings of the settings file for this run):\n"
-    "  --proxy HOST:PORT      HTTP proxy for http addresses (https addresses use the\n"
-    "                         environment's https_proxy and no_proxy)\n"
-    "  --proxy-user USER      user name for the proxies; the password is asked for on\n"
-    "                         the terminal, or read from the first line of standard input\n"
-    "  --ftp-proxy HOST:PORT  proxy for ftp addresses: an HTTP proxy that is asked for\n"
-    "                         whole ftp addresses; ftp://HOST:PORT means a direct connection\n"
-    "  --passive-ftp          FTP data connections in passive mode (default: active)\n"
-    "  --ca-file FILE         also trust the certificates in this PEM file\n";
 
 namespace {
 
@@ -30,8 +18,41 @@ jobs::TProxyServerInfo ProxyRecord(const std::string& Host, std::int32_t Port) {
     return record;
 }
 
+TOptionAction ProxyAction(std::optional<jobs::TProxyServerInfo>& Proxy) {
+    return [&Proxy](const std::string& Value) -> std::optional<std::string> {
+        std::string host;
+        std::int32_t port = 0;
+        if (!ParseHostPort(Value, host, port)) return "takes HOST:PORT, not \"" + Value + "\"";
+        Proxy = ProxyRecord(host, port);
+        return std::nullopt;
+    };
+}
 
 } // namespace
+
+TOptionGroup NetworkOptionGroup(TNetworkOptions& Options) {
+    constexpr auto Value = TTakes::NonEmptyValue;
+    return {"\nNetwork (these replace the proxy settings of the settings file for this run):\n",
+            {
+                {"--proxy", Value, "HOST:PORT",
+                 "HTTP proxy for http addresses (https addresses use the\n"
+                 "environment's https_proxy and no_proxy)",
+                 ProxyAction(Options.Start.HTTPProxy)},
+                {"--proxy-user", Value, "USER",
+                 "user name for the proxies; the password is asked for on\n"
+                 "the terminal, or read from the first line of standard input",
+                 StoreValue(Options.Start.ProxyUser)},
+                {"--ftp-proxy", Value, "HOST:PORT",
+                 "proxy for ftp addresses: an HTTP proxy that is asked for\n"
+                 "whole ftp addresses; ftp://HOST:PORT means a direct connection",
+                 ProxyAction(Options.Start.FTPProxy)},
+                {"--passive-ftp", TTakes::Nothing, "", "FTP data connections in passive mode (default: {})",
+                 SetTo(Options.Start.PassiveFTP, true),
+                 Options.Start.PassiveFTP ? "passive" : "active"},
+                {"--ca-file", Value, "FILE", "also trust the certificates in this PEM file",
+                 StoreValue(Options.CAFile)},
+            }};
+}
 
 bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port) {
     const auto colon = Text.rfind(':');
@@ -46,39 +67,6 @@ bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Por
     return Host.find_first_of(" \t/") == std::string::npos ||
            Host.rfind("ftp://", 0) == 0;  // a native FTP proxy is written as an ftp address
 }
-
-TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
-                                       TNetworkOptions& Options, std::string& Problem) {
-    const std::string& arg = Args[Index];
-    if (arg == "--passive-ftp") {
-        Options.Start.PassiveFTP = true;
-        ++Index;
-        return TNetworkOptionParse::Taken;
-    }
-    if (arg != "--proxy" && arg != "--proxy-user" && arg != "--ftp-proxy" && arg != "--ca-file")
-        return TNetworkOptionParse::NotMine;
-    if (Index + 1 >= Args.size() || Args[Index + 1].empty()) {
-        Problem = arg + " needs a value";
-        return TNetworkOptionParse::Invalid;
-    }
-    const std::string& value = Args[Index + 1];
-    if (arg == "--proxy" || arg == "--ftp-proxy") {
-        std::string host;
-        std::int32_t port = 0;
-        if (!ParseHostPort(value, host, port)) {
-            Problem = arg + " takes HOST:PORT, not \"" + value + "\"";
-            return TNetworkOptionParse::Invalid;
-        }
-        (arg == "--proxy" ? Options.Start.HTTPProxy : Options.Start.FTPProxy) = ProxyRecord(host, port);
-    } else if (arg == "--proxy-user") {
-        Options.Start.ProxyUser = value;
-    } else {
-        Options.CAFile = value;
-    }
-    Index += 2;
-    return TNetworkOptionParse::Taken;
-}
-
 
 bool ReadProxyPassword(TNetworkOptions& Options) {
     if (!Options.Start.ProxyUser) return true;

@@ -2,10 +2,9 @@
 
 #include "queue/StartCommand.h"
 
-#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace engine {
 struct TInternetClientSettings;
@@ -16,6 +15,8 @@ class TSavedOptions;
 
 namespace cli {
 
+struct TOptionGroup;
+
 // The network options of copy and run: proxies, passive FTP and an extra
 // certificate file. They override the settings file for this run only.
 struct TNetworkOptions {
@@ -24,18 +25,8 @@ struct TNetworkOptions {
     std::string CAFile;  // --ca-file
 };
 
-// Help text lines of these options.
-extern const char* const NetworkOptionsUsage;
-
-enum class TNetworkOptionParse {
-    NotMine,  // Args[Index] is no network option: the caller looks at it
-    Taken,    // taken with its value; Index points past them
-    Invalid,  // a network option with a bad or missing value; Problem says why
-};
-
-// Looks at Args[Index].
-TNetworkOptionParse ParseNetworkOption(const std::vector<std::string>& Args, std::size_t& Index,
-                                       TNetworkOptions& Options, std::string& Problem);
+// The network options' rows for the help and the parser, bound to Options.
+TOptionGroup NetworkOptionGroup(TNetworkOptions& Options);
 
 // "HOST:PORT" with a port from 1 to 65535; false for anything else.
 bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Port);

@@ -103,11 +103,10 @@ int RemovePassword(const std::string& Site) {
 
 int RunPasswordCommand(const std::vector<std::string>& Args) {
     if (Args.empty()) return PasswordUsageError("missing command: add, list or remove");
-    for (const auto& word : Args)
-        if (word == "--help" || word == "-h") {
-            std::fputs(HelpText, stdout);
-            return ExitOk;
-        }
+    if (WantsHelp(Args)) {
+        std::fputs(HelpText, stdout);
+        return ExitOk;
+    }
     const std::string& command = Args[0];
     const std::size_t operands = Args.size() - 1;
     if (command == "add") {

@@ -1,7 +1,6 @@
 #include "cli/RunCommand.h"
 
 #include "cli/CliSupport.h"
-#include "cli/NetworkOptions.h"
 #include "cli/Runner.h"
 #include "cli/RunnerArgs.h"
 
@@ -20,26 +19,20 @@ constexpr const char* RunUsage =
 } // namespace
 
 int RunRunCommand(const std::vector<std::string>& Args) {
+    TRunnerOptions options;
+    const auto groups = RunnerOptionGroups(options);
     if (WantsHelp(Args)) {
-        std::fputs(RunUsage, stdout);
-        std::fputs(RunnerOptionsUsage, stdout);
-        std::fputs(NetworkOptionsUsage, stdout);
+        std::fputs((RunUsage + OptionsHelp(groups)).c_str(), stdout);
         return ExitOk;
     }
-    TRunnerOptions options;
     std::vector<std::string> files;
-    for (std::size_t i = 0; i < Args.size(); ++i) {
-        const std::string& arg = Args[i];
-        if (ParseRunnerOption(arg, options)) continue;
-        if (std::string problem; ParseRunnerNetworkOption(Args, i, options, problem)) {
-            if (!problem.empty()) return UsageError(problem);
-            continue;
-        }
-        if (arg.size() > 1 && arg[0] == '-') return UsageError("unknown option " + arg);
-        files.push_back(arg);
-    }
+    const auto problem = ParseOptions(Args, groups, [&files](const std::string& File) {
+        files.push_back(File);
+        return std::nullopt;
+    });
+    if (problem) return UsageError(*problem);
     if (files.empty()) return UsageError("run needs at least one JOBFILE (see run --help)");
-    if (const auto problem = CompleteRunnerOptions(options)) return UsageError(*problem);
+    if (const auto incomplete = CompleteRunnerOptions(options)) return UsageError(*incomplete);
     options.QueueShown = true;
     TRunner runner(options);
     for (const auto& file : files)
