@@ -2,7 +2,6 @@
 // exit codes.
 
 #include "jobs/JobTypes.h"
-#include "jobs/PasswordMgr.h"
 #include "web/StartingURL.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
@@ -15,11 +14,6 @@
 #include <filesystem>
 #include <future>
 #include <set>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testsupport::ReadFileText;
@@ -236,48 +230,4 @@ TEST(Cli, UsageErrorsExitWithStatusTwoAndAOneLineMessage) {
         EXPECT_EQ(result.Out, "") << shown;
     }
     EXPECT_FALSE(fs::exists(dest + "/x")) << "nothing is made for a refused job";
-}
-
-TEST(Cli, PasswordFromATerminalIsReadWithoutEcho) {
-    TTempDir data;
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-    const std::string terminal = ::ptsname(master);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setsid();
-        const int slave = ::open(terminal.c_str(), O_RDWR);
-        ::dup2(slave, STDIN_FILENO);
-        ::dup2(slave, STDERR_FILENO);
-        ::dup2(::open("/dev/null", O_WRONLY), STDOUT_FILENO);
-        ::setenv("HARVEXIS_DATA_DIR", data.Path().c_str(), 1);
-        ::execl(HARVEXIS_CLI_PATH, HARVEXIS_CLI_PATH, "password", "add", "tty.test", "carol", nullptr);
-        ::_exit(127);
-    }
-    // Everything the terminal shows, read until Wanted appears.
-    std::string screen;
-    auto readUntil = [&](const std::string& Wanted) {
-        const auto deadline = std::chrono::steady_clock::now() + Patience;
-        while (screen.find(Wanted) == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{master, POLLIN, 0};
-            char buffer[256];
-            const ssize_t n = ::poll(&ready, 1, 1000) > 0 ? ::read(master, buffer, sizeof buffer) : 0;
-            if (n < 0) break;
-            screen.append(buffer, static_cast<std::size_t>(n));
-        }
-        return screen.find(Wanted) != std::string::npos;
-    };
-    ASSERT_TRUE(readUntil("Password: ")) << screen;
-    ASSERT_EQ(::write(master, "hush\n", 5), 5);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    readUntil("\n");
-    ::close(master);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
-    EXPECT_EQ(screen.find("hush"), std::string::npos) << "the password was echoed: " << screen;
-    jobs::TPasswordManager store;
-    jobs::TSitePassword found;
-    ASSERT_TRUE(jobs::LoadPasswords(store, data.File("up.ini")));
-    ASSERT_TRUE(store.FindPassword("tty.test", found));
-    EXPECT_EQ(found.Password, "hush");
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 using engine::TMIMEExtensionsTable;
@@ -39,31 +38,4 @@ TEST(MIMEExtensionsTable, GivesARecordedNameTheSameExtensionWhateverTheType) {
     table.SetEnabled(true);
     table.Clear();
     EXPECT_EQ(table.TransformFilename("/d/pic", "image/gif"), "/d/pic.gif");
-}
-
-// Four download threads extend names at once while rewriting looks them up:
-// each name must gain exactly one extension, the same for every caller.
-TEST(MIMEExtensionsTable, AgreesAcrossThreads) {
-    TMIMEExtensionsTable table;
-    constexpr int names = 2000;
-    const char* types[] = {"text/html", "image/gif", "image/jpeg", "image/png"};
-    std::vector<std::vector<std::string>> results(5, std::vector<std::string>(names));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < names; ++i) {
-                const int n = (i * 7 + t * 13) % names;
-                results[t][n] = table.TransformFilename("/d/f" + std::to_string(n), types[(n + t) % 4]);
-            }
-        });
-    threads.emplace_back([&] {
-        for (int i = 0; i < names; ++i) results[4][i] = table.LookUp("/d/f" + std::to_string(i));
-    });
-    for (auto& thread : threads) thread.join();
-    for (int n = 0; n < names; ++n) {
-        const std::string name = "/d/f" + std::to_string(n), final = table.LookUp(name);
-        ASSERT_NE(final, name) << n;
-        for (int t = 0; t < 4; ++t) EXPECT_EQ(results[t][n], final) << n;
-        EXPECT_TRUE(results[4][n] == name || results[4][n] == final) << n;
-    }
 }

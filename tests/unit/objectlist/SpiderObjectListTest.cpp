@@ -53,18 +53,3 @@ TEST(SpiderObjectList, SmallerDistanceRequeuesAndTakesTheNewReferrer) {
     EXPECT_EQ(known.Referrer->GetUrlPath(), "/ref.htm");
     EXPECT_EQ(list.FirstUndispatched(), &known);
 }
-
-TEST(SpiderObjectList, AnotherHostRequeuesADispatchedObjectOnce) {
-    TSpiderObjectList list;
-    list.AddIfNotPresent(Object("http://s.test/x", "/d/x"));
-    TSpiderObject& known = *list.FindBySequenceNumber(1);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://other.test/x", "/d/x")), Outcome::Known);
-    EXPECT_TRUE(known.AlternateHost.empty()) << "an undispatched object keeps its host";
-    list.SetDispatched(known, true);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://S.TEST/x", "/d/x")), Outcome::Known) << "same host";
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://other.test/x", "/d/x")), Outcome::Requeued);
-    list.SetDispatched(known, true);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://third.test/x", "/d/x")), Outcome::Known);
-    EXPECT_EQ(known.AlternateHost, "other.test");
-}
-

@@ -6,9 +6,7 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 using namespace jobs;
 using testsupport::FileExists;
@@ -17,20 +15,6 @@ using testsupport::WriteFileText;
 using TList = std::vector<std::string>;
 
 namespace {
-
-// Sets or clears one environment variable for the life of the object.
-class TEnvironmentVariable {
-  public:
-    TEnvironmentVariable(const char* Name, const char* Value) : Name(Name) {
-        if (const char* old = std::getenv(Name)) Old = old;
-        Value ? ::setenv(Name, Value, 1) : ::unsetenv(Name);
-    }
-    ~TEnvironmentVariable() { Old ? ::setenv(Name, Old->c_str(), 1) : ::unsetenv(Name); }
-
-  private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
 
 // Settings in a fresh data folder, optionally holding a settings file first.
 struct TOptions {
@@ -49,20 +33,6 @@ struct TOptions {
 };
 
 } // namespace
-
-TEST(DataFolder, PerUserFolderFollowsXdgDataHomeOrTheHomeFolder) {
-    TTempDir home;
-    TEnvironmentVariable noOverride("HARVEXIS_DATA_DIR", nullptr);
-    TEnvironmentVariable homeVar("HOME", home.Path().c_str());
-    const std::string fallback = home.Path() + "/.local/share/Harvexis";
-    struct Row { const char* Xdg; std::string Expected; } rows[] = {
-        {nullptr, fallback}, {"", fallback}, {"relative/share", fallback}, {"/xdg/data/", "/xdg/data/Harvexis"},
-    };
-    for (const auto& row : rows) {
-        TEnvironmentVariable xdg("XDG_DATA_HOME", row.Xdg);
-        EXPECT_EQ(DataFolderPlacesFromEnvironment().PerUser, row.Expected) << (row.Xdg ? row.Xdg : "unset");
-    }
-}
 
 TEST(DataFolder, EachPlaceIsTriedByWritingAndReadingBack) {
     TTempDir root;

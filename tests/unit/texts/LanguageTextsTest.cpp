@@ -20,15 +20,3 @@ TEST(LanguageTexts, IndexesOutsideTheTablesGiveAQuestionMark) {
         EXPECT_EQ(text, row.Text) << "text " << row.Number << " of set " << row.Set;
     }
 }
-
-TEST(LanguageTexts, PlaceholdersAreFilledOnceAndValuesAreNotRescanned) {
-    struct Row { const char *Text, *X, *Y, *Result; } rows[] = {
-        {"XXX of YYY Jobs Completed", "3", "7", "3 of 7 Jobs Completed"},
-        {"XXX XXX", "a", "", "a XXX"},
-        {"XXX then YYY", "job YYY", "2", "job YYY then 2"},
-        {"YYY before XXX", "x", "y", "y before x"},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(FillPlaceholders(row.Text, row.X, row.Y), row.Result) << row.Text;
-}
-

@@ -4,8 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <regex>
-#include <thread>
 
 #include <cerrno>
 #include <unistd.h>
@@ -71,25 +69,4 @@ TEST(TraceLog, RowsHaveTheEightQuotedFieldsAndEndWithCrLf) {
     EXPECT_THAT(rows[6], HasSubstr("\"Connect = 12007 Couldn't connect to server\""));
     EXPECT_THAT(rows[7], HasSubstr("\"Application stopped at "));
     EXPECT_EQ(log.Beeps, 1);
-}
-
-TEST(TraceLog, RowsFromManyThreadsNeverInterleaveAndTimeNeverDecreases) {
-    TStartedLog log;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&log, t] {
-            for (int i = 0; i < 500; ++i)
-                log.Log.LogEntry(ttMessage, std::string(200, static_cast<char>('a' + t)), "Op", "Unit");
-        });
-    for (auto& thread : threads) thread.join();
-    const auto rows = Rows(log.Text());
-    ASSERT_EQ(rows.size(), 2u + 2000u);
-    const std::regex row("\"([0-9]{6,})\",\"[0-9]+\",\"Message\",\"([a-d])\\2{199}\",\"Op\",\"\",\"\",\"\"");
-    long last = 0;
-    for (std::size_t i = 2; i < rows.size(); ++i) {
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(rows[i], match, row)) << rows[i];
-        EXPECT_GE(std::stol(match[1]), last);
-        last = std::stol(match[1]);
-    }
 }
