@@ -58,19 +58,3 @@ TEST(CliJob, ShowPrintsTheFieldsInFileOrderWithoutThePassword) {
     EXPECT_THAT(shown.Out, testing::EndsWith("UseReferrer=1\nLine0=X-A:b\nLineCount=1\n"));
     EXPECT_THAT(shown.Out, testing::Not(HasSubstr("s3cr")));
 }
-
-TEST(CliJob, HelpAndUsageErrors) {
-    TCli cli;
-    EXPECT_THAT(cli.Run({"job", "--help"}).Out, HasSubstr("Usage: harvexis-cli job create FILE"));
-    struct Row { std::vector<std::string> Args; std::string Problem; } rows[] = {
-        {{"job", "show", "/no/such.hcj"}, "Unable to read job file /no/such.hcj"},
-        {{"job", "create", "x.hcj", "--url", "javascript:void(0)", "--dest", "d"}, "'javascript:void(0)' is not"},
-        {{"job", "create", "x.hcj", "--url"}, "option --url needs a value"},
-        {{"job", "frobnicate"}, "unknown job subcommand 'frobnicate'"},
-    };
-    for (const auto& row : rows) {
-        const auto result = cli.Run(row.Args);
-        EXPECT_EQ(result.ExitStatus, 2) << row.Problem;
-        EXPECT_THAT(result.Err, HasSubstr(row.Problem));
-    }
-}

@@ -49,12 +49,6 @@ TEST(CommaList, ExcludingAnItemFollowsThePurpose) {
         EXPECT_EQ(list, row.ListAfter) << row.List << " / " << row.Item;
         EXPECT_EQ(purpose, row.PurposeAfter) << row.List << " / " << row.Item;
     }
-    std::string tooLong;
-    for (int i = 0; i < 65; ++i) tooLong += "x" + std::to_string(i) + ",";
-    std::string list = tooLong;
-    std::int32_t purpose = 2;
-    ExcludeListItem(list, purpose, "new");
-    EXPECT_EQ(list, tooLong) << "a list of more than 64 items is left alone";
 }
 
 TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
@@ -71,15 +65,6 @@ TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
     EXPECT_TRUE(std::filesystem::is_directory(job.GetDestinationPath()));
     job.SetDestinationFolder(dir.Path());
     EXPECT_FALSE(job.HasUniqueSubfolder());
-}
-
-TEST(CopyJob, NumberedSubfolderFailsWhenTheDestinationCannotHoldFolders) {
-    TTempDir dir;
-    testsupport::WriteFileText(dir.File("file"), "x");
-    TCopyJob job;
-    job.SetDestinationFolder(dir.File("file"));
-    EXPECT_FALSE(job.SelectUniqueDestinationSubfolder());
-    EXPECT_TRUE(job.UniqueSubfolder.empty());
 }
 
 TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {

@@ -3,14 +3,11 @@
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
-#include "support/TempDir.h"
 #include "unit/CaseTable.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
-using testsupport::TTempDir;
 using web::THTMLParser;
 using web::TWebLinkInfo;
 using web::TWebLinkList;
@@ -122,21 +119,3 @@ TEST(HTMLResolve, SavedFromMarkCountsOnlyWithinTheFirst2048Bytes) {
     ASSERT_TRUE(parser.GetLinksInHTMLText(mark + "<a href=x>", Page, nullptr));
     EXPECT_TRUE(parser.HasSavedFromMark()) << "without a list only the mark is noted";
 }
-
-TEST(HTMLPageFile, AMissingPageIsEmptyAndClearsTheLastPagesStateAnUnreadableOneFails) {
-    TTempDir dir;
-    testsupport::WriteFileText(dir.File("old.htm"), "<meta name=robots content=all><a href=x>");
-    std::filesystem::create_directory(dir.File("folder.htm"));
-    THTMLParser parser;
-    TWebLinkList links;
-    ASSERT_TRUE(parser.GetLinksInHTMLFile(dir.File("old.htm"), Page, &links));
-    EXPECT_TRUE(parser.NoFollow());
-    EXPECT_EQ(links.Get(links.Count() - 1)->URL.GetFullURL(), "http://site.test/p/x");
-    EXPECT_TRUE(parser.GetLinksInHTMLFile(dir.File("gone.htm"), Page, &links));
-    EXPECT_EQ(links.Count(), 0);
-    EXPECT_FALSE(parser.NoFollow());
-    const auto result = parser.GetLinksInHTMLFile(dir.File("folder.htm"), Page, &links);
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(result.ErrorText.empty());
-}
-

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
 using namespace queue;
 using Texts = std::vector<std::string>;
@@ -34,41 +33,15 @@ struct TRecordingPrompts final : TJobQueuePrompts {
     Texts Warnings, Questions;
 };
 
-// Writes each event as one short line, in the order a view receives them.
-struct TRecordingObserver final : TJobQueueObserver {
-    void RowInserted(int Index) override { Events.push_back("inserted " + std::to_string(Index)); }
-    void RowRemoved(int Index) override { Events.push_back("removed " + std::to_string(Index)); }
-    void RowMoved(int From, int To) override {
-        Events.push_back("moved " + std::to_string(From) + ">" + std::to_string(To));
-    }
-    void RowStatusChanged(int Index) override {
-        Events.push_back("status " + std::to_string(Index));
-    }
-    void TrayHintChanged(const std::string& Hint) override { Events.push_back("hint " + Hint); }
-    void BusyChanged(bool Busy) override { Events.push_back(Busy ? "busy" : "idle"); }
-    void CommandPendingChanged(bool Pending) override {
-        Events.push_back(Pending ? "pending" : "answered");
-    }
-    void PageWanted(TMainPage Page) override {
-        Events.push_back(Page == TMainPage::Progress ? "page progress" : "page queue");
-    }
-
-    Texts Events;
-};
-
 // A queue with its own input queue and settings file in a temporary folder.
 struct TQueueFixture {
     testsupport::TTempDir Data, Dest;
     jobs::TSavedOptions Options;
     messaging::TSpiderInputMessageQueue Input;
     TRecordingPrompts Prompts;
-    TRecordingObserver Observer;
     TJobQueue Queue{Input, Options, Prompts};
 
-    TQueueFixture() {
-        Options.Initialize(Data.Path() + "/");
-        Queue.Subscribe(Observer);
-    }
+    TQueueFixture() { Options.Initialize(Data.Path() + "/"); }
 
     jobs::TCopyJob Job(const std::string& Address, const std::string& Name = "") const {
         jobs::TCopyJob job;
@@ -254,61 +227,6 @@ TEST(JobQueue, EachStatusAllowsItsCommandsAndTheCommandsObey) {
     f.AddJobs(2);
     EXPECT_TRUE(f.Queue.AllowedCommands(1) == (TJobCommands{true, false, true, false, true}));
     EXPECT_TRUE(f.Queue.AllowedCommands(2) == TJobCommands{});
-}
-
-TEST(JobQueue, ObserversHearEveryRowAndQueueWideChange) {
-    const auto runSecond = [](TQueueFixture& f) {
-        f.RunEntry(1);
-        f.Observer.Events.clear();
-    };
-    struct TRow {
-        const char* Name;
-        std::function<void(TQueueFixture&)> Act;
-        Texts Expected;
-    };
-    const TRow rows[] = {
-        {"add",
-         [](TQueueFixture& f) { f.Queue.AddCopyJob(f.Job("http://site.test/new/")); },
-         {"page queue", "inserted 3", "hint 0 of 4 Jobs Completed"}},
-        {"remove",
-         [](TQueueFixture& f) { f.Queue.RemoveJob(1); },
-         {"removed 1", "hint 0 of 2 Jobs Completed"}},
-        {"move", [](TQueueFixture& f) { f.Queue.MoveJob(0, 2); }, {"moved 0>2"}},
-        {"started",
-         [](TQueueFixture& f) { f.RunEntry(1); },
-         {"pending", "status 1", "hint Current Job: job1\r\n0 of 3 Jobs Completed", "busy",
-          "page progress", "answered"}},
-        {"stop", [&](TQueueFixture& f) { runSecond(f), f.Queue.StopJob(1); }, {"pending"}},
-        {"ended",
-         [&](TQueueFixture& f) { runSecond(f), f.Report(2, messaging::joCompleted); },
-         {"status 1", "hint 1 of 3 Jobs Completed", "idle"}},
-        {"unknown job", [](TQueueFixture& f) { f.Report(42); }, {"busy", "page progress"}},
-    };
-    for (const auto& row : rows) {
-        TQueueFixture f;
-        f.AddJobs(3);
-        f.Observer.Events.clear();
-        row.Act(f);
-        EXPECT_EQ(f.Observer.Events, row.Expected) << row.Name;
-    }
-}
-
-TEST(JobQueue, MoveJobShiftsTheEntriesBetweenAndStaysInsideTheQueue) {
-    struct TRow {
-        int Index, Delta;
-        std::vector<int> Numbers; // job numbers from the top afterwards; 1 2 3 4 when refused
-    };
-    const TRow rows[] = {
-        {0, 1, {2, 1, 3, 4}},  {0, 2, {2, 3, 1, 4}}, {3, -3, {4, 1, 2, 3}}, {2, -1, {1, 3, 2, 4}},
-        {0, -1, {1, 2, 3, 4}}, {3, 1, {1, 2, 3, 4}}, {1, 0, {1, 2, 3, 4}},  {4, -1, {1, 2, 3, 4}},
-    };
-    for (const auto& row : rows) {
-        TQueueFixture f;
-        f.AddJobs(4);
-        const bool moved = row.Numbers != std::vector<int>{1, 2, 3, 4};
-        EXPECT_EQ(f.Queue.MoveJob(row.Index, row.Delta), moved) << row.Index << " by " << row.Delta;
-        EXPECT_EQ(f.Numbers(), row.Numbers) << row.Index << " by " << row.Delta;
-    }
 }
 
 TEST(JobQueue, EntriesMovedOrRemovedAboveARunningJobKeepItsReportsOnItAndTheNextQueuedStarts) {

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include <sys/stat.h>
 
 using testsupport::FileExists;
 using testsupport::ReadFileText;
@@ -117,16 +116,6 @@ TEST(Rewrite, StopDuringWritingLeavesAWholePageWithTheRestUnchanged) {
     };
     EXPECT_EQ(site.RewriteText("<a href=1.htm> and <a href=2.htm> end"), "<a href=\"1.htm\"> and <a href=2.htm> end");
     EXPECT_EQ(calls, 1);
-}
-
-TEST(Rewrite, KeepsThePagesPermissions) {
-    TSavedSite site;
-    WriteFileText(site.PagePath, "<a href=b.html>");
-    ASSERT_EQ(::chmod(site.PagePath.c_str(), 0640), 0);
-    ASSERT_TRUE(site.Rewrite());
-    struct stat info {};
-    ASSERT_EQ(::stat(site.PagePath.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {
