@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-using jobs::ExcludeListItem;
 using jobs::NormalizeCommaList;
 using jobs::TCopyJob;
 using testsupport::TTempDir;
@@ -25,30 +24,6 @@ TEST(CommaList, NormalFormDropsEmptyAndLongItemsAndCapsTheCount) {
         {" \t,\r\n", ""},
     };
     for (const auto& row : rows) EXPECT_EQ(NormalizeCommaList(row.In, 64, 64), row.Out) << row.In;
-}
-
-TEST(CommaList, ExcludingAnItemFollowsThePurpose) {
-    struct Row {
-        std::string List; std::int32_t Purpose; std::string Item;
-        std::string ListAfter; std::int32_t PurposeAfter;
-    } rows[] = {
-        {".htm, .html", 1, ".zip", ".htm, .html", 1},
-        {".htm, .html", 2, ".zip", ".htm, .html, .zip", 2},
-        {".htm, .html", 2, ".HTML", ".htm, .html", 2},
-        {".htm, .html", 3, ".zip", ".zip", 2},
-        {".htm,.ZIP", 1, ".zip", ".htm", 1},
-        {"Example,other", 1, "example", "other", 1},
-        {"a, b", 0, "c", "a, b", 0},
-        {"a", 3, "", "a", 3},
-        {"a", 3, std::string(65, 'z'), "a", 3},
-    };
-    for (const auto& row : rows) {
-        std::string list = row.List;
-        std::int32_t purpose = row.Purpose;
-        ExcludeListItem(list, purpose, row.Item);
-        EXPECT_EQ(list, row.ListAfter) << row.List << " / " << row.Item;
-        EXPECT_EQ(purpose, row.PurposeAfter) << row.List << " / " << row.Item;
-    }
 }
 
 TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {

@@ -63,16 +63,6 @@ TEST(IniText, RefusesWritesThatWouldBreakTheLines) {
     EXPECT_EQ(text.Serialize(), "");
 }
 
-TEST(IniText, OddInputGetsASoundAnswer) {
-    std::string garbage;
-    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919) % 256);
-    EXPECT_EQ(TIniText::Parse(garbage + "\n[S]\nK=v").ReadString("S", "K", ""), "v");
-    const auto big = TIniText::Parse("[S]\nK=" + std::string(1 << 20, 'x') + "\nL=after\n");
-    EXPECT_EQ(big.ReadString("S", "K", "").size(), jobs::MaxProfileValueLength);
-    EXPECT_EQ(big.ReadString("S", "L", ""), "after");
-    EXPECT_EQ(TIniText::Parse(std::string("[S]\nK=ab\0cd\n", 12)).ReadString("S", "K", ""), "ab");
-}
-
 TEST(IniFile, EveryWriteReachesTheDiskAndKeepsTheFileLineEnds) {
     TTempDir dir;
     const std::string path = dir.File("a.ini");

@@ -12,23 +12,14 @@ using namespace jobs;
 using testsupport::FileExists;
 using testsupport::TTempDir;
 using testsupport::WriteFileText;
-using TList = std::vector<std::string>;
 
 namespace {
 
-// Settings in a fresh data folder, optionally holding a settings file first.
+// Settings in a fresh data folder.
 struct TOptions {
     TTempDir Data;
     TSavedOptions Options;
-    explicit TOptions(const std::string& File = "") {
-        if (!File.empty()) WriteFileText(Data.File("Harvexis.INI"), File);
-        Options.Initialize(Data.Path());
-    }
-    TList History(std::string_view Section) const {
-        TList list;
-        Options.ReadHistory(Section, list);
-        return list;
-    }
+    TOptions() { Options.Initialize(Data.Path()); }
     TIniText Text() const { return TIniFile(Options.IniFileName()).Load(); }
 };
 
@@ -59,17 +50,6 @@ TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     struct stat info {};
     ASSERT_EQ(::stat(o.Options.IniFileName().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
-TEST(History, ATwinMovesUpWithItsNewSpellingAndAFifthEntryDropsTheOldest) {
-    TOptions o;
-    for (const char* folder : {"/f1", "/f2", "/f3", "/f4", " /F2\t"})
-        o.Options.AddToHistory(Settings::SaveFolderHistory, folder);
-    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/F2", "/f4", "/f3", "/f1"}));
-    o.Options.AddToHistory(Settings::SaveFolderHistory, "/f5");
-    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/f5", "/F2", "/f4", "/f3"}));
-    EXPECT_EQ(o.Text().ReadInteger("SaveFolderHistory", "Count", -1), 4);
-    EXPECT_FALSE(o.Text().ReadValue("SaveFolderHistory", "Item4"));
 }
 
 TEST(History, ValuesThatCannotBeStoredAddNothing) {
