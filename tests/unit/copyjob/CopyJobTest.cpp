@@ -6,25 +6,8 @@
 
 #include <filesystem>
 
-using jobs::NormalizeCommaList;
 using jobs::TCopyJob;
 using testsupport::TTempDir;
-
-TEST(CommaList, NormalFormDropsEmptyAndLongItemsAndCapsTheCount) {
-    const std::string long65(65, 'x'), long64(64, 'y');
-    std::string seventy;
-    for (int i = 0; i < 70; ++i) seventy += "i" + std::to_string(i) + ",";
-    std::string first64;
-    for (int i = 0; i < 64; ++i) first64 += (i ? ", i" : "i") + std::to_string(i);
-    struct Row { std::string In, Out; } rows[] = {
-        {"htm,,html  asp", "htm, html, asp"},
-        {"a," + long65 + ",b", "a, b"},
-        {long64, long64},
-        {seventy, first64},
-        {" \t,\r\n", ""},
-    };
-    for (const auto& row : rows) EXPECT_EQ(NormalizeCommaList(row.In, 64, 64), row.Out) << row.In;
-}
 
 TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
     TTempDir dir;

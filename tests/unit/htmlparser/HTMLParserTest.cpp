@@ -53,24 +53,6 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
     }
 }
 
-TEST(HTMLScan, ReportsProgressEvery3001BytesAndAnAbortKeepsTheLinksFoundSoFar) {
-    // One link before byte 3002, one across it, one after the abort.
-    const std::string html = std::string(2995, ' ') + "<a href=across.htm>" + std::string(4000, ' ') + "<a href=b>";
-    THTMLParser parser;
-    std::vector<std::uint32_t> calls;
-    parser.OnParseProgress = [&](std::uint32_t Position, std::uint32_t Size) {
-        EXPECT_EQ(Size, html.size());
-        calls.push_back(Position);
-        return Position >= 6003;
-    };
-    TWebLinkList links;
-    ASSERT_TRUE(parser.GetLinksInHTMLText(html, Page, &links));
-    EXPECT_EQ(calls, (std::vector<std::uint32_t>{1, 3002, 6003}));
-    ASSERT_EQ(links.Count(), 1);
-    EXPECT_EQ(links.Get(0)->Value, "across.htm");
-    EXPECT_EQ(links.Get(0)->ValueOffset, 2995 + 8);
-}
-
 TEST(HTMLResolve, ResolvesAgainstThePageItsBaseOrTheTagsCodebase) {
     for (const auto& row : unittest::ReadCases("htmlparser/resolve.tsv", 3))
         EXPECT_EQ(TScanned(row[0]).Resolved(row[1]), row[2]) << row.Where;
@@ -102,20 +84,4 @@ TEST(HTMLResolve, RobotsDirectivesSetTheFlags) {
         EXPECT_EQ(page.Parser.NoIndex(), row.Flag(1)) << row.Where;
         EXPECT_EQ(page.Parser.NoFollow(), row.Flag(2)) << row.Where;
     }
-}
-
-TEST(HTMLResolve, SavedFromMarkCountsOnlyWithinTheFirst2048Bytes) {
-    const std::string mark = "<!-- saved from url=(0023)http://site/a/page.html -->";
-    const struct { std::string Html; bool Marked; } rows[] = {
-        {"<!-- SAVED FROM URL=(0004)http -->", true},
-        {std::string(2047 - mark.size(), ' ') + mark, true}, // ends at byte 2046
-        {std::string(2048 - mark.size(), ' ') + mark, false},
-        {"<!--saved from url=(0004)http -->", false},
-        {"<!-- saved from url=(0004)http >", false},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(TScanned(row.Html).Parser.HasSavedFromMark(), row.Marked) << row.Html.size() << " bytes";
-    THTMLParser parser;
-    ASSERT_TRUE(parser.GetLinksInHTMLText(mark + "<a href=x>", Page, nullptr));
-    EXPECT_TRUE(parser.HasSavedFromMark()) << "without a list only the mark is noted";
 }

@@ -22,14 +22,6 @@ unsigned ModeOf(const std::string& Path) {
 }
 } // namespace
 
-TEST(IniText, ReadsNamesWithoutRegardToCaseAndFirstDuplicateWins) {
-    const auto text = TIniText::Parse("; comment\r\n[Start]\r\nJobName=first\r\njobname=second\r\n"
-                                      "[start]\r\nJobName=third\r\n[Other]\r\n Key = spaced value \r\n");
-    EXPECT_EQ(text.ReadString("START", "JOBNAME", "d"), "first");
-    EXPECT_EQ(text.ReadString("other", "key", "d"), "spaced value");
-    EXPECT_EQ(text.ReadString("Start", "Missing", "d"), "d");
-}
-
 TEST(IniText, NumbersBooleansAndHexFollowProfileRules) {
     struct Row { const char* Value; std::int32_t Int; bool Bool; } rows[] = {
         {"12", 12, true}, {"0", 0, false}, {"0x1F", 31, true}, {"0XFFFFFFFF", -1, true},
@@ -44,15 +36,6 @@ TEST(IniText, NumbersBooleansAndHexFollowProfileRules) {
     EXPECT_FALSE(jobs::ParseProfileInteger("9223372036854775808"));
 }
 
-TEST(IniText, WritesKeepOtherLinesAndAppendAtTheEndOfTheSection) {
-    auto text = TIniText::Parse("; keep me\n[A]\nx=1\n\n[B]\ny=2\n");
-    EXPECT_TRUE(text.WriteString("a", "z", "3"));
-    EXPECT_TRUE(text.WriteString("A", "X", "10"));
-    EXPECT_TRUE(text.WriteString("C", "w", "4"));
-    EXPECT_EQ(text.Serialize(), "; keep me\n[A]\nX=10\nz=3\n\n[B]\ny=2\n[C]\nw=4\n");
-}
-
-// A value from a web page or a user must never add a line of its own.
 TEST(IniText, RefusesWritesThatWouldBreakTheLines) {
     auto text = TIniText::Parse("");
     EXPECT_FALSE(text.WriteString("S", "K", "a\r\nInjected=1"));

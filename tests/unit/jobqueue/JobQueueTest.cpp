@@ -300,7 +300,7 @@ TEST(JobQueue, StartCommandCarriesTheSettingsProxiesWithTheRunsOverridesOnTop) {
           .ProxyPassword = "pw",
           .PassiveFTP = true},
          "1 proxy.test:8080 me:pw ",
-         "1 ftp.test:21 : "},
+         "1 ftp.test:21 me:pw "},
     };
     const auto describe = [](const jobs::TProxyServerInfo& P) {
         return std::to_string(P.UseProxyServer) + " " + P.Address + ":" + std::to_string(P.Port) +

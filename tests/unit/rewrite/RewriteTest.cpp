@@ -68,13 +68,6 @@ TEST(RelativePath, LeadsFromOnePageToAnotherFile) {
     EXPECT_EQ(web::MakeOrigFileName("/D/site.test/page"), "/D/site.test/page_orig");
 }
 
-TEST(SavedFromMark, CountsTheAddressAndCannotBeEndedByIt) {
-    EXPECT_EQ(web::MakeSavedFromMark("http://site/a/page.html"), "<!-- saved from url=(0023)http://site/a/page.html -->");
-    EXPECT_EQ(web::MakeSavedFromMark("http://s/" + std::string(9991, 'x')).substr(0, 28), "<!-- saved from url=(10000)h");
-    // Neither the comment nor its line may end inside the address.
-    EXPECT_EQ(web::MakeSavedFromMark("http://s/a-->b\r\n"), "<!-- saved from url=(0022)http://s/a--%3Eb%0D%0A -->");
-}
-
 TEST(Rewrite, SavedFilesBecomeRelativeLinksOthersAbsoluteAddresses) {
     for (const auto& row : unittest::ReadCases("rewrite/links.tsv", 3)) {
         TSavedSite site;

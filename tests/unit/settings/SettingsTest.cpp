@@ -25,23 +25,6 @@ struct TOptions {
 
 } // namespace
 
-TEST(DataFolder, EachPlaceIsTriedByWritingAndReadingBack) {
-    TTempDir root;
-    WriteFileText(root.File("blocked"), ""); // a file where a folder should be, even for root
-    std::filesystem::create_directories(root.File("badini/Harvexis.INI"));
-    std::filesystem::create_directories(root.File("prog"));
-    struct Row { std::string PerUser, Program; TDataFolderKind Kind; std::string Folder; } rows[] = {
-        {root.File("user/Harvexis"), root.File("prog"), TDataFolderKind::PerUser, root.File("user/Harvexis/")},
-        {root.File("blocked/Harvexis"), root.File("badini"), TDataFolderKind::TempFolder, root.File("tmp/")},
-        {root.File("badini"), root.File("prog"), TDataFolderKind::ProgramFolder, root.File("prog/")},
-    };
-    for (const auto& row : rows) {
-        const auto choice = ChooseDataFolder({"", row.PerUser, row.Program, root.File("tmp")});
-        EXPECT_EQ(choice.Kind, row.Kind) << row.PerUser;
-        EXPECT_EQ(choice.Folder, row.Folder) << row.PerUser;
-    }
-}
-
 TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     TOptions o;
     o.Options.Write(Settings::StayOnTop, true);
