@@ -1,6 +1,5 @@
 #include "jobs/JobTypes.h"
 #include "support/TempDir.h"
-#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
@@ -42,23 +41,4 @@ TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {
     job.HostsPurpose = jobs::lpCopyOnly;
     EXPECT_FALSE(job.PrepareForRun());
     EXPECT_EQ(job.HostsPurpose, jobs::lpCopyOnly);
-}
-
-TEST(StartingURL, JobHoldsTheAddressAsItsFileDoesAndGivesItBack) {
-    struct Row {
-        std::string Given, Stored, User, Back;
-    } rows[] = {
-        {"HTTP://u:p@Site.test/a/../b?q#f", "http://Site.test/a/../b?q#f", "u", "http://u:p@Site.test/a/../b?q#f"},
-        {"http://u:@site.test/", "http://site.test/", "", "http://site.test/"},
-        {"javascript:void(0)", "", "", ""},
-    };
-    for (const auto& row : rows) {
-        TCopyJob job;
-        EXPECT_EQ(web::SetStartingURL(job, row.Given), !row.Stored.empty()) << row.Given;
-        EXPECT_EQ(job.StartingWebAddress, row.Stored) << row.Given;
-        EXPECT_EQ(job.StartingUserName, row.User) << row.Given;
-        const web::TURL back = web::GetStartingURL(job);
-        EXPECT_EQ(back.GetFullURL(), row.Back) << row.Given;
-        EXPECT_EQ(back.IsValid() ? "" : back.GetUnusableText(), row.Back.empty() ? row.Given : "");
-    }
 }

@@ -1,12 +1,11 @@
 // Finding links with their exact byte positions, resolving them, and the
-// page's own marks: META refresh, robots and "saved from url".
+// page's robots directives.
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
 #include "unit/CaseTable.h"
 
 #include <gtest/gtest.h>
-
 
 using web::THTMLParser;
 using web::TWebLinkInfo;
@@ -59,23 +58,6 @@ TEST(HTMLResolve, ResolvesAgainstThePageItsBaseOrTheTagsCodebase) {
     EXPECT_EQ(TScanned("<img src=pic.gif>", "not an address").Resolved("SRC"), "(invalid)");
     EXPECT_EQ(TScanned("<base href=http://b.test/><img src=pic.gif>", "no address").Resolved("SRC"),
               "http://b.test/pic.gif");
-}
-
-TEST(HTMLResolve, RefreshTargetIsFoundInsideTheContentValue) {
-    const struct { std::string Html; int Offset, Length; std::string Expected; } rows[] = {
-        {"<META HTTP-EQUIV=Refresh CONTENT=\"0;url= http://site.test/n.htm \">", 8, 22, "http://site.test/n.htm"},
-        {"<meta http-equiv=refresh content='5; URL=next.htm'>", 8, 8, "(invalid)"}, // only absolute targets
-        // The target's twin before the "=" is not taken for it.
-        {"<meta http-equiv=refresh content=http://a.test/;url=http://a.test/>", 19, 14, "http://a.test/"},
-        {"<meta http-equiv=refresh content='5'>", 0, 0, "(invalid)"},
-    };
-    for (const auto& row : rows) {
-        TScanned page(row.Html);
-        ASSERT_NE(page.With("CONTENT"), nullptr) << row.Html;
-        EXPECT_EQ(page.With("CONTENT")->RefreshOffset, row.Offset) << row.Html;
-        EXPECT_EQ(page.With("CONTENT")->RefreshLength, row.Length) << row.Html;
-        EXPECT_EQ(page.Resolved("CONTENT"), row.Expected) << row.Html;
-    }
 }
 
 TEST(HTMLResolve, RobotsDirectivesSetTheFlags) {

@@ -22,20 +22,6 @@ unsigned ModeOf(const std::string& Path) {
 }
 } // namespace
 
-TEST(IniText, NumbersBooleansAndHexFollowProfileRules) {
-    struct Row { const char* Value; std::int32_t Int; bool Bool; } rows[] = {
-        {"12", 12, true}, {"0", 0, false}, {"0x1F", 31, true}, {"0XFFFFFFFF", -1, true},
-        {"yes", 7, true}, {"", 7, true}, {"12abc", 7, true}, {"99999999999", 7, true}, {" 5 ", 5, true},
-    };
-    for (const auto& row : rows) {
-        const auto text = TIniText::Parse(std::string("[S]\nK=") + row.Value + "\n");
-        EXPECT_EQ(text.ReadInteger("S", "K", 7), row.Int) << row.Value;
-        EXPECT_EQ(text.ReadBool("S", "K", true), row.Bool) << row.Value;
-    }
-    EXPECT_EQ(jobs::ParseProfileInteger("3221225472"), 3221225472ll);
-    EXPECT_FALSE(jobs::ParseProfileInteger("9223372036854775808"));
-}
-
 TEST(IniText, RefusesWritesThatWouldBreakTheLines) {
     auto text = TIniText::Parse("");
     EXPECT_FALSE(text.WriteString("S", "K", "a\r\nInjected=1"));
@@ -97,13 +83,4 @@ TEST(IniFile, ConcurrentWritersLoseNoWriteAndLeaveNoTemporaryFile) {
         for (int i = 0; i < 25; ++i) EXPECT_EQ(text.ReadInteger("S", key(t, i), -1), i);
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_EQ(entry.path().filename(), "shared.ini");
-}
-
-TEST(IniFile, WritesThroughASymbolicLinkKeepTheLink) {
-    TTempDir dir;
-    WriteFileText(dir.File("real.ini"), "[S]\nK=1\n");
-    std::filesystem::create_symlink(dir.File("real.ini"), dir.File("link.ini"));
-    EXPECT_TRUE(TIniFile(dir.File("link.ini")).WriteString("S", "K", "2"));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.ini")));
-    EXPECT_EQ(ReadFileText(dir.File("real.ini")), "[S]\nK=2\n");
 }

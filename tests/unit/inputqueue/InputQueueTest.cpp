@@ -4,11 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <future>
 #include <vector>
 
 using namespace messaging;
-using namespace std::chrono_literals;
 using TCommands = std::vector<std::pair<int, int>>; // kind and job number, front to back
 
 namespace {
@@ -67,15 +65,3 @@ TEST(InputQueue, TakeMatchingFindsTheOldestOfTheKindsForTheJob) {
         EXPECT_EQ(Drain(queue), row.Remaining) << row.Job;
     }
 }
-
-TEST(InputQueue, WaitForPostAfterWakesOnAPostNotOnAPeriod) {
-    TSpiderInputMessageQueue queue;
-    const std::uint64_t seen = queue.PostCount();
-    EXPECT_FALSE(queue.WaitForPostAfter(seen, 1ms));
-    // A period far beyond the test's limit: only the post can end the wait.
-    auto waiter = std::async(std::launch::async, [&] { return queue.WaitForPostAfter(seen, 1h); });
-    ASSERT_TRUE(queue.PostStop(1));
-    ASSERT_EQ(waiter.wait_for(10s), std::future_status::ready);
-    EXPECT_TRUE(waiter.get());
-}
-

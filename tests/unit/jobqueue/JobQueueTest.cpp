@@ -185,12 +185,6 @@ TEST(JobQueue, ShutdownGivesUpOnASpiderThatNeverEnds) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-TEST(JobQueue, NamesEveryStatusAndQuestionsOthers) {
-    const char* texts[] = {"?", "Queued", "Busy", "Complete", "Stopped", "Aborted", "Error", "?"};
-    for (std::int32_t status = -1; status <= 6; ++status)
-        EXPECT_EQ(JobStatusText(status), texts[status + 1]) << status;
-}
-
 TEST(JobQueue, EachStatusAllowsItsCommandsAndTheCommandsObey) {
     const TStateRow rows[] = {
         {"queued", jsQueued, false, {false, true, true, false, true}, true},

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
 
 using engine::TMIMEExtensionsTable;
 
@@ -19,23 +18,4 @@ TEST(MIMEExtensionsTable, AddsTheExtensionAContentTypeCallsFor) {
     TMIMEExtensionsTable table;
     for (const auto& row : rows) EXPECT_EQ(table.TransformFilename(row.Name, row.Type), row.Result) << row.Name;
     for (const auto& row : rows) EXPECT_EQ(table.LookUp(row.Name), row.Result) << row.Name;
-}
-
-// Rewriting looks names up after the download: a name once extended keeps
-// that extension, whatever type a later answer names.
-TEST(MIMEExtensionsTable, GivesARecordedNameTheSameExtensionWhateverTheType) {
-    TMIMEExtensionsTable table;
-    EXPECT_EQ(table.TransformFilename("/d/pic", "image/jpeg"), "/d/pic.jpg");
-    EXPECT_EQ(table.TransformFilename("/d/pic", "text/html"), "/d/pic.jpg");
-    EXPECT_EQ(table.TransformFilename("/D/PIC", "image/png"), "/D/PIC.jpg");
-    EXPECT_EQ(table.LookUp("/D/Pic"), "/D/Pic.jpg");
-    // A name left unchanged is not recorded: a later type still counts.
-    EXPECT_EQ(table.TransformFilename("/d/a.gif", "image/gif"), "/d/a.gif");
-    EXPECT_EQ(table.TransformFilename("/d/a.gif", "text/html"), "/d/a.gif.htm");
-    table.SetEnabled(false);
-    EXPECT_EQ(table.LookUp("/d/pic"), "/d/pic");
-    EXPECT_EQ(table.TransformFilename("/d/x.asp", "text/html"), "/d/x.asp");
-    table.SetEnabled(true);
-    table.Clear();
-    EXPECT_EQ(table.TransformFilename("/d/pic", "image/gif"), "/d/pic.gif");
 }

@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <filesystem>
 
 using namespace jobs;
 using testsupport::FileExists;
@@ -35,17 +34,6 @@ TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(History, ValuesThatCannotBeStoredAddNothing) {
-    TOptions o;
-    o.Options.AddToHistory(Settings::AgentNameHistory, " \t ");
-    EXPECT_FALSE(FileExists(o.Options.IniFileName()));
-    o.Options.AddToHistory(Settings::StartingAddressHistory, "http://a.test/");
-    const std::string before = testsupport::ReadFileText(o.Options.IniFileName());
-    o.Options.AddToHistory(Settings::StartingAddressHistory, "http://b.test/\nInjected=1");
-    EXPECT_EQ(testsupport::ReadFileText(o.Options.IniFileName()), before);
-}
-
-// Switching history off is a privacy choice: nothing of it may stay behind.
 TEST(History, SwitchingHistoryOffEmptiesTheListsAndDeletesTheLastJob) {
     TOptions o;
     o.Options.AddToHistory(Settings::StartingAddressHistory, "http://a.test/");
