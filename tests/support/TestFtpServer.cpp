@@ -28,9 +28,4 @@ void TTestFtpServer::AddFile(const std::string& Path, const std::string& Body, s
     if (Time != 0) ::utimensat(AT_FDCWD, file.c_str(), times, 0);
 }
 
-void TTestFtpServer::AddSparseFile(const std::string& Path, std::int64_t Size) {
-    AddFile(Path, "");
-    std::filesystem::resize_file(Root.Path() + Path, static_cast<std::uintmax_t>(Size));
-}
-
 } // namespace testsupport

@@ -4,7 +4,6 @@
 #include "support/TestServerProcess.h"
 
 #include <cstddef>
-#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -35,7 +34,6 @@ public:
     // Writes a file under the served folder, with its modification time when Time is not 0.
     void AddFile(const std::string& Path, const std::string& Body, std::time_t Time = 0);
     // A file of Size bytes that takes no disk space (a hole).
-    void AddSparseFile(const std::string& Path, std::int64_t Size);
 };
 
 } // namespace testsupport

@@ -101,13 +101,12 @@ struct TTestWebServer::TImpl {
     TTempDir CertFolder;
     std::string CertFile;
 
-    mutable std::mutex Lock;  // guards Folder, Table, Requests and Stopping
-    // Signalled when a request is recorded and when the server starts stopping.
+    mutable std::mutex Lock;  // guards Folder, Table and Requests
+    // Signalled when a request is recorded.
     mutable std::condition_variable Changed;
     std::map<std::string, TTestHandler> Table;
     std::string Folder;
     std::vector<TRecordedRequest> Requests;
-    bool Stopping = false;
 
     TTestResponse FromFolder(const TRecordedRequest& Request);
     void Handle(const httplib::Request& Request, httplib::Response& Response);
@@ -135,8 +134,7 @@ void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Res
     // the requested range on its own. The request object is the library's own
     // non-const local; only the handler's view of it is const.
     const_cast<httplib::Request&>(Request).ranges.clear();
-    TRecordedRequest recorded{Request.method, Request.target.empty() ? Request.path : Request.target, {},
-                              Request.remote_port};
+    TRecordedRequest recorded{Request.method, Request.target.empty() ? Request.path : Request.target, {}};
     for (const auto& header : Request.headers) recorded.Headers.push_back(header);
     TTestHandler handler;
     {
@@ -145,14 +143,7 @@ void TTestWebServer::TImpl::Handle(const httplib::Request& Request, httplib::Res
         if (auto found = Table.find(recorded.Target); found != Table.end()) handler = found->second;
     }
     Changed.notify_all();
-    const TTestResponse answer = handler ? handler(recorded) : FromFolder(recorded);
-    if (answer.NeverAnswer) {
-        std::unique_lock guard(Lock);
-        Changed.wait(guard, [this] { return Stopping; });
-        Response.status = 503;
-        return;
-    }
-    Answer(answer, Response);
+    Answer(handler ? handler(recorded) : FromFolder(recorded), Response);
 }
 
 void TTestWebServer::TImpl::Answer(const TTestResponse& Answer, httplib::Response& Response) {
@@ -215,11 +206,6 @@ TTestWebServer::TTestWebServer(TKind Kind) : Impl(std::make_unique<TImpl>()) {
 }
 
 TTestWebServer::~TTestWebServer() {
-    {
-        std::lock_guard guard(Impl->Lock);
-        Impl->Stopping = true;
-    }
-    Impl->Changed.notify_all();
     // A stop that comes before the accept loop has started is lost, so it is
     // repeated until the loop is seen to end.
     do {

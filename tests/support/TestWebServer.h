@@ -18,7 +18,6 @@ struct TRecordedRequest {
     std::string Method;
     std::string Target;  // path and query exactly as sent ("/a/b.html?x=1")
     TTestHeaders Headers;
-    int RemotePort = 0;  // the client's port: equal for requests on one kept-alive connection
 
     // The first header of that name (compared without regard to case); "" when absent.
     std::string Header(const std::string& Name) const;
@@ -35,8 +34,6 @@ struct TTestResponse {
     // act while a client is in the middle of the body.
     std::size_t PieceSize = 0;
     std::function<void(std::size_t PieceIndex)> BeforePiece;
-    // Accept the request and answer nothing until the server stops.
-    bool NeverAnswer = false;
 };
 
 TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers = {});

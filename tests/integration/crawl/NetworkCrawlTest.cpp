@@ -1,40 +1,15 @@
-// Crawls over HTTPS and FTP, and cookies shared by the download threads.
+// Crawls that follow links to HTTPS and FTP, and cookies shared by the download threads.
 
 #include "Crawl.h"
 
-#include "engine/InternetClient.h"
 #include "engine/InternetSettings.h"
-#include "jobs/SavedOptions.h"
 #include "queue/DownloadResultText.h"
 #include "support/TestFtpServer.h"
 
 #include <condition_variable>
 #include <mutex>
 
-using testsupport::ReadFileText;
-using testsupport::SiteFolder;
 using testsupport::TTestWebServer;
-
-TEST(NetworkCrawl, HTTPSSiteIsCopiedWithTheCertificateFileOfTheSettings) {
-    TTestWebServer server(TTestWebServer::TKind::HTTPS);
-    server.ServeFolder(testsupport::SiteFolder("secure"));
-    testsupport::TTempDir data;
-    jobs::TSavedOptions settings;
-    settings.Initialize(data.Path() + "/");
-    settings.Write(engine::ExtraCAFileSetting, server.CAFile());
-    engine::TDownloadThreadServices services;
-    services.ClientSettings = engine::ReadInternetClientSettings(settings);
-    TCrawl crawl(services);
-    auto job = crawl.Job(server.URL("/"));
-    job.DownloadHTTPS = true;
-
-    EXPECT_EQ(crawl.Run(job), messaging::joCompleted);
-
-    EXPECT_EQ(ReadFileText(crawl.Local("/docs/b.html")), ReadFileText(SiteFolder("secure") + "/docs/b.html"));
-    EXPECT_EQ(ReadFileText(crawl.Local("/logo.gif")), "GIF89a");
-    EXPECT_TRUE(testsupport::FileExists(crawl.Local("/index.html")));
-    EXPECT_EQ(server.RequestCount(), 4u);
-}
 
 TEST(NetworkCrawl, LinksToFTPAndHTTPSAreFollowedOnlyWhenTheJobAllowsThem) {
     testsupport::TTestFtpServer ftp;

@@ -79,15 +79,6 @@ TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {
     EXPECT_EQ(Filter.FileCount(), 0);
 }
 
-TEST_F(HTTPDownload, ContentTypeExtendsTheFileNameWhenAsked) {
-    Options.JobOptions.AddFileExtensions = true;
-    const auto result = Download("/script.asp", Path("script.asp"));
-    EXPECT_EQ(result.LocalFile, Path("script.asp.htm"));
-    EXPECT_EQ(ReadFileText(Path("script.asp.htm")), "<p>page</p>");
-    EXPECT_FALSE(testsupport::FileExists(Path("script.asp")));
-    EXPECT_TRUE(result.IsPage);
-}
-
 TEST_F(HTTPDownload, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
     const std::pair<std::string, int> rows[] = {{"http", 0}, {"http", 2}, {"ftp", 3}};
     Job.DownloadFTP = true;

@@ -1,61 +1,12 @@
 #include "jobs/JobTypes.h"
 #include "support/TempDir.h"
-#include "web/StartingURL.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-using jobs::ExcludeListItem;
-using jobs::NormalizeCommaList;
 using jobs::TCopyJob;
 using testsupport::TTempDir;
-
-TEST(CommaList, NormalFormDropsEmptyAndLongItemsAndCapsTheCount) {
-    const std::string long65(65, 'x'), long64(64, 'y');
-    std::string seventy;
-    for (int i = 0; i < 70; ++i) seventy += "i" + std::to_string(i) + ",";
-    std::string first64;
-    for (int i = 0; i < 64; ++i) first64 += (i ? ", i" : "i") + std::to_string(i);
-    struct Row { std::string In, Out; } rows[] = {
-        {"htm,,html  asp", "htm, html, asp"},
-        {"a," + long65 + ",b", "a, b"},
-        {long64, long64},
-        {seventy, first64},
-        {" \t,\r\n", ""},
-    };
-    for (const auto& row : rows) EXPECT_EQ(NormalizeCommaList(row.In, 64, 64), row.Out) << row.In;
-}
-
-TEST(CommaList, ExcludingAnItemFollowsThePurpose) {
-    struct Row {
-        std::string List; std::int32_t Purpose; std::string Item;
-        std::string ListAfter; std::int32_t PurposeAfter;
-    } rows[] = {
-        {".htm, .html", 1, ".zip", ".htm, .html", 1},
-        {".htm, .html", 2, ".zip", ".htm, .html, .zip", 2},
-        {".htm, .html", 2, ".HTML", ".htm, .html", 2},
-        {".htm, .html", 3, ".zip", ".zip", 2},
-        {".htm,.ZIP", 1, ".zip", ".htm", 1},
-        {"Example,other", 1, "example", "other", 1},
-        {"a, b", 0, "c", "a, b", 0},
-        {"a", 3, "", "a", 3},
-        {"a", 3, std::string(65, 'z'), "a", 3},
-    };
-    for (const auto& row : rows) {
-        std::string list = row.List;
-        std::int32_t purpose = row.Purpose;
-        ExcludeListItem(list, purpose, row.Item);
-        EXPECT_EQ(list, row.ListAfter) << row.List << " / " << row.Item;
-        EXPECT_EQ(purpose, row.PurposeAfter) << row.List << " / " << row.Item;
-    }
-    std::string tooLong;
-    for (int i = 0; i < 65; ++i) tooLong += "x" + std::to_string(i) + ",";
-    std::string list = tooLong;
-    std::int32_t purpose = 2;
-    ExcludeListItem(list, purpose, "new");
-    EXPECT_EQ(list, tooLong) << "a list of more than 64 items is left alone";
-}
 
 TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
     TTempDir dir;
@@ -71,15 +22,6 @@ TEST(CopyJob, DestinationPathWithAndWithoutNumberedSubfolder) {
     EXPECT_TRUE(std::filesystem::is_directory(job.GetDestinationPath()));
     job.SetDestinationFolder(dir.Path());
     EXPECT_FALSE(job.HasUniqueSubfolder());
-}
-
-TEST(CopyJob, NumberedSubfolderFailsWhenTheDestinationCannotHoldFolders) {
-    TTempDir dir;
-    testsupport::WriteFileText(dir.File("file"), "x");
-    TCopyJob job;
-    job.SetDestinationFolder(dir.File("file"));
-    EXPECT_FALSE(job.SelectUniqueDestinationSubfolder());
-    EXPECT_TRUE(job.UniqueSubfolder.empty());
 }
 
 TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {
@@ -99,23 +41,4 @@ TEST(CopyJob, PrepareForRunClearsPurposesOfEmptyListsAndFlatteningRules) {
     job.HostsPurpose = jobs::lpCopyOnly;
     EXPECT_FALSE(job.PrepareForRun());
     EXPECT_EQ(job.HostsPurpose, jobs::lpCopyOnly);
-}
-
-TEST(StartingURL, JobHoldsTheAddressAsItsFileDoesAndGivesItBack) {
-    struct Row {
-        std::string Given, Stored, User, Back;
-    } rows[] = {
-        {"HTTP://u:p@Site.test/a/../b?q#f", "http://Site.test/a/../b?q#f", "u", "http://u:p@Site.test/a/../b?q#f"},
-        {"http://u:@site.test/", "http://site.test/", "", "http://site.test/"},
-        {"javascript:void(0)", "", "", ""},
-    };
-    for (const auto& row : rows) {
-        TCopyJob job;
-        EXPECT_EQ(web::SetStartingURL(job, row.Given), !row.Stored.empty()) << row.Given;
-        EXPECT_EQ(job.StartingWebAddress, row.Stored) << row.Given;
-        EXPECT_EQ(job.StartingUserName, row.User) << row.Given;
-        const web::TURL back = web::GetStartingURL(job);
-        EXPECT_EQ(back.GetFullURL(), row.Back) << row.Given;
-        EXPECT_EQ(back.IsValid() ? "" : back.GetUnusableText(), row.Back.empty() ? row.Given : "");
-    }
 }

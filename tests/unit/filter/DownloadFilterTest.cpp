@@ -186,17 +186,3 @@ TEST(RestrictionList, SplitsAtCommasAndBlanksKeepingQuotedMembers) {
     };
     for (const auto& row : rows) EXPECT_EQ(SplitCommaText(row.Text), row.Expected) << row.Text;
 }
-
-TEST(RestrictionList, ABadPatternIsLoggedOnceAndOnlyThatMemberFails) {
-    testsupport::TTraceLogCapture trace;
-    TRestrictionList list;
-    list.SetText("[abc, www.site.test", "CSVMemberEqualsString");
-    EXPECT_EQ(trace.CountRows("\"Exception\",\"Invalid mask: [abc\",\"CSVMemberEqualsString\""), 1u);
-    EXPECT_TRUE(list.EqualsString("WWW.site.test"));
-    EXPECT_FALSE(list.EqualsString("[abc"));
-    // As a plain text the member can still occur in an address.
-    list.SetText("[abc, *.cgi?id=*", "CSVMemberFoundInString");
-    EXPECT_TRUE(list.FoundInString("http://site.test/[ABC]/"));
-    EXPECT_TRUE(list.FoundInString("http://site.test/show.cgi?id=4"));
-    EXPECT_FALSE(list.FoundInString("http://site.test/show.cgi"));
-}

@@ -1,16 +1,12 @@
 // Finding links with their exact byte positions, resolving them, and the
-// page's own marks: META refresh, robots and "saved from url".
+// page's robots directives.
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
-#include "support/TempDir.h"
 #include "unit/CaseTable.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-using testsupport::TTempDir;
 using web::THTMLParser;
 using web::TWebLinkInfo;
 using web::TWebLinkList;
@@ -56,47 +52,12 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
     }
 }
 
-TEST(HTMLScan, ReportsProgressEvery3001BytesAndAnAbortKeepsTheLinksFoundSoFar) {
-    // One link before byte 3002, one across it, one after the abort.
-    const std::string html = std::string(2995, ' ') + "<a href=across.htm>" + std::string(4000, ' ') + "<a href=b>";
-    THTMLParser parser;
-    std::vector<std::uint32_t> calls;
-    parser.OnParseProgress = [&](std::uint32_t Position, std::uint32_t Size) {
-        EXPECT_EQ(Size, html.size());
-        calls.push_back(Position);
-        return Position >= 6003;
-    };
-    TWebLinkList links;
-    ASSERT_TRUE(parser.GetLinksInHTMLText(html, Page, &links));
-    EXPECT_EQ(calls, (std::vector<std::uint32_t>{1, 3002, 6003}));
-    ASSERT_EQ(links.Count(), 1);
-    EXPECT_EQ(links.Get(0)->Value, "across.htm");
-    EXPECT_EQ(links.Get(0)->ValueOffset, 2995 + 8);
-}
-
 TEST(HTMLResolve, ResolvesAgainstThePageItsBaseOrTheTagsCodebase) {
     for (const auto& row : unittest::ReadCases("htmlparser/resolve.tsv", 3))
         EXPECT_EQ(TScanned(row[0]).Resolved(row[1]), row[2]) << row.Where;
     EXPECT_EQ(TScanned("<img src=pic.gif>", "not an address").Resolved("SRC"), "(invalid)");
     EXPECT_EQ(TScanned("<base href=http://b.test/><img src=pic.gif>", "no address").Resolved("SRC"),
               "http://b.test/pic.gif");
-}
-
-TEST(HTMLResolve, RefreshTargetIsFoundInsideTheContentValue) {
-    const struct { std::string Html; int Offset, Length; std::string Expected; } rows[] = {
-        {"<META HTTP-EQUIV=Refresh CONTENT=\"0;url= http://site.test/n.htm \">", 8, 22, "http://site.test/n.htm"},
-        {"<meta http-equiv=refresh content='5; URL=next.htm'>", 8, 8, "(invalid)"}, // only absolute targets
-        // The target's twin before the "=" is not taken for it.
-        {"<meta http-equiv=refresh content=http://a.test/;url=http://a.test/>", 19, 14, "http://a.test/"},
-        {"<meta http-equiv=refresh content='5'>", 0, 0, "(invalid)"},
-    };
-    for (const auto& row : rows) {
-        TScanned page(row.Html);
-        ASSERT_NE(page.With("CONTENT"), nullptr) << row.Html;
-        EXPECT_EQ(page.With("CONTENT")->RefreshOffset, row.Offset) << row.Html;
-        EXPECT_EQ(page.With("CONTENT")->RefreshLength, row.Length) << row.Html;
-        EXPECT_EQ(page.Resolved("CONTENT"), row.Expected) << row.Html;
-    }
 }
 
 TEST(HTMLResolve, RobotsDirectivesSetTheFlags) {
@@ -106,37 +67,3 @@ TEST(HTMLResolve, RobotsDirectivesSetTheFlags) {
         EXPECT_EQ(page.Parser.NoFollow(), row.Flag(2)) << row.Where;
     }
 }
-
-TEST(HTMLResolve, SavedFromMarkCountsOnlyWithinTheFirst2048Bytes) {
-    const std::string mark = "<!-- saved from url=(0023)http://site/a/page.html -->";
-    const struct { std::string Html; bool Marked; } rows[] = {
-        {"<!-- SAVED FROM URL=(0004)http -->", true},
-        {std::string(2047 - mark.size(), ' ') + mark, true}, // ends at byte 2046
-        {std::string(2048 - mark.size(), ' ') + mark, false},
-        {"<!--saved from url=(0004)http -->", false},
-        {"<!-- saved from url=(0004)http >", false},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(TScanned(row.Html).Parser.HasSavedFromMark(), row.Marked) << row.Html.size() << " bytes";
-    THTMLParser parser;
-    ASSERT_TRUE(parser.GetLinksInHTMLText(mark + "<a href=x>", Page, nullptr));
-    EXPECT_TRUE(parser.HasSavedFromMark()) << "without a list only the mark is noted";
-}
-
-TEST(HTMLPageFile, AMissingPageIsEmptyAndClearsTheLastPagesStateAnUnreadableOneFails) {
-    TTempDir dir;
-    testsupport::WriteFileText(dir.File("old.htm"), "<meta name=robots content=all><a href=x>");
-    std::filesystem::create_directory(dir.File("folder.htm"));
-    THTMLParser parser;
-    TWebLinkList links;
-    ASSERT_TRUE(parser.GetLinksInHTMLFile(dir.File("old.htm"), Page, &links));
-    EXPECT_TRUE(parser.NoFollow());
-    EXPECT_EQ(links.Get(links.Count() - 1)->URL.GetFullURL(), "http://site.test/p/x");
-    EXPECT_TRUE(parser.GetLinksInHTMLFile(dir.File("gone.htm"), Page, &links));
-    EXPECT_EQ(links.Count(), 0);
-    EXPECT_FALSE(parser.NoFollow());
-    const auto result = parser.GetLinksInHTMLFile(dir.File("folder.htm"), Page, &links);
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(result.ErrorText.empty());
-}
-

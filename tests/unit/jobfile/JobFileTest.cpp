@@ -100,14 +100,6 @@ TEST(JobFile, RefusedFilesLeaveTheJobUnchanged) {
     EXPECT_FALSE(job.LoadFromFile(dir.File("missing.hcj")));
 }
 
-TEST(JobFile, UserNameWithoutPasswordSetsNoCredentials) {
-    TTempDir dir;
-    WriteFileText(dir.File("u.hcj"), "[FileInfo]\nSchemaVersion=1\n[Start]\nSU=dQ==\nSP=\n");
-    TCopyJob job = GoldenJob();
-    ASSERT_TRUE(job.LoadFromFile(dir.File("u.hcj")));
-    EXPECT_EQ(job.StartingUserName + job.StartingPassword, "");
-}
-
 TEST(JobFile, ValueThatWouldBreakTheFileFailsTheSaveAndKeepsTheOldFile) {
     TTempDir dir;
     WriteFileText(dir.File("j.hcj"), GoldenFile());

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-#include <vector>
 
 using engine::TMIMEExtensionsTable;
 
@@ -20,50 +18,4 @@ TEST(MIMEExtensionsTable, AddsTheExtensionAContentTypeCallsFor) {
     TMIMEExtensionsTable table;
     for (const auto& row : rows) EXPECT_EQ(table.TransformFilename(row.Name, row.Type), row.Result) << row.Name;
     for (const auto& row : rows) EXPECT_EQ(table.LookUp(row.Name), row.Result) << row.Name;
-}
-
-// Rewriting looks names up after the download: a name once extended keeps
-// that extension, whatever type a later answer names.
-TEST(MIMEExtensionsTable, GivesARecordedNameTheSameExtensionWhateverTheType) {
-    TMIMEExtensionsTable table;
-    EXPECT_EQ(table.TransformFilename("/d/pic", "image/jpeg"), "/d/pic.jpg");
-    EXPECT_EQ(table.TransformFilename("/d/pic", "text/html"), "/d/pic.jpg");
-    EXPECT_EQ(table.TransformFilename("/D/PIC", "image/png"), "/D/PIC.jpg");
-    EXPECT_EQ(table.LookUp("/D/Pic"), "/D/Pic.jpg");
-    // A name left unchanged is not recorded: a later type still counts.
-    EXPECT_EQ(table.TransformFilename("/d/a.gif", "image/gif"), "/d/a.gif");
-    EXPECT_EQ(table.TransformFilename("/d/a.gif", "text/html"), "/d/a.gif.htm");
-    table.SetEnabled(false);
-    EXPECT_EQ(table.LookUp("/d/pic"), "/d/pic");
-    EXPECT_EQ(table.TransformFilename("/d/x.asp", "text/html"), "/d/x.asp");
-    table.SetEnabled(true);
-    table.Clear();
-    EXPECT_EQ(table.TransformFilename("/d/pic", "image/gif"), "/d/pic.gif");
-}
-
-// Four download threads extend names at once while rewriting looks them up:
-// each name must gain exactly one extension, the same for every caller.
-TEST(MIMEExtensionsTable, AgreesAcrossThreads) {
-    TMIMEExtensionsTable table;
-    constexpr int names = 2000;
-    const char* types[] = {"text/html", "image/gif", "image/jpeg", "image/png"};
-    std::vector<std::vector<std::string>> results(5, std::vector<std::string>(names));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < names; ++i) {
-                const int n = (i * 7 + t * 13) % names;
-                results[t][n] = table.TransformFilename("/d/f" + std::to_string(n), types[(n + t) % 4]);
-            }
-        });
-    threads.emplace_back([&] {
-        for (int i = 0; i < names; ++i) results[4][i] = table.LookUp("/d/f" + std::to_string(i));
-    });
-    for (auto& thread : threads) thread.join();
-    for (int n = 0; n < names; ++n) {
-        const std::string name = "/d/f" + std::to_string(n), final = table.LookUp(name);
-        ASSERT_NE(final, name) << n;
-        for (int t = 0; t < 4; ++t) EXPECT_EQ(results[t][n], final) << n;
-        EXPECT_TRUE(results[4][n] == name || results[4][n] == final) << n;
-    }
 }

@@ -8,11 +8,11 @@ using Outcome = engine::TSpiderObjectList::TAddOutcome;
 
 namespace {
 
-TSpiderObject Object(const std::string& Url, const std::string& Local, int Distance = 1) {
+TSpiderObject Object(const std::string& Url, const std::string& Local) {
     TSpiderObject object;
     EXPECT_TRUE(object.Address.SetFullURL(Url)) << Url;
     object.LocalFileName = Local;
-    object.Distance = Distance;
+    object.Distance = 1;
     return object;
 }
 
@@ -37,34 +37,3 @@ TEST(SpiderObjectList, KnowsObjectsByLocalNameIgnoringCaseAndHandsThemOutInKeyOr
         list.SetDispatched(*next, true);
     }
 }
-
-TEST(SpiderObjectList, SmallerDistanceRequeuesAndTakesTheNewReferrer) {
-    TSpiderObjectList list;
-    list.AddIfNotPresent(Object("http://s.test/p.htm", "/d/p.htm", 3));
-    TSpiderObject& known = *list.FindBySequenceNumber(1);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/p.htm", "/d/p.htm", 2)), Outcome::Known)
-        << "not yet dispatched: nothing to hand out again";
-    EXPECT_EQ(known.Distance, 2);
-    list.SetDispatched(known, true);
-    auto closer = Object("http://s.test/p.htm", "/d/p.htm", 1);
-    closer.Referrer = std::make_shared<web::TURL>(Object("http://s.test/ref.htm", "").Address);
-    EXPECT_EQ(list.AddIfNotPresent(closer), Outcome::Requeued);
-    EXPECT_EQ(known.Distance, 1);
-    EXPECT_EQ(known.Referrer->GetUrlPath(), "/ref.htm");
-    EXPECT_EQ(list.FirstUndispatched(), &known);
-}
-
-TEST(SpiderObjectList, AnotherHostRequeuesADispatchedObjectOnce) {
-    TSpiderObjectList list;
-    list.AddIfNotPresent(Object("http://s.test/x", "/d/x"));
-    TSpiderObject& known = *list.FindBySequenceNumber(1);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://other.test/x", "/d/x")), Outcome::Known);
-    EXPECT_TRUE(known.AlternateHost.empty()) << "an undispatched object keeps its host";
-    list.SetDispatched(known, true);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://S.TEST/x", "/d/x")), Outcome::Known) << "same host";
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://other.test/x", "/d/x")), Outcome::Requeued);
-    list.SetDispatched(known, true);
-    EXPECT_EQ(list.AddIfNotPresent(Object("http://third.test/x", "/d/x")), Outcome::Known);
-    EXPECT_EQ(known.AlternateHost, "other.test");
-}
-

@@ -109,35 +109,3 @@ TEST(Splitter, EachSubscriberSeesOnlyItsKindsInSubscriptionOrderAndAFailingOneSt
     EXPECT_EQ(trace.CountRows("\"Exception\",\"view went wrong\",\"OnSpiderOutput\""), 1u);
     EXPECT_EQ(trace.CountRows("\"Warning\",\"Retrieval of msg 4711 failed\""), 1u);
 }
-
-// Slots and the splitter's message are reused: a report must arrive exactly
-// as posted, with nothing left over from the report that used them before.
-TEST(Splitter, ReportsArriveWholeAndWithoutLeftovers) {
-    TFrontEnd front;
-    TSpiderOutputMsg ended = Report(somDownloadEnded, 6);
-    ASSERT_TRUE(ended.FileDownload.Address.SetFullURL("http://site.test/old.html"));
-    ended.FileDownload.Results.StatusCode = 301;
-    ASSERT_TRUE(ended.FileDownload.Results.RedirectTarget.SetFullURL("http://site.test/new.html"));
-    ended.FileDownload.Results.RedirectQueued = true;
-    ended.Link.TagName = "IMG";
-    ended.Job.JobName = "Site";
-    TSpiderOutputMsg moved = Report(somFlattenFileMoved, 6);
-    moved.Flattening.SourceFile = "/copies/site.test/a/x.gif";
-    moved.Flattening.DestinationFile = "/copies/x.gif";
-    for (int round = 0; round < 150; ++round) { // more than the queue's slots
-        ASSERT_TRUE(front.Queue->TryToPostMessage(ended));
-        ASSERT_TRUE(front.Queue->TryToPostMessage(moved));
-    }
-    ASSERT_TRUE(front.Recorder.WaitForCount(300, Generous));
-    const auto records = front.Recorder.Records();
-    for (std::size_t i = 0; i < records.size(); i += 2) {
-        const auto& e = records[i].Msg;
-        ASSERT_EQ(e.Kind, somDownloadEnded) << "record " << i;
-        EXPECT_EQ(e.FileDownload.Address.GetFullURL() + e.FileDownload.Results.RedirectTarget.GetFullURL(),
-                  "http://site.test/old.htmlhttp://site.test/new.html");
-        EXPECT_TRUE(e.FileDownload.Results.RedirectQueued && e.Flattening.SourceFile.empty()) << "record " << i;
-        const auto& m = records[i + 1].Msg;
-        EXPECT_EQ(m.Flattening.DestinationFile, "/copies/x.gif");
-        EXPECT_TRUE(!m.FileDownload.Address.IsValid() && m.Link.TagName.empty() && m.Job.JobName.empty()) << i + 1;
-    }
-}

@@ -7,7 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <atomic>
 #include <thread>
 
 using namespace jobs;
@@ -104,25 +103,4 @@ TEST(PasswordStore, ConcurrentFileUpdatesLoseNoSite) {
     TPasswordManager store;
     ASSERT_TRUE(LoadPasswords(store, file));
     EXPECT_EQ(store.Count(), 40);
-}
-
-TEST(PasswordStore, ReadersNeverSeeAHalfChangedEntry) {
-    TPasswordManager store;
-    const std::string a(64, 'a'), b(300, 'b');
-    store.SetPassword({"site.test", "user", a});
-    std::atomic<bool> done{false}; // tells the reader the writer has finished
-    std::thread reader([&] {
-        TSitePassword found;
-        while (!done.load()) {
-            ASSERT_TRUE(store.FindPassword("site.test", found));
-            ASSERT_TRUE(found.Password == a || found.Password == b) << found.Password;
-        }
-    });
-    for (int i = 0; i < 2000; ++i) {
-        store.SetPassword({"site.test", "user", i % 2 ? a : b});
-        store.SetPassword({"other.test", "u", "p"});
-        store.RemovePassword("other.test");
-    }
-    done = true;
-    reader.join();
 }

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include <sys/stat.h>
 
 using testsupport::FileExists;
 using testsupport::ReadFileText;
@@ -69,13 +68,6 @@ TEST(RelativePath, LeadsFromOnePageToAnotherFile) {
     EXPECT_EQ(web::MakeOrigFileName("/D/site.test/page"), "/D/site.test/page_orig");
 }
 
-TEST(SavedFromMark, CountsTheAddressAndCannotBeEndedByIt) {
-    EXPECT_EQ(web::MakeSavedFromMark("http://site/a/page.html"), "<!-- saved from url=(0023)http://site/a/page.html -->");
-    EXPECT_EQ(web::MakeSavedFromMark("http://s/" + std::string(9991, 'x')).substr(0, 28), "<!-- saved from url=(10000)h");
-    // Neither the comment nor its line may end inside the address.
-    EXPECT_EQ(web::MakeSavedFromMark("http://s/a-->b\r\n"), "<!-- saved from url=(0022)http://s/a--%3Eb%0D%0A -->");
-}
-
 TEST(Rewrite, SavedFilesBecomeRelativeLinksOthersAbsoluteAddresses) {
     for (const auto& row : unittest::ReadCases("rewrite/links.tsv", 3)) {
         TSavedSite site;
@@ -116,16 +108,6 @@ TEST(Rewrite, StopDuringWritingLeavesAWholePageWithTheRestUnchanged) {
     };
     EXPECT_EQ(site.RewriteText("<a href=1.htm> and <a href=2.htm> end"), "<a href=\"1.htm\"> and <a href=2.htm> end");
     EXPECT_EQ(calls, 1);
-}
-
-TEST(Rewrite, KeepsThePagesPermissions) {
-    TSavedSite site;
-    WriteFileText(site.PagePath, "<a href=b.html>");
-    ASSERT_EQ(::chmod(site.PagePath.c_str(), 0640), 0);
-    ASSERT_TRUE(site.Rewrite());
-    struct stat info {};
-    ASSERT_EQ(::stat(site.PagePath.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {

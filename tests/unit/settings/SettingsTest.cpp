@@ -6,80 +6,23 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <optional>
 
 using namespace jobs;
 using testsupport::FileExists;
 using testsupport::TTempDir;
 using testsupport::WriteFileText;
-using TList = std::vector<std::string>;
 
 namespace {
 
-// Sets or clears one environment variable for the life of the object.
-class TEnvironmentVariable {
-  public:
-    TEnvironmentVariable(const char* Name, const char* Value) : Name(Name) {
-        if (const char* old = std::getenv(Name)) Old = old;
-        Value ? ::setenv(Name, Value, 1) : ::unsetenv(Name);
-    }
-    ~TEnvironmentVariable() { Old ? ::setenv(Name, Old->c_str(), 1) : ::unsetenv(Name); }
-
-  private:
-    const char* Name;
-    std::optional<std::string> Old;
-};
-
-// Settings in a fresh data folder, optionally holding a settings file first.
+// Settings in a fresh data folder.
 struct TOptions {
     TTempDir Data;
     TSavedOptions Options;
-    explicit TOptions(const std::string& File = "") {
-        if (!File.empty()) WriteFileText(Data.File("Harvexis.INI"), File);
-        Options.Initialize(Data.Path());
-    }
-    TList History(std::string_view Section) const {
-        TList list;
-        Options.ReadHistory(Section, list);
-        return list;
-    }
+    TOptions() { Options.Initialize(Data.Path()); }
     TIniText Text() const { return TIniFile(Options.IniFileName()).Load(); }
 };
 
 } // namespace
-
-TEST(DataFolder, PerUserFolderFollowsXdgDataHomeOrTheHomeFolder) {
-    TTempDir home;
-    TEnvironmentVariable noOverride("HARVEXIS_DATA_DIR", nullptr);
-    TEnvironmentVariable homeVar("HOME", home.Path().c_str());
-    const std::string fallback = home.Path() + "/.local/share/Harvexis";
-    struct Row { const char* Xdg; std::string Expected; } rows[] = {
-        {nullptr, fallback}, {"", fallback}, {"relative/share", fallback}, {"/xdg/data/", "/xdg/data/Harvexis"},
-    };
-    for (const auto& row : rows) {
-        TEnvironmentVariable xdg("XDG_DATA_HOME", row.Xdg);
-        EXPECT_EQ(DataFolderPlacesFromEnvironment().PerUser, row.Expected) << (row.Xdg ? row.Xdg : "unset");
-    }
-}
-
-TEST(DataFolder, EachPlaceIsTriedByWritingAndReadingBack) {
-    TTempDir root;
-    WriteFileText(root.File("blocked"), ""); // a file where a folder should be, even for root
-    std::filesystem::create_directories(root.File("badini/Harvexis.INI"));
-    std::filesystem::create_directories(root.File("prog"));
-    struct Row { std::string PerUser, Program; TDataFolderKind Kind; std::string Folder; } rows[] = {
-        {root.File("user/Harvexis"), root.File("prog"), TDataFolderKind::PerUser, root.File("user/Harvexis/")},
-        {root.File("blocked/Harvexis"), root.File("badini"), TDataFolderKind::TempFolder, root.File("tmp/")},
-        {root.File("badini"), root.File("prog"), TDataFolderKind::ProgramFolder, root.File("prog/")},
-    };
-    for (const auto& row : rows) {
-        const auto choice = ChooseDataFolder({"", row.PerUser, row.Program, root.File("tmp")});
-        EXPECT_EQ(choice.Kind, row.Kind) << row.PerUser;
-        EXPECT_EQ(choice.Folder, row.Folder) << row.PerUser;
-    }
-}
 
 TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     TOptions o;
@@ -91,28 +34,6 @@ TEST(SettingsFile, ProxyPasswordsMakeTheFileSecretAndItStaysSo) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(History, ATwinMovesUpWithItsNewSpellingAndAFifthEntryDropsTheOldest) {
-    TOptions o;
-    for (const char* folder : {"/f1", "/f2", "/f3", "/f4", " /F2\t"})
-        o.Options.AddToHistory(Settings::SaveFolderHistory, folder);
-    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/F2", "/f4", "/f3", "/f1"}));
-    o.Options.AddToHistory(Settings::SaveFolderHistory, "/f5");
-    EXPECT_EQ(o.History(Settings::SaveFolderHistory), (TList{"/f5", "/F2", "/f4", "/f3"}));
-    EXPECT_EQ(o.Text().ReadInteger("SaveFolderHistory", "Count", -1), 4);
-    EXPECT_FALSE(o.Text().ReadValue("SaveFolderHistory", "Item4"));
-}
-
-TEST(History, ValuesThatCannotBeStoredAddNothing) {
-    TOptions o;
-    o.Options.AddToHistory(Settings::AgentNameHistory, " \t ");
-    EXPECT_FALSE(FileExists(o.Options.IniFileName()));
-    o.Options.AddToHistory(Settings::StartingAddressHistory, "http://a.test/");
-    const std::string before = testsupport::ReadFileText(o.Options.IniFileName());
-    o.Options.AddToHistory(Settings::StartingAddressHistory, "http://b.test/\nInjected=1");
-    EXPECT_EQ(testsupport::ReadFileText(o.Options.IniFileName()), before);
-}
-
-// Switching history off is a privacy choice: nothing of it may stay behind.
 TEST(History, SwitchingHistoryOffEmptiesTheListsAndDeletesTheLastJob) {
     TOptions o;
     o.Options.AddToHistory(Settings::StartingAddressHistory, "http://a.test/");

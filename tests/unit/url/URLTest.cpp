@@ -101,26 +101,6 @@ TEST(GetURL, EscapesCredentialsThatWouldMoveTheHost) {
     EXPECT_EQ(url.GetFullURL(), "http://me@site.test/");
 }
 
-TEST(GetURL, IsEmptyForAnInvalidAddressAndForAnOverlongOne) {
-    EXPECT_EQ(TURL().GetFullURL(), "");
-    // Host, path and query each fit, but together they outgrow the composition room.
-    const TURL url = Parsed("http://h.test/" + std::string(1500, 'p') + "?" + std::string(1000, 'q'));
-    EXPECT_EQ(url.GetFullURL(), "");
-    EXPECT_EQ(url.GetURL(false, false, true, true, false).size(), 1 + 1500 + 1 + 1000u);
-}
-
-TEST(TURL, ExtensionAndPageTypeComeFromTheLastSegmentAndTheMimeType) {
-    const struct { const char *Url, *Ext, *Mime; bool Html; } rows[] = {
-        {"http://h.test/a.b.HTM", ".HTM", "", true}, {"http://h.test/a.b/c", "", "", false},
-        {"http://h.test/x.gif?y=a.htm", ".gif", "text/html; charset=utf-8", true},
-        {"http://h.test/a.gif", ".gif", "text/htm", false}, {"http://h.test/a.html", ".html", "image/gif", true},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Parsed(row.Url).GetExtension(), row.Ext) << row.Url;
-        EXPECT_EQ(Parsed(row.Url).IsHTML(row.Mime), row.Html) << row.Url << " " << row.Mime;
-    }
-}
-
 TEST(DecodeEntitiesInURL, ReplacesShortReferencesOnly) {
     for (const auto& row : unittest::ReadCases("url/entities.tsv", 2))
         EXPECT_EQ(web::DecodeEntitiesInURL(row[0]), row[1]) << row.Where;
