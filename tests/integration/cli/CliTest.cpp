@@ -108,9 +108,11 @@ TEST(Cli, CopyThenUpdateSavesTheSiteWithWorkingOfflineLinksAndASummary) {
     cli.Server.ClearRequests();
     const auto update = cli.Run(cli.Copy({"--update"}));
     ASSERT_EQ(update.ExitStatus, 0) << update.Err << update.Out;
-    for (const auto& request : cli.Server.Requests())
-        if (request.Target != "/outside.html")
+    for (const auto& request : cli.Server.Requests()) {
+        if (request.Target != "/outside.html") {
             EXPECT_TRUE(request.HasHeader("If-Modified-Since")) << request.Target << " asked unconditionally";
+        }
+    }
     EXPECT_NE(ReadFileText(cli.Local("/shop/a/one.html")).find("version 2"), std::string::npos);
     EXPECT_EQ(SummaryLine(update.Out, "Files saved"), "Files saved: 1") << update.Out;
     ExpectWorkingOfflineLinks(cli);

@@ -279,22 +279,24 @@ TEST(JobQueue, StartCommandCarriesTheSettingsProxiesWithTheRunsOverridesOnTop) {
         TStartOverrides Overrides;
         std::string HTTP, FTP; // use address:port user:password bypass
     };
+    const auto proxy = [](const char* Address, std::int32_t Port) {
+        jobs::TProxyServerInfo record;
+        record.UseProxyServer = true;
+        record.Address = Address;
+        record.Port = Port;
+        return record;
+    };
+    TStartOverrides otherHTTP, ftpAndUser;
+    otherHTTP.HTTPProxy = proxy("other.test", 3128);
+    ftpAndUser.FTPProxy = proxy("ftp.test", 21);
+    ftpAndUser.ProxyUser = "me";
+    ftpAndUser.ProxyPassword = "pw";
+    ftpAndUser.PassiveFTP = true;
     const TRow rows[] = {
         {"8080", false, {}, "1 proxy.test:8080 u:p ", "0 :0 : "},
         {"80x", false, {}, "0 proxy.test:0 u:p ", "0 :0 : "},
-        {"8080",
-         true,
-         {.HTTPProxy = jobs::TProxyServerInfo{true, "other.test", 3128}},
-         "1 other.test:3128 : ",
-         "0 :0 : " + bypass},
-        {"8080",
-         false,
-         {.FTPProxy = jobs::TProxyServerInfo{true, "ftp.test", 21},
-          .ProxyUser = "me",
-          .ProxyPassword = "pw",
-          .PassiveFTP = true},
-         "1 proxy.test:8080 me:pw ",
-         "1 ftp.test:21 me:pw "},
+        {"8080", true, otherHTTP, "1 other.test:3128 : ", "0 :0 : " + bypass},
+        {"8080", false, ftpAndUser, "1 proxy.test:8080 me:pw ", "1 ftp.test:21 me:pw "},
     };
     const auto describe = [](const jobs::TProxyServerInfo& P) {
         return std::to_string(P.UseProxyServer) + " " + P.Address + ":" + std::to_string(P.Port) +
