@@ -71,7 +71,9 @@ TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {
         EXPECT_EQ(result.StatusCode, row.Status);
         EXPECT_FALSE(result.HaveOsError);
         EXPECT_EQ(result.RedirectTarget.IsValid(), !row.Redirect.empty());
-        if (!row.Redirect.empty()) EXPECT_EQ(result.RedirectTarget.GetFullURL(), Server.URL(row.Redirect));
+        if (!row.Redirect.empty()) {
+            EXPECT_EQ(result.RedirectTarget.GetFullURL(), Server.URL(row.Redirect));
+        }
         EXPECT_FALSE(testsupport::FileExists(Path("page.html")));
         EXPECT_FALSE(testsupport::FileExists(Path("page.html.part")));
         EXPECT_EQ(Server.RequestCount(), 1u) << "a redirect is not followed";

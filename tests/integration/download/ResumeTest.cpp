@@ -79,8 +79,12 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
         EXPECT_EQ(Sent(), row.Sent);
         EXPECT_EQ(ReadFileText(Path("file.bin")), row.Final);
         EXPECT_FALSE(testsupport::FileExists(Path("file.bin.part")));
-        if (row.Status == 206) EXPECT_EQ(LastProgress.ResumeOffset, static_cast<std::int64_t>(row.Partial.size()));
-        if (!row.UpdateOldFiles) EXPECT_EQ(result.FilterResult, engine::dfPreviouslyDownloaded);
+        if (row.Status == 206) {
+            EXPECT_EQ(LastProgress.ResumeOffset, static_cast<std::int64_t>(row.Partial.size()));
+        }
+        if (!row.UpdateOldFiles) {
+            EXPECT_EQ(result.FilterResult, engine::dfPreviouslyDownloaded);
+        }
     }
 }
 
