@@ -2,7 +2,7 @@
 
 #include "engine/DownloadData.h"
 #include "engine/DownloadServices.h"
-#include "engine/InternetClient.h"
+#include "engine/InternetSettings.h"
 #include "jobs/DownloadOptionTypes.h"
 #include "web/URLType.h"
 
@@ -21,6 +21,7 @@ namespace engine {
 class TDownloadFilter;
 class TMIMEExtensionsTable;
 struct TDownloadTask;
+class TInternetSession;
 
 // Stored as one byte; the numbers are fixed.
 enum TFileDownloadState : std::uint8_t {

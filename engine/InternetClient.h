@@ -30,10 +30,6 @@ constexpr std::int32_t InternetErrorCode(CURLcode Code) {
     return InternetErrorBase + static_cast<std::int32_t>(Code);
 }
 
-// The root handles of a download thread; each keeps its own live connections.
-enum class TInternetRoot : std::uint8_t { HTTP = 0, HTTPS = 1, FTP = 2 };
-constexpr std::size_t InternetRootCount = 3;
-
 struct TCurlEasyCleanup {
     void operator()(CURL* Handle) const { curl_easy_cleanup(Handle); }
 };

@@ -2,6 +2,8 @@
 
 #include "jobs/SavedOptions.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace jobs {
@@ -11,6 +13,10 @@ struct TProxyServerInfo;
 // How the settings choose the network paths: which proxy a root handle talks
 // to, and the settings that are not part of a job.
 namespace engine {
+
+// The root handles of a download thread; each keeps its own live connections.
+enum class TInternetRoot : std::uint8_t { HTTP = 0, HTTPS = 1, FTP = 2 };
+constexpr std::size_t InternetRootCount = 3;
 
 // Settings of the network side that do not come with a job.
 struct TInternetClientSettings {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DownloadFilter.h"
+#include "engine/InternetClient.h"
 #include "engine/DownloadThread.h"
 #include "engine/MIMEExtensions.h"
 #include "support/TempDir.h"
