@@ -165,6 +165,7 @@ std::optional<std::string> BuildJob(const TCopyRequest& Request, jobs::TCopyJob&
     Job.SetDestinationFolder(AbsoluteFolder(Request.Positional[1]));
     for (const auto& edit : Request.Edits) edit(Job);
     if (auto problem = ApplyJobSettings(Request.Settings, Job)) return problem;
+    if (auto problem = RefuseEmptyDestination(Job, "copy")) return problem;
     Job.PrepareForRun();
     return std::nullopt;
 }

@@ -53,6 +53,11 @@ std::optional<std::string> ApplyJobSettings(const TJobSettings& Settings, jobs::
     return std::nullopt;
 }
 
+std::optional<std::string> RefuseEmptyDestination(const jobs::TCopyJob& Job, const std::string& Source) {
+    if (!Job.DestinationFolder.empty()) return std::nullopt;
+    return Source + ": the destination folder is empty";
+}
+
 std::string AbsoluteFolder(const std::string& Path) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(Path, error);

@@ -1,8 +1,10 @@
 #include "cli/RunCommand.h"
 
 #include "cli/CliSupport.h"
+#include "cli/JobSettings.h"
 #include "cli/Runner.h"
 #include "cli/RunnerArgs.h"
+#include "jobs/JobTypes.h"
 
 #include <cstdio>
 
@@ -15,6 +17,17 @@ constexpr const char* RunUsage =
     "\n"
     "Queues the job files and runs them one after another. A job file that cannot\n"
     "be read, or whose job is refused, is reported and the others still run.\n";
+
+// Checked for every file before the first job starts. A file that cannot be
+// read is left to the queue, which reports it and runs the others.
+std::optional<std::string> RefuseEmptyDestinations(const std::vector<std::string>& Files) {
+    for (const auto& file : Files) {
+        jobs::TCopyJob job;
+        if (!job.LoadFromFile(file)) continue;
+        if (auto problem = RefuseEmptyDestination(job, file)) return problem;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -33,6 +46,7 @@ int RunRunCommand(const std::vector<std::string>& Args) {
     if (problem) return UsageError(*problem);
     if (files.empty()) return UsageError("run needs at least one JOBFILE (see run --help)");
     if (const auto incomplete = CompleteRunnerOptions(options)) return UsageError(*incomplete);
+    if (const auto empty = RefuseEmptyDestinations(files)) return UsageError(*empty);
     options.QueueShown = true;
     TRunner runner(options);
     for (const auto& file : files)

@@ -122,8 +122,11 @@ bool TCopyJob::LoadFromText(const TIniText& Text) {
 
 // The whole job goes to disk in one atomic replacement: an interrupted save
 // never leaves half a job behind. Lines the program does not know are kept.
+// A file with credentials is readable by its owner only, as the password store is.
 bool TCopyJob::SaveToFile(const std::string& FileName) const {
-    return TIniFile(FileName).Update([this](TIniText& text) { return SaveToText(text); });
+    const bool credentials = !StartingUserName.empty() || !StartingPassword.empty();
+    const auto kind = credentials ? TIniFile::TFileKind::Secret : TIniFile::TFileKind::Plain;
+    return TIniFile(FileName, kind).Update([this](TIniText& text) { return SaveToText(text); });
 }
 
 bool TCopyJob::LoadFromFile(const std::string& FileName) {

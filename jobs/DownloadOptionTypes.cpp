@@ -42,7 +42,7 @@ bool SaveHeaderLines(const std::string& Headers, TIniText& Text) {
 
 std::string LoadHeaderLines(const TIniText& Text) {
     std::string headers;
-    const std::int32_t count = Text.ReadInteger(HTTPHeadersSection, "LineCount", 0);
+    const std::int32_t count = Text.ReadCount(HTTPHeadersSection, "LineCount");
     for (std::int32_t i = 0; i < count; ++i) {
         const std::string line = Text.ReadString(HTTPHeadersSection, "Line" + std::to_string(i), "");
         if (line.empty()) continue;
@@ -67,6 +67,8 @@ void TCopyJobDownloadOptions::SetDefaults() { *this = TCopyJobDownloadOptions{};
 
 void TCopyJobDownloadOptions::LoadFromText(const TIniText& Text) {
     for (const auto& field : Fields) LoadIniField(Text, field, *this);
+    // No time at all would fail every download; such a file gets a new job's time-out.
+    if (Timeout <= 0) Timeout = TCopyJobDownloadOptions{}.Timeout;
     HTTPHeaders = LoadHeaderLines(Text);
 }
 

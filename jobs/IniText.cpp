@@ -2,6 +2,7 @@
 
 #include "base/AsciiText.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace jobs {
@@ -139,6 +140,11 @@ std::int32_t TIniText::ReadInteger(std::string_view Section, std::string_view Ke
     if (hex && *value > 0 && *value <= 0xFFFFFFFFll)
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(*value));
     return Default;
+}
+
+std::int32_t TIniText::ReadCount(std::string_view Section, std::string_view Key) const {
+    const auto lines = static_cast<std::int32_t>(std::min<std::size_t>(Lines.size(), INT32_MAX));
+    return std::clamp(ReadInteger(Section, Key, 0), 0, lines);
 }
 
 bool TIniText::ReadBool(std::string_view Section, std::string_view Key, bool Default) const {

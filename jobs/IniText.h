@@ -32,6 +32,9 @@ public:
                              std::int32_t Default) const;
     std::int64_t ReadInt64(std::string_view Section, std::string_view Key,
                            std::int64_t Default) const;
+    // A count of items stored one per line, 0 when missing: never more than the
+    // text has lines, so a hand-edited huge count cannot stall a load.
+    std::int32_t ReadCount(std::string_view Section, std::string_view Key) const;
     // "1"/"0"; any other number is true; a non-number gives the default.
     bool ReadBool(std::string_view Section, std::string_view Key, bool Default) const;
     bool SectionExists(std::string_view Section) const;

@@ -96,7 +96,7 @@ std::string HistoryItemName(std::size_t Index) {
 
 void ReadHistoryFrom(const TIniText& Text, std::string_view Section, std::int32_t MaxLength,
                      std::vector<std::string>& List) {
-    const std::int32_t count = Text.ReadInteger(Section, HistoryCountKey, 0);
+    const std::int32_t count = Text.ReadCount(Section, HistoryCountKey);
     for (std::int32_t i = 0; i < count && static_cast<std::int32_t>(List.size()) < MaxLength; ++i)
         List.push_back(base::TrimControls(Text.ReadString(Section, HistoryItemName(i), "")));
 }

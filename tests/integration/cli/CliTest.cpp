@@ -216,6 +216,11 @@ TEST(Cli, PasswordAddedForASiteOpensItToCopyAndIsRemovedAgain) {
 TEST(Cli, UsageErrorsExitWithStatusTwoAndAOneLineMessage) {
     TCli cli;
     const std::string url = "http://127.0.0.1:1/", dest = cli.Dest.Path();
+    auto jobFile = [&](const std::string& Name, const std::string& Folder) {
+        testsupport::WriteFileText(cli.Data.File(Name), "[FileInfo]\nSchemaVersion=1\n[Start]\nStartingWebAddress=" +
+                                                            url + "\nDestinationFolder=" + Folder + "\n");
+        return cli.Data.File(Name);
+    };
     const std::vector<std::vector<std::string>> rows = {
         {"copy"}, {"copy", url}, {"copy", "", dest}, {"copy", "javascript:void(0)", dest + "/x"},
         {"copy", url, dest, "--depth", "many"}, {"copy", url, dest, "--depth", "-2"},
@@ -223,6 +228,8 @@ TEST(Cli, UsageErrorsExitWithStatusTwoAndAOneLineMessage) {
         {"copy", url, dest, "--set", "NoSuchKey=1"}, {"copy", url, dest, "--bogus"},
         {"copy", url, dest, "--proxy", "nohost"}, {"copy", url, dest, "--ftp-proxy"},
         {"copy", url, dest, "--proxy-user", "u"}, {"run"}, {"run", "x.hcj", "--proxy", "127.0.0.1:0"},
+        {"copy", url, ""}, {"copy", url, dest, "--set", "DestinationFolder="}, {"copy", url, dest, "--set", "Timeout=0"},
+        {"run", jobFile("d.hcj", dest + "/x"), jobFile("e.hcj", "")},
         {"password"}, {"password", "add"}, {"password", "add", "site"}, {"password", "add", "s", "u", "extra"},
         {"password", "list", "x"}, {"password", "remove"}, {"password", "remove", "a", "b"}, {"password", "frobnicate"},
     };
@@ -251,6 +258,7 @@ TEST(Cli, JobCreateWritesTheGoldenFileAndRefusesBadSettings) {
         {"NoSuchKey=1", "'NoSuchKey' is no key of a job file"},
         {"StartingWebAddress=garbage", "--set StartingWebAddress=garbage: not a valid value for this key"},
         {"SP=abc", "--set: SU and SP must be Base64 (a multiple of 4 characters)"},
+        {"Timeout=-1", "--set Timeout=-1: not a valid value for this key"},
     };
     for (const auto& row : rows) {
         const auto result = cli.Run({"job", "create", cli.Dest.File("bad.hcj"), "--url", "http://u:p@site.test/",

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <type_traits>
 
 using jobs::TCopyJob;
@@ -80,6 +81,37 @@ TEST(JobFile, OlderFilesReadAsTheyAlwaysDid) {
     ASSERT_TRUE(job.LoadFromFile(dir.File("v.hcj")));
     EXPECT_TRUE(job.RecreateFolderStructure) << "no number reads as the default";
     EXPECT_EQ(job.MaxJobDownloadSize, -1073741824) << "the low 32 bits of an older file";
+}
+
+TEST(JobFile, CountsAndTimeOutsOutOfRangeReadSafely) {
+    TTempDir dir;
+    struct Row { std::string Options; std::int32_t Timeout; std::string Headers; } rows[] = {
+        {"Timeout=0\n", 60000, ""},
+        {"Timeout=-5\n[HTTPHeaders]\nLineCount=1\nLine0=X-A:b\n", 60000, "X-A:b\r\n"},
+        {"Timeout=1\n[HTTPHeaders]\nLineCount=2147483647\nLine0=X-A:b\n", 1, "X-A:b\r\n"},
+    };
+    for (const auto& row : rows) {
+        WriteFileText(dir.File("t.hcj"), "[FileInfo]\nSchemaVersion=1\n[DownloadOptions]\n" + row.Options);
+        TCopyJob job;
+        ASSERT_TRUE(job.LoadFromFile(dir.File("t.hcj"))) << row.Options;
+        EXPECT_EQ(job.DownloadOptions.Timeout, row.Timeout) << row.Options;
+        EXPECT_EQ(job.DownloadOptions.HTTPHeaders, row.Headers) << row.Options;
+    }
+}
+
+TEST(JobFile, FileWithCredentialsIsReadableByItsOwnerOnly) {
+    namespace fs = std::filesystem;
+    TTempDir dir;
+    TCopyJob plain = GoldenJob();
+    ASSERT_TRUE(web::SetStartingURL(plain, "http://site.test/"));
+    const std::pair<TCopyJob, fs::perms> rows[] = {{GoldenJob(), fs::perms::owner_read | fs::perms::owner_write},
+                                                   {plain, fs::perms(0644)}};
+    for (const auto& [job, mode] : rows) {
+        WriteFileText(dir.File("m.hcj"), "");
+        fs::permissions(dir.File("m.hcj"), fs::perms(0644));
+        ASSERT_TRUE(job.SaveToFile(dir.File("m.hcj")));
+        EXPECT_EQ(fs::status(dir.File("m.hcj")).permissions(), mode) << job.StartingUserName;
+    }
 }
 
 TEST(JobFile, RefusedFilesLeaveTheJobUnchanged) {
