@@ -86,6 +86,7 @@ void TRunnerOutput::OnDownloadEnded(const TSpiderOutputMsg& Msg) {
         ++Job.FilteredByReason[results.FilterReason];
     } else if (icon != queue::TDownloadResultIcon::Success) ++Job.Failed;
     else if (results.StatusCode == 304) ++Job.Unchanged;
+    else if (results.RedirectTarget.IsValid()) ++Job.Redirects;
     else {
         ++Job.Saved;
         Job.Bytes += FileSize(download.LocalFile);
@@ -130,6 +131,7 @@ void TRunnerOutput::PrintSummary(const TSpiderOutputMsg& Msg) {
                               Address(web::GetStartingURL(Msg.Job)).c_str()));
     Terminal.PrintLine(Format("  Files saved: %d", Job.Saved));
     if (Job.Unchanged > 0) Terminal.PrintLine(Format("  Files unchanged: %d", Job.Unchanged));
+    if (Job.Redirects > 0) Terminal.PrintLine(Format("  Redirects: %d", Job.Redirects));
     Terminal.PrintLine(Format("  Bytes: %" PRId64 " (%s)", Job.Bytes, queue::SizeText(Job.Bytes).c_str()));
     Terminal.PrintLine(Format("  Filtered: %d", Job.Filtered));
     for (const auto& [reason, count] : Job.FilteredByReason)

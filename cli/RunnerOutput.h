@@ -25,6 +25,7 @@ enum class TOutputMode {
 struct TJobCounters {
     int Saved = 0;      // files written by this run
     int Unchanged = 0;  // refreshed copies the server reported unchanged
+    int Redirects = 0;  // addresses answered with another address: nothing written
     int Failed = 0;
     int Cancelled = 0;
     int Filtered = 0;

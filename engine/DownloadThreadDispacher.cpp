@@ -1,6 +1,7 @@
 #include "engine/DownloadThreadDispacher.h"
 
 #include "engine/DownloadFilter.h"
+#include "engine/InternetSettings.h"
 #include "engine/SpiderJobControl.h"
 #include "engine/SpiderObjectList.h"
 #include "jobs/JobTypes.h"
@@ -193,9 +194,9 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
     bool added = false;
     for (int i = 0; i < ThreadCount; ++i) {
         if (Threads[i]->State() != dsFinished) continue;
-        const bool queued = CollectResult(Control, List, i);
-        added = added || queued;
-        PostDownloadStoppedMsg(Control, i, queued);
+        const TRedirectOutcome redirect = CollectResult(Control, List, i);
+        added = added || redirect == TRedirectOutcome::Queued;
+        PostDownloadStoppedMsg(Control, i, redirect);
         Threads[i]->MarkIdle();
         if (Job.PauseBetweenDownloads > 0) {
             Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
@@ -205,10 +206,10 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
     return added;
 }
 
-// Turns one finished download into facts about its object; true when a
-// redirection target was added or queued again.
-bool TDownloadThreadDispacher::CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List,
-                                             int Thread) {
+// Turns one finished download into facts about its object and queues its
+// redirection target, unless the chain of redirects is already too long.
+TDownloadThreadDispacher::TRedirectOutcome TDownloadThreadDispacher::CollectResult(
+    TSpiderJobControl& Control, TSpiderObjectList& List, int Thread) {
     const TFileDownloadThread& thread = *Threads[Thread];
     const TFileDownloadCompleteData& result = thread.CompleteData();
     TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].ObjectSequenceNumber);
@@ -217,22 +218,26 @@ bool TDownloadThreadDispacher::CollectResult(TSpiderJobControl& Control, TSpider
         if (result.IsPage) List.SetIsPage(*object);
     }
     if (thread.Distance() == -1) StartPageFile = result.LocalFile;
-    if (!result.RedirectTarget.IsValid()) return false;
+    if (!result.RedirectTarget.IsValid()) return TRedirectOutcome::None;
+    const std::int32_t redirects = object ? object->Redirects + 1 : 1;
+    if (redirects > MaxRedirectsInARow) return TRedirectOutcome::TooMany;
     try {
         const auto referrer = object ? object->Referrer : std::shared_ptr<const web::TURL>();
-        const bool queued = Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance());
+        const bool queued =
+            Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance(), redirects);
         // A redirected start moves the location restriction with it.
         if (thread.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
-        return queued;
+        return queued ? TRedirectOutcome::Queued : TRedirectOutcome::None;
     } catch (const TOutputQueueGaveUp&) {
         throw;
     } catch (const std::exception& error) {
         base::TraceLog.LogEntry(base::ttException, error.what(), "ResetCompletedDownloadThreads", "DownloadThreadDispacher");
-        return false;
+        return TRedirectOutcome::None;
     }
 }
 
-void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, bool Queued) {
+void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread,
+                                                      TRedirectOutcome Redirect) {
     const TFileDownloadCompleteData& result = Threads[Thread]->CompleteData();
     auto& download = BeginDownloadMessage(somDownloadEnded, Thread);
     download.Address = result.Address;
@@ -250,11 +255,15 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
         results.Outcome = Control.AbortRequested() ? doAborted : doStopped;
     }
     results.RedirectTarget = result.RedirectTarget;
-    results.RedirectQueued = Queued;
+    results.RedirectQueued = Redirect == TRedirectOutcome::Queued;
     results.StatusCode = result.StatusCode;
     results.StatusText = result.StatusText;
     results.OsError = result.OsError;
     results.HaveOsError = result.HaveOsError;
+    if (Redirect == TRedirectOutcome::TooMany) {
+        results.OsError = TooManyRedirectsError;
+        results.HaveOsError = true;
+    }
     // 0 means the filter never judged the address: no restriction refused it.
     results.Filtered = result.FilterResult != dfPassed && result.FilterResult != 0;
     results.FilterReason = results.Filtered ? result.FilterResult : 0;

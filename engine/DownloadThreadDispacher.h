@@ -65,6 +65,8 @@ public:
                   jobs::TCopyJob& RunningJob);
 
 private:
+    enum class TRedirectOutcome { None, Queued, TooMany };
+
     struct TSlot {
         std::uint32_t ObjectSequenceNumber = 0;
         std::int32_t DownloadNumber = 0;
@@ -81,8 +83,8 @@ private:
     void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
     bool ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
                                        const jobs::TCopyJob& Job);
-    bool CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
-    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, bool Queued);
+    TRedirectOutcome CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
+    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, TRedirectOutcome Redirect);
     void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
     void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;

@@ -20,6 +20,7 @@ namespace {
 constexpr std::size_t BodyBufferLimit = 64 * 1024;
 // Upper bound of one wait for network activity; a stop wakes the wait at once.
 constexpr long MaxPollMs = 1000;
+constexpr long MinimumBytesPerSecond = 100;
 
 std::int64_t NowMs() {
     using namespace std::chrono;
@@ -185,6 +186,10 @@ bool TInternetRequest::ApplyRootOptions(CURLcode& Code) {
     set(CURLOPT_PATH_AS_IS, 1L);      // the address is already resolved; send it as it is
     set(CURLOPT_USERAGENT, job.HTTPAgentName.c_str());
     set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(job.Timeout, 1)));
+    // A server dripping a byte now and then is never idle for the time-out, so
+    // a transfer slower than this over a time-out's length ends the same way.
+    set(CURLOPT_LOW_SPEED_LIMIT, MinimumBytesPerSecond);
+    set(CURLOPT_LOW_SPEED_TIME, static_cast<long>((std::max<std::int64_t>(job.Timeout, 1) + 999) / 1000));
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     set(CURLOPT_ERRORBUFFER, ErrorBuffer.data());
     set(CURLOPT_HEADERFUNCTION, &TCallbacks::Header);

@@ -29,6 +29,7 @@ constexpr std::int32_t InternetErrorBase = 12000;
 constexpr std::int32_t InternetErrorCode(CURLcode Code) {
     return InternetErrorBase + static_cast<std::int32_t>(Code);
 }
+static_assert(TooManyRedirectsError == InternetErrorCode(CURLE_TOO_MANY_REDIRECTS));
 
 struct TCurlEasyCleanup {
     void operator()(CURL* Handle) const { curl_easy_cleanup(Handle); }

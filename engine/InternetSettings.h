@@ -18,6 +18,11 @@ namespace engine {
 enum class TInternetRoot : std::uint8_t { HTTP = 0, HTTPS = 1, FTP = 2 };
 constexpr std::size_t InternetRootCount = 3;
 
+// Longest chain of redirects followed, as browsers allow; the next one fails
+// with this error (the library's "too many redirects" in the transfer errors).
+constexpr std::int32_t MaxRedirectsInARow = 20;
+constexpr std::int32_t TooManyRedirectsError = 12000 + 47;
+
 // Settings of the network side that do not come with a job.
 struct TInternetClientSettings {
     // PEM file of certificates to trust in addition to the system's

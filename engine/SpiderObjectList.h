@@ -17,6 +17,7 @@ struct TSpiderObject {
     // shared, since every link of a page has the same referrer. Null for the start.
     std::shared_ptr<const web::TURL> Referrer;
     std::int32_t Distance = 0;  // -1 for the starting address
+    std::int32_t Redirects = 0;  // redirects in a row that led to it
     // Another host name under which the object, already handed out, was met again;
     // its next download uses it.
     std::string AlternateHost;

@@ -4,6 +4,7 @@
 #include "Crawl.h"
 
 #include "engine/DownloadFilter.h"
+#include "engine/InternetSettings.h"
 
 #include <gmock/gmock.h>
 
@@ -174,4 +175,16 @@ TEST_F(Crawl, StopWithHostExclusionEndsTheTransferAndRefusesTheHostForTheRestOfT
     EXPECT_FALSE(std::filesystem::exists(Engine.Local("/big.bin")));
     EXPECT_EQ(Engine.Ended(Server.URL("/c.htm")).Results.FilterReason, engine::dfDomainName);
     EXPECT_TRUE(Server.RequestsFor("/c.htm").empty());
+}
+
+TEST_F(Crawl, EndlessRedirectChainEndsAfterTwentyRedirectsWithAFailure) {
+    for (int i = 0; i < 30; ++i)
+        Server.Serve("/r/" + std::to_string(i), 302, "", {{"Location", Server.URL("/r/" + std::to_string(i + 1))}});
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/r/0"))), joCompleted);
+    EXPECT_EQ(Server.RequestCount(), 21u) << "the start and twenty redirects";
+    const auto last = Engine.Ended(Server.URL("/r/20")).Results;
+    EXPECT_TRUE(last.HaveOsError);
+    EXPECT_EQ(last.OsError, engine::TooManyRedirectsError);
+    EXPECT_FALSE(last.RedirectQueued);
+    EXPECT_FALSE(std::filesystem::exists(Engine.Dest.Path() + "/127.0.0.1")) << "a redirect saves nothing";
 }

@@ -5,8 +5,12 @@
 #include "support/TestServerProcess.h"
 #include "support/TraceLogCapture.h"
 
+#include <future>
+
+using testsupport::MakeResponse;
 using testsupport::ReadFileText;
 using testsupport::SiteFolder;
+using testsupport::TTestResponse;
 
 namespace {
 
@@ -100,4 +104,23 @@ TEST_F(HTTPDownload, RefusedConnectionIsTriedAgainAsOftenAsTheJobSays) {
         EXPECT_EQ(trace.CountRows("connect retry " + last), retries > 0 ? 1u : 0u);
         EXPECT_FALSE(testsupport::FileExists(Path("file.txt")));
     }
+}
+
+TEST_F(HTTPDownload, ResponseDrippingAByteAtATimeEndsWithTheTimeOut) {
+    Options.JobOptions.Timeout = 1000;
+    TTestResponse drip = MakeResponse(200, std::string(100, 'd'));
+    drip.PieceSize = 1;
+    // Each byte follows the last after 300 ms: never idle for the time-out.
+    std::promise<void> finish;
+    std::shared_future<void> finished = finish.get_future().share();
+    drip.BeforePiece = [finished](std::size_t) { finished.wait_for(std::chrono::milliseconds(300)); };
+    Server.Serve("/drip.html", drip);
+    const auto start = std::chrono::steady_clock::now();
+
+    const auto result = Download("/drip.html", Path("drip.html"));
+
+    finish.set_value();
+    EXPECT_EQ(result.OsError, engine::InternetErrorCode(CURLE_OPERATION_TIMEDOUT));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_FALSE(testsupport::FileExists(Path("drip.html")));
 }
