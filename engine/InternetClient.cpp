@@ -27,13 +27,8 @@ std::int64_t NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string_view TrimmedView(std::string_view Text) {
-    while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
-    while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t' || Text.back() == '\r' ||
-                             Text.back() == '\n'))
-        Text.remove_suffix(1);
-    return Text;
-}
+// Header lines arrive with their CR LF; blanks and line ends go on both sides.
+std::string_view TrimmedView(std::string_view Text) { return base::TrimmedView(Text, " \t\r\n"); }
 
 bool StartsWithDigits(std::string_view Line) {
     return Line.size() >= 4 && Line[0] >= '0' && Line[0] <= '9' && Line[1] >= '0' && Line[1] <= '9' &&

@@ -12,8 +12,6 @@ using base::TraceLog;
 
 namespace {
 
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // The extension of the last path segment, with its dot; empty when it has none.
 std::string_view NameExtension(std::string_view FileName) {
     const auto dot = FileName.rfind('.');
@@ -40,7 +38,7 @@ std::string ExtensionToAdd(std::string_view FileName, std::string_view ContentTy
 
 bool TMIMEExtensionsTable::TNameLess::operator()(std::string_view A, std::string_view B) const {
     return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
-                                        [](char X, char Y) { return LowerChar(X) < LowerChar(Y); });
+                                        [](char X, char Y) { return base::LowerAsciiChar(X) < base::LowerAsciiChar(Y); });
 }
 
 void TMIMEExtensionsTable::SetEnabled(bool Flag) {

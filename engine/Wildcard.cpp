@@ -1,5 +1,7 @@
 #include "engine/Wildcard.h"
 
+#include "base/AsciiText.h"
+
 #include <cstddef>
 
 namespace engine {
@@ -7,13 +9,6 @@ namespace engine {
 namespace {
 
 constexpr std::size_t NoPosition = std::string_view::npos;
-
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 unsigned char Byte(char c) {
     return static_cast<unsigned char>(c);
@@ -25,8 +20,8 @@ bool InRange(char Ch, char First, char Last) {
 
 // Both letter cases are tried, so "[A-Z]" and "[a-z]" accept either case.
 bool InRangeIgnoringCase(char Ch, char First, char Last) {
-    return InRange(Lower(Ch), Lower(First), Lower(Last)) ||
-           InRange(Upper(Ch), Upper(First), Upper(Last));
+    return InRange(base::LowerAsciiChar(Ch), base::LowerAsciiChar(First), base::LowerAsciiChar(Last)) ||
+           InRange(base::UpperAsciiChar(Ch), base::UpperAsciiChar(First), base::UpperAsciiChar(Last));
 }
 
 // A set begins at Pattern[Open] == '['. Returns the position of its closing
@@ -37,7 +32,7 @@ std::size_t SetEnd(std::string_view Pattern, std::size_t Open) {
     const std::size_t first = i;
     while (i < Pattern.size() && Pattern[i] != ']') {
         const bool range = i + 2 < Pattern.size() && Pattern[i + 1] == '-' && Pattern[i + 2] != ']';
-        if (range && Byte(Lower(Pattern[i])) > Byte(Lower(Pattern[i + 2]))) return NoPosition;
+        if (range && Byte(base::LowerAsciiChar(Pattern[i])) > Byte(base::LowerAsciiChar(Pattern[i + 2]))) return NoPosition;
         i += range ? 3 : 1;
     }
     if (i >= Pattern.size() || i == first) return NoPosition;
@@ -53,7 +48,7 @@ bool SetContains(std::string_view Pattern, std::size_t Open, std::size_t Close, 
     while (i < Close && !found) {
         const bool range = i + 2 < Close && Pattern[i + 1] == '-';
         found = range ? InRangeIgnoringCase(Ch, Pattern[i], Pattern[i + 2])
-                      : Lower(Pattern[i]) == Lower(Ch);
+                      : base::LowerAsciiChar(Pattern[i]) == base::LowerAsciiChar(Ch);
         i += range ? 3 : 1;
     }
     return found != invert;
@@ -76,7 +71,7 @@ bool ElementAccepts(std::string_view Pattern, std::size_t P, char Ch, std::size_
         return SetContains(Pattern, P, close, Ch);
     }
     Next = P + 1;
-    return Pattern[P] == '?' || Lower(Pattern[P]) == Lower(Ch);
+    return Pattern[P] == '?' || base::LowerAsciiChar(Pattern[P]) == base::LowerAsciiChar(Ch);
 }
 
 } // namespace
