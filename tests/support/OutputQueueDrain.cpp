@@ -18,9 +18,7 @@ TOutputQueueDrain::~TOutputQueueDrain() {
 bool TOutputQueueDrain::NotifySpiderOutput(std::uint32_t Label) {
     {
         std::lock_guard guard(Lock);
-        if (Refuse) return false;
         Pending.push_back(Label);
-        Labels.push_back(Label);
     }
     Changed.notify_all();
     return true;
@@ -55,19 +53,9 @@ void TOutputQueueDrain::Release() {
     Changed.notify_all();
 }
 
-void TOutputQueueDrain::RefuseNotifications(bool NewRefuse) {
-    std::lock_guard guard(Lock);
-    Refuse = NewRefuse;
-}
-
 bool TOutputQueueDrain::WaitUntilDrained(std::chrono::milliseconds Timeout) {
     std::unique_lock guard(Lock);
     return Changed.wait_for(guard, Timeout, [&] { return Pending.empty() && !Busy; });
-}
-
-std::vector<std::uint32_t> TOutputQueueDrain::NotifiedLabels() const {
-    std::lock_guard guard(Lock);
-    return Labels;
 }
 
 bool TOutputRecorder::Subscribe(messaging::TSpiderOutputSplitter& Splitter,

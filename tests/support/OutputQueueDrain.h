@@ -33,26 +33,20 @@ class TOutputQueueDrain final : public messaging::TSpiderOutputNotifier {
     // The thread stops taking labels (a busy user interface) until Release.
     void Hold();
     void Release();
-    // Later notifications are refused, as when the window cannot be reached.
-    void RefuseNotifications(bool Refuse);
     // Waits until every label notified so far has gone through the splitter.
     bool WaitUntilDrained(std::chrono::milliseconds Timeout);
-    // Every label notified so far, in order.
-    std::vector<std::uint32_t> NotifiedLabels() const;
 
   private:
     void Run(std::stop_token Stop);
 
     messaging::TSpiderOutputMessageQueue& Queue;
     messaging::TSpiderOutputSplitter& Splitter;
-    mutable std::mutex Lock; // guards Pending, Labels, Held, Refuse and Busy
+    std::mutex Lock; // guards Pending, Held and Busy
     // Signalled when a label arrives, when Hold/Release change, and when a label
     // has been handed to the splitter.
     std::condition_variable_any Changed;
     std::deque<std::uint32_t> Pending;
-    std::vector<std::uint32_t> Labels;
     bool Held = false;
-    bool Refuse = false;
     bool Busy = false;   // a label is being delivered outside the lock
     std::jthread Worker; // last member: starts after the fields above exist
 };

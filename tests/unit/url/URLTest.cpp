@@ -90,17 +90,6 @@ TEST(GetURL, ComposesTheChosenPartsAndOmitsOnlyTheSchemeDefaultPort) {
     for (const auto& row : rows) EXPECT_EQ(Parsed(row.In).GetFullURL(), row.Out) << row.In;
 }
 
-// User names and passwords come from the password store and may hold any
-// character; composed into an address they must not move the host.
-TEST(GetURL, EscapesCredentialsThatWouldMoveTheHost) {
-    TURL url = Parsed("http://site.test/");
-    url.SetCredentials("a:b@c", "p@ss/w#rd?:x");
-    EXPECT_EQ(url.GetFullURL(), "http://a%3Ab%40c:p%40ss%2Fw%23rd%3F:x@site.test/");
-    EXPECT_EQ(Parsed(url.GetFullURL()).GetHostName(), "site.test");
-    url.SetCredentials("me", "");
-    EXPECT_EQ(url.GetFullURL(), "http://me@site.test/");
-}
-
 TEST(DecodeEntitiesInURL, ReplacesShortReferencesOnly) {
     for (const auto& row : unittest::ReadCases("url/entities.tsv", 2))
         EXPECT_EQ(web::DecodeEntitiesInURL(row[0]), row[1]) << row.Where;
@@ -114,9 +103,17 @@ TEST(CombineURL, ResolvesAsABrowserDoes) {
     EXPECT_EQ(Combined("http://a/", std::string(2046, 'g')), "(failed)");
 }
 
-// A password holding "/", "#" or "@" must neither end the user information
-// early (sending part of it to a wrong host) nor stop links from resolving.
-TEST(SetRelativeURL, CarriesTheBaseCredentialsToItsOwnHostOnly) {
+// User names and passwords come from the password store and may hold any
+// character: composed into an address they must not move the host, and they
+// must neither end the user information early (sending part of it to a wrong
+// host) nor stop links from resolving.
+TEST(SetRelativeURL, CarriesTheBaseCredentialsToItsOwnHostOnlyAndEscapesThemInAddresses) {
+    TURL composed = Parsed("http://site.test/");
+    composed.SetCredentials("a:b@c", "p@ss/w#rd?:x");
+    EXPECT_EQ(composed.GetFullURL(), "http://a%3Ab%40c:p%40ss%2Fw%23rd%3F:x@site.test/");
+    EXPECT_EQ(Parsed(composed.GetFullURL()).GetHostName(), "site.test");
+    composed.SetCredentials("me", "");
+    EXPECT_EQ(composed.GetFullURL(), "http://me@site.test/");
     TURL base = Parsed("http://site.test/dir/");
     base.SetCredentials("me", "p@ss/w#rd:x");
     TURL url;
