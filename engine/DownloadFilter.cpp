@@ -84,7 +84,7 @@ std::string TDownloadFilter::LocalFileName(const web::TURL& Address) const {
     return LocalFileNameLocked(Address, Job.RecreateFolderStructure);
 }
 
-TDownloadFilterCode TDownloadFilter::CheckLists(const web::TURL& Address) const {
+TDownloadFilterCode TDownloadFilter::CheckLists(const web::TURL& Address, bool Embedded) const {
     if (Job.AddressStringsPurpose != jobs::lpCopyAll &&
         ListRefuses(Job.AddressStringsPurpose, AddressStrings.FoundInString(Address.GetPlainURL())))
         return dfAddress;
@@ -94,15 +94,15 @@ TDownloadFilterCode TDownloadFilter::CheckLists(const web::TURL& Address) const 
     if (Job.ExtensionsPurpose != jobs::lpCopyAll &&
         ListRefuses(Job.ExtensionsPurpose, Extensions.EqualsString(Address.GetExtension())))
         return dfFileExtension;
-    if (!Job.SaveQueryResults && !Address.GetExtraInfo().empty()) return dfQuery;
+    if (!Job.SaveQueryResults && !Embedded && !Address.GetExtraInfo().empty()) return dfQuery;
     return dfPassed;
 }
 
 TDownloadFilterCode TDownloadFilter::CheckBeforeDownload(const web::TURL& Address,
-                                                         std::int32_t Distance) const {
+                                                         std::int32_t Distance, bool Embedded) const {
     std::lock_guard guard(Lock);
     if (Distance >= 0) {
-        const TDownloadFilterCode code = CheckLists(Address);
+        const TDownloadFilterCode code = CheckLists(Address, Embedded);
         if (code != dfPassed) return code;
     }
     if (Job.MaxFileCount != NoLimit && Files >= Job.MaxFileCount) return dfFileCount;
@@ -152,9 +152,9 @@ TDownloadFilterCode TDownloadFilter::CheckSizes(std::uint64_t Size) const {
 TDownloadFilterCode TDownloadFilter::CheckAfterHeaders(const web::TURL& Address,
                                                        std::string_view ContentType,
                                                        std::int32_t Distance,
-                                                       std::uint64_t Size) const {
+                                                       std::uint64_t Size, bool Embedded) const {
     std::lock_guard guard(Lock);
-    TDownloadFilterCode code = CheckBeforeDownload(Address, Distance);
+    TDownloadFilterCode code = CheckBeforeDownload(Address, Distance, Embedded);
     if (code == dfPassed) code = CheckLocation(Address, ContentType);
     if (code == dfPassed) code = CheckSizes(Size);
     if (code != dfPassed) return code;

@@ -56,11 +56,16 @@ class TDownloadFilter {
     std::string LocalFileName(const web::TURL& Address) const;
 
     // Before the request. Distance is -1 for the starting address, which is
-    // exempt from the address, host, extension and query lists.
-    TDownloadFilterCode CheckBeforeDownload(const web::TURL& Address, std::int32_t Distance) const;
+    // exempt from the address, host, extension and query lists. Embedded: a
+    // page shows or runs the address (image, stylesheet, script ...); such a
+    // page resource is saved even when it carries a query (a cache buster),
+    // as the page would be incomplete without it.
+    TDownloadFilterCode CheckBeforeDownload(const web::TURL& Address, std::int32_t Distance,
+                                            bool Embedded = false) const;
     // After the response headers. Size is the announced length, 0 when none.
     TDownloadFilterCode CheckAfterHeaders(const web::TURL& Address, std::string_view ContentType,
-                                          std::int32_t Distance, std::uint64_t Size) const;
+                                          std::int32_t Distance, std::uint64_t Size,
+                                          bool Embedded = false) const;
     // A completed download of Bytes.
     void CountFile(std::int64_t Bytes);
     // MaxSecondsForAllDownloads, rounded up to whole seconds, has passed.
@@ -74,7 +79,7 @@ class TDownloadFilter {
   private:
     void RecomputeBaseFolder();
     void SplitLists();
-    TDownloadFilterCode CheckLists(const web::TURL& Address) const;
+    TDownloadFilterCode CheckLists(const web::TURL& Address, bool Embedded) const;
     TDownloadFilterCode CheckLocation(const web::TURL& Address, std::string_view ContentType) const;
     TDownloadFilterCode CheckSizes(std::uint64_t Size) const;
     std::string LocalFileNameLocked(const web::TURL& Address, bool RecreateFolders) const;

@@ -35,6 +35,7 @@ struct TDownloadTask {
     const web::TURL& Address;
     const web::TURL& Referrer;  // invalid when none
     std::int32_t Distance;
+    bool Embedded;  // a page shows or runs the address (see TDownloadFilter)
     TDownloadProgress& Progress;
     TFileDownloadCompleteData& Complete;
     // The body transfer begins: the thread reports that it is reading data.

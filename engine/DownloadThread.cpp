@@ -32,7 +32,7 @@ void TFileDownloadThread::SetOptions(const jobs::TDownloadOptions& NewOptions) {
 }
 
 bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::string& DestinationFile,
-                                        std::int32_t Distance, const web::TURL* Referrer) {
+                                        std::int32_t Distance, const web::TURL* Referrer, bool Embedded) {
     {
         std::lock_guard guard(WorkLock);
         if (State() != dsIdle) return false;
@@ -40,6 +40,7 @@ bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::str
         WorkReferrer.Clear();
         if (Referrer && Referrer->GetScheme() != web::SchemeFile) WorkReferrer.Assign(*Referrer);
         WorkDistance = Distance;
+        WorkEmbedded = Embedded;
         InProgress.Start(DestinationFile);
         Complete.Clear();
         Session->ClearStop();
@@ -92,7 +93,7 @@ void TFileDownloadThread::RunDownload() {
         std::string extension = std::filesystem::path(destination).extension().string();
         if (extension.empty()) extension = WorkAddress.GetExtension();
         Complete.IsPage = !destination.empty() && web::IsHTMLExtension(extension);
-        Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance);
+        Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance, WorkEmbedded);
         if (Complete.FilterResult == dfPassed) {
             if (destination.empty()) {
                 Complete.ExceptionRaised = true;
@@ -109,6 +110,7 @@ void TFileDownloadThread::RunDownload() {
                                    .Address = WorkAddress,
                                    .Referrer = WorkReferrer,
                                    .Distance = WorkDistance,
+                                   .Embedded = WorkEmbedded,
                                    .Progress = InProgress,
                                    .Complete = Complete,
                                    .ReadingData = [this] { SetState(dsReadingData); }};

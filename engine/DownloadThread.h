@@ -53,9 +53,10 @@ public:
     // download opens them with these options.
     void SetOptions(const jobs::TDownloadOptions& Options);
     // Hands over one address; false (nothing happens) unless the thread is idle.
-    // A referrer of the file scheme is not passed on.
+    // A referrer of the file scheme is not passed on. Embedded: a page shows or
+    // runs the address, so the filter saves it even with a query.
     bool StartDownload(const web::TURL& Address, const std::string& DestinationFile,
-                       std::int32_t Distance, const web::TURL* Referrer);
+                       std::int32_t Distance, const web::TURL* Referrer, bool Embedded = false);
     // Ends the transfer in progress soon; the partial HTTP file stays for a later run.
     void Stop();
     bool StopRequested() const;
@@ -87,6 +88,7 @@ private:
     web::TURL WorkAddress;
     web::TURL WorkReferrer;
     std::int32_t WorkDistance = 0;
+    bool WorkEmbedded = false;
     jobs::TDownloadOptions Options;  // the worker's copy for the running download
     // Written by the worker only; read by the dispatcher once State is dsFinished.
     TFileDownloadCompleteData Complete;

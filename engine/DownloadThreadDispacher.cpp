@@ -141,7 +141,8 @@ void TDownloadThreadDispacher::Assign(TSpiderJobControl& Control, TSpiderObject&
     web::TURL address;
     address.Assign(Object.Address);
     if (!Object.AlternateHost.empty()) address.SetHostName(Object.AlternateHost);
-    Threads[Thread]->StartDownload(address, Object.LocalFileName, Object.Distance, Object.Referrer.get());
+    Threads[Thread]->StartDownload(address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
+                                   Object.Embedded);
 }
 
 // Fills the fields that every report about a thread's download carries.
@@ -223,8 +224,9 @@ TDownloadThreadDispacher::TRedirectOutcome TDownloadThreadDispacher::CollectResu
     if (redirects > MaxRedirectsInARow) return TRedirectOutcome::TooMany;
     try {
         const auto referrer = object ? object->Referrer : std::shared_ptr<const web::TURL>();
-        const bool queued =
-            Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance(), redirects);
+        // A moved stylesheet is still the page's stylesheet.
+        const bool queued = Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance(),
+                                                    redirects, object && object->Embedded);
         // A redirected start moves the location restriction with it.
         if (thread.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
         return queued ? TRedirectOutcome::Queued : TRedirectOutcome::None;

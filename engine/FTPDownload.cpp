@@ -84,7 +84,8 @@ void TFTPDownload::DownloadFTPNoProxy() {
     });
     // The address as given: one carrying credentials that may not be used is refused.
     Task.Complete.FilterResult =
-        Task.Filter.CheckAfterHeaders(Task.Address, "", Task.Distance, static_cast<std::uint64_t>(expected));
+        Task.Filter.CheckAfterHeaders(Task.Address, "", Task.Distance, static_cast<std::uint64_t>(expected),
+                                      Task.Embedded);
     if (Task.Complete.FilterResult != dfPassed) return;
     TInternetRequest request(Task.Session, TInternetRoot::FTP);
     const std::string path = Task.Address.GetUrlPath();

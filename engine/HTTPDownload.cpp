@@ -218,7 +218,7 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     // The address as given, before credentials were removed or added: one that
     // carries its own while authentication is not allowed is refused here.
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
-                                                     static_cast<std::uint64_t>(expected));
+                                                     static_cast<std::uint64_t>(expected), Task.Embedded);
     if (Task.Complete.FilterResult == dfPassed)
         FinishFileDownload(Task, Request, partial, fileTime, resume, true);
     return {};

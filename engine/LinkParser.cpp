@@ -91,7 +91,7 @@ void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page
         web::TWebLinkInfo& link = *Links.Get(i);
         if (!link.URL.IsValid()) continue;
         const auto distance = LinkDistance(Page.Distance, web::THTMLParser::IsEmbeddingTag(link));
-        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0);
+        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0, link.Embedded);
         OutputMsg.Kind = somLinkFound;
         OutputMsg.JobNumber = 0;
         OutputMsg.Link = link;

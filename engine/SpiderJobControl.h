@@ -30,12 +30,13 @@ class TSpiderJobControl : public engine::TFolderJobControl {
 public:
     virtual bool StopRequested() const = 0;
     // Puts Address into the job's object list (Referrer null for the start);
-    // Redirects counts the redirects in a row that led to it (0 for a link).
+    // Redirects counts the redirects in a row that led to it (0 for a link);
+    // Embedded says that a page shows or runs it rather than links to it.
     // True when it was inserted, or known and handed out again after it had
     // been dispatched before.
     virtual bool AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,
                                  const std::shared_ptr<const web::TURL>& Referrer,
-                                 std::int32_t Distance, std::int32_t Redirects) = 0;
+                                 std::int32_t Distance, std::int32_t Redirects, bool Embedded) = 0;
     // Posts a copy of Msg. Throws TOutputQueueGaveUp when the front end has
     // taken nothing for the give-up period: the job cannot go on.
     virtual void Post(const messaging::TSpiderOutputMsg& Msg) = 0;

@@ -35,7 +35,10 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
         known.Distance = NewObject.Distance;
         known.Referrer = std::move(NewObject.Referrer);
     }
-    if (!hostChanged && !closer) return TAddOutcome::Known;
+    // A link refused for its query may come back as a page's embedded resource.
+    const bool nowEmbedded = NewObject.Embedded && !known.Embedded;
+    if (nowEmbedded) known.Embedded = true;
+    if (!hostChanged && !closer && !nowEmbedded) return TAddOutcome::Known;
     const bool wasDispatched = known.Dispatched;
     SetDispatched(known, false);
     return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;

@@ -18,6 +18,8 @@ struct TSpiderObject {
     std::shared_ptr<const web::TURL> Referrer;
     std::int32_t Distance = 0;  // -1 for the starting address
     std::int32_t Redirects = 0;  // redirects in a row that led to it
+    // A page shows or runs it (image, stylesheet, script ...): saved even with a query.
+    bool Embedded = false;
     // Another host name under which the object, already handed out, was met again;
     // its next download uses it.
     std::string AlternateHost;
@@ -52,7 +54,7 @@ public:
     enum class TAddOutcome {
         Inserted,
         Known,     // already there, nothing changed
-        Requeued,  // already there and handed out again (smaller distance or other host)
+        Requeued,  // already there and handed out again (smaller distance, other host, now embedded)
     };
     TAddOutcome AddIfNotPresent(TSpiderObject NewObject);
 

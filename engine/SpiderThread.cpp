@@ -98,7 +98,7 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     MIMETable.SetEnabled(Job.DownloadOptions.AddFileExtensions);
     Filter.SetJob(Job, true, true);
     TSpiderObjectList list;
-    AddSpiderObject(list, web::GetStartingURL(Job), nullptr, -1, 0);
+    AddSpiderObject(list, web::GetStartingURL(Job), nullptr, -1, 0, false);
     Dispatcher.ClearStartPage();
     jobs::TDownloadOptions options;
     options.HTTPProxy = Start.HTTPProxy;
@@ -198,12 +198,13 @@ void TSpiderThread::WaitForCommand() {
 
 bool TSpiderThread::AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,
                                     const std::shared_ptr<const web::TURL>& Referrer, std::int32_t Distance,
-                                    std::int32_t Redirects) {
+                                    std::int32_t Redirects, bool Embedded) {
     TSpiderObject object;
     object.Address.Assign(Address);
     object.Referrer = Referrer;
     object.Distance = Distance;
     object.Redirects = Redirects;
+    object.Embedded = Embedded;
     object.LocalFileName = Filter.LocalFileName(Address);
     const auto outcome = List.AddIfNotPresent(std::move(object));
     return outcome != TSpiderObjectList::TAddOutcome::Known;

@@ -57,7 +57,7 @@ public:
     void WaitForCommand() override;
     bool AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,
                          const std::shared_ptr<const web::TURL>& Referrer, std::int32_t Distance,
-                         std::int32_t Redirects) override;
+                         std::int32_t Redirects, bool Embedded) override;
     void Post(const messaging::TSpiderOutputMsg& Msg) override;
     void PostFileMoved(std::int32_t JobNumber, const std::string& SourceFile,
                        const std::string& DestinationFile) override;

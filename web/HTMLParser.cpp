@@ -305,6 +305,9 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     if (!tag) return;
 
     TTagAttribData found;
+    // Only a LINK's relation says whether the page loads its target.
+    std::string rel;
+    if (tag->Name == "LINK"sv && FindAttributeValue(inner, nameLength, "REL", found)) rel = std::move(found.Value);
     for (std::string_view attribute : tag->Attributes) {
         if (attribute.empty()) break;
         if (!FindAttributeValue(inner, nameLength, attribute, found) || found.Value.empty())
@@ -319,6 +322,7 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
         link.ValueOffset = static_cast<std::int32_t>(TagStart) + found.ValueStart;
         link.ValueLength = found.ValueLength;
         link.TagIndex = TagIndex;
+        link.Embedded = IsEmbeddedLink(*tag, attribute, rel);
         if (!LinkList->Add(std::move(link)))
             base::TraceLog.LogEntry(base::ttException, "Link not recorded",
                                          "OnAttribValueFound", UnitName);

@@ -67,6 +67,33 @@ bool IsEmbeddingTagName(std::string_view TagName) {
     return tag && tag->Embedding;
 }
 
+namespace {
+
+// Link relations whose target the page loads itself.
+bool RelNamesPageResource(std::string_view Rel) {
+    static constexpr std::string_view Loaded[] = {"stylesheet", "icon",    "apple-touch-icon", "mask-icon",
+                                                  "preload",    "modulepreload", "manifest"};
+    std::size_t start = 0;
+    while (start < Rel.size()) {
+        std::size_t end = start;
+        while (end < Rel.size() && static_cast<unsigned char>(Rel[end]) > ' ') ++end;
+        const std::string_view word = Rel.substr(start, end - start);
+        for (const std::string_view loaded : Loaded)
+            if (base::SameTextAscii(word, loaded)) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace
+
+bool IsEmbeddedLink(const THTMLLinkTag& Tag, std::string_view Attribute, std::string_view Rel) {
+    if (Tag.Name == "SCRIPT") return true;
+    if (Tag.Name == "LINK") return RelNamesPageResource(Rel);
+    // A long description is a page of its own, reached by following it.
+    return Tag.Embedding && Attribute != "LONGDESC";
+}
+
 bool IsCodebaseRelative(std::string_view TagName, std::string_view AttributeName) {
     return (TagName == "APPLET" && AttributeName == "CODE") ||
            (TagName == "OBJECT" && AttributeName == "DATA");

@@ -24,4 +24,10 @@ bool IsCodebaseRelative(std::string_view TagName, std::string_view AttributeName
 // TagName (upper case) is a tag whose links fetch content that is part of the page.
 bool IsEmbeddingTagName(std::string_view TagName);
 
+// The tag's Attribute (upper case) fetches something the page shows or runs
+// rather than a document reached by following it: the embedding tags' sources,
+// scripts, and LINKs whose Rel (as written) names a stylesheet, an icon or a
+// preloaded resource.
+bool IsEmbeddedLink(const THTMLLinkTag& Tag, std::string_view Attribute, std::string_view Rel);
+
 } // namespace web

@@ -33,6 +33,9 @@ class TWebLinkInfo {
     std::int32_t RefreshLength = 0; // META refresh: the target's length; else 0
     std::int32_t TagIndex = 0;      // number of the tag in its file from 1; a tag's links share it
     bool AddedToList = false;       // link extraction's verdict: the object list took the address
+    // Fetched as part of the page (image, stylesheet, script, frame, media, or
+    // a stylesheet's own reference), not followed to another document.
+    bool Embedded = false;
 };
 
 // The links of one page, in the order the parser found them. No duplicate

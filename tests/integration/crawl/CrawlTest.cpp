@@ -112,6 +112,35 @@ TEST_F(Crawl, RedirectedStartMovesTheLocationRestriction) {
         << "outside the new base folder";
 }
 
+TEST_F(Crawl, WhatAPageEmbedsIsSavedWithItsQueryButLinksWithAQueryAreNot) {
+    struct TRow {
+        std::string Tags, Target;
+        bool Saved;
+    };
+    const TRow rows[] = {
+        {"<link rel=\"stylesheet\" href=\"style.css?v=3\">", "/q/style.css?v=3", true},
+        {"<link rel=\"shortcut icon\" href=\"fav.ico?2\">", "/q/fav.ico?2", true},
+        {"<script src=\"app.js?2022.1\"></script>", "/q/app.js?2022.1", true},
+        {"<img src=\"pic.gif?w=10\">", "/q/pic.gif?w=10", true},
+        {"<a href=\"dup.css?v=1\">css</a><link rel=stylesheet href=\"dup.css?v=1\">", "/q/dup.css?v=1", true},
+        {"<a href=\"list.htm?page=2\">more</a>", "/q/list.htm?page=2", false},
+        {"<link rel=\"next\" href=\"more.htm?page=3\">", "/q/more.htm?page=3", false},
+        {"<img src=\"x.gif\" longdesc=\"about.htm?img=x\">", "/q/about.htm?img=x", false},
+    };
+    std::string page;
+    for (const auto& row : rows) {
+        page += row.Tags;
+        Server.Serve(row.Target, 200, "x", {{"Content-Type", "text/plain"}});
+    }
+    Server.Serve("/q/", 200, page);
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/q/"))), joCompleted);
+    for (const auto& row : rows) {
+        EXPECT_EQ(Engine.Ended(Server.URL(row.Target)).Results.FilterReason, row.Saved ? 0 : engine::dfQuery)
+            << row.Target;
+        EXPECT_EQ(Server.RequestsFor(row.Target).size(), row.Saved ? 1u : 0u) << row.Target;
+    }
+}
+
 TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     std::string page;
     for (int i = 0; i < 150; ++i) page += "<a href=\"p" + std::to_string(i) + ".htm\">x</a>";
