@@ -3,6 +3,7 @@
 #include "engine/InternetSettings.h"
 #include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
+#include "jobs/AppInfo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -179,7 +180,9 @@ bool TInternetRequest::ApplyRootOptions(CURLcode& Code) {
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_FOLLOWLOCATION, 0L);  // redirects go back to the crawl as new objects
     set(CURLOPT_PATH_AS_IS, 1L);      // the address is already resolved; send it as it is
-    set(CURLOPT_USERAGENT, job.HTTPAgentName.c_str());
+    // A job without an agent name of its own goes out under the program's.
+    const std::string agent = job.HTTPAgentName.empty() ? jobs::AppInfo.DefaultAgentName() : job.HTTPAgentName;
+    set(CURLOPT_USERAGENT, agent.c_str());
     set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(job.Timeout, 1)));
     // A server dripping a byte now and then is never idle for the time-out, so
     // a transfer slower than this over a time-out's length ends the same way.

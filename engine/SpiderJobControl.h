@@ -29,7 +29,8 @@ public:
 class TSpiderJobControl : public engine::TFolderJobControl {
 public:
     virtual bool StopRequested() const = 0;
-    // Puts Address into the job's object list (Referrer null for the start);
+    // Puts Address into the job's object list (for the start, Referrer is the
+    // job's starting referrer or null);
     // Redirects counts the redirects in a row that led to it (0 for a link);
     // Embedded says that a page shows or runs it rather than links to it.
     // True when it was inserted, or known and handed out again after it had

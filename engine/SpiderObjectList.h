@@ -14,7 +14,8 @@ namespace engine {
 // One web object that the running job has met.
 struct TSpiderObject {
     // The page through which the object was reached at its smallest distance;
-    // shared, since every link of a page has the same referrer. Null for the start.
+    // shared, since every link of a page has the same referrer. For the start,
+    // the job's starting referrer, or null when it names none.
     std::shared_ptr<const web::TURL> Referrer;
     std::int32_t Distance = 0;  // -1 for the starting address
     std::int32_t Redirects = 0;  // redirects in a row that led to it

@@ -22,6 +22,12 @@ using namespace messaging;
 
 constexpr auto IdlePoll = std::chrono::milliseconds(100);
 
+// The referrer the job names for its starting address; null when it names none.
+std::shared_ptr<const web::TURL> StartingReferrer(const jobs::TCopyJob& Job) {
+    auto referrer = std::make_shared<web::TURL>();
+    if (Job.StartingReferrer.empty() || !referrer->SetFullURL(Job.StartingReferrer)) return nullptr;
+    return referrer;
+}
 
 } // namespace
 
@@ -98,7 +104,7 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     MIMETable.SetEnabled(Job.DownloadOptions.AddFileExtensions);
     Filter.SetJob(Job, true, true);
     TSpiderObjectList list;
-    AddSpiderObject(list, web::GetStartingURL(Job), nullptr, -1, 0, false);
+    AddSpiderObject(list, web::GetStartingURL(Job), StartingReferrer(Job), -1, 0, false);
     Dispatcher.ClearStartPage();
     jobs::TDownloadOptions options;
     options.HTTPProxy = Start.HTTPProxy;

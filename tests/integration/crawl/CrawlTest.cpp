@@ -5,6 +5,7 @@
 
 #include "engine/DownloadFilter.h"
 #include "engine/InternetSettings.h"
+#include "jobs/AppInfo.h"
 
 #include <gmock/gmock.h>
 
@@ -138,6 +139,31 @@ TEST_F(Crawl, WhatAPageEmbedsIsSavedWithItsQueryButLinksWithAQueryAreNot) {
         EXPECT_EQ(Engine.Ended(Server.URL(row.Target)).Results.FilterReason, row.Saved ? 0 : engine::dfQuery)
             << row.Target;
         EXPECT_EQ(Server.RequestsFor(row.Target).size(), row.Saved ? 1u : 0u) << row.Target;
+    }
+}
+
+TEST_F(Crawl, TheStartIsAskedForWithTheJobsReferrerAndEveryRequestWithAnAgentName) {
+    struct TRow {
+        std::string Agent, Referrer, SentAgent;
+    };
+    const TRow rows[] = {
+        {"", "", jobs::AppInfo.DefaultAgentName()},
+        {"Mirror/1.0", Server.URL("/from.htm"), "Mirror/1.0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.SentAgent);
+        Server.ClearRequests();
+        TCrawl engine;
+        auto job = engine.Job(Server.URL("/site/index.htm"));
+        job.DownloadOptions.HTTPAgentName = row.Agent;
+        job.StartingReferrer = row.Referrer;
+        ASSERT_EQ(engine.Run(job), joCompleted);
+        const auto start = Server.RequestsFor("/site/index.htm");
+        ASSERT_EQ(start.size(), 1u);
+        EXPECT_EQ(start[0].Header("Referer"), row.Referrer);
+        ASSERT_GT(Server.RequestCount(), 1u);
+        for (const auto& request : Server.Requests())
+            EXPECT_EQ(request.Header("User-Agent"), row.SentAgent) << request.Target;
     }
 }
 
