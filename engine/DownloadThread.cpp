@@ -14,6 +14,18 @@ namespace engine {
 
 using base::TraceLog;
 
+namespace {
+
+// Provisional, before anything is fetched: a page already on disk is parsed
+// again even when it is not fetched.
+bool NamesAPage(const std::string& Destination, const web::TURL& Address) {
+    std::string extension = std::filesystem::path(Destination).extension().string();
+    if (extension.empty()) extension = Address.GetExtension();
+    return !Destination.empty() && web::IsHTMLExtension(extension);
+}
+
+} // namespace
+
 TFileDownloadThread::TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                                          TDownloadThreadServices GivenServices)
     : Filter(Filter), MIMETable(MIMETable), Services(std::move(GivenServices)),
@@ -89,10 +101,7 @@ void TFileDownloadThread::RunDownload() {
     base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
     try {
         const std::string destination = DestinationFile();
-        // Provisional: a page already on disk is parsed again even when it is not fetched.
-        std::string extension = std::filesystem::path(destination).extension().string();
-        if (extension.empty()) extension = WorkAddress.GetExtension();
-        Complete.IsPage = !destination.empty() && web::IsHTMLExtension(extension);
+        Complete.IsPage = NamesAPage(destination, WorkAddress);
         Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance, WorkEmbedded);
         if (Complete.FilterResult == dfPassed) {
             if (destination.empty()) {
@@ -115,6 +124,10 @@ void TFileDownloadThread::RunDownload() {
                                    .Complete = Complete,
                                    .ReadingData = [this] { SetState(dsReadingData); }};
                 DownloadByScheme(task);
+                // An earlier run saved the page under an added extension ("x.php.htm"):
+                // unchanged, it is not fetched, but it is parsed again all the same.
+                if (!Complete.IsPage && DestinationFile() != destination)
+                    Complete.IsPage = NamesAPage(DestinationFile(), WorkAddress);
             }
         }
     } catch (const std::exception& Error) {

@@ -167,6 +167,28 @@ TEST_F(Crawl, TheStartIsAskedForWithTheJobsReferrerAndEveryRequestWithAnAgentNam
     }
 }
 
+TEST_F(Crawl, APageSavedUnderAnAddedExtensionIsParsedAgainOnTheNextRunWhenUnchanged) {
+    Server.Serve("/r/", 200, "<a href=\"x.php\">x</a>");
+    Server.ServeHandler("/r/x.php", [](const testsupport::TRecordedRequest& Request) {
+        if (Request.HasHeader("If-Modified-Since")) return testsupport::MakeResponse(304, "");
+        return testsupport::MakeResponse(200, "<a href=\"y.htm\">y</a>");
+    });
+    Server.Serve("/r/y.htm", 200, "<p>y</p>");
+    for (const bool update : {false, true}) {
+        SCOPED_TRACE(update ? "update" : "no update");
+        TCrawl engine;
+        auto job = engine.Job(Server.URL("/r/"));
+        ASSERT_EQ(engine.Run(job), joCompleted);
+        ASSERT_TRUE(std::filesystem::exists(engine.Local("/r/x.php.htm")));
+        job.DownloadOptions.UpdateOldFiles = update;
+        ASSERT_EQ(engine.Run(job), joCompleted);
+        std::size_t reached = 0;
+        for (const auto& record : engine.Of(somDownloadEnded))
+            reached += record.Msg.FileDownload.Address.GetUrlPath() == "/r/y.htm" ? 1 : 0;
+        EXPECT_EQ(reached, 2u) << "the second run reaches y.htm through the saved x.php.htm";
+    }
+}
+
 TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     std::string page;
     for (int i = 0; i < 150; ++i) page += "<a href=\"p" + std::to_string(i) + ".htm\">x</a>";
