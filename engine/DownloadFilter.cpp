@@ -43,9 +43,13 @@ TDownloadFilter::TDownloadFilter(TClock Clock) : Now(std::move(Clock)), StartTim
 void TDownloadFilter::SetJob(const jobs::TCopyJob& NewJob, bool ResetCounters, bool RecomputeBase) {
     std::lock_guard guard(Lock);
     Job = NewJob;
-    StartAddress = web::GetStartingURL(Job);
     SplitLists();
-    if (RecomputeBase) RecomputeBaseFolder();
+    // A job changed during the run keeps the start it was redirected to: the
+    // location restriction must not snap back to the address it began with.
+    if (RecomputeBase) {
+        StartAddress = web::GetStartingURL(Job);
+        RecomputeBaseFolder();
+    }
     if (ResetCounters) {
         StartTime = Now();
         Bytes = 0;

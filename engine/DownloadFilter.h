@@ -48,7 +48,8 @@ class TDownloadFilter {
     TDownloadFilter& operator=(const TDownloadFilter&) = delete;
 
     // Takes a copy of Job. A new run resets the counters and computes the base
-    // folder; a job changed during the run (an exclusion) keeps both.
+    // folder from the job's start; a job changed during the run (an exclusion)
+    // keeps all three, so a redirected start stays redirected.
     void SetJob(const jobs::TCopyJob& Job, bool ResetCounters, bool RecomputeBase);
     // A redirected start: the location restriction follows the new address.
     void SetStartAddress(const web::TURL& Address);

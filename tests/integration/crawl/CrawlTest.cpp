@@ -254,6 +254,47 @@ TEST_F(Crawl, StopWithHostExclusionEndsTheTransferAndRefusesTheHostForTheRestOfT
     EXPECT_TRUE(Server.RequestsFor("/c.htm").empty());
 }
 
+TEST_F(Crawl, StopWithExclusionAfterARedirectedStartKeepsTheRedirectedServer) {
+    using TPostStop = bool (TSpiderInputMessageQueue::*)(std::int32_t, std::int32_t);
+    const std::pair<const char*, TPostStop> rows[] = {
+        {"extension", &TSpiderInputMessageQueue::PostStopFileExtension},
+        {"MIME type", &TSpiderInputMessageQueue::PostStopMimeType},
+    };
+    const std::string moved = "http://localhost:" + std::to_string(Server.Port());
+    Server.Serve("/start", 302, "", {{"Location", moved + "/r5/"}});
+    Server.Serve("/r5/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
+    Server.Serve("/r5/b.htm", 200, "<a href=\"c.htm\">c</a>");
+    Server.Serve("/r5/c.htm", 200, "<p>c</p>");
+    for (const auto& [name, postStop] : rows) {
+        SCOPED_TRACE(name);
+        Server.ClearRequests();
+        std::promise<void> stopPosted;
+        auto stopped = stopPosted.get_future().share();
+        TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'),
+                                                      {{"Content-Type", "application/x-big"}});
+        big.PieceSize = 1024;
+        big.BeforePiece = [stopped](std::size_t piece) {
+            if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
+        };
+        Server.Serve("/r5/big.bin", big);
+        TCrawl engine;
+        auto job = engine.Job(Server.URL("/start"));
+        job.RestrictLocation = jobs::lrAtServer;
+        engine.Begin(job);
+
+        TSpiderOutputMsg progress;
+        ASSERT_TRUE(engine.WaitForReport(somDownloadProgress, "/r5/big.bin", &progress));
+        ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/r5/b.htm"));
+        ASSERT_TRUE((engine.Input.*postStop)(1, progress.FileDownload.DownloadNumber));
+        stopPosted.set_value();
+        ASSERT_EQ(engine.WaitForEnd(1, Patience), joCompleted);
+
+        EXPECT_EQ(engine.Ended(moved + "/r5/big.bin").Results.Outcome, doStopped);
+        EXPECT_EQ(engine.Ended(moved + "/r5/c.htm").Results.FilterReason, 0) << "still at the redirected server";
+        EXPECT_EQ(Server.RequestsFor("/r5/c.htm").size(), 1u);
+    }
+}
+
 TEST_F(Crawl, EndlessRedirectChainEndsAfterTwentyRedirectsWithAFailure) {
     for (int i = 0; i < 30; ++i)
         Server.Serve("/r/" + std::to_string(i), 302, "", {{"Location", Server.URL("/r/" + std::to_string(i + 1))}});
