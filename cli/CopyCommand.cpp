@@ -162,6 +162,8 @@ std::optional<std::string> ParseCopyArgs(const std::vector<std::string>& Args, T
 std::optional<std::string> BuildJob(const TCopyRequest& Request, jobs::TCopyJob& Job) {
     Job.Reset();
     web::SetStartingURL(Job, Request.Positional[0]);
+    // Asking for an HTTPS site is asking for HTTPS; an option may still say otherwise.
+    if (web::GetStartingURL(Job).GetScheme() == web::SchemeHTTPS) Job.DownloadHTTPS = true;
     Job.SetDestinationFolder(AbsoluteFolder(Request.Positional[1]));
     for (const auto& edit : Request.Edits) edit(Job);
     if (auto problem = ApplyJobSettings(Request.Settings, Job)) return problem;

@@ -118,6 +118,16 @@ TEST(Cli, CopyThenUpdateSavesTheSiteWithWorkingOfflineLinksAndASummary) {
     ExpectWorkingOfflineLinks(cli);
 }
 
+TEST(Cli, CopyOfAnHTTPSAddressCopiesItWithoutTheHTTPSSwitch) {
+    TCli cli;
+    testsupport::TTestWebServer secure(testsupport::TTestWebServer::TKind::HTTPS);
+    secure.ServeFolder(cli.Site.Path());
+    const auto result = cli.Run({"copy", secure.URL("/shop/"), cli.Dest.Path(), "--ca-file", secure.CAFile()});
+    ASSERT_EQ(result.ExitStatus, 0) << result.Err << result.Out;
+    EXPECT_EQ(cli.SavedFiles(), (std::set<std::string>{"/shop/index.html", "/shop/img/logo.gif",
+                                                        "/shop/a/one.html", "/shop/a/b/two.html"}));
+}
+
 TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
     struct TRow {
         std::vector<int> Signals;
