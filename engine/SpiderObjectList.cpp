@@ -35,10 +35,12 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
         known.Distance = NewObject.Distance;
         known.Referrer = std::move(NewObject.Referrer);
     }
-    // A link refused for its query may come back as a page's embedded resource.
+    // A link refused for its query may come back as a page's embedded resource;
+    // the query is all that embedding changes, so only then is it fetched again.
     const bool nowEmbedded = NewObject.Embedded && !known.Embedded;
     if (nowEmbedded) known.Embedded = true;
-    if (!hostChanged && !closer && !nowEmbedded) return TAddOutcome::Known;
+    const bool queryNowAllowed = nowEmbedded && !known.Address.GetExtraInfo().empty();
+    if (!hostChanged && !closer && !queryNowAllowed) return TAddOutcome::Known;
     const bool wasDispatched = known.Dispatched;
     SetDispatched(known, false);
     return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;

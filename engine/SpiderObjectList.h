@@ -55,7 +55,7 @@ public:
     enum class TAddOutcome {
         Inserted,
         Known,     // already there, nothing changed
-        Requeued,  // already there and handed out again (smaller distance, other host, now embedded)
+        Requeued,  // already there and handed out again (smaller distance, other host, query now embedded)
     };
     TAddOutcome AddIfNotPresent(TSpiderObject NewObject);
 
