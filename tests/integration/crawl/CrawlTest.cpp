@@ -226,72 +226,52 @@ TEST_F(Crawl, FlatCopyMovesEveryFileUpAndReportsTheMovedStartPage) {
     EXPECT_TRUE(Engine.Of(somRewriteStarted).empty());
 }
 
-TEST_F(Crawl, StopWithHostExclusionEndsTheTransferAndRefusesTheHostForTheRestOfTheRun) {
-    std::promise<void> stopPosted;
-    auto stopped = stopPosted.get_future().share();
+// A stop with exclusion ends the transfer and changes the job for the rest of
+// the run; after a redirected start the location stays with the new server.
+TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRestOfTheRun) {
+    using TPostStop = bool (TSpiderInputMessageQueue::*)(std::int32_t, std::int32_t);
+    struct TRow {
+        std::string Start, HostFolder;
+        TPostStop PostStop;
+        std::uint8_t LaterPageRefusal;
+    };
+    const TRow rows[] = {
+        {Server.URL("/"), "127.0.0.1", &TSpiderInputMessageQueue::PostStopHost, engine::dfDomainName},
+        {Server.URL("/start"), "localhost", &TSpiderInputMessageQueue::PostStopFileExtension, 0},
+    };
+    Server.Serve("/start", 302, "", {{"Location", "http://localhost:" + std::to_string(Server.Port()) + "/"}});
     Server.Serve("/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
     Server.Serve("/b.htm", 200, "<a href=\"c.htm\">c</a>");
     Server.Serve("/c.htm", 200, "<p>c</p>");
-    TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
-    big.PieceSize = 1024;
-    big.BeforePiece = [stopped](std::size_t piece) {
-        if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
-    };
-    Server.Serve("/big.bin", big);
-    Engine.Begin(Engine.Job(Server.URL("/")));
-
-    TSpiderOutputMsg progress;
-    ASSERT_TRUE(Engine.WaitForReport(somDownloadProgress, "/big.bin", &progress));
-    // b.htm, fetched beside big.bin, must be in before the exclusion; c.htm comes after it.
-    ASSERT_TRUE(Engine.WaitForReport(somDownloadEnded, "/b.htm"));
-    ASSERT_TRUE(Engine.Input.PostStopHost(1, progress.FileDownload.DownloadNumber));
-    stopPosted.set_value();
-    ASSERT_EQ(Engine.WaitForEnd(1, Patience), joCompleted);
-
-    EXPECT_EQ(Engine.Ended(Server.URL("/big.bin")).Results.Outcome, doStopped);
-    EXPECT_FALSE(std::filesystem::exists(Engine.Local("/big.bin")));
-    EXPECT_EQ(Engine.Ended(Server.URL("/c.htm")).Results.FilterReason, engine::dfDomainName);
-    EXPECT_TRUE(Server.RequestsFor("/c.htm").empty());
-}
-
-TEST_F(Crawl, StopWithExclusionAfterARedirectedStartKeepsTheRedirectedServer) {
-    using TPostStop = bool (TSpiderInputMessageQueue::*)(std::int32_t, std::int32_t);
-    const std::pair<const char*, TPostStop> rows[] = {
-        {"extension", &TSpiderInputMessageQueue::PostStopFileExtension},
-        {"MIME type", &TSpiderInputMessageQueue::PostStopMimeType},
-    };
-    const std::string moved = "http://localhost:" + std::to_string(Server.Port());
-    Server.Serve("/start", 302, "", {{"Location", moved + "/r5/"}});
-    Server.Serve("/r5/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
-    Server.Serve("/r5/b.htm", 200, "<a href=\"c.htm\">c</a>");
-    Server.Serve("/r5/c.htm", 200, "<p>c</p>");
-    for (const auto& [name, postStop] : rows) {
-        SCOPED_TRACE(name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Start);
         Server.ClearRequests();
         std::promise<void> stopPosted;
         auto stopped = stopPosted.get_future().share();
-        TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'),
-                                                      {{"Content-Type", "application/x-big"}});
+        TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
         big.PieceSize = 1024;
         big.BeforePiece = [stopped](std::size_t piece) {
             if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
         };
-        Server.Serve("/r5/big.bin", big);
+        Server.Serve("/big.bin", big);
         TCrawl engine;
-        auto job = engine.Job(Server.URL("/start"));
+        auto job = engine.Job(row.Start);
         job.RestrictLocation = jobs::lrAtServer;
         engine.Begin(job);
 
         TSpiderOutputMsg progress;
-        ASSERT_TRUE(engine.WaitForReport(somDownloadProgress, "/r5/big.bin", &progress));
-        ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/r5/b.htm"));
-        ASSERT_TRUE((engine.Input.*postStop)(1, progress.FileDownload.DownloadNumber));
+        ASSERT_TRUE(engine.WaitForReport(somDownloadProgress, "/big.bin", &progress));
+        // b.htm, fetched beside big.bin, must be in before the exclusion; c.htm comes after it.
+        ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/b.htm"));
+        ASSERT_TRUE((engine.Input.*row.PostStop)(1, progress.FileDownload.DownloadNumber));
         stopPosted.set_value();
         ASSERT_EQ(engine.WaitForEnd(1, Patience), joCompleted);
 
-        EXPECT_EQ(engine.Ended(moved + "/r5/big.bin").Results.Outcome, doStopped);
-        EXPECT_EQ(engine.Ended(moved + "/r5/c.htm").Results.FilterReason, 0) << "still at the redirected server";
-        EXPECT_EQ(Server.RequestsFor("/r5/c.htm").size(), 1u);
+        const std::string site = "http://" + row.HostFolder + ":" + std::to_string(Server.Port());
+        EXPECT_EQ(engine.Ended(site + "/big.bin").Results.Outcome, doStopped);
+        EXPECT_FALSE(std::filesystem::exists(engine.Dest.Path() + "/" + row.HostFolder + "/big.bin"));
+        EXPECT_EQ(engine.Ended(site + "/c.htm").Results.FilterReason, row.LaterPageRefusal);
+        EXPECT_EQ(Server.RequestsFor("/c.htm").size(), row.LaterPageRefusal == 0 ? 1u : 0u);
     }
 }
 
