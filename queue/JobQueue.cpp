@@ -274,14 +274,16 @@ void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
     Notify([index](TJobQueueObserver& O) { O.RowStatusChanged(index); });
 }
 
+// The spider has answered before the report is acted on: the after-job step
+// may post the next start at once (a countdown of 0 seconds), and that start
+// must neither be refused as pending nor have its own pending state cleared.
 void TJobQueue::OnSpiderOutput(const messaging::TSpiderOutputMsg& Msg) {
+    if (Msg.Kind != messaging::somJobStarted && Msg.Kind != messaging::somJobEnded) return;
+    SetCommandPending(false);
     if (Msg.Kind == messaging::somJobStarted)
         OnJobStarted(Msg);
-    else if (Msg.Kind == messaging::somJobEnded)
-        OnJobEnded(Msg);
     else
-        return;
-    SetCommandPending(false);
+        OnJobEnded(Msg);
 }
 
 void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
