@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 
 using namespace queue;
 using Kind = TCountdownKind;
@@ -118,6 +119,7 @@ TEST(Automation, AJobsEndLeadsToTheCountdownAndActionItsSwitchesAsk) {
         msg.Kind = messaging::somJobStarted;
         msg.JobNumber = 1;
         queue.OnSpiderOutput(msg);
+        queue.StopJob(0); // the user's stop, answered by the job's end
         input.Clear();
         msg.Kind = messaging::somJobEnded;
         msg.Status = row.Outcome;
@@ -161,4 +163,25 @@ TEST(Automation, TheCommandLineFileOffersZipOnlyWhenThePathHasItAndSkipsBadLines
     EXPECT_EQ(trace.Count("Warning", "Invalid column count"), 2);
     EXPECT_EQ(LoadCommandLines(data.Path() + "/").at(0), (TCommandLineEntry{"Launch copied site", "%c"}));
     EXPECT_TRUE(testsupport::FileExists(data.File(CommandLinesFileBaseName)));
+}
+
+TEST(Automation, TheRealRunnerStartsWithoutAShellInItsFolderAndTheShutdownCommandReportsFailure) {
+    testsupport::TTempDir folder;
+    TSpawnProcessRunner runner;
+    int error = 0;
+    auto process = runner.Start({"sh", "-c \"echo $0 > out\" \"two words; true\"", folder.Path()}, error);
+    ASSERT_TRUE(process);
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         process->StillRuns() && std::chrono::steady_clock::now() < deadline;)
+        std::this_thread::yield();
+    EXPECT_EQ(testsupport::ReadFileText(folder.File("out")), "two words; true\n");
+    EXPECT_FALSE(runner.Start({"no-such-program-here", "", ""}, error));
+    EXPECT_EQ(error, ENOENT);
+    const std::pair<std::vector<std::string>, std::string> commands[] = {
+        {{"true"}, ""}, {{"false"}, "false ended with status 1"}, {{"no-such-program-here"}, "Error 2 (No such file or directory)"}};
+    for (const auto& [command, expected] : commands) {
+        std::string text;
+        EXPECT_EQ(TCommandShutdown(command).ShutdownComputer(text), expected.empty()) << command[0];
+        EXPECT_EQ(text, expected);
+    }
 }
