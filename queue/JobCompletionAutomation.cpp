@@ -46,18 +46,11 @@ TJobCompletionAutomation::~TJobCompletionAutomation() {
 }
 
 void TJobCompletionAutomation::Subscribe(TAutomationObserver& Observer) {
-    Observers.push_back(&Observer);
+    Observers.Add(Observer);
 }
 
 void TJobCompletionAutomation::Unsubscribe(TAutomationObserver& Observer) {
-    std::erase(Observers, &Observer);
-}
-
-// On a copy of the list, so an observer may unsubscribe while it is told.
-template <typename Event> void TJobCompletionAutomation::Notify(Event&& Tell) {
-    const std::vector<TAutomationObserver*> observers = Observers;
-    for (TAutomationObserver* observer : observers)
-        Tell(*observer);
+    Observers.Remove(Observer);
 }
 
 void TJobCompletionAutomation::LoadAutomationSettings() {
@@ -121,7 +114,7 @@ void TJobCompletionAutomation::InitCommandLinePopupMenu() {
 void TJobCompletionAutomation::CommandLineMenuItemClick(int Index) {
     if (Index < 0 || Index >= static_cast<int>(Menu.size())) return;
     SetJobCompletionCommandLine(Menu[Index].CommandLine);
-    Notify([](TAutomationObserver& O) { O.SwitchesChanged(); });
+    Observers.Notify([](TAutomationObserver& O) { O.SwitchesChanged(); });
 }
 
 void TJobCompletionAutomation::StartCountdown(TCountdownKind NewKind) {
@@ -131,7 +124,7 @@ void TJobCompletionAutomation::StartCountdown(TCountdownKind NewKind) {
               : NewKind == TCountdownKind::ShutdownComputer ? Lengths.ShutdownComputer
                                                             : Lengths.WaitForProcess;
     Running = true;
-    Notify([](TAutomationObserver& O) { O.PageWanted(TMainPage::JobQueue); });
+    Observers.Notify([](TAutomationObserver& O) { O.PageWanted(TMainPage::JobQueue); });
     Tick();
 }
 
@@ -161,7 +154,7 @@ void TJobCompletionAutomation::StopCountdown() {
     Running = false;
     Kind = TCountdownKind::None;
     ShowMessage({});
-    Notify([](TAutomationObserver& O) { O.StopFlashing(); });
+    Observers.Notify([](TAutomationObserver& O) { O.StopFlashing(); });
     if (stopped != TCountdownKind::WaitForProcess) return;
     Process.reset();
     AfterJobStopped(Queue.FinishedNormally());
@@ -170,7 +163,7 @@ void TJobCompletionAutomation::StopCountdown() {
 void TJobCompletionAutomation::ShowMessage(std::string Text) {
     if (Text == Message) return;
     Message = std::move(Text);
-    Notify([this](TAutomationObserver& O) { O.CountdownMessageChanged(Message); });
+    Observers.Notify([this](TAutomationObserver& O) { O.CountdownMessageChanged(Message); });
 }
 
 bool TJobCompletionAutomation::RunJobStoppedApp(std::int32_t JobNumber,
@@ -179,7 +172,7 @@ bool TJobCompletionAutomation::RunJobStoppedApp(std::int32_t JobNumber,
     if (std::string trimmed = base::TrimControls(Values.JobCompletionCommandLine);
         trimmed != Values.JobCompletionCommandLine) {
         SetJobCompletionCommandLine(trimmed);
-        Notify([](TAutomationObserver& O) { O.SwitchesChanged(); });
+        Observers.Notify([](TAutomationObserver& O) { O.SwitchesChanged(); });
     }
     const int index = Queue.FindJobIndex(JobNumber);
     if (Values.JobCompletionCommandLine.empty() || index < 0) return false;
@@ -210,9 +203,9 @@ void TJobCompletionAutomation::AfterJobStopped(bool FinishedNormally) {
     const bool jobsWait = Queue.FindFirstQueuedJob() >= 0;
     if (shown && Values.ShutdownWhenAllJobsCompleted && !jobsWait) {
         StartCountdown(TCountdownKind::ShutdownComputer);
-        Notify([this](TAutomationObserver& O) { O.StartFlashing(Lengths.ShutdownComputer); });
+        Observers.Notify([this](TAutomationObserver& O) { O.StartFlashing(Lengths.ShutdownComputer); });
     } else if (shown) {
-        Notify([this](TAutomationObserver& O) { O.StartFlashing(Lengths.StartNextJob); });
+        Observers.Notify([this](TAutomationObserver& O) { O.StartFlashing(Lengths.StartNextJob); });
     }
     Queue.ResetAfterJob(Values.RemoveCompletedJobs || !shown);
     if (shown && FinishedNormally && Values.StartJobsAutomatically && Queue.FindFirstQueuedJob() >= 0)

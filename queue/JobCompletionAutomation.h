@@ -2,6 +2,7 @@
 
 #include "queue/CompletionCommandLines.h"
 #include "queue/JobQueueTypes.h"
+#include "queue/ObserverList.h"
 
 #include <cstdint>
 #include <memory>
@@ -130,14 +131,13 @@ class TJobCompletionAutomation final : public TJobQueueAutomation {
     void SaveAutomationSettings();
     void TryToShutdownComputer();
     void ShowMessage(std::string Text);
-    template <typename Event> void Notify(Event&& Tell);
 
     TJobQueue& Queue;
     jobs::TSavedOptions& Options;
     TJobQueuePrompts& Prompts;
     TProcessRunner& Runner;
     TShutdownComputer& PowerOff;
-    std::vector<TAutomationObserver*> Observers; // borrowed
+    TObserverList<TAutomationObserver> Observers; // borrowed
     TAutomationSwitches Values;
     TCountdownLengths Lengths;
     std::vector<TCommandLineEntry> Menu;

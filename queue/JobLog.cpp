@@ -57,18 +57,11 @@ std::vector<std::string> JobLogColumnCaptions() {
 TJobLog::TJobLog(const std::string& DataFolder) : Path(DataFolder + FileBaseName) {}
 
 void TJobLog::Subscribe(TJobLogObserver& Observer) {
-    Observers.push_back(&Observer);
+    Observers.Add(Observer);
 }
 
 void TJobLog::Unsubscribe(TJobLogObserver& Observer) {
-    std::erase(Observers, &Observer);
-}
-
-// On a copy of the list, so an observer may unsubscribe while it is told.
-template <typename Event> void TJobLog::Notify(Event&& Tell) {
-    const std::vector<TJobLogObserver*> observers = Observers;
-    for (TJobLogObserver* observer : observers)
-        Tell(*observer);
+    Observers.Remove(Observer);
 }
 
 bool TJobLog::InitJobLog(messaging::TSpiderOutputSplitter& Splitter) {
@@ -88,7 +81,7 @@ bool TJobLog::Load() {
             Rows.push_back(RowFromFields(record));
     else
         base::TraceLog.LogAPIError("Read " + Path, "InitJobLog", UnitName);
-    Notify([](TJobLogObserver& O) { O.RowsReset(); });
+    Observers.Notify([](TJobLogObserver& O) { O.RowsReset(); });
     return records.has_value();
 }
 
@@ -103,7 +96,7 @@ void TJobLog::SetJobLogEnabled(bool Value) {
     Enabled = Value;
     if (Enabled) return;
     Rows.clear();
-    Notify([](TJobLogObserver& O) { O.RowsReset(); });
+    Observers.Notify([](TJobLogObserver& O) { O.RowsReset(); });
     SaveJobLog();
 }
 
@@ -111,14 +104,14 @@ void TJobLog::AddRow(TJobLogRow Row) {
     if (!Enabled) return;
     Rows.push_back(std::move(Row));
     const int index = Count() - 1;
-    Notify([index](TJobLogObserver& O) { O.RowInserted(index); });
+    Observers.Notify([index](TJobLogObserver& O) { O.RowInserted(index); });
     SaveJobLog();
 }
 
 bool TJobLog::RenameRow(int Index, const std::string& JobName) {
     if (!IsRow(Index)) return false;
     Rows[Index].JobName = JobName;
-    Notify([Index](TJobLogObserver& O) { O.RowChanged(Index); });
+    Observers.Notify([Index](TJobLogObserver& O) { O.RowChanged(Index); });
     return SaveJobLog();
 }
 
@@ -130,7 +123,7 @@ bool TJobLog::RemoveRows(std::vector<int> Indexes) {
     Indexes.erase(std::unique(Indexes.begin(), Indexes.end()), Indexes.end());
     for (const int index : Indexes) {
         Rows.erase(Rows.begin() + index);
-        Notify([index](TJobLogObserver& O) { O.RowRemoved(index); });
+        Observers.Notify([index](TJobLogObserver& O) { O.RowRemoved(index); });
     }
     return SaveJobLog();
 }
@@ -142,7 +135,7 @@ bool TJobLog::SaveJobLog() {
         records.push_back({row.JobName, row.Date, row.Address, row.FileName});
     std::string message;
     if (ListViewToCSVFile(records, Path, {}, &message)) return true;
-    Notify([&message](TJobLogObserver& O) { O.SaveFailed(message); });
+    Observers.Notify([&message](TJobLogObserver& O) { O.SaveFailed(message); });
     return false;
 }
 

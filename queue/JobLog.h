@@ -1,5 +1,7 @@
 #pragma once
 
+#include "queue/ObserverList.h"
+
 #include <ctime>
 #include <string>
 #include <vector>
@@ -89,12 +91,11 @@ class TJobLog {
     const std::string& FilePath() const { return Path; }
 
   private:
-    template <typename Event> void Notify(Event&& Tell);
     bool IsRow(int Index) const { return Index >= 0 && Index < Count(); }
 
     std::string Path;
     std::vector<TJobLogRow> Rows;
-    std::vector<TJobLogObserver*> Observers; // borrowed
+    TObserverList<TJobLogObserver> Observers; // borrowed
     bool Enabled = true;
 };
 
