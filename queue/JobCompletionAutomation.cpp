@@ -119,6 +119,7 @@ void TJobCompletionAutomation::CommandLineMenuItemClick(int Index) {
 
 void TJobCompletionAutomation::StartCountdown(TCountdownKind NewKind) {
     if (Running) StopCountdown();
+    if (NewKind == TCountdownKind::None) return;
     Kind = NewKind;
     Seconds = NewKind == TCountdownKind::StartNextJob       ? Lengths.StartNextJob
               : NewKind == TCountdownKind::ShutdownComputer ? Lengths.ShutdownComputer

@@ -105,6 +105,7 @@ class TJobCompletionAutomation final : public TJobQueueAutomation {
     // Puts the entry's command line into the command line (and saves it).
     void CommandLineMenuItemClick(int Index);
 
+    // None only stops a running countdown.
     void StartCountdown(TCountdownKind Kind);
     void Tick();
     TCountdownKind CountdownKind() const { return Kind; }
