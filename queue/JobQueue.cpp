@@ -63,18 +63,11 @@ TJobQueue::TJobQueue(messaging::TSpiderInputMessageQueue& Input, const jobs::TSa
 TJobQueue::~TJobQueue() = default;
 
 void TJobQueue::Subscribe(TJobQueueObserver& Observer) {
-    Observers.push_back(&Observer);
+    Observers.Add(Observer);
 }
 
 void TJobQueue::Unsubscribe(TJobQueueObserver& Observer) {
-    std::erase(Observers, &Observer);
-}
-
-// On a copy of the list, so an observer may unsubscribe while it is told.
-template <typename Event> void TJobQueue::Notify(Event&& Tell) {
-    const std::vector<TJobQueueObserver*> observers = Observers;
-    for (TJobQueueObserver* observer : observers)
-        Tell(*observer);
+    Observers.Remove(Observer);
 }
 
 const TCopyJobAndStatus& TJobQueue::Entry(int Index) const {
@@ -92,7 +85,7 @@ bool TJobQueue::InitJobQueue(messaging::TSpiderOutputSplitter& Splitter) {
 TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
     if (Shown_) {
         if (Options.Read(jobs::Settings::FocusQueueOnJobAdd))
-            Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::JobQueue); });
+            Observers.Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::JobQueue); });
         if (Used >= Capacity) {
             Prompts.ShowWarning(jobs::LocalText(TextCannotAddJob), jobs::LocalText(TextQueueFull));
             return ajQueueFull;
@@ -108,7 +101,7 @@ TAddJobResult TJobQueue::AddCopyJob(const jobs::TCopyJob& Job) {
     entry.Status = jsQueued;
     entry.JobNumber = NextNumber++;
     const int row = Used++;
-    Notify([row](TJobQueueObserver& O) { O.RowInserted(row); });
+    Observers.Notify([row](TJobQueueObserver& O) { O.RowInserted(row); });
     UpdateTrayHint();
     if (!Shown_)
         StartNextQueuedJob();
@@ -212,7 +205,7 @@ void TJobQueue::EraseRow(int Index) {
         (*Entries)[i].Assign((*Entries)[i + 1]);
     --Used;
     (*Entries)[Used] = TCopyJobAndStatus{};
-    Notify([Index](TJobQueueObserver& O) { O.RowRemoved(Index); });
+    Observers.Notify([Index](TJobQueueObserver& O) { O.RowRemoved(Index); });
     UpdateTrayHint();
 }
 
@@ -224,7 +217,7 @@ bool TJobQueue::MoveJob(int Index, int Delta) {
         std::rotate(first + to, first + Index, first + Index + 1);
     else
         std::rotate(first + Index, first + Index + 1, first + to + 1);
-    Notify([Index, to](TJobQueueObserver& O) { O.RowMoved(Index, to); });
+    Observers.Notify([Index, to](TJobQueueObserver& O) { O.RowMoved(Index, to); });
     return true;
 }
 
@@ -271,17 +264,19 @@ void TJobQueue::ChangeJobStatusTo(std::int32_t JobNumber, std::int32_t Status) {
     }
     if ((*Entries)[index].Status == Status) return;
     (*Entries)[index].Status = Status;
-    Notify([index](TJobQueueObserver& O) { O.RowStatusChanged(index); });
+    Observers.Notify([index](TJobQueueObserver& O) { O.RowStatusChanged(index); });
 }
 
+// The spider has answered before the report is acted on: the after-job step
+// may post the next start at once (a countdown of 0 seconds), and that start
+// must neither be refused as pending nor have its own pending state cleared.
 void TJobQueue::OnSpiderOutput(const messaging::TSpiderOutputMsg& Msg) {
+    if (Msg.Kind != messaging::somJobStarted && Msg.Kind != messaging::somJobEnded) return;
+    SetCommandPending(false);
     if (Msg.Kind == messaging::somJobStarted)
         OnJobStarted(Msg);
-    else if (Msg.Kind == messaging::somJobEnded)
-        OnJobEnded(Msg);
     else
-        return;
-    SetCommandPending(false);
+        OnJobEnded(Msg);
 }
 
 void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
@@ -289,7 +284,7 @@ void TJobQueue::OnJobStarted(const messaging::TSpiderOutputMsg& Msg) {
     UpdateTrayHint();
     SetBusy(true);
     if (Options.Read(jobs::Settings::FocusProgressOnJobStart) || !Shown_)
-        Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::Progress); });
+        Observers.Notify([](TJobQueueObserver& O) { O.PageWanted(TMainPage::Progress); });
     TraceLog.LogMessage("Started job " + std::to_string(Msg.JobNumber));
 }
 
@@ -325,13 +320,13 @@ void TJobQueue::ResetAfterJob(bool RemoveFinished) {
 void TJobQueue::SetCommandPending(bool Pending) {
     if (Pending == IsCommandPending) return;
     IsCommandPending = Pending;
-    Notify([Pending](TJobQueueObserver& O) { O.CommandPendingChanged(Pending); });
+    Observers.Notify([Pending](TJobQueueObserver& O) { O.CommandPendingChanged(Pending); });
 }
 
 void TJobQueue::SetBusy(bool Busy) {
     if (Busy == IsBusy) return;
     IsBusy = Busy;
-    Notify([Busy](TJobQueueObserver& O) { O.BusyChanged(Busy); });
+    Observers.Notify([Busy](TJobQueueObserver& O) { O.BusyChanged(Busy); });
 }
 
 std::string TJobQueue::TrayHint() const {
@@ -358,7 +353,7 @@ void TJobQueue::UpdateTrayHint() {
     std::string hint = TrayHint();
     if (hint == LastTrayHint) return;
     LastTrayHint = std::move(hint);
-    Notify([this](TJobQueueObserver& O) { O.TrayHintChanged(LastTrayHint); });
+    Observers.Notify([this](TJobQueueObserver& O) { O.TrayHintChanged(LastTrayHint); });
 }
 
 void TJobQueue::PrepareForAppShutdown(const TSpiderShutdown& Spider) {

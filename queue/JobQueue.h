@@ -1,6 +1,7 @@
 #pragma once
 
 #include "queue/JobQueueTypes.h"
+#include "queue/ObserverList.h"
 #include "queue/StartCommand.h"
 
 #include <array>
@@ -129,13 +130,12 @@ class TJobQueue {
     void SetCommandPending(bool Pending);
     void SetBusy(bool Busy);
     void UpdateTrayHint();
-    template <typename Event> void Notify(Event&& Tell);
     bool IsRow(int Index) const { return Index >= 0 && Index < Used; }
 
     messaging::TSpiderInputMessageQueue& Input;
     const jobs::TSavedOptions& Options;
     TJobQueuePrompts& Prompts;
-    std::vector<TJobQueueObserver*> Observers; // borrowed
+    TObserverList<TJobQueueObserver> Observers; // borrowed
     TJobQueueAutomation* Automation_ = nullptr;
     TStartOverrides Overrides_;
     // Built once with the queue and never reallocated; [0, Used) in display order.
