@@ -148,6 +148,7 @@ class TSpiderOutputMsg {
     TFileReadWriteMsg FileReadWrite; // kinds 9, 10, 12-16
     web::TWebLinkInfo Link;          // kind 11, with whether it was added to the job
     std::string StartPageFile;       // from the end of the crawl on (kinds 4, 17, 19, 20, 22)
+    std::string JobErrorText;        // kind 4: why a job failed at its start; empty otherwise
     std::string FolderPath;          // kind 18
     TFolderFlatteningProgress Flattening; // kind 21
 };

@@ -160,6 +160,32 @@ TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
     }
 }
 
+TEST(Cli, SecondCopyIntoADestinationInUseFailsAtItsStart) {
+    TCli cli;
+    // The first copy holds the destination: its last page waits halfway.
+    auto hung = std::make_shared<std::promise<void>>();
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    auto page = testsupport::MakeResponse(200, ReadFileText(cli.Site.Path() + "/shop/a/b/two.html"));
+    page.PieceSize = page.Body.size() / 2 + 1;
+    page.BeforePiece = [=](std::size_t) {
+        hung->set_value();
+        released.wait_for(Patience);
+    };
+    cli.Server.Serve("/shop/a/b/two.html", page);
+    testsupport::TCliProcess first(cli.Copy(), cli.Env());
+    ASSERT_EQ(hung->get_future().wait_for(Patience), std::future_status::ready);
+
+    const auto second = cli.Run(cli.Copy());
+    release.set_value();
+    const auto firstResult = first.Wait();
+
+    EXPECT_EQ(second.ExitStatus, 5) << second.Out;
+    EXPECT_THAT(second.Err, HasSubstr("Another job is copying into " + cli.Dest.Path()));
+    EXPECT_EQ(firstResult.ExitStatus, 0) << firstResult.Err;
+    EXPECT_THAT(firstResult.Out, HasSubstr("Failures: 0"));
+}
+
 TEST(Cli, RunCopiesTheReadableJobFilesInOrderAndReportsTheOthers) {
     TCli cli;
     auto jobFile = [&](const std::string& Name, const std::string& Address, const std::string& Dest) {
