@@ -7,7 +7,6 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace engine {
@@ -35,14 +34,12 @@ TDestinationLock::TDestinationLock(const std::string& Folder) : FileName(Folder 
 bool TDestinationLock::TryLock() {
     File.emplace(::open(FileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
     const int handle = File->Get();
-    struct stat opened, named;
     if (handle < 0) {
         Error = "Cannot open " + FileName + ": " + base::SystemErrorText(errno);
     } else if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
         Error = errno == EWOULDBLOCK ? "Another job is copying into " + FileName.substr(0, FileName.rfind('/'))
                                      : "Cannot lock " + FileName + ": " + base::SystemErrorText(errno);
-    } else if (::fstat(handle, &opened) == 0 && ::stat(FileName.c_str(), &named) == 0 &&
-               opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+    } else if (base::PathNamesOpenFile(FileName, handle)) {
         return true;
     }
     File.reset();

@@ -51,10 +51,9 @@ void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Par
         if (errno == EWOULDBLOCK) throw std::runtime_error(inUse);
         throw FileError("lock " + Partial.Name);
     }
-    struct stat opened, named;
+    if (!base::PathNamesOpenFile(Partial.Name, Handle)) throw std::runtime_error(inUse);
+    struct stat opened;
     if (::fstat(Handle, &opened) != 0) throw FileError("stat " + Partial.Name);
-    if (::stat(Partial.Name.c_str(), &named) != 0 || named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
-        throw std::runtime_error(inUse);
     if (Partial.ResumeFrom < 0) {
         if (::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
         if (Partial.Keep && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
@@ -106,7 +105,11 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
 
 // The rename replaces an older copy in one step, so the destination is never
 // missing or half-written; a failure is reported, never passed off as success.
-void CompleteTransfer(TDownloadTask& Task, const std::string& PartialFile, std::time_t FileTime) {
+void CompleteTransfer(TDownloadTask& Task, const std::string& PartialFile, int Handle, std::time_t FileTime) {
+    // Removed meanwhile (a failed range of another run deletes it): whatever
+    // has its name now is not what this download wrote.
+    if (!base::PathNamesOpenFile(PartialFile, Handle))
+        throw std::runtime_error("Partial file removed during the download: " + PartialFile);
     const std::string destination = Task.DestinationFile();
     if (::rename(PartialFile.c_str(), destination.c_str()) != 0) {
         Task.RecordError(errno, "MoveFile " + PartialFile, "FinishFileDownload", nullptr);
@@ -138,7 +141,7 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // Renamed or removed while still locked, so that no other download
         // takes the file over in between.
         if (transferred) {
-            CompleteTransfer(Task, Partial.Name, FileTime);
+            CompleteTransfer(Task, Partial.Name, file.Get(), FileTime);
         } else if (!Partial.Keep && ::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT) {
             base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
         }
