@@ -133,7 +133,7 @@ TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
 // A partial file is continued only with a piece of the same version that
 // starts where it ends; anything else fetches the whole file afresh.
 TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
-    const std::string Old = "OLDVERSION";
+    const std::string old = "OLDVERSION";
     const std::time_t written = 1700000000;  // of the partial file, sent as If-Modified-Since
     const std::string date = HTTPDate(written);
     // A 206 that does not continue the partial file; a plain request gets the whole file.
@@ -154,10 +154,10 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
         std::int64_t ResumeOffset;
     };
     const TRow rows[] = {
-        {"file changed since the partial: the whole new file", Old, "\"v1\"", versionTwo, {"bytes=10-|\"v1\"|" + date}, 0},
+        {"file changed since the partial: the whole new file", old, "\"v1\"", versionTwo, {"bytes=10-|\"v1\"|" + date}, 0},
         {"same version: only the rest is fetched", Whole.substr(0, 10), "\"v2\"", versionTwo,
          {"bytes=10-|\"v2\"|" + date}, 10},
-        {"no validator kept: never continued", Old, "", versionTwo, {"||"}, 0},
+        {"no validator kept: never continued", old, "", versionTwo, {"||"}, 0},
         {"piece from another place: asked again whole", Whole.substr(0, 10), "\"v2\"",
          badPiece("bytes 0-35/36"), {"bytes=10-|\"v2\"|" + date, "||"}, 0},
         {"piece of another length: asked again whole", Whole.substr(0, 10), "\"v2\"",
@@ -170,7 +170,7 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
         Server.ServeHandler("/v.bin", row.Server);
         PutPartial("v.bin", row.Partial, row.Validator, written);
 
-        const auto result = Download("/v.bin", Path("v.bin"));
+        Download("/v.bin", Path("v.bin"));
 
         EXPECT_EQ(Sent(), row.Sent);
         EXPECT_EQ(ReadFileText(Path("v.bin")), Whole);
