@@ -19,7 +19,7 @@ constexpr int MaxLockRounds = 8;
 
 } // namespace
 
-TDestinationLock::TDestinationLock(const std::string& Folder) : FileName(Folder + "/.harvexis:lock") {
+TDestinationLock::TDestinationLock(const std::string& Folder) : FileName(Folder + "/.harvexis#lock") {
     if (!base::ForceDirectoriesLocked(Folder)) {
         Error = "Cannot create the destination folder " + Folder + ": " + base::SystemErrorText(errno);
         return;

@@ -10,8 +10,8 @@ namespace engine {
 // Holds a job's destination folder for the whole job, so that a second job
 // into the same folder, in this process or another, fails at its start
 // instead of emptying the first one's files. It is a lock (flock) on the
-// hidden file ".harvexis:lock" in the folder: no file of a site can take that
-// name, since a local name never holds ':', and the lock dies with the
+// hidden file ".harvexis#lock" in the folder: no file of a site can take that
+// name, since a local name never holds '#', and the lock dies with the
 // process, also when it is killed.
 class TDestinationLock {
 public:

@@ -12,11 +12,11 @@ namespace engine {
 
 namespace {
 
-std::string ValidatorFileName(const std::string& Destination) { return Destination + ":validator"; }
+std::string ValidatorFileName(const std::string& Destination) { return Destination + "#validator"; }
 
 } // namespace
 
-std::string PartialFileName(const std::string& Destination) { return Destination + ":part"; }
+std::string PartialFileName(const std::string& Destination) { return Destination + "#part"; }
 
 std::string ReadPartialValidator(const std::string& Destination) {
     const auto text = base::ReadWholeFile(ValidatorFileName(Destination));

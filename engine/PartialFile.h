@@ -6,9 +6,10 @@ namespace engine {
 
 // The work files of a download lie beside its destination: the partial file
 // that the body is written to, and the validator of the answer it came from.
-// Their names end in ":part" and ":validator"; a local name never holds ':'
-// (the mapping turns it into '_'), so no file of a site can take either name,
-// and a later run of the job still finds the partial file to resume it.
+// Their names end in "#part" and "#validator": a local name never holds '#'
+// (it begins an address's fragment, and "%23" stays escaped), so no file of a
+// site can take either name, while disks formatted for Windows accept it; a
+// later run of the job still finds the partial file to resume it.
 std::string PartialFileName(const std::string& Destination);
 
 // The ETag (or else the Last-Modified date) of the answer whose body the

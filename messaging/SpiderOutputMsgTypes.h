@@ -87,7 +87,7 @@ struct TFileDownloadProgress {
     std::int64_t ExpectedSize = 0; // announced length; 0 when none
     std::int64_t BytesReceived = 0;
     std::int32_t ElapsedMs = -1;   // -1 until the transfer has been timed
-    std::int64_t ResumeOffset = 0; // bytes already on disk when a ".part" file is continued
+    std::int64_t ResumeOffset = 0; // bytes already on disk when a partial file is continued
     bool Valid = false;            // false in somDownloadStarted
 };
 

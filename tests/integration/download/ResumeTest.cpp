@@ -55,8 +55,8 @@ protected:
     // A partial file of Name as an earlier run left it, with the validator of its answer.
     void PutPartial(const std::string& Name, const std::string& Text, const std::string& Validator,
                     std::time_t Time) {
-        Put(Name + ":part", Text, Time);
-        if (!Text.empty() && !Validator.empty()) WriteFileText(Path(Name + ":validator"), Validator);
+        Put(Name + "#part", Text, Time);
+        if (!Text.empty() && !Validator.empty()) WriteFileText(Path(Name + "#validator"), Validator);
     }
 };
 
@@ -69,7 +69,7 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
     const std::string kept = HTTPDate(served) + "|";  // the partial's validator: the file's date
     struct TRow {
         const char* Name;
-        std::string Partial;  // the ".part" file; "" = none
+        std::string Partial;  // the partial file; "" = none
         std::string Existing;  // the earlier copy; "" = none
         std::time_t Time;      // of either
         bool UpdateOldFiles;
@@ -105,8 +105,8 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
         EXPECT_EQ(result.StatusCode, row.Status);
         EXPECT_EQ(Sent(), row.Sent);
         EXPECT_EQ(ReadFileText(Path("file.bin")), row.Final);
-        EXPECT_FALSE(testsupport::FileExists(Path("file.bin:part")));
-        EXPECT_FALSE(testsupport::FileExists(Path("file.bin:validator")));
+        EXPECT_FALSE(testsupport::FileExists(Path("file.bin#part")));
+        EXPECT_FALSE(testsupport::FileExists(Path("file.bin#validator")));
         if (row.Status == 206) {
             EXPECT_EQ(LastProgress.ResumeOffset, static_cast<std::int64_t>(row.Partial.size()));
         }
@@ -127,7 +127,7 @@ TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
 
     EXPECT_TRUE(thread.CompleteData().Stopped);
     EXPECT_FALSE(testsupport::FileExists(Path("slow.bin")));
-    EXPECT_TRUE(testsupport::FileExists(Path("slow.bin:part")));
+    EXPECT_TRUE(testsupport::FileExists(Path("slow.bin#part")));
 }
 
 // A partial file is continued only with a piece of the same version that
@@ -175,8 +175,8 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
         EXPECT_EQ(Sent(), row.Sent);
         EXPECT_EQ(ReadFileText(Path("v.bin")), Whole);
         EXPECT_EQ(LastProgress.ResumeOffset, row.ResumeOffset);
-        EXPECT_FALSE(testsupport::FileExists(Path("v.bin:part")));
-        EXPECT_FALSE(testsupport::FileExists(Path("v.bin:validator")));
+        EXPECT_FALSE(testsupport::FileExists(Path("v.bin#part")));
+        EXPECT_FALSE(testsupport::FileExists(Path("v.bin#validator")));
     }
 }
 
