@@ -22,6 +22,12 @@ bool FileExists(const std::string& Path, struct stat& Info) {
     return !Path.empty() && ::stat(Path.c_str(), &Info) == 0;
 }
 
+bool PathNamesOpenFile(const std::string& Path, int Handle) {
+    struct stat opened, named;
+    return ::fstat(Handle, &opened) == 0 && ::stat(Path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
+           opened.st_ino == named.st_ino;
+}
+
 bool FileExists(const std::string& Path) {
     struct stat info {};
     return FileExists(Path, info);

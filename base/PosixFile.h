@@ -31,6 +31,10 @@ bool FileExists(const std::string& Path);
 // The same, with its size and times in Info when it exists.
 bool FileExists(const std::string& Path, struct stat& Info);
 
+// Path still names the file open as Handle: it was neither removed nor
+// replaced since it was opened.
+bool PathNamesOpenFile(const std::string& Path, int Handle);
+
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);
 // The whole file; an empty string when it does not exist; nullopt when it

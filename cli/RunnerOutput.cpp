@@ -123,6 +123,7 @@ void TRunnerOutput::OnJobEnded(const TSpiderOutputMsg& Msg) {
     Job.Running = 0;
     Terminal.ClearStatus();
     PrintSummary(Msg);
+    if (!Msg.JobErrorText.empty()) Terminal.PrintError(Msg.JobErrorText);
 }
 
 void TRunnerOutput::PrintSummary(const TSpiderOutputMsg& Msg) {

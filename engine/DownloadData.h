@@ -15,7 +15,7 @@ struct TFileDownloadInProgressData {
     std::int64_t ExpectedSize = 0;   // announced length plus any resumed part; 0 when none announced
     std::string ContentType;         // at most 99 characters
     std::int64_t BytesReceived = 0;  // includes the resumed part
-    std::int64_t ResumeOffset = 0;   // size of the ".part" file that was continued
+    std::int64_t ResumeOffset = 0;   // size of the partial file that was continued
     std::int32_t ElapsedMs = 0;      // since the body transfer began
 };
 

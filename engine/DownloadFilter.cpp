@@ -169,6 +169,13 @@ TDownloadFilterCode TDownloadFilter::CheckAfterHeaders(const web::TURL& Address,
     return dfPassed;
 }
 
+TDownloadFilterCode TDownloadFilter::CheckRedirect(std::int32_t Distance, std::int32_t Redirects) const {
+    std::lock_guard guard(Lock);
+    if (Job.MaxFileCount != NoLimit && Files + Redirects > Job.MaxFileCount) return dfFileCount;
+    if (Job.MaxDistance != NoLimit && Distance + Redirects - 1 > Job.MaxDistance) return dfDepth;
+    return dfPassed;
+}
+
 void TDownloadFilter::CountFile(std::int64_t FileBytes) {
     std::lock_guard guard(Lock);
     Bytes += FileBytes;

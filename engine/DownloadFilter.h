@@ -67,6 +67,12 @@ class TDownloadFilter {
     TDownloadFilterCode CheckAfterHeaders(const web::TURL& Address, std::string_view ContentType,
                                           std::int32_t Distance, std::uint64_t Size,
                                           bool Embedded = false) const;
+    // Whether the crawl may follow the Redirects-th redirect in a row that
+    // began at an object of Distance, so that a chain of redirects cannot get
+    // around the limits: each redirect of the chain takes one file of the
+    // file-count limit, and each after the first (which is how a server moves
+    // a page) is one hop for the depth limit. dfPassed, dfFileCount or dfDepth.
+    TDownloadFilterCode CheckRedirect(std::int32_t Distance, std::int32_t Redirects) const;
     // A completed download of Bytes.
     void CountFile(std::int64_t Bytes);
     // MaxSecondsForAllDownloads, rounded up to whole seconds, has passed.

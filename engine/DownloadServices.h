@@ -2,6 +2,7 @@
 
 #include "engine/InternetSettings.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -27,6 +28,10 @@ struct TDownloadThreadServices {
     // dsReadingData or dsFinished; must be quick and thread-safe (the
     // dispatcher uses it to wake its loop instead of polling).
     std::function<void()> StateChanged;
+    // Saved pages up to this size are read in whole to be scanned for links
+    // and rewritten; a larger one is saved but not scanned, so that a huge
+    // body sent as a page never has to fit in memory.
+    std::int64_t MaxPageScanSize = std::int64_t{64} << 20;
 };
 
 } // namespace engine

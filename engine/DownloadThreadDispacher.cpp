@@ -195,8 +195,8 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
     bool added = false;
     for (int i = 0; i < ThreadCount; ++i) {
         if (Threads[i]->State() != dsFinished) continue;
-        const TRedirectOutcome redirect = CollectResult(Control, List, i);
-        added = added || redirect == TRedirectOutcome::Queued;
+        const TRedirect redirect = CollectResult(Control, List, i);
+        added = added || redirect.Outcome == TRedirectOutcome::Queued;
         PostDownloadStoppedMsg(Control, i, redirect);
         Threads[i]->MarkIdle();
         if (Job.PauseBetweenDownloads > 0) {
@@ -208,8 +208,9 @@ bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
 }
 
 // Turns one finished download into facts about its object and queues its
-// redirection target, unless the chain of redirects is already too long.
-TDownloadThreadDispacher::TRedirectOutcome TDownloadThreadDispacher::CollectResult(
+// redirection target, unless the chain of redirects is already too long or
+// the job's limits refuse to follow it.
+TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
     TSpiderJobControl& Control, TSpiderObjectList& List, int Thread) {
     const TFileDownloadThread& thread = *Threads[Thread];
     const TFileDownloadCompleteData& result = thread.CompleteData();
@@ -219,9 +220,11 @@ TDownloadThreadDispacher::TRedirectOutcome TDownloadThreadDispacher::CollectResu
         if (result.IsPage) List.SetIsPage(*object);
     }
     if (thread.Distance() == -1) StartPageFile = result.LocalFile;
-    if (!result.RedirectTarget.IsValid()) return TRedirectOutcome::None;
+    if (!result.RedirectTarget.IsValid()) return {};
     const std::int32_t redirects = object ? object->Redirects + 1 : 1;
-    if (redirects > MaxRedirectsInARow) return TRedirectOutcome::TooMany;
+    if (redirects > MaxRedirectsInARow) return {TRedirectOutcome::TooMany};
+    if (const auto refusal = Filter.CheckRedirect(thread.Distance(), redirects); refusal != dfPassed)
+        return {TRedirectOutcome::Refused, refusal};
     try {
         const auto referrer = object ? object->Referrer : std::shared_ptr<const web::TURL>();
         // A moved stylesheet is still the page's stylesheet.
@@ -229,17 +232,17 @@ TDownloadThreadDispacher::TRedirectOutcome TDownloadThreadDispacher::CollectResu
                                                     redirects, object && object->Embedded);
         // A redirected start moves the location restriction with it.
         if (thread.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
-        return queued ? TRedirectOutcome::Queued : TRedirectOutcome::None;
+        return {queued ? TRedirectOutcome::Queued : TRedirectOutcome::None};
     } catch (const TOutputQueueGaveUp&) {
         throw;
     } catch (const std::exception& error) {
         base::TraceLog.LogEntry(base::ttException, error.what(), "ResetCompletedDownloadThreads", "DownloadThreadDispacher");
-        return TRedirectOutcome::None;
+        return {};
     }
 }
 
 void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread,
-                                                      TRedirectOutcome Redirect) {
+                                                      TRedirect Redirect) {
     const TFileDownloadCompleteData& result = Threads[Thread]->CompleteData();
     auto& download = BeginDownloadMessage(somDownloadEnded, Thread);
     download.Address = result.Address;
@@ -257,18 +260,21 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
         results.Outcome = Control.AbortRequested() ? doAborted : doStopped;
     }
     results.RedirectTarget = result.RedirectTarget;
-    results.RedirectQueued = Redirect == TRedirectOutcome::Queued;
+    results.RedirectQueued = Redirect.Outcome == TRedirectOutcome::Queued;
     results.StatusCode = result.StatusCode;
     results.StatusText = result.StatusText;
     results.OsError = result.OsError;
     results.HaveOsError = result.HaveOsError;
-    if (Redirect == TRedirectOutcome::TooMany) {
+    if (Redirect.Outcome == TRedirectOutcome::TooMany) {
         results.OsError = TooManyRedirectsError;
         results.HaveOsError = true;
     }
     // 0 means the filter never judged the address: no restriction refused it.
-    results.Filtered = result.FilterResult != dfPassed && result.FilterResult != 0;
-    results.FilterReason = results.Filtered ? result.FilterResult : 0;
+    // A redirect that the limits do not follow is refused like an address.
+    const std::uint8_t filterResult =
+        Redirect.Outcome == TRedirectOutcome::Refused ? Redirect.Refusal : result.FilterResult;
+    results.Filtered = filterResult != dfPassed && filterResult != 0;
+    results.FilterReason = results.Filtered ? filterResult : 0;
     results.PageSaved = result.IsPage && base::FileExists(result.LocalFile);
     Control.Post(OutputMsg);
 }

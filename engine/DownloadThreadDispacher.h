@@ -65,7 +65,12 @@ public:
                   jobs::TCopyJob& RunningJob);
 
 private:
-    enum class TRedirectOutcome { None, Queued, TooMany };
+    enum class TRedirectOutcome { None, Queued, TooMany, Refused };
+    // What became of a finished download's redirect.
+    struct TRedirect {
+        TRedirectOutcome Outcome = TRedirectOutcome::None;
+        std::uint8_t Refusal = 0;  // the filter's code when Refused
+    };
 
     struct TSlot {
         std::uint32_t ObjectSequenceNumber = 0;
@@ -83,8 +88,8 @@ private:
     void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
     bool ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
                                        const jobs::TCopyJob& Job);
-    TRedirectOutcome CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
-    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, TRedirectOutcome Redirect);
+    TRedirect CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
+    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, TRedirect Redirect);
     void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
     void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;

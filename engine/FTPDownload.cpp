@@ -5,15 +5,14 @@
 #include "engine/FinishFileDownload.h"
 #include "engine/HTTPDownload.h"
 #include "engine/InternetSettings.h"
+#include "engine/PartialFile.h"
 #include "engine/RequestURL.h"
 #include "base/AppTraceLog.h"
 #include "base/PosixFile.h"
 
-#include <cerrno>
 #include <exception>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace engine {
 
@@ -65,11 +64,6 @@ void TFTPDownload::DownloadFTPNoProxy() {
     TFTPFileInfo remote;
     if (!LookUpFTPFile(remote)) return;
     const std::string destination = Task.DestinationFile();
-    const std::string partial = destination + ".part";
-    if (base::FileExists(partial) && ::unlink(partial.c_str()) != 0) {
-        Task.RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
-        return;
-    }
     // An older local copy stays in place until the new one is complete: the
     // final rename replaces it, so a failed transfer never loses it.
     struct stat local;
@@ -94,8 +88,10 @@ void TFTPDownload::DownloadFTPNoProxy() {
         RecordFTPError(error, "FtpOpenFile " + path, Operation, request);
         return;
     }
-    FinishFileDownload(Task, request, partial, remote.HaveTime ? remote.LastWriteTime : std::time(nullptr),
-                       false, false);
+    // A partial file left behind is started afresh once it is locked: an FTP
+    // transfer is never resumed.
+    FinishFileDownload(Task, request, {.Name = PartialFileName(destination)},
+                       remote.HaveTime ? remote.LastWriteTime : std::time(nullptr));
 }
 
 // Asks the server for the file's size and time (and logs in on the way).
@@ -172,15 +168,10 @@ void TFTPDownload::DownloadFTPCERNProxy() {
             LogAllHTTPResponseHeaders(request);
             return;
         }
-        const std::string partial = Task.DestinationFile() + ".part";
-        if (base::FileExists(partial) && ::unlink(partial.c_str()) != 0) {
-            Task.RecordError(errno, "DeleteFile " + partial, Operation, nullptr);
-            return;
-        }
         const std::int64_t expected = GetHTTPContentLength(request);
         const std::time_t fileTime = GetHTTPLastModifiedTime(request);
         Task.Progress.Update([&](TFileDownloadInProgressData& Progress) { Progress.ExpectedSize = expected; });
-        FinishFileDownload(Task, request, partial, fileTime, false, false);
+        FinishFileDownload(Task, request, {.Name = PartialFileName(Task.DestinationFile())}, fileTime);
     } catch (const std::exception& Error) {
         Task.RecordException(Error, Operation);
     }

@@ -30,7 +30,7 @@ bool FTPFileIsCurrent(const TFTPFileInfo& Remote, std::time_t LocalTime, std::in
 std::int64_t FTPExpectedSize(const TFTPFileInfo& Remote);
 
 // The FTP download: a file is looked up (size and time), then fetched whole
-// into its ".part" file, directly with FTP commands or through an HTTP proxy
+// into its partial file, directly with FTP commands or through an HTTP proxy
 // that is asked for the whole ftp address. FTP transfers are never resumed.
 class TFTPDownload {
 public:

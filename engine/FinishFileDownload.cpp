@@ -2,6 +2,7 @@
 
 #include "engine/DownloadFilter.h"
 #include "engine/DownloadTask.h"
+#include "engine/PartialFile.h"
 #include "base/AppTraceLog.h"
 #include "base/PosixFile.h"
 #include "base/ForceDir.h"
@@ -39,27 +40,31 @@ void SetFileCreationDate(const std::string& FileName, std::time_t FileTime) {
         base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", DownloadUnitName);
 }
 
-// A resumed partial file is appended to; any other answer starts the file
-// afresh, since a whole body after a partial one would corrupt it. The lock
-// keeps a second writer (another run of the job) out. -1 with errno on failure.
-int OpenPartialFile(TDownloadTask& Task, const std::string& PartialFile, bool Resume) {
-    const int flags = O_WRONLY | O_CLOEXEC | (Resume ? O_APPEND : O_CREAT | O_TRUNC);
-    const int handle = ::open(PartialFile.c_str(), flags, 0644);
-    if (handle < 0) return -1;
-    struct stat info;
-    if (::flock(handle, LOCK_EX | LOCK_NB) != 0 || ::fstat(handle, &info) != 0) {
-        const int error = errno;
-        ::close(handle);
-        errno = error;
-        return -1;
+// Locked before anything in it changes, so that a second download into the
+// same destination can neither truncate nor append to the first one's file;
+// a file renamed away meanwhile (a download that just completed) is no longer
+// the partial file either. A resumed file must still end where the request
+// continued it; any other answer starts the file afresh.
+void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Partial) {
+    const std::string inUse = "File in use by another download: " + Partial.Name;
+    if (::flock(Handle, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) throw std::runtime_error(inUse);
+        throw FileError("lock " + Partial.Name);
     }
-    if (Resume) {
-        Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
-            Progress.ResumeOffset = Progress.BytesReceived = info.st_size;
-            if (Progress.ExpectedSize != 0) Progress.ExpectedSize += info.st_size;
-        });
+    if (!base::PathNamesOpenFile(Partial.Name, Handle)) throw std::runtime_error(inUse);
+    struct stat opened;
+    if (::fstat(Handle, &opened) != 0) throw FileError("stat " + Partial.Name);
+    if (Partial.ResumeFrom < 0) {
+        if (::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
+        if (Partial.Keep && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
+            throw FileError("write validator of " + Partial.Name);
+        return;
     }
-    return handle;
+    if (opened.st_size != Partial.ResumeFrom) throw std::runtime_error(inUse);
+    Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
+        Progress.ResumeOffset = Progress.BytesReceived = opened.st_size;
+        if (Progress.ExpectedSize != 0) Progress.ExpectedSize += opened.st_size;
+    });
 }
 
 // Moves the body to the file. True when the read ended without failure,
@@ -100,19 +105,24 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
 
 // The rename replaces an older copy in one step, so the destination is never
 // missing or half-written; a failure is reported, never passed off as success.
-void CompleteTransfer(TDownloadTask& Task, const std::string& PartialFile, std::time_t FileTime) {
+void CompleteTransfer(TDownloadTask& Task, const std::string& PartialFile, int Handle, std::time_t FileTime) {
+    // Removed meanwhile (a failed range of another run deletes it): whatever
+    // has its name now is not what this download wrote.
+    if (!base::PathNamesOpenFile(PartialFile, Handle))
+        throw std::runtime_error("Partial file removed during the download: " + PartialFile);
     const std::string destination = Task.DestinationFile();
     if (::rename(PartialFile.c_str(), destination.c_str()) != 0) {
         Task.RecordError(errno, "MoveFile " + PartialFile, "FinishFileDownload", nullptr);
         return;
     }
+    RemovePartialValidator(destination);
     SetFileCreationDate(destination, FileTime);
 }
 
 } // namespace
 
-void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const std::string& PartialFile,
-                        std::time_t FileTime, bool Resume, bool KeepPartialFile) {
+void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TPartialFileUse& Partial,
+                        std::time_t FileTime) {
     Task.Progress.Update([](TFileDownloadInProgressData& Progress) {
         Progress.ResumeOffset = 0;
         Progress.BytesReceived = 0;
@@ -123,16 +133,19 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const st
         if (Task.Address.IsHTML(Task.Progress.ContentType())) complete.IsPage = true;
         const std::string folder = std::filesystem::path(Task.DestinationFile()).parent_path().string();
         if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
-        base::TFileDescriptor file(OpenPartialFile(Task, PartialFile, Resume));
-        if (file.Get() < 0) throw FileError("open " + PartialFile);
-        const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), PartialFile);
-        if (!file.Close()) throw FileError("close " + PartialFile);
+        base::TFileDescriptor file(::open(Partial.Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (file.Get() < 0) throw FileError("open " + Partial.Name);
+        LockPartialFile(Task, file.Get(), Partial);
+        const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial.Name);
         const bool transferred = readOk && !complete.Stopped && complete.FilterResult != dfJobTime;
+        // Renamed or removed while still locked, so that no other download
+        // takes the file over in between.
         if (transferred) {
-            CompleteTransfer(Task, PartialFile, FileTime);
-        } else if (!KeepPartialFile && ::unlink(PartialFile.c_str()) != 0 && errno != ENOENT) {
-            base::TraceLog.LogAPIError("DeleteFile " + PartialFile, "FinishFileDownload", DownloadUnitName);
+            CompleteTransfer(Task, Partial.Name, file.Get(), FileTime);
+        } else if (!Partial.Keep && ::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT) {
+            base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
         }
+        if (!file.Close()) throw FileError("close " + Partial.Name);
         if (readOk) {
             if (!complete.HaveStatus) {
                 complete.HaveStatus = true;
@@ -142,7 +155,7 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const st
             Task.Filter.CountFile(Task.Progress.Get().BytesReceived);
         }
     } catch (const std::exception& Error) {
-        Task.RecordException(Error, "FinishFileDownload " + PartialFile);
+        Task.RecordException(Error, "FinishFileDownload " + Partial.Name);
     }
 }
 

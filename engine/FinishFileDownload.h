@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -8,13 +9,24 @@ namespace engine {
 class TInternetRequest;
 struct TDownloadTask;
 
-// Saves the body of Request: into PartialFile ("<destination>.part") first,
-// appended to when Resume, and renamed to the destination only when the
-// transfer is complete, so that no half-written file ever carries the final
-// name; the destination's time becomes FileTime. An incomplete partial file
-// stays only when KeepPartialFile. Counts the file with the filter and
-// reports progress and result into Task.
-void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const std::string& PartialFile,
-                        std::time_t FileTime, bool Resume, bool KeepPartialFile);
+// How a download uses the partial file of its destination.
+struct TPartialFileUse {
+    std::string Name;               // the partial file (see PartialFileName)
+    std::int64_t ResumeFrom = -1;   // its size when the body continues it; -1: the body starts it afresh
+    bool Keep = false;              // an incomplete file stays for a later run to resume
+    // Kept beside a partial file that is started afresh, so that a later run
+    // resumes it only while the server's file is the same one.
+    std::string Validator;
+};
+
+// Saves the body of Request into the partial file first and renames it to
+// the destination only when the transfer is complete, so that no
+// half-written file ever carries the final name; the destination's time
+// becomes FileTime. The partial file is locked before it is changed at all:
+// a second download into the same destination fails as "in use" and leaves
+// the first one's file alone. Counts the file with the filter and reports
+// progress and result into Task.
+void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TPartialFileUse& Partial,
+                        std::time_t FileTime);
 
 } // namespace engine

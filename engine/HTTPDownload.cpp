@@ -4,6 +4,7 @@
 #include "engine/DownloadTask.h"
 #include "engine/FinishFileDownload.h"
 #include "engine/MIMEExtensions.h"
+#include "engine/PartialFile.h"
 #include "engine/RequestURL.h"
 #include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
@@ -12,7 +13,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <vector>
 
 #include <sys/stat.h>
@@ -79,17 +82,42 @@ bool GetHTTPResponseHeader(TInternetRequest& Request, const char* Name, int Quer
     return false;
 }
 
+// What a later run sends in If-Range to resume this answer's body: a strong
+// ETag, or else the Last-Modified date; empty when the answer has neither,
+// and then its partial file is never continued.
+std::string ResumeValidator(TInternetRequest& Request) {
+    std::string value;
+    if (Request.Header("ETag", value) && !value.empty() && !value.starts_with("W/")) return value;
+    if (Request.Header("Last-Modified", value)) return value;
+    return {};
+}
+
+// "Content-Range: bytes FIRST-LAST/TOTAL" of a 206 must start where the
+// partial file ends and, when the total is given, reach its end.
+bool ContinuesPartialFile(TInternetRequest& Request, std::int64_t ResumeSize) {
+    std::string text;
+    if (!Request.Header("Content-Range", text)) return false;
+    long long first = -1, last = -1;
+    char total[32] = "";
+    if (std::sscanf(text.c_str(), "bytes %lld-%lld/%31s", &first, &last, total) != 3) return false;
+    if (first != ResumeSize || last < first) return false;
+    if (std::string_view(total) == "*") return true;
+    std::int64_t length = 0;
+    const auto [end, error] = std::from_chars(total, total + std::strlen(total), length);
+    return error == std::errc() && *end == '\0' && length == last + 1;
+}
+
 } // namespace
 
 void THTTPDownload::Run() {
     int retry = 0;
-    for (TNextRequest next{true, true}; next.Again; ++retry) {
-        next = HTTPRequest(next.SendIfModifiedSince, retry);
+    for (TNextRequest next{true, true, true}; next.Again; ++retry) {
+        next = HTTPRequest(next, retry);
         if (next.Again && retry >= MaxRetryCount) break;
     }
 }
 
-THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince, int RetryCount) {
+THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This, int RetryCount) {
     const auto root = Task.Address.GetScheme() == web::SchemeHTTPS ? TInternetRoot::HTTPS : TInternetRoot::HTTP;
     if (!Task.RootOpen(root)) return {};
     if (!Task.Options.JobOptions.UpdateOldFiles && base::FileExists(Task.DestinationFile())) {
@@ -102,7 +130,7 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince,
         TInternetRequest request(Task.Session, root);
         TUpdateHeaders update;
         std::string headerText;
-        if (!PrepareRequest(request, SendIfModifiedSince, update, headerText)) return {};
+        if (!PrepareRequest(request, This, update, headerText)) return {};
         std::int32_t error = 0;
         if (!request.Send(error)) {
             Task.RecordError(error, "HTTPSendRequest " + RequestURL(Task.Address) + "\r\n" + headerText,
@@ -110,24 +138,27 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(bool SendIfModifiedSince,
             return {};
         }
         if (!ReadHTTPStatus(Task, request)) return {};
-        return HandleStatus(request, update, SendIfModifiedSince, RetryCount);
+        return HandleStatus(request, update, This.SendIfModifiedSince, RetryCount);
     } catch (const std::exception& Error) {
         Task.RecordException(Error, Operation);
         return {};
     }
 }
 
-bool THTTPDownload::PrepareRequest(TInternetRequest& Request, bool SendIfModifiedSince,
+bool THTTPDownload::PrepareRequest(TInternetRequest& Request, const TNextRequest& This,
                                    TUpdateHeaders& Update, std::string& HeaderText) {
     const auto& job = Task.Options.JobOptions;
     Task.ApplyCredentials();
-    Update = CreateUpdateDLHeaders();
+    Update = CreateUpdateDLHeaders(This.Resume);
     TRequestParams params;
     params.URL = RequestURL(Task.RequestAddress);
     params.HeaderLines = SplitHeaderLines(job.HTTPHeaders);
-    if (SendIfModifiedSince && !Update.IfModifiedSince.empty())
+    if (This.SendIfModifiedSince && !Update.IfModifiedSince.empty())
         params.HeaderLines.push_back(Update.IfModifiedSince);
-    if (!Update.Range.empty()) params.HeaderLines.push_back(Update.Range);
+    if (!Update.Range.empty()) {
+        params.HeaderLines.push_back(Update.Range);
+        params.HeaderLines.push_back(Update.IfRange);
+    }
     for (const auto& line : params.HeaderLines) HeaderText += line + "\r\n";
     if (!Task.RequestAddress.HasNoCredentials()) {
         params.UserName = Task.RequestAddress.GetUserName();
@@ -202,17 +233,25 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
         // The conditional headers went out for the old name; ask again with
         // those of the new one when they would differ.
         const std::string renamed = Task.DestinationFile();
-        if ((base::FileExists(renamed) || base::FileExists(renamed + ".part") || !Update.Range.empty()) &&
+        if ((base::FileExists(renamed) || base::FileExists(PartialFileName(renamed)) || !Update.Range.empty()) &&
             RetryCount < MaxRetryCount)
             return {true, SendIfModifiedSince};
     }
-    const std::string partial = Task.DestinationFile() + ".part";
+    const std::string partial = PartialFileName(Task.DestinationFile());
     const bool resume = Task.Complete.StatusCode == 206;
-    if (resume && (Update.Range.empty() || partial != requested + ".part")) {
+    if (resume && (Update.Range.empty() || partial != PartialFileName(requested))) {
         // A piece that does not continue our partial file would corrupt it.
         base::TraceLog.LogEntry(base::ttWarning,
                           "Partial content that continues no partial file for " + partial,
                           Operation, DownloadUnitName);
+        return {};
+    }
+    if (resume && !ContinuesPartialFile(Request, Update.ResumeSize)) {
+        // Joined to our partial file, a piece from elsewhere would splice two
+        // versions: the whole file is asked for instead.
+        LogAllHTTPResponseHeaders(Request);
+        if (RetryCount < MaxRetryCount) return {true, SendIfModifiedSince, false};
+        Task.RecordException(std::runtime_error("Partial content that does not continue " + partial), Operation);
         return {};
     }
     // The address as given, before credentials were removed or added: one that
@@ -220,7 +259,12 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
                                                      static_cast<std::uint64_t>(expected), Task.Embedded);
     if (Task.Complete.FilterResult == dfPassed)
-        FinishFileDownload(Task, Request, partial, fileTime, resume, true);
+        FinishFileDownload(Task, Request,
+                           {.Name = partial,
+                            .ResumeFrom = resume ? Update.ResumeSize : -1,
+                            .Keep = true,
+                            .Validator = resume ? std::string() : ResumeValidator(Request)},
+                           fileTime);
     return {};
 }
 
@@ -261,26 +305,31 @@ THTTPDownload::TNextRequest THTTPDownload::HandleRangeFailure(TInternetRequest& 
                                                               int RetryCount) {
     LogAllHTTPResponseHeaders(Request);
     const std::string destination = Task.DestinationFile();
-    for (const std::string& file : {destination + ".part", destination}) {
+    for (const std::string& file : {PartialFileName(destination), destination}) {
         if (base::FileExists(file) && ::unlink(file.c_str()) != 0) {
             Task.RecordError(errno, "DeleteFile " + file, Operation, nullptr);
             return {};
         }
     }
+    RemovePartialValidator(destination);
     if (RetryCount < MaxRetryCount) return {true, SendIfModifiedSince};
     return {};
 }
 
-THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders() const {
+// A partial file is continued only when the validator of its answer was
+// kept: without it, a changed file on the server could not be told apart.
+THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume) const {
     TUpdateHeaders update;
     const std::string destination = Task.DestinationFile();
-    const std::string partial = destination + ".part";
+    const std::string partial = PartialFileName(destination);
+    const std::string validator = Resume ? ReadPartialValidator(destination) : std::string();
     struct stat info;
     std::string file;
-    if (base::FileExists(partial, info)) {
+    if (!validator.empty() && base::FileExists(partial, info)) {
         file = partial;
         update.ResumeSize = info.st_size;
         update.Range = "Range: bytes=" + std::to_string(info.st_size) + "-";
+        update.IfRange = "If-Range: " + validator;
     } else if (base::FileExists(destination, info)) {
         file = destination;
     } else {

@@ -12,9 +12,10 @@ struct TDownloadTask;
 
 // The HTTP and HTTPS download: one GET with the conditional headers of what
 // is already on disk (If-Modified-Since, a Range that resumes the partial
-// file), and what each answer means: content is saved, a redirect is noted,
-// "not modified" keeps the copy, a failed range starts afresh. Asks again at
-// most four times.
+// file if it is still the same version, If-Range), and what each answer
+// means: content is saved, a redirect is noted, "not modified" keeps the
+// copy, a failed range or a piece that does not continue the partial file
+// starts afresh. Asks again at most four times.
 class THTTPDownload {
 public:
     explicit THTTPDownload(TDownloadTask& Task) : Task(Task) {}
@@ -25,16 +26,18 @@ private:
     struct TNextRequest {
         bool Again = false;
         bool SendIfModifiedSince = true;
+        bool Resume = true;  // false: the partial file is not continued but started afresh
     };
     // The conditional headers made for a destination.
     struct TUpdateHeaders {
         std::string IfModifiedSince;  // whole line without CR LF; empty when none
         std::string Range;            // whole line without CR LF; empty when none
+        std::string IfRange;          // the partial file's validator line; sent with Range
         std::int64_t ResumeSize = 0;  // size of the partial file that Range continues
     };
 
-    TNextRequest HTTPRequest(bool SendIfModifiedSince, int RetryCount);
-    bool PrepareRequest(TInternetRequest& Request, bool SendIfModifiedSince, TUpdateHeaders& Update,
+    TNextRequest HTTPRequest(const TNextRequest& This, int RetryCount);
+    bool PrepareRequest(TInternetRequest& Request, const TNextRequest& This, TUpdateHeaders& Update,
                         std::string& HeaderText);
     TNextRequest HandleStatus(TInternetRequest& Request, const TUpdateHeaders& Update,
                               bool SendIfModifiedSince, int RetryCount);
@@ -43,7 +46,7 @@ private:
     void HandleRedirect(TInternetRequest& Request);
     TNextRequest HandleNotModified(TInternetRequest& Request, const TUpdateHeaders& Update, int RetryCount);
     TNextRequest HandleRangeFailure(TInternetRequest& Request, bool SendIfModifiedSince, int RetryCount);
-    TUpdateHeaders CreateUpdateDLHeaders() const;
+    TUpdateHeaders CreateUpdateDLHeaders(bool Resume) const;
     bool TransformDestination(const std::string& ContentType);
 
     TDownloadTask& Task;

@@ -28,7 +28,23 @@ std::int32_t LinkDistance(std::int32_t PageDistance, bool Embedding) {
 
 } // namespace
 
-TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable) : MIMETable(MIMETable) {}
+TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageScanSize)
+    : MIMETable(MIMETable), MaxPageScanSize(MaxPageScanSize) {}
+
+// Scanning holds the whole page in memory: a larger page is left as saved,
+// its links neither followed nor rewritten, and the report says why.
+bool TLinkParser::ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::uint8_t EndKind,
+                              std::int32_t FileNumber) {
+    struct stat info;
+    if (!base::FileExists(FileName, info) || info.st_size <= MaxPageScanSize) return true;
+    const std::string text = "Page of " + std::to_string(info.st_size) + " bytes not scanned: larger than " +
+                             std::to_string(MaxPageScanSize) + " bytes";
+    base::TraceLog.LogEntry(base::ttWarning, text + ": " + FileName,
+                            EndKind == somParseEnded ? "ParseLinksIntoList" : "RewriteLinksInFile", "LinkParser");
+    OutputMsg.FileReadWrite.ErrorText = text;
+    PostReadWrite(Control, EndKind, frwFailed, FileNumber);
+    return false;
+}
 
 void TLinkParser::PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind,
                                 std::uint8_t Status, std::int32_t FileNumber) {
@@ -60,6 +76,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
     if (!base::FileExists(fileName)) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
+    if (!ScanAllowed(Control, fileName, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
     web::TWebLinkList links;
@@ -132,6 +149,7 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
     if (!base::FileExists(fileName)) return;
     Rewriting = true;
     BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
+    if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
     web::TWebLinkList links;

@@ -21,7 +21,8 @@ struct TSpiderObject;
 // to the local copies. Reports every step as output messages. Spider thread only.
 class TLinkParser {
 public:
-    explicit TLinkParser(TMIMEExtensionsTable& MIMETable);
+    // Pages larger than MaxPageScanSize bytes are neither scanned nor rewritten.
+    TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageScanSize);
 
     // Adds every address of the page to List at its link distance, obeying the
     // page's robots directives when the job asks to. A missing page file does nothing.
@@ -39,10 +40,13 @@ private:
                    std::int32_t FileNumber);
     void AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
                   TSpiderObjectList& List, web::TWebLinkList& Links);
+    bool ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::uint8_t EndKind,
+                     std::int32_t FileNumber);
     void PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
                        std::int32_t FileNumber);
 
     TMIMEExtensionsTable& MIMETable;
+    const std::int64_t MaxPageScanSize;
     web::THTMLParser Parser;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     std::int32_t ParseCount = 0;    // pages parsed since the program started

@@ -1,5 +1,6 @@
 #include "engine/SpiderThread.h"
 
+#include "engine/DestinationLock.h"
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
 #include "engine/SpiderObjectList.h"
@@ -35,8 +36,8 @@ TSpiderThread::TSpiderThread(TSpiderInputMessageQueue& Input, TSpiderOutputMessa
                              TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                              TDownloadThreadServices Downloads)
     : Input(Input), Output(Output), Filter(Filter), MIMETable(MIMETable),
-      Dispatcher(std::move(Downloads), Filter, MIMETable, Input, Wake),
-      LinkParser(MIMETable) {
+      LinkParser(MIMETable, Downloads.MaxPageScanSize),
+      Dispatcher(std::move(Downloads), Filter, MIMETable, Input, Wake) {
     Input.SetPostListener([this] { Wake.Notify(); });
 }
 
@@ -100,6 +101,13 @@ void TSpiderThread::RunJob(const TSpiderInputMsg& Start) {
 
 std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     PostJobMessage(somJobStarted);
+    // Held to the end of the job, flattening and pruning included.
+    const TDestinationLock destination(Job.GetDestinationPath());
+    if (!destination.Locked()) {
+        base::TraceLog.LogEntry(base::ttWarning, destination.ErrorText(), "RunJob", "SpiderThread");
+        OutputMsg.JobErrorText = destination.ErrorText();
+        return joFailed;
+    }
     IsStopRequested = IsAbortRequested = IsPaused = false;
     MIMETable.SetEnabled(Job.DownloadOptions.AddFileExtensions);
     Filter.SetJob(Job, true, true);

@@ -80,8 +80,8 @@ private:
     TMIMEExtensionsTable& MIMETable;
     // Woken by every posted command and every download thread state change.
     TWakeSignal Wake;
+    engine::TLinkParser LinkParser;  // before the dispatcher, which takes the download services
     TDownloadThreadDispacher Dispatcher;
-    engine::TLinkParser LinkParser;
 
     // Spider thread only: the running job and its request flags.
     jobs::TCopyJob Job;

@@ -87,7 +87,7 @@ struct TFileDownloadProgress {
     std::int64_t ExpectedSize = 0; // announced length; 0 when none
     std::int64_t BytesReceived = 0;
     std::int32_t ElapsedMs = -1;   // -1 until the transfer has been timed
-    std::int64_t ResumeOffset = 0; // bytes already on disk when a ".part" file is continued
+    std::int64_t ResumeOffset = 0; // bytes already on disk when a partial file is continued
     bool Valid = false;            // false in somDownloadStarted
 };
 
@@ -148,6 +148,7 @@ class TSpiderOutputMsg {
     TFileReadWriteMsg FileReadWrite; // kinds 9, 10, 12-16
     web::TWebLinkInfo Link;          // kind 11, with whether it was added to the job
     std::string StartPageFile;       // from the end of the crawl on (kinds 4, 17, 19, 20, 22)
+    std::string JobErrorText;        // kind 4: why a job failed at its start; empty otherwise
     std::string FolderPath;          // kind 18
     TFolderFlatteningProgress Flattening; // kind 21
 };

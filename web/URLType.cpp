@@ -84,7 +84,9 @@ bool TURL::SetFullURL(std::string_view Text) {
     UrlPath = parts.UrlPath.empty() ? "/" : std::move(parts.UrlPath);
     UserName = std::move(parts.UserName);
     Password = std::move(parts.Password);
-    if (const auto hash = parts.ExtraInfo.rfind('#'); hash != std::string::npos) {
+    // The first "#" begins the fragment: a later one belongs to it, so a local
+    // name, made from the query, never holds a "#".
+    if (const auto hash = parts.ExtraInfo.find('#'); hash != std::string::npos) {
         Fragment = parts.ExtraInfo.substr(hash);
         parts.ExtraInfo.erase(hash);
     }

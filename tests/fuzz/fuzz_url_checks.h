@@ -51,6 +51,7 @@ inline void CheckLocalNames(const web::TURL& Url) {
             FUZZ_CHECK(IsSavedScheme(Url.GetScheme()) || name.empty());
             FUZZ_CHECK(IsContained(base, name));
             FUZZ_CHECK(name.size() <= 248);
+            FUZZ_CHECK(name.find('#') == std::string::npos);  // free for the work files
         }
     }
 }

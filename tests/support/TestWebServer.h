@@ -34,9 +34,18 @@ struct TTestResponse {
     // act while a client is in the middle of the body.
     std::size_t PieceSize = 0;
     std::function<void(std::size_t PieceIndex)> BeforePiece;
+
+    // The first header of that name (compared without regard to case); "" when absent.
+    std::string Header(const std::string& Name) const;
 };
 
 TTestResponse MakeResponse(int Status, std::string Body, TTestHeaders Headers = {});
+
+// Whole as a plain server answers Request: 304 when not modified since
+// If-Modified-Since (by Whole's Last-Modified), and for "Range: bytes=N-" a
+// 206 from N (416 past the end), unless If-Range names neither Whole's ETag
+// nor its Last-Modified: then the whole file.
+TTestResponse ConditionalResponse(TTestResponse Whole, const TRecordedRequest& Request);
 
 using TTestHandler = std::function<TTestResponse(const TRecordedRequest&)>;
 

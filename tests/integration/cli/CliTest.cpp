@@ -49,6 +49,20 @@ struct TCli {
         return Options;
     }
     std::string Local(const std::string& Path) const { return Dest.Path() + "/127.0.0.1" + Path; }
+    // The last page sends half its body, then waits for Released; the result
+    // is ready once it waits, with the job running.
+    std::future<void> HoldLastPage(std::shared_future<void> Released) {
+        auto hung = std::make_shared<std::promise<void>>();
+        auto hungOnce = std::make_shared<std::atomic<bool>>(false);
+        auto page = testsupport::MakeResponse(200, ReadFileText(Site.Path() + "/shop/a/b/two.html"));
+        page.PieceSize = page.Body.size() / 2 + 1;
+        page.BeforePiece = [=](std::size_t) {
+            if (!hungOnce->exchange(true)) hung->set_value();
+            Released.wait_for(Patience);
+        };
+        Server.Serve("/shop/a/b/two.html", page);
+        return hung->get_future();
+    }
     // Every file saved, as paths below the host folder.
     std::set<std::string> SavedFiles() const {
         std::set<std::string> files;
@@ -138,20 +152,11 @@ TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Outcome + " " + std::to_string(row.Signals.size()));
         TCli cli;
-        // The last page sends half its body, then waits: signals fall into a running job.
-        auto hung = std::make_shared<std::promise<void>>();
-        auto hungOnce = std::make_shared<std::atomic<bool>>(false);
+        // Signals fall into a running job.
         std::promise<void> release;
-        std::shared_future<void> released = release.get_future().share();
-        auto page = testsupport::MakeResponse(200, ReadFileText(cli.Site.Path() + "/shop/a/b/two.html"));
-        page.PieceSize = page.Body.size() / 2 + 1;
-        page.BeforePiece = [=](std::size_t) {
-            if (!hungOnce->exchange(true)) hung->set_value();
-            released.wait_for(Patience);
-        };
-        cli.Server.Serve("/shop/a/b/two.html", page);
+        auto hung = cli.HoldLastPage(release.get_future().share());
         testsupport::TCliProcess copy(cli.Copy(), cli.Env());
-        ASSERT_EQ(hung->get_future().wait_for(Patience), std::future_status::ready);
+        ASSERT_EQ(hung.wait_for(Patience), std::future_status::ready);
         for (int signal : row.Signals) {
             copy.Signal(signal);
             // A second signal goes once the first was taken, or the system merges the two.
@@ -168,6 +173,24 @@ TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
         EXPECT_NE(ReadFileText(cli.Local("/shop/a/one.html")).find(cli.Server.URL("/shop/a/b/two.html")),
                   std::string::npos);
     }
+}
+
+TEST(Cli, SecondCopyIntoADestinationInUseFailsAtItsStart) {
+    TCli cli;
+    // The first copy holds the destination while its last page waits.
+    std::promise<void> release;
+    auto hung = cli.HoldLastPage(release.get_future().share());
+    testsupport::TCliProcess first(cli.Copy(), cli.Env());
+    ASSERT_EQ(hung.wait_for(Patience), std::future_status::ready);
+
+    const auto second = cli.Run(cli.Copy());
+    release.set_value();
+    const auto firstResult = first.Wait();
+
+    EXPECT_EQ(second.ExitStatus, 5) << second.Out;
+    EXPECT_THAT(second.Err, HasSubstr("Another job is copying into " + cli.Dest.Path()));
+    EXPECT_EQ(firstResult.ExitStatus, 0) << firstResult.Err;
+    EXPECT_THAT(firstResult.Out, HasSubstr("Failures: 0"));
 }
 
 TEST(Cli, RunCopiesTheReadableJobFilesInOrderAndReportsTheOthers) {

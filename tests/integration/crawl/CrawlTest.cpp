@@ -58,6 +58,39 @@ TEST_F(Crawl, CopiesASmallSiteCompletelyAndReportsInOrder) {
     EXPECT_EQ(Engine.Of(somRewriteStarted).size(), Engine.Of(somRewriteEnded).size());
 }
 
+TEST_F(Crawl, FilesOfTheSiteKeepTheirContentWhateverTheirNames) {
+    // "page.html.part" is a file of the site; the second run updates the first one's copy.
+    TTestWebServer twin;
+    twin.ServeFolder(testsupport::SiteFolder("twin"));
+    for (const char* run : {"first run", "update"}) {
+        SCOPED_TRACE(run);
+        ASSERT_EQ(Engine.Run(Engine.Job(twin.URL("/"))), joCompleted);
+        for (const std::string name : {"/page.html", "/page.html.part"})
+            EXPECT_EQ(testsupport::ReadFileText(Engine.Local(name)),
+                      testsupport::ReadFileText(testsupport::SiteFolder("twin") + name));
+    }
+}
+
+TEST_F(Crawl, PageAboveTheScanBoundIsSavedButNotReadInToBeScanned) {
+    for (const bool scanned : {true, false}) {
+        SCOPED_TRACE(scanned);
+        engine::TDownloadThreadServices downloads;
+        downloads.MaxPageScanSize = 1000;
+        TCrawl engine(std::move(downloads));
+        const std::string page = "<a href=\"/linked.gif\">x</a>" + std::string(scanned ? 500 : 2000, ' ');
+        Server.Serve("/big.htm", 200, page);
+        Server.ClearRequests();
+        ASSERT_EQ(engine.Run(engine.Job(Server.URL("/big.htm"))), joCompleted);
+
+        // A scanned page is rewritten; one too large is left as it came.
+        EXPECT_EQ(testsupport::ReadFileText(engine.Local("/big.htm")) == page, !scanned);
+        EXPECT_EQ(Server.RequestsFor("/linked.gif").size(), scanned ? 1u : 0u);
+        const auto parsed = engine.Of(somParseEnded);
+        ASSERT_EQ(parsed.size(), 1u);
+        EXPECT_EQ(parsed[0].Msg.FileReadWrite.ErrorText.find("not scanned") != std::string::npos, !scanned);
+    }
+}
+
 TEST_F(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsContent) {
     auto job = Engine.Job(Server.URL("/"));
     job.MaxDistance = 0;
@@ -275,14 +308,26 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
     }
 }
 
-TEST_F(Crawl, EndlessRedirectChainEndsAfterTwentyRedirectsWithAFailure) {
+TEST_F(Crawl, RedirectChainEndsAfterTwentyRedirectsOrAtTheDepthOrFileCountLimit) {
     for (int i = 0; i < 30; ++i)
         Server.Serve("/r/" + std::to_string(i), 302, "", {{"Location", Server.URL("/r/" + std::to_string(i + 1))}});
-    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/r/0"))), joCompleted);
-    EXPECT_EQ(Server.RequestCount(), 21u) << "the start and twenty redirects";
-    const auto last = Engine.Ended(Server.URL("/r/20")).Results;
-    EXPECT_TRUE(last.HaveOsError);
-    EXPECT_EQ(last.OsError, engine::TooManyRedirectsError);
-    EXPECT_FALSE(last.RedirectQueued);
+    const struct {
+        std::int32_t MaxDistance, MaxFileCount;
+        std::size_t Requests;  // the start and the redirects followed
+        std::uint8_t Reason;   // the filter's code on the last one; 0: it failed instead
+    } rows[] = {{-1, -1, 21, 0}, {1, -1, 4, engine::dfDepth}, {-1, 2, 3, engine::dfFileCount}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Requests);
+        Server.ClearRequests();
+        auto job = Engine.Job(Server.URL("/r/0"));
+        job.MaxDistance = row.MaxDistance;
+        job.MaxFileCount = row.MaxFileCount;
+        ASSERT_EQ(Engine.Run(job), joCompleted);
+        EXPECT_EQ(Server.RequestCount(), row.Requests);
+        const auto last = Engine.Ended(Server.URL("/r/" + std::to_string(row.Requests - 1))).Results;
+        EXPECT_EQ(last.FilterReason, row.Reason);
+        EXPECT_EQ(last.OsError, row.Reason ? 0 : engine::TooManyRedirectsError);
+        EXPECT_FALSE(last.RedirectQueued);
+    }
     EXPECT_FALSE(std::filesystem::exists(Engine.Dest.Path() + "/127.0.0.1")) << "a redirect saves nothing";
 }

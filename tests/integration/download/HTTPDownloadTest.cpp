@@ -38,7 +38,7 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
     EXPECT_EQ(result.LocalFile, file);
     EXPECT_EQ(ReadFileText(file), "<html>hello</html>");
     EXPECT_EQ(ModificationTime(file), ModificationTime(SiteFolder("files") + "/dir/page.html"));
-    EXPECT_FALSE(testsupport::FileExists(file + ".part"));
+    EXPECT_FALSE(testsupport::FileExists(file + "#part"));
     EXPECT_EQ(thread.Progress().ContentType, "text/html");
     EXPECT_EQ(Filter.FileCount(), 1);
     EXPECT_EQ(Filter.TotalBytes(), 18);
@@ -79,7 +79,7 @@ TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {
             EXPECT_EQ(result.RedirectTarget.GetFullURL(), Server.URL(row.Redirect));
         }
         EXPECT_FALSE(testsupport::FileExists(Path("page.html")));
-        EXPECT_FALSE(testsupport::FileExists(Path("page.html.part")));
+        EXPECT_FALSE(testsupport::FileExists(Path("page.html#part")));
         EXPECT_EQ(Server.RequestCount(), 1u) << "a redirect is not followed";
     }
     EXPECT_EQ(Filter.FileCount(), 0);

@@ -59,7 +59,7 @@ TEST_F(FTPDownload, FetchesAFileWithItsSizeAndTimeInPassiveAndActiveMode) {
         EXPECT_EQ(result.LocalFile, file);
         EXPECT_EQ(ReadFileText(file), body);
         EXPECT_EQ(ModificationTime(file), RemoteTime);
-        EXPECT_FALSE(testsupport::FileExists(file + ".part"));
+        EXPECT_FALSE(testsupport::FileExists(file + "#part"));
         EXPECT_EQ(LastProgress.ExpectedSize, 123457);
         EXPECT_EQ(LastProgress.BytesReceived, 123457);
         EXPECT_EQ(Ftp.CountRecords("RETR"), 1u);
@@ -75,7 +75,7 @@ TEST_F(FTPDownload, MissingFileOrAFolderIsStatus550AndLeavesNoFile) {
         EXPECT_EQ(result.StatusCode, 550);
         EXPECT_EQ(result.StatusText, "File Not Found");
         EXPECT_FALSE(testsupport::FileExists(Path("missing.bin")));
-        EXPECT_FALSE(testsupport::FileExists(Path("missing.bin.part")));
+        EXPECT_FALSE(testsupport::FileExists(Path("missing.bin#part")));
         EXPECT_EQ(Ftp.CountRecords("RETR") + Ftp.CountRecords("LIST"), 0u);
     }
 }
@@ -135,7 +135,7 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     EXPECT_TRUE(thread.CompleteData().Stopped);
     EXPECT_GT(thread.Progress().BytesReceived, 0);
     EXPECT_LT(thread.Progress().BytesReceived, 1024 * 1024);
-    EXPECT_FALSE(testsupport::FileExists(file + ".part"));
+    EXPECT_FALSE(testsupport::FileExists(file + "#part"));
     EXPECT_EQ(ReadFileText(file), "old copy");
 }
 

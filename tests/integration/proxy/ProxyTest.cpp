@@ -103,7 +103,7 @@ TEST_F(Proxy, FTPAddressesAreAskedOfTheHTTPProxyUnlessItIsWrittenAsAnFtpAddress)
         Options.FTPProxy = At(row.Record, proxy.Port());
         ftp.ClearRecords();
         const std::string file = Path("file.bin");
-        testsupport::WriteFileText(file + ".part", "stale partial");
+        testsupport::WriteFileText(file + "#part", "stale partial");
 
         const auto result = Fetch(ftp.URL(row.Path), file);
 
