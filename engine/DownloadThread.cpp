@@ -14,6 +14,47 @@ namespace engine {
 
 using base::TraceLog;
 
+namespace {
+
+// A referrer of the file scheme would tell a server about local files.
+bool ReferrerPassedOn(const web::TURL* Referrer) {
+    return Referrer && Referrer->GetScheme() != web::SchemeFile;
+}
+
+void TraceDownloadStart(const web::TURL& Address, const web::TURL& Referrer) {
+    std::string start = "Start download of " + Address.GetPlainURL();
+    if (Referrer.IsValid()) start += " via " + Referrer.GetPlainURL();
+    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
+}
+
+void TraceDownloadStop(const web::TURL& Address) {
+    // Without credentials: the log must never hold a password.
+    base::TraceLog.LogEntry(base::ttMessage, "Stop download of " + Address.GetURL(false, true, true, true, true),
+                            "Execute", DownloadUnitName);
+}
+
+// Provisional: a page already on disk is parsed again even when it is not fetched.
+bool NamedAsPage(const std::string& Destination, const web::TURL& Address) {
+    std::string extension = std::filesystem::path(Destination).extension().string();
+    if (extension.empty()) extension = Address.GetExtension();
+    return !Destination.empty() && web::IsHTMLExtension(extension);
+}
+
+} // namespace
+
+void RecordRefusedDownload(TFileDownloadCompleteData& Complete, const web::TURL& Address,
+                           const web::TURL* Referrer, const std::string& Destination,
+                           std::uint8_t FilterResult) {
+    Complete.Clear();
+    Complete.Address.Assign(Address);
+    if (ReferrerPassedOn(Referrer)) Complete.Referrer.Assign(*Referrer);
+    TraceDownloadStart(Complete.Address, Complete.Referrer);
+    Complete.IsPage = NamedAsPage(Destination, Address);
+    Complete.FilterResult = FilterResult;
+    Complete.LocalFile = Destination;
+    TraceDownloadStop(Address);
+}
+
 TFileDownloadThread::TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                                          TDownloadThreadServices GivenServices)
     : Filter(Filter), MIMETable(MIMETable), Services(std::move(GivenServices)),
@@ -38,7 +79,7 @@ bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::str
         if (State() != dsIdle) return false;
         WorkAddress.Assign(Address);
         WorkReferrer.Clear();
-        if (Referrer && Referrer->GetScheme() != web::SchemeFile) WorkReferrer.Assign(*Referrer);
+        if (ReferrerPassedOn(Referrer)) WorkReferrer.Assign(*Referrer);
         WorkDistance = Distance;
         InProgress.Start(DestinationFile);
         Complete.Clear();
@@ -83,15 +124,10 @@ void TFileDownloadThread::Execute(std::stop_token Token) {
 void TFileDownloadThread::RunDownload() {
     Complete.Address.Assign(WorkAddress);
     Complete.Referrer.Assign(WorkReferrer);
-    std::string start = "Start download of " + WorkAddress.GetPlainURL();
-    if (WorkReferrer.IsValid()) start += " via " + WorkReferrer.GetPlainURL();
-    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
+    TraceDownloadStart(WorkAddress, WorkReferrer);
     try {
         const std::string destination = DestinationFile();
-        // Provisional: a page already on disk is parsed again even when it is not fetched.
-        std::string extension = std::filesystem::path(destination).extension().string();
-        if (extension.empty()) extension = WorkAddress.GetExtension();
-        Complete.IsPage = !destination.empty() && web::IsHTMLExtension(extension);
+        Complete.IsPage = NamedAsPage(destination, WorkAddress);
         Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance);
         if (Complete.FilterResult == dfPassed) {
             if (destination.empty()) {
@@ -121,10 +157,7 @@ void TFileDownloadThread::RunDownload() {
         base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", DownloadUnitName);
     }
     Complete.LocalFile = DestinationFile();
-    // Without credentials: the log must never hold a password.
-    base::TraceLog.LogEntry(base::ttMessage,
-                      "Stop download of " + WorkAddress.GetURL(false, true, true, true, true),
-                      "Execute", DownloadUnitName);
+    TraceDownloadStop(WorkAddress);
 }
 
 void TFileDownloadThread::DownloadByScheme(TDownloadTask& Task) {
