@@ -15,6 +15,9 @@ TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {}
 void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputNotifier* Notifier) {
     std::lock_guard guard(Lock);
     Destination = Notifier;
+    // Queued messages would otherwise wait for a notification that only an
+    // empty queue gives.
+    if (Destination && Used > 0) Destination->NotifySpiderOutput(Slots[0].Label);
     SlotsChangedLocked();
 }
 

@@ -118,6 +118,11 @@ TEST(OutputQueue, NotifiesOncePerBatchAndQueuesOnlySubscribedKinds) {
             EXPECT_EQ(queue.Count(), 0);
         }
         EXPECT_EQ(recorder.Count(), 2u * row.Queued);
+        // A receiver that takes over a non-empty queue is told at once.
+        ASSERT_TRUE(queue.TryToPostMessage(Report(somJobEnded)));
+        TCountingNotifier next;
+        queue.SetDestinationWindow(&next);
+        EXPECT_EQ(next.Notifications, row.Queued > 0 ? 1 : 0);
         queue.SetDestinationWindow(nullptr);
     }
 }
