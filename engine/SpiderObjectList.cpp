@@ -30,6 +30,13 @@ bool KeyIsAddressText(const TSpiderObject& Object) {
 
 } // namespace
 
+TSpiderObject& TSpiderObjectStore::Append(TSpiderObject&& Object) {
+    if ((Count & ChunkMask) == 0) Chunks.push_back(std::make_unique<TSpiderObject[]>(ChunkMask + 1));
+    TSpiderObject& slot = (*this)[Count++];
+    slot = std::move(Object);
+    return slot;
+}
+
 bool TSpiderObjectList::TKeyOrder::operator()(TIndex A, TIndex B) const {
     return FoldedLess(List->KeyOf(A), List->KeyOf(B));
 }
@@ -57,11 +64,11 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
     const std::string_view key = apart ? std::string_view(addressKey) : std::string_view(NewObject.LocalFileName);
     const auto found = ByKey.lower_bound(key);
     if (found == ByKey.end() || FoldedLess(key, KeyOf(*found))) {
-        const auto index = static_cast<TIndex>(Objects.size());
+        const auto index = static_cast<TIndex>(Objects.Size());
         NewObject.SequenceNumber = index + 1;
         NewObject.KeyKeptApart = apart;
         if (apart) KeysKeptApart.emplace(index, std::move(addressKey));
-        TSpiderObject& object = Objects.emplace_back(std::move(NewObject));
+        TSpiderObject& object = Objects.Append(std::move(NewObject));
         ByKey.insert(found, index);
         IndexFlags(object);
         return TAddOutcome::Inserted;
@@ -83,7 +90,7 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
 }
 
 TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNumber) {
-    if (SequenceNumber == 0 || SequenceNumber > Objects.size()) return nullptr;
+    if (SequenceNumber == 0 || SequenceNumber > Objects.Size()) return nullptr;
     return &Objects[SequenceNumber - 1];
 }
 

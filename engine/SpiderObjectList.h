@@ -3,13 +3,13 @@
 #include "web/URLType.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace engine {
 
@@ -34,6 +34,22 @@ struct TSpiderObject {
     // Set by the list: the object's key is not its LocalFileName but is kept
     // apart (an address without a local name, or a name replaced later).
     bool KeyKeptApart = false;
+};
+
+// Objects by place, in chunks: a place costs no allocation of its own, no
+// object moves, and finding one touches a small table and the object only.
+class TSpiderObjectStore {
+public:
+    std::size_t Size() const { return Count; }
+    TSpiderObject& operator[](std::uint32_t Place) { return Chunks[Place >> ChunkBits][Place & ChunkMask]; }
+    const TSpiderObject& operator[](std::uint32_t Place) const { return Chunks[Place >> ChunkBits][Place & ChunkMask]; }
+    TSpiderObject& Append(TSpiderObject&& Object);
+
+private:
+    static constexpr unsigned ChunkBits = 10;
+    static constexpr std::uint32_t ChunkMask = (1u << ChunkBits) - 1;
+    std::vector<std::unique_ptr<TSpiderObject[]>> Chunks;
+    std::uint32_t Count = 0;
 };
 
 // Every object of the running job, in ascending key order. The key is the
@@ -61,7 +77,7 @@ public:
     };
     TAddOutcome AddIfNotPresent(TSpiderObject NewObject);
 
-    std::size_t Count() const { return Objects.size(); }
+    std::size_t Count() const { return Objects.Size(); }
     TSpiderObject* FindBySequenceNumber(std::uint32_t SequenceNumber);
     TSpiderObject* FirstUndispatched();
     TSpiderObject* FirstUnparsedPage();
@@ -91,7 +107,7 @@ private:
     std::string_view KeyOf(TIndex Index) const;
     void IndexFlags(TSpiderObject& Object);
 
-    std::deque<TSpiderObject> Objects;  // SequenceNumber - 1 is the place; never moves
+    TSpiderObjectStore Objects;  // SequenceNumber - 1 is the place
     std::unordered_map<TIndex, std::string> KeysKeptApart;
     TOrderedIndex ByKey;
     TOrderedIndex Undispatched;
