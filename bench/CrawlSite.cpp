@@ -1,14 +1,17 @@
 // Crawls a generated site of 10,000 pages (about ten links each, images,
 // nested folders) served in-process on 127.0.0.1, and reports pages per
 // second, CPU seconds per 1,000 pages and the peak resident memory.
+// REFUSED adds that many links per page which the job refuses (other
+// schemes, protocols that are off), all different, none of them fetched.
 //
-// Usage: bench_CrawlSite [PAGES]
+// Usage: bench_CrawlSite [PAGES [REFUSED]]
 
 #include "engine/CopyEngine.h"
 #include "jobs/PasswordMgr.h"
 #include "jobs/SavedOptions.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
+#include "messaging/SpiderOutputSplitter.h"
 #include "web/StartingURL.h"
 
 #include <httplib.h>
@@ -17,7 +20,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -31,9 +33,18 @@ using namespace messaging;
 
 std::string PagePath(int Page) { return "/d" + std::to_string(Page % 50) + "/s" + std::to_string(Page % 7) + "/p" + std::to_string(Page) + ".html"; }
 
+// Link K of page N to something the job refuses without fetching it.
+std::string RefusedLink(int Page, int K) {
+    static const char* const Prefixes[] = {"mailto:p",          "tel:+1555",       "javascript:go",
+                                           "data:text/plain,",  "file:///tmp/p",   "ftp://ftp.other.test/p",
+                                           "https://other.test/p"};
+    return std::string(Prefixes[K % 7]) + std::to_string(Page) + "-" + std::to_string(K) + (K % 7 == 0 ? "@site.test" : "");
+}
+
 // Page N links to ten pages spread over the site and embeds two of 200 images.
-std::string PageBody(int Page, int Pages) {
+std::string PageBody(int Page, int Pages, int Refused) {
     std::string body = "<html><head><title>p</title></head><body>";
+    for (int k = 0; k < Refused; ++k) body += "<a href=\"" + RefusedLink(Page, k) + "\">x</a>\n";
     for (int k = 1; k <= 10; ++k)
         body += "<a href=\"" + PagePath((Page * 7 + k * 131) % Pages) + "\">link</a>\n";
     body += "<img src=\"/img/i" + std::to_string(Page % 200) + ".gif\"><img src=\"/img/i" +
@@ -42,11 +53,15 @@ std::string PageBody(int Page, int Pages) {
     return body;
 }
 
-// Stands in for the front end: takes every report out of the queue on its own
-// thread and notes when the job has ended.
+// Stands in for the front end: subscribes to the kinds it counts and hands
+// the reports to the splitter in batches on its own thread.
 class TDrain final : public TSpiderOutputNotifier {
 public:
-    explicit TDrain(TSpiderOutputMessageQueue& Queue) : Queue(Queue), Worker([this] { Run(); }) {}
+    explicit TDrain(TSpiderOutputSplitter& Splitter) : Splitter(Splitter) {
+        Splitter.RegisterForSpiderOutput(SpiderOutputKinds({somDownloadEnded, somJobEnded}),
+                                         [this](const TSpiderOutputMsg& Msg, std::uint32_t) { Count(Msg); });
+        Worker = std::thread([this] { Run(); });
+    }
     ~TDrain() override {
         {
             std::lock_guard guard(Lock);
@@ -55,10 +70,10 @@ public:
         Changed.notify_all();
         Worker.join();
     }
-    bool NotifySpiderOutput(std::uint32_t Label) override {
+    bool NotifySpiderOutput(std::uint32_t) override {
         {
             std::lock_guard guard(Lock);
-            Labels.push_back(Label);
+            Notified = true;
         }
         Changed.notify_all();
         return true;
@@ -67,34 +82,34 @@ public:
         std::unique_lock guard(Lock);
         Changed.wait(guard, [this] { return Ended; });
     }
-    long Downloads = 0;
+    long Downloads = 0;  // drain thread only until the job has ended
 
 private:
+    void Count(const TSpiderOutputMsg& Msg) {
+        if (Msg.Kind == somDownloadEnded) ++Downloads;
+        if (Msg.Kind != somJobEnded) return;
+        std::lock_guard guard(Lock);
+        Ended = true;
+        Changed.notify_all();
+    }
     void Run() {
-        TSpiderOutputMsg msg;
         std::unique_lock guard(Lock);
         for (;;) {
-            Changed.wait(guard, [this] { return Quit || !Labels.empty(); });
+            Changed.wait(guard, [this] { return Quit || Notified; });
             if (Quit) return;
-            const auto label = Labels.front();
-            Labels.pop_front();
+            Notified = false;
             guard.unlock();
-            const bool got = Queue.Retrieve(label, msg);
+            Splitter.DeliverQueued();
             guard.lock();
-            if (got && msg.Kind == somDownloadEnded) ++Downloads;
-            if (got && msg.Kind == somJobEnded) {
-                Ended = true;
-                Changed.notify_all();
-            }
         }
     }
-    TSpiderOutputMessageQueue& Queue;
-    std::mutex Lock;                  // guards Labels, Quit, Ended and Downloads
-    std::condition_variable Changed;  // a label arrived, the job ended, or quit
-    std::deque<std::uint32_t> Labels;
+    TSpiderOutputSplitter& Splitter;
+    std::mutex Lock;                  // guards Notified, Quit and Ended
+    std::condition_variable Changed;  // reports arrived, the job ended, or quit
+    bool Notified = false;
     bool Quit = false;
     bool Ended = false;
-    std::thread Worker;
+    std::thread Worker;  // started once the subscription exists
 };
 
 double CpuSeconds() {
@@ -107,12 +122,13 @@ double CpuSeconds() {
 
 int main(int argc, char** argv) {
     const int pages = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const int refused = argc > 2 ? std::atoi(argv[2]) : 0;
     ::unsetenv("http_proxy"), ::unsetenv("HTTP_PROXY"), ::unsetenv("https_proxy");
     httplib::Server server;
     server.set_tcp_nodelay(true);  // else every small answer waits for a delayed ACK
     server.set_keep_alive_timeout(1);  // so that stopping the server does not wait for idle connections
-    server.Get(R"(/d\d+/s\d+/p(\d+)\.html)", [pages](const httplib::Request& request, httplib::Response& response) {
-        response.set_content(PageBody(std::stoi(request.matches[1]), pages), "text/html");
+    server.Get(R"(/d\d+/s\d+/p(\d+)\.html)", [pages, refused](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(PageBody(std::stoi(request.matches[1]), pages, refused), "text/html");
     });
     server.Get(R"(/img/i\d+\.gif)", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(std::string(1500, 'G'), "image/gif");
@@ -130,7 +146,7 @@ int main(int argc, char** argv) {
     {
         engine::TCopyEngine copier(settings, passwords);
         TSpiderOutputMessageQueue& output = copier.Output();
-        TDrain drain(output);
+        TDrain drain(copier.Splitter());
         output.SetDestinationWindow(&drain);
         copier.Resume();
         TSpiderInputMsg start;
@@ -158,7 +174,7 @@ int main(int argc, char** argv) {
 
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("downloads: %ld (site: %d pages, 200 images)\n", downloads, pages);
+    std::printf("downloads: %ld (site: %d pages, 200 images, %d refused links a page)\n", downloads, pages, refused);
     std::printf("time: %.2f s, %.0f pages per second\n", seconds, pages / seconds);
     std::printf("CPU (engine and in-process server): %.2f s, %.3f s per 1,000 pages\n", cpu, cpu * 1000 / pages);
     std::printf("peak resident memory: %.1f MiB\n", usage.ru_maxrss / 1024.0);

@@ -41,6 +41,12 @@ int OpenSignalDescriptor() {
     return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// What the runner prints or counts: progress, links found and folders examined
+// are too many to show and are not posted at all.
+constexpr TSpiderOutputKindSet RunnerReportKinds =
+    SpiderOutputKindRange(somJobStarted, somDownloadStarted) | SpiderOutputKinds({somDownloadEnded, somParseStarted, somParseEnded, somRewriteStarted,
+                       somRewriteEnded, somPruneStarted, somPruneEnded, somFlattenStarted, somFlattenFileMoved, somFlattenEnded});
+
 // Exit statuses for jobs that did not complete: the job's outcome.
 int ExitStatusOfOutcome(std::uint8_t Outcome) {
     return Outcome == joStopped ? 3 : Outcome == joAborted ? 4 : 5;
@@ -79,7 +85,7 @@ TRunner::TRunner(const TRunnerOptions& Options)
     JobQueue->SetStartOverrides(Options.Network.Start);
     JobQueue->InitJobQueue(Engine->Splitter());
     // After the queue's handler, so a job is Busy when the runner sees its start.
-    Engine->Splitter().RegisterForSpiderOutput(SpiderOutputKindRange(1, 22),
+    Engine->Splitter().RegisterForSpiderOutput(RunnerReportKinds,
                                                [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
     Engine->Output().SetDestinationWindow(this);
     Engine->Resume();
@@ -93,33 +99,17 @@ TRunner::~TRunner() {
     if (SignalFd >= 0) ::close(SignalFd);
 }
 
-bool TRunner::NotifySpiderOutput(std::uint32_t Label) {
-    bool wake = false;
-    {
-        std::lock_guard guard(LabelLock);
-        // The loop takes labels until none is left, so it needs waking only
-        // for the first label after it found the list empty.
-        wake = Labels.empty();
-        Labels.push_back(Label);
-    }
-    if (!wake) return true;
+bool TRunner::NotifySpiderOutput(std::uint32_t) {
     const std::uint64_t one = 1;
     return ::write(EventFd, &one, sizeof one) == sizeof one || errno == EAGAIN;
 }
 
-void TRunner::DeliverLabels() {
+// The descriptor is emptied before the queue: a report posted after the queue
+// was found empty writes to it again, so none is left waiting.
+void TRunner::DeliverReports() {
     std::uint64_t count = 0;
     while (::read(EventFd, &count, sizeof count) > 0) {}
-    for (;;) {
-        std::uint32_t label = 0;
-        {
-            std::lock_guard guard(LabelLock);
-            if (Labels.empty()) return;
-            label = Labels.front();
-            Labels.pop_front();
-        }
-        Engine->Splitter().OnSpiderOutput(label);
-    }
+    Engine->Splitter().DeliverQueued();
 }
 
 void TRunner::OnReport(const TSpiderOutputMsg& Msg) {
@@ -178,7 +168,7 @@ void TRunner::WaitForEvents(int TimeoutMs) {
     pollfd fds[2] = {{SignalFd, POLLIN, 0}, {EventFd, POLLIN, 0}};
     if (::poll(fds, 2, TimeoutMs) <= 0) return;
     if (fds[0].revents & POLLIN) OnSignal();
-    if (fds[1].revents & POLLIN) DeliverLabels();
+    if (fds[1].revents & POLLIN) DeliverReports();
 }
 
 int TRunner::Run() {

@@ -9,9 +9,7 @@
 #include "queue/JobQueue.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace engine {
@@ -29,7 +27,7 @@ struct TRunnerOptions {
 
 // The command-line front end of the job queue: runs queued jobs on the spider
 // thread and prints what happens. One thread, its own event loop: reports
-// arrive as labels on an event descriptor, SIGINT and SIGTERM on a signal
+// arrive as wake-ups on an event descriptor, SIGINT and SIGTERM on a signal
 // descriptor, and every command to the engine is posted from the loop.
 // The first SIGINT stops the running job, a second one aborts it, SIGTERM
 // aborts; the loop always waits for the job's end report.
@@ -73,7 +71,7 @@ private:
     enum class TInterrupt { None, Stop, Abort };
 
     void OnReport(const messaging::TSpiderOutputMsg& Msg);
-    void DeliverLabels();
+    void DeliverReports();
     void OnSignal();
     void Interrupt(TInterrupt Kind);
     void ApplyInterrupt();
@@ -87,8 +85,6 @@ private:
     TRunnerOutput Printer;
     int SignalFd = -1;
     int EventFd = -1;
-    std::mutex LabelLock;  // guards Labels: filled by the notifier on the engine's thread
-    std::deque<std::uint32_t> Labels;
     std::unique_ptr<engine::TCopyEngine> Engine;  // its spider ends in the destructor, before what it reports to
     std::unique_ptr<queue::TJobQueue> JobQueue;
     bool StartNextDue = false;

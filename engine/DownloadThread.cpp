@@ -16,15 +16,44 @@ using base::TraceLog;
 
 namespace {
 
-// Provisional, before anything is fetched: a page already on disk is parsed
-// again even when it is not fetched.
-bool NamesAPage(const std::string& Destination, const web::TURL& Address) {
+// A referrer of the file scheme would tell a server about local files.
+bool ReferrerPassedOn(const web::TURL* Referrer) {
+    return Referrer && Referrer->GetScheme() != web::SchemeFile;
+}
+
+void TraceDownloadStart(const web::TURL& Address, const web::TURL& Referrer) {
+    std::string start = "Start download of " + Address.GetPlainURL();
+    if (Referrer.IsValid()) start += " via " + Referrer.GetPlainURL();
+    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
+}
+
+void TraceDownloadStop(const web::TURL& Address) {
+    // Without credentials: the log must never hold a password.
+    base::TraceLog.LogEntry(base::ttMessage, "Stop download of " + Address.GetURL(false, true, true, true, true),
+                            "Execute", DownloadUnitName);
+}
+
+// Provisional: a page already on disk is parsed again even when it is not fetched.
+bool NamedAsPage(const std::string& Destination, const web::TURL& Address) {
     std::string extension = std::filesystem::path(Destination).extension().string();
     if (extension.empty()) extension = Address.GetExtension();
     return !Destination.empty() && web::IsHTMLExtension(extension);
 }
 
 } // namespace
+
+void RecordRefusedDownload(TFileDownloadCompleteData& Complete, const web::TURL& Address,
+                           const web::TURL* Referrer, const std::string& Destination,
+                           std::uint8_t FilterResult) {
+    Complete.Clear();
+    Complete.Address.Assign(Address);
+    if (ReferrerPassedOn(Referrer)) Complete.Referrer.Assign(*Referrer);
+    TraceDownloadStart(Complete.Address, Complete.Referrer);
+    Complete.IsPage = NamedAsPage(Destination, Address);
+    Complete.FilterResult = FilterResult;
+    Complete.LocalFile = Destination;
+    TraceDownloadStop(Address);
+}
 
 TFileDownloadThread::TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                                          TDownloadThreadServices GivenServices)
@@ -50,7 +79,7 @@ bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::str
         if (State() != dsIdle) return false;
         WorkAddress.Assign(Address);
         WorkReferrer.Clear();
-        if (Referrer && Referrer->GetScheme() != web::SchemeFile) WorkReferrer.Assign(*Referrer);
+        if (ReferrerPassedOn(Referrer)) WorkReferrer.Assign(*Referrer);
         WorkDistance = Distance;
         WorkEmbedded = Embedded;
         InProgress.Start(DestinationFile);
@@ -96,12 +125,10 @@ void TFileDownloadThread::Execute(std::stop_token Token) {
 void TFileDownloadThread::RunDownload() {
     Complete.Address.Assign(WorkAddress);
     Complete.Referrer.Assign(WorkReferrer);
-    std::string start = "Start download of " + WorkAddress.GetPlainURL();
-    if (WorkReferrer.IsValid()) start += " via " + WorkReferrer.GetPlainURL();
-    base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
+    TraceDownloadStart(WorkAddress, WorkReferrer);
     try {
         const std::string destination = DestinationFile();
-        Complete.IsPage = NamesAPage(destination, WorkAddress);
+        Complete.IsPage = NamedAsPage(destination, WorkAddress);
         Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance, WorkEmbedded);
         if (Complete.FilterResult == dfPassed) {
             if (destination.empty()) {
@@ -127,7 +154,7 @@ void TFileDownloadThread::RunDownload() {
                 // An earlier run saved the page under an added extension ("x.php.htm"):
                 // unchanged, it is not fetched, but it is parsed again all the same.
                 if (!Complete.IsPage && DestinationFile() != destination)
-                    Complete.IsPage = NamesAPage(DestinationFile(), WorkAddress);
+                    Complete.IsPage = NamedAsPage(DestinationFile(), WorkAddress);
             }
         }
     } catch (const std::exception& Error) {
@@ -136,10 +163,7 @@ void TFileDownloadThread::RunDownload() {
         base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", DownloadUnitName);
     }
     Complete.LocalFile = DestinationFile();
-    // Without credentials: the log must never hold a password.
-    base::TraceLog.LogEntry(base::ttMessage,
-                      "Stop download of " + WorkAddress.GetURL(false, true, true, true, true),
-                      "Execute", DownloadUnitName);
+    TraceDownloadStop(WorkAddress);
 }
 
 void TFileDownloadThread::DownloadByScheme(TDownloadTask& Task) {

@@ -31,6 +31,13 @@ enum TFileDownloadState : std::uint8_t {
     dsIdle = 3,
 };
 
+// What a download thread would have recorded for a download that the filter
+// refuses before any request: the dispatcher finishes such an address itself,
+// without handing it to a thread.
+void RecordRefusedDownload(TFileDownloadCompleteData& Complete, const web::TURL& Address,
+                           const web::TURL* Referrer, const std::string& Destination,
+                           std::uint8_t FilterResult);
+
 // One download worker. The dispatcher (on the spider thread) drives it:
 //   idle --StartDownload--> work assigned --(thread)--> reading data --> finished
 //   finished --(dispatcher reads CompleteData)--> MarkIdle --> idle

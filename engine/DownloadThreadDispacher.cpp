@@ -21,6 +21,8 @@ using namespace messaging;
 constexpr auto ProgressPeriod = std::chrono::milliseconds(1000);
 // Upper bound of one wait: timers and commands normally wake the loop sooner.
 constexpr auto LongestWait = std::chrono::milliseconds(100);
+// Refusals cost microseconds each; a stop must not wait for thousands of them.
+constexpr int RefusalsBetweenChecks = 500;
 constexpr TSpiderInputKindSet CancelKinds = SpiderInputKinds(
     {simStopFileDownload, simStopHostDownload, simStopFileExtDownload, simStopMimeTypeDownload});
 
@@ -76,12 +78,13 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
     Stopping = false;
     try {
         for (;;) {
+            // Read before looking at anything: a thread that finishes after
+            // this point makes the wait below return at once.
             const std::uint64_t seen = Wake.Count();
             const auto now = Clock::now();
             for (auto& slot : Slots)
                 if (slot.Pausing && now > slot.PauseUntil) slot.Pausing = false;
             Control.CheckStopAndAbort();
-            bool handedOut = false;
             if (!Stopping) {
                 if (Control.StopRequested() || Control.AbortRequested()) {
                     for (auto& thread : Threads) thread->Stop();
@@ -89,18 +92,14 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
                 }
                 ProcessDownloadCancelRequests(Control, Job);
                 Control.CheckPauseAndResume();
-                TSpiderObject* next = Stopping ? nullptr : List.FirstUndispatched();
-                const int thread = next && !Control.Paused() ? IdleThreadForWork() : -1;
-                if (thread >= 0) {
-                    Assign(Control, *next, thread, Job);
-                    List.SetDispatched(*next, true);
-                    handedOut = true;
-                }
             }
-            PostDownloadInProgressMsgs(Control);
+            // Collected first, so that the threads it frees get work in this
+            // same pass instead of waiting for a wake-up that has already come.
             ResetCompletedDownloadThreads(Control, List, Job);
+            const bool more = !Stopping && !Control.Paused() && HandOutWork(Control, List);
+            PostDownloadInProgressMsgs(Control);
             if (AllIdle() && (Stopping || !List.HasUndispatched())) return;
-            if (!handedOut) Wake.WaitUntil(seen, NextTimer());
+            if (!more) Wake.WaitUntil(seen, NextTimer());
         }
     } catch (...) {
         // The job cannot go on (no one takes its reports): end every transfer
@@ -114,6 +113,48 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
         }
         throw;
     }
+}
+
+// Hands out the undispatched objects in key order: one the filter refuses
+// before any request is finished here at once; any other goes to an idle
+// thread. True when it stopped early, so that commands are looked at between
+// long runs of refusals, and more can be handed out at once.
+bool TDownloadThreadDispacher::HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List) {
+    for (int refused = 0; TSpiderObject* next = List.FirstUndispatched();) {
+        if (refused == RefusalsBetweenChecks) return true;
+        const web::TURL& address = next->AlternateHost.empty() ? next->Address : AddressOnAlternateHost(*next);
+        const auto verdict = Filter.CheckBeforeDownload(address, next->Distance, next->Embedded);
+        if (verdict != dfPassed) {
+            FinishRefused(Control, List, *next, address, verdict);
+            ++refused;
+            continue;
+        }
+        const int thread = IdleThreadForWork();
+        if (thread < 0) return false;
+        Assign(Control, *next, thread, address);
+        List.SetDispatched(*next, true);
+    }
+    return false;
+}
+
+const web::TURL& TDownloadThreadDispacher::AddressOnAlternateHost(const TSpiderObject& Object) {
+    AlternateAddress.Assign(Object.Address);
+    AlternateAddress.SetHostName(Object.AlternateHost);
+    return AlternateAddress;
+}
+
+// Reported as a download that the filter ended, as a thread would, but with
+// no thread, no wait and no request.
+void TDownloadThreadDispacher::FinishRefused(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                             TSpiderObject& Object, const web::TURL& Address,
+                                             std::uint8_t Verdict) {
+    const std::int32_t number = ++DownloadCounter;
+    PostDownloadStartedMessage(Control, Object, number);
+    List.SetDispatched(Object, true);
+    RecordRefusedDownload(Refused, Address, Object.Referrer.get(), Object.LocalFileName, Verdict);
+    if (Refused.IsPage) List.SetIsPage(Object);
+    if (Object.Distance == -1) StartPageFile = Refused.LocalFile;
+    PostDownloadStoppedMsg(Control, number, Refused, TRedirectOutcome::None);
 }
 
 // The earliest moment something is due without any thread telling: a pause
@@ -131,32 +172,28 @@ Clock::time_point TDownloadThreadDispacher::NextTimer() const {
 }
 
 void TDownloadThreadDispacher::Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread,
-                                      jobs::TCopyJob& Job) {
-    ++DownloadCounter;
+                                      const web::TURL& Address) {
     TSlot& slot = Slots[Thread];
     slot.ObjectSequenceNumber = Object.SequenceNumber;
-    slot.DownloadNumber = DownloadCounter;
+    slot.DownloadNumber = ++DownloadCounter;
     slot.LastProgress = {};
-    PostDownloadStartedMessage(Control, Object, Thread);
-    web::TURL address;
-    address.Assign(Object.Address);
-    if (!Object.AlternateHost.empty()) address.SetHostName(Object.AlternateHost);
-    Threads[Thread]->StartDownload(address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
+    PostDownloadStartedMessage(Control, Object, slot.DownloadNumber);
+    Threads[Thread]->StartDownload(Address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
                                    Object.Embedded);
 }
 
 // Fills the fields that every report about a thread's download carries.
-TFileDownloadMsg& TDownloadThreadDispacher::BeginDownloadMessage(std::uint8_t Kind, int Thread) {
+TFileDownloadMsg& TDownloadThreadDispacher::BeginDownloadMessage(std::uint8_t Kind, std::int32_t DownloadNumber) {
     OutputMsg.Kind = Kind;
     OutputMsg.JobNumber = JobNumber;
     OutputMsg.Status = 1;
-    OutputMsg.FileDownload.DownloadNumber = Slots[Thread].DownloadNumber;
+    OutputMsg.FileDownload.DownloadNumber = DownloadNumber;
     return OutputMsg.FileDownload;
 }
 
 void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Control,
-                                                          const TSpiderObject& Object, int Thread) {
-    auto& download = BeginDownloadMessage(somDownloadStarted, Thread);
+                                                          const TSpiderObject& Object, std::int32_t DownloadNumber) {
+    auto& download = BeginDownloadMessage(somDownloadStarted, DownloadNumber);
     download.Address = Object.Address;
     if (Object.Referrer) download.Referrer = *Object.Referrer;
     else download.Referrer.Clear();
@@ -174,7 +211,7 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs(TSpiderJobControl& Con
         if (now - Slots[i].LastProgress < ProgressPeriod) continue;
         const TFileDownloadInProgressData progress = thread.Progress();
         if (!progress.TransferStarted) continue;
-        auto& download = BeginDownloadMessage(somDownloadProgress, i);
+        auto& download = BeginDownloadMessage(somDownloadProgress, Slots[i].DownloadNumber);
         download.Address = thread.Address();
         download.Referrer = thread.Referrer();
         download.LocalFile = thread.DestinationFile();
@@ -189,22 +226,19 @@ void TDownloadThreadDispacher::PostDownloadInProgressMsgs(TSpiderJobControl& Con
     }
 }
 
-bool TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& Control,
+void TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& Control,
                                                              TSpiderObjectList& List,
                                                              const jobs::TCopyJob& Job) {
-    bool added = false;
     for (int i = 0; i < ThreadCount; ++i) {
         if (Threads[i]->State() != dsFinished) continue;
         const TRedirect redirect = CollectResult(Control, List, i);
-        added = added || redirect.Outcome == TRedirectOutcome::Queued;
-        PostDownloadStoppedMsg(Control, i, redirect);
+        PostDownloadStoppedMsg(Control, Slots[i].DownloadNumber, Threads[i]->CompleteData(), redirect);
         Threads[i]->MarkIdle();
         if (Job.PauseBetweenDownloads > 0) {
             Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
             Slots[i].Pausing = true;
         }
     }
-    return added;
 }
 
 // Turns one finished download into facts about its object and queues its
@@ -216,7 +250,7 @@ TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
     const TFileDownloadCompleteData& result = thread.CompleteData();
     TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].ObjectSequenceNumber);
     if (object) {
-        object->LocalFileName = result.LocalFile;
+        List.SetLocalFileName(*object, result.LocalFile);
         if (result.IsPage) List.SetIsPage(*object);
     }
     if (thread.Distance() == -1) StartPageFile = result.LocalFile;
@@ -241,30 +275,30 @@ TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
     }
 }
 
-void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread,
+void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, std::int32_t DownloadNumber,
+                                                      const TFileDownloadCompleteData& Result,
                                                       TRedirect Redirect) {
-    const TFileDownloadCompleteData& result = Threads[Thread]->CompleteData();
-    auto& download = BeginDownloadMessage(somDownloadEnded, Thread);
-    download.Address = result.Address;
-    download.Referrer = result.Referrer;
-    download.LocalFile = result.LocalFile;
+    auto& download = BeginDownloadMessage(somDownloadEnded, DownloadNumber);
+    download.Address = Result.Address;
+    download.Referrer = Result.Referrer;
+    download.LocalFile = Result.LocalFile;
     download.Progress = {};
     auto& results = download.Results;
     results.OutcomeText.clear();
-    if (result.ExceptionRaised) {
+    if (Result.ExceptionRaised) {
         results.Outcome = doFailed;
-        results.OutcomeText = result.ExceptionText;
-    } else if (!Stopping && !result.Stopped) {
+        results.OutcomeText = Result.ExceptionText;
+    } else if (!Stopping && !Result.Stopped) {
         results.Outcome = doCompleted;
     } else {
         results.Outcome = Control.AbortRequested() ? doAborted : doStopped;
     }
-    results.RedirectTarget = result.RedirectTarget;
+    results.RedirectTarget = Result.RedirectTarget;
     results.RedirectQueued = Redirect.Outcome == TRedirectOutcome::Queued;
-    results.StatusCode = result.StatusCode;
-    results.StatusText = result.StatusText;
-    results.OsError = result.OsError;
-    results.HaveOsError = result.HaveOsError;
+    results.StatusCode = Result.StatusCode;
+    results.StatusText = Result.StatusText;
+    results.OsError = Result.OsError;
+    results.HaveOsError = Result.HaveOsError;
     if (Redirect.Outcome == TRedirectOutcome::TooMany) {
         results.OsError = TooManyRedirectsError;
         results.HaveOsError = true;
@@ -272,10 +306,10 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
     // 0 means the filter never judged the address: no restriction refused it.
     // A redirect that the limits do not follow is refused like an address.
     const std::uint8_t filterResult =
-        Redirect.Outcome == TRedirectOutcome::Refused ? Redirect.Refusal : result.FilterResult;
+        Redirect.Outcome == TRedirectOutcome::Refused ? Redirect.Refusal : Result.FilterResult;
     results.Filtered = filterResult != dfPassed && filterResult != 0;
     results.FilterReason = results.Filtered ? filterResult : 0;
-    results.PageSaved = result.IsPage && base::FileExists(result.LocalFile);
+    results.PageSaved = Result.IsPage && base::FileExists(Result.LocalFile);
     Control.Post(OutputMsg);
 }
 

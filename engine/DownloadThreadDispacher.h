@@ -82,14 +82,20 @@ private:
 
     bool AllIdle() const;
     int IdleThreadForWork() const;
-    void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, jobs::TCopyJob& Job);
-    messaging::TFileDownloadMsg& BeginDownloadMessage(std::uint8_t Kind, int Thread);
-    void PostDownloadStartedMessage(TSpiderJobControl& Control, const TSpiderObject& Object, int Thread);
+    bool HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List);
+    const web::TURL& AddressOnAlternateHost(const TSpiderObject& Object);
+    void FinishRefused(TSpiderJobControl& Control, TSpiderObjectList& List, TSpiderObject& Object,
+                       const web::TURL& Address, std::uint8_t Verdict);
+    void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, const web::TURL& Address);
+    messaging::TFileDownloadMsg& BeginDownloadMessage(std::uint8_t Kind, std::int32_t DownloadNumber);
+    void PostDownloadStartedMessage(TSpiderJobControl& Control, const TSpiderObject& Object,
+                                    std::int32_t DownloadNumber);
     void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
-    bool ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
+    void ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
                                        const jobs::TCopyJob& Job);
     TRedirect CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
-    void PostDownloadStoppedMsg(TSpiderJobControl& Control, int Thread, TRedirect Redirect);
+    void PostDownloadStoppedMsg(TSpiderJobControl& Control, std::int32_t DownloadNumber,
+                                const TFileDownloadCompleteData& Result, TRedirect Redirect);
     void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
     void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;
@@ -102,6 +108,8 @@ private:
     std::int32_t DownloadCounter = 0;  // never reset: download numbers are unique for the program's life
     std::int32_t JobNumber = -1;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
+    TFileDownloadCompleteData Refused;      // reused for every address refused before a request
+    web::TURL AlternateAddress;             // reused for every object met under another host
     std::string StartPageFile;  // local file of the starting address, as finally written
     bool Stopping = false;
 };

@@ -2,30 +2,78 @@
 
 #include "base/AsciiText.h"
 
+#include <algorithm>
+
 namespace engine {
+
+namespace {
+
+// A before B with the ASCII letters folded to upper case, bytes compared
+// unsigned, as std::string compares the folded texts.
+bool FoldedLess(std::string_view A, std::string_view B) {
+    const std::size_t common = std::min(A.size(), B.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (A[i] == B[i]) continue;
+        const auto a = static_cast<unsigned char>(base::UpperAsciiChar(A[i]));
+        const auto b = static_cast<unsigned char>(base::UpperAsciiChar(B[i]));
+        if (a != b) return a < b;
+    }
+    return A.size() < B.size();
+}
 
 // An address that gets no local name (refused as unsafe, or of a scheme that
 // is never saved) is filed under its own text, so that such addresses do not
 // all merge into one object and each is reported on its own.
-std::string SpiderObjectKey(const TSpiderObject& Object) {
-    if (Object.Address.GetScheme() == web::SchemeMailto || Object.LocalFileName.empty())
-        return Object.Address.GetFullURL();
-    return Object.LocalFileName;
+bool KeyIsAddressText(const TSpiderObject& Object) {
+    return Object.Address.GetScheme() == web::SchemeMailto || Object.LocalFileName.empty();
+}
+
+} // namespace
+
+TSpiderObject& TSpiderObjectStore::Append(TSpiderObject&& Object) {
+    if ((Count & ChunkMask) == 0) Chunks.push_back(std::make_unique<TSpiderObject[]>(ChunkMask + 1));
+    TSpiderObject& slot = (*this)[Count++];
+    slot = std::move(Object);
+    return slot;
+}
+
+bool TSpiderObjectList::TKeyOrder::operator()(TIndex A, TIndex B) const {
+    return FoldedLess(List->KeyOf(A), List->KeyOf(B));
+}
+
+bool TSpiderObjectList::TKeyOrder::operator()(TIndex A, std::string_view B) const {
+    return FoldedLess(List->KeyOf(A), B);
+}
+
+bool TSpiderObjectList::TKeyOrder::operator()(std::string_view A, TIndex B) const {
+    return FoldedLess(A, List->KeyOf(B));
+}
+
+TSpiderObjectList::TSpiderObjectList()
+    : ByKey(TKeyOrder{this}), Undispatched(TKeyOrder{this}), UnparsedPages(TKeyOrder{this}) {}
+
+std::string_view TSpiderObjectList::KeyOf(TIndex Index) const {
+    const TSpiderObject& object = Objects[Index];
+    if (object.KeyKeptApart) return KeysKeptApart.find(Index)->second;
+    return object.LocalFileName;
 }
 
 TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject NewObject) {
-    NewObject.FoldedKey = base::UpperAscii(SpiderObjectKey(NewObject));
-    const auto found = Objects.find(NewObject.FoldedKey);
-    if (found == Objects.end()) {
-        auto owned = std::make_unique<TSpiderObject>(std::move(NewObject));
-        owned->SequenceNumber = ++InsertCounter;
-        TSpiderObject& object = *owned;
-        Objects.insert(std::move(owned));
-        BySequence.push_back(&object);
+    const bool apart = KeyIsAddressText(NewObject);
+    std::string addressKey = apart ? NewObject.Address.GetFullURL() : std::string();
+    const std::string_view key = apart ? std::string_view(addressKey) : std::string_view(NewObject.LocalFileName);
+    const auto found = ByKey.lower_bound(key);
+    if (found == ByKey.end() || FoldedLess(key, KeyOf(*found))) {
+        const auto index = static_cast<TIndex>(Objects.Size());
+        NewObject.SequenceNumber = index + 1;
+        NewObject.KeyKeptApart = apart;
+        if (apart) KeysKeptApart.emplace(index, std::move(addressKey));
+        TSpiderObject& object = Objects.Append(std::move(NewObject));
+        ByKey.insert(found, index);
         IndexFlags(object);
         return TAddOutcome::Inserted;
     }
-    TSpiderObject& known = **found;
+    TSpiderObject& known = Objects[*found];
     // A host change counts once: only while no alternate host was recorded.
     const bool hostChanged = known.Dispatched && known.AlternateHost.empty() &&
                              !base::SameTextAscii(known.Address.GetHostName(), NewObject.Address.GetHostName());
@@ -46,24 +94,25 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
     return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;
 }
 
-TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNumber) const {
-    if (SequenceNumber == 0 || SequenceNumber > BySequence.size()) return nullptr;
-    return BySequence[SequenceNumber - 1];
+TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNumber) {
+    if (SequenceNumber == 0 || SequenceNumber > Objects.Size()) return nullptr;
+    return &Objects[SequenceNumber - 1];
 }
 
-TSpiderObject* TSpiderObjectList::FirstUndispatched() const {
-    return Undispatched.empty() ? nullptr : *Undispatched.begin();
+TSpiderObject* TSpiderObjectList::FirstUndispatched() {
+    return Undispatched.empty() ? nullptr : &Objects[*Undispatched.begin()];
 }
 
-TSpiderObject* TSpiderObjectList::FirstUnparsedPage() const {
-    return UnparsedPages.empty() ? nullptr : *UnparsedPages.begin();
+TSpiderObject* TSpiderObjectList::FirstUnparsedPage() {
+    return UnparsedPages.empty() ? nullptr : &Objects[*UnparsedPages.begin()];
 }
 
 void TSpiderObjectList::IndexFlags(TSpiderObject& Object) {
-    if (Object.Dispatched) Undispatched.erase(&Object);
-    else Undispatched.insert(&Object);
-    if (Object.IsPage && !Object.LinksParsed) UnparsedPages.insert(&Object);
-    else UnparsedPages.erase(&Object);
+    const TIndex index = Object.SequenceNumber - 1;
+    if (Object.Dispatched) Undispatched.erase(index);
+    else Undispatched.insert(index);
+    if (Object.IsPage && !Object.LinksParsed) UnparsedPages.insert(index);
+    else UnparsedPages.erase(index);
 }
 
 void TSpiderObjectList::SetDispatched(TSpiderObject& Object, bool Dispatched) {
@@ -81,9 +130,20 @@ void TSpiderObjectList::SetLinksParsed(TSpiderObject& Object) {
     IndexFlags(Object);
 }
 
-void TSpiderObjectList::ForEach(const std::function<bool(TSpiderObject&)>& Visit) const {
-    for (const auto& object : Objects)
-        if (!Visit(*object)) return;
+// The key stays what it was: an object whose key was its old name keeps that
+// name apart before taking the new one.
+void TSpiderObjectList::SetLocalFileName(TSpiderObject& Object, const std::string& FileName) {
+    if (Object.LocalFileName == FileName) return;
+    if (!Object.KeyKeptApart) {
+        KeysKeptApart.emplace(Object.SequenceNumber - 1, std::move(Object.LocalFileName));
+        Object.KeyKeptApart = true;
+    }
+    Object.LocalFileName = FileName;
+}
+
+void TSpiderObjectList::ForEach(const std::function<bool(TSpiderObject&)>& Visit) {
+    for (const TIndex index : ByKey)
+        if (!Visit(Objects[index])) return;
 }
 
 } // namespace engine

@@ -191,6 +191,9 @@ void TSpiderThread::RewritePages(TSpiderObjectList& List) {
 }
 
 void TSpiderThread::CheckPauseAndResume() {
+    // Every wait for a command follows this check: a command posted from here
+    // on must end that wait, not be left for the next poll.
+    WakeSeenAtCheck = Wake.Count();
     if (Input.TakeMatching(SpiderInputKinds({simPauseJob}), JobNumberNow, nullptr)) {
         IsPaused = true;
         PostJobMessage(somJobPaused);
@@ -207,7 +210,7 @@ void TSpiderThread::CheckStopAndAbort() {
 }
 
 void TSpiderThread::WaitForCommand() {
-    Wake.WaitUntil(Wake.Count(), std::chrono::steady_clock::now() + IdlePoll);
+    Wake.WaitUntil(WakeSeenAtCheck, std::chrono::steady_clock::now() + IdlePoll);
 }
 
 bool TSpiderThread::AddSpiderObject(TSpiderObjectList& List, const web::TURL& Address,

@@ -80,6 +80,7 @@ private:
     TMIMEExtensionsTable& MIMETable;
     // Woken by every posted command and every download thread state change.
     TWakeSignal Wake;
+    std::uint64_t WakeSeenAtCheck = 0;  // Wake's count when the last pause check began
     engine::TLinkParser LinkParser;  // before the dispatcher, which takes the download services
     TDownloadThreadDispacher Dispatcher;
 

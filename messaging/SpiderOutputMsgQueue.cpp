@@ -2,7 +2,6 @@
 
 #include "base/AppTraceLog.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace messaging {
@@ -11,18 +10,27 @@ namespace {
 constexpr const char* UnitName = "SpiderOutputMsgQueue";
 } // namespace
 
-TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {
-    for (int i = 0; i < Capacity; ++i)
-        Order[i] = static_cast<std::uint8_t>(i);
-}
+TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {}
 
 void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputNotifier* Notifier) {
     std::lock_guard guard(Lock);
     Destination = Notifier;
+    // Queued messages would otherwise wait for a notification that only an
+    // empty queue gives.
+    if (Destination && Used > 0) Destination->NotifySpiderOutput(Slots[0].Label);
     SlotsChangedLocked();
 }
 
+void TSpiderOutputMessageQueue::SetWantedKinds(TSpiderOutputKindSet Kinds) {
+    WantedKinds.store(Kinds, std::memory_order_relaxed);
+}
+
+bool TSpiderOutputMessageQueue::Wanted(std::uint8_t Kind) const {
+    return Kind < 32 && (WantedKinds.load(std::memory_order_relaxed) & (TSpiderOutputKindSet{1} << Kind)) != 0;
+}
+
 bool TSpiderOutputMessageQueue::PostMessage(const TSpiderOutputMsg& Msg) {
+    if (!Wanted(Msg.Kind)) return true;
     std::lock_guard guard(Lock);
     return PostLocked(Msg);
 }
@@ -33,13 +41,14 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
         base::TraceLog.LogEntry(base::ttWarning, "No destination window", "PostMessage", UnitName);
         return false;
     }
-    TLabeledSpiderOutputMsg& slot = Slots[Order[Used]];
+    TLabeledSpiderOutputMsg& slot = Slots[Used];
     slot.Msg = Msg;
     slot.Label = NextLabel++;
     if (NextLabel == 0) NextLabel = 1; // 0 is never a label
-    // The slot counts only once the receiver knows its label; a receiver that
-    // looks for it meanwhile waits for our lock.
-    if (!Destination->NotifySpiderOutput(slot.Label)) {
+    // A receiver drains everything it finds, so it needs telling only when
+    // there was nothing to drain. The slot counts only once it was told; a
+    // receiver that looks meanwhile waits for our lock.
+    if (Used == 0 && !Destination->NotifySpiderOutput(slot.Label)) {
         base::TraceLog.LogEntry(base::ttAPIError, "Notify destination window", "PostMessage", UnitName);
         return false;
     }
@@ -48,6 +57,7 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
 }
 
 bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& Msg) {
+    if (!Wanted(Msg.Kind)) return true;
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock guard(Lock);
     for (;;) {
@@ -71,21 +81,17 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& Msg) {
     }
 }
 
-bool TSpiderOutputMessageQueue::Retrieve(std::uint32_t Label, TSpiderOutputMsg& Msg) {
+int TSpiderOutputMessageQueue::TakeAll(TSpiderOutputBatch& Batch) {
+    if (Batch.Messages.size() < Slots.size()) Batch.Messages.resize(Slots.size());
     std::lock_guard guard(Lock);
-    const auto used = Order.begin() + Used;
-    const auto found =
-        std::find_if(Order.begin(), used, [&](std::uint8_t i) { return Slots[i].Label == Label; });
-    if (found == used) return false;
-    const std::uint8_t slot = *found;
-    // Swapping moves the strings without copying them; the freed slot keeps
-    // the caller's old buffers for a later post.
-    std::swap(Msg, Slots[slot].Msg);
-    // Later messages move up, in order; the freed slot joins the free ones.
-    std::rotate(found, found + 1, used);
-    --Used;
-    SlotsChangedLocked();
-    return true;
+    // Swapping moves the strings without copying them; the freed slots keep
+    // the batch's old buffers for later posts.
+    for (int i = 0; i < Used; ++i)
+        std::swap(Batch.Messages[i], Slots[i]);
+    Batch.Count = Used;
+    Used = 0;
+    if (Batch.Count > 0) SlotsChangedLocked();
+    return Batch.Count;
 }
 
 void TSpiderOutputMessageQueue::ClearMessageQueue() {

@@ -2,7 +2,7 @@
 
 #include "messaging/SpiderOutputMsgTypes.h"
 
-#include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,10 +16,13 @@ namespace messaging {
 class TSpiderOutputNotifier {
   public:
     virtual ~TSpiderOutputNotifier() = default;
-    // The message with this label waits in the queue. Called with the queue's
-    // lock held, so labels arrive in posting order; hand the label to the
-    // receiving thread and return at once, never calling back into the queue.
-    // False when the label could not be handed over: the post then fails.
+    // The empty queue just received the message with this label: the receiving
+    // thread should take out everything queued (TakeAll, or the splitter's
+    // OnSpiderOutput). Called only when the queue goes from empty to non-empty,
+    // so one notification stands for a whole batch, and with the queue's lock
+    // held: wake the receiving thread and return at once, never calling back
+    // into the queue. False when the receiver could not be told: the post
+    // then fails.
     virtual bool NotifySpiderOutput(std::uint32_t Label) = 0;
 };
 
@@ -28,8 +31,15 @@ struct TLabeledSpiderOutputMsg {
     TSpiderOutputMsg Msg;
 };
 
+// Messages taken out of the queue at once, oldest first. Built once by the
+// receiver and reused: taking out swaps strings instead of copying them.
+struct TSpiderOutputBatch {
+    std::vector<TLabeledSpiderOutputMsg> Messages; // [0, Count) are valid
+    int Count = 0;
+};
+
 // The bounded report queue from the copy engine to the front end. The engine
-// posts copies; the front end, told each label by the notifier, retrieves them.
+// posts copies; the front end, woken by the notifier, takes them out in batches.
 class TSpiderOutputMessageQueue {
   public:
     static constexpr int Capacity = 100;
@@ -42,6 +52,11 @@ class TSpiderOutputMessageQueue {
     // before the notifier is destroyed.
     void SetDestinationWindow(TSpiderOutputNotifier* Notifier);
 
+    // The kinds somebody receives; a post of any other kind succeeds at once
+    // without queueing anything. All kinds until set. Any thread.
+    void SetWantedKinds(TSpiderOutputKindSet Kinds);
+    bool Wanted(std::uint8_t Kind) const;
+
     // One attempt: false when the queue is full, when there is no destination
     // ("No destination window") or when the notifier refuses the label.
     bool PostMessage(const TSpiderOutputMsg& Msg);
@@ -51,8 +66,9 @@ class TSpiderOutputMessageQueue {
     // After giving up the queue counts as broken (GaveUp) and later calls try
     // once only, until ClearMessageQueue: the engine must end the job as failed.
     bool TryToPostMessage(const TSpiderOutputMsg& Msg);
-    // Moves the message with Label into Msg; false when it is no longer queued.
-    bool Retrieve(std::uint32_t Label, TSpiderOutputMsg& Msg);
+    // Moves every queued message into Batch, oldest first, under one lock; a
+    // poster waiting for room is woken once for the whole batch. The count.
+    int TakeAll(TSpiderOutputBatch& Batch);
     // Drops every queued message (a failed job) and forgets a give-up.
     void ClearMessageQueue();
 
@@ -71,12 +87,10 @@ class TSpiderOutputMessageQueue {
     // Signalled when a post that failed may now succeed: a message was taken
     // out, the queue was cleared or the destination changed.
     std::condition_variable SlotsChanged;
-    // Built once with the queue and reused; messages never move between them.
+    // Built once with the queue and reused; [0, Used) are queued, oldest first.
     std::vector<TLabeledSpiderOutputMsg> Slots;
-    // Order[0..Used) are the slots in use, oldest first; the rest are free.
-    // Removal shifts these indices, not the messages.
-    std::array<std::uint8_t, Capacity> Order{};
     int Used = 0;
+    std::atomic<TSpiderOutputKindSet> WantedKinds{~TSpiderOutputKindSet{0}};
     std::uint32_t NextLabel = 1; // never reused while the program runs
     TSpiderOutputNotifier* Destination = nullptr;
     std::uint64_t Changes = 0; // counts SlotsChanged events, so no wake-up is missed

@@ -13,7 +13,9 @@ constexpr const char* UnitName = "SpiderOutputSplitter";
 } // namespace
 
 TSpiderOutputSplitter::TSpiderOutputSplitter(TSpiderOutputMessageQueue& OutputQueue)
-    : Queue(OutputQueue) {}
+    : Queue(OutputQueue) {
+    Queue.SetWantedKinds(WantedKinds);
+}
 
 bool TSpiderOutputSplitter::RegisterForSpiderOutput(TSpiderOutputKindSet Kinds,
                                                     TSpiderOutputHandler Handler) {
@@ -24,19 +26,41 @@ bool TSpiderOutputSplitter::RegisterForSpiderOutput(TSpiderOutputKindSet Kinds,
     Subscribers[Subscriptions].Kinds = Kinds;
     Subscribers[Subscriptions].Handler = std::move(Handler);
     ++Subscriptions;
+    WantedKinds |= Kinds;
+    Queue.SetWantedKinds(WantedKinds);
     return true;
 }
 
 void TSpiderOutputSplitter::OnSpiderOutput(std::uint32_t Label) {
-    if (!Queue.Retrieve(Label, Msg)) {
-        base::TraceLog.LogEntry(base::ttWarning, "Retrieval of msg " + std::to_string(Label) + " failed",
-                          "OnSpiderOutput", UnitName);
-        return;
-    }
-    Deliver(Label);
+    const bool nested = Delivering;
+    if (DeliverQueued() > 0 || nested) return;
+    base::TraceLog.LogEntry(base::ttWarning, "Retrieval of msg " + std::to_string(Label) + " failed",
+                            "OnSpiderOutput", UnitName);
 }
 
-void TSpiderOutputSplitter::Deliver(std::uint32_t Label) {
+int TSpiderOutputSplitter::DeliverQueued() {
+    // A handler that runs a nested event loop (a modal prompt) may get here
+    // again: the batch in hand is not overwritten, and what was queued
+    // meanwhile is taken out once it is done, since no new notification
+    // comes while messages wait.
+    if (Delivering) {
+        TakeAgain = true;
+        return 0;
+    }
+    Delivering = true;
+    int total = 0;
+    do {
+        TakeAgain = false;
+        const int count = Queue.TakeAll(Batch);
+        for (int i = 0; i < count; ++i)
+            Deliver(Batch.Messages[i].Msg, Batch.Messages[i].Label);
+        total += count;
+    } while (TakeAgain);
+    Delivering = false;
+    return total;
+}
+
+void TSpiderOutputSplitter::Deliver(const TSpiderOutputMsg& Msg, std::uint32_t Label) {
     if (Msg.Kind >= 32) return;
     const TSpiderOutputKindSet bit = TSpiderOutputKindSet{1} << Msg.Kind;
     for (int i = 0; i < Subscriptions; ++i) {

@@ -15,8 +15,9 @@ using TSpiderOutputHandler = std::function<void(const TSpiderOutputMsg& Msg, std
 
 // Fans the engine's reports out to the views that subscribed to their kinds.
 // Lives on the front end's receiving thread: that thread registers the views
-// and calls OnSpiderOutput for each label its notifier was given, so handlers
-// run there, one message at a time, in posting order.
+// and, when its notifier fires, calls OnSpiderOutput or DeliverQueued, so
+// handlers run there, one message at a time, in posting order. The queue is
+// told which kinds the views want, and drops the others when they are posted.
 class TSpiderOutputSplitter {
   public:
     static constexpr int MaxSubscriptions = 9;
@@ -27,10 +28,13 @@ class TSpiderOutputSplitter {
 
     // Handlers are called in registration order. A tenth is refused ("Array full").
     bool RegisterForSpiderOutput(TSpiderOutputKindSet Kinds, TSpiderOutputHandler Handler);
-    // Takes the labelled message out of the queue and hands it to every
-    // handler whose kinds contain its kind. A label no longer queued (the queue
-    // was cleared) is reported in the trace log and ignored.
+    // What a notification with Label asks for: DeliverQueued. Finding nothing
+    // queued means the message was dropped (the queue was cleared); that is
+    // reported in the trace log.
     void OnSpiderOutput(std::uint32_t Label);
+    // Takes every queued message out at once and hands each, in posting
+    // order, to every handler whose kinds contain its kind. The count.
+    int DeliverQueued();
     int SubscriptionCount() const { return Subscriptions; }
 
   private:
@@ -39,12 +43,15 @@ class TSpiderOutputSplitter {
         TSpiderOutputHandler Handler;
     };
 
-    void Deliver(std::uint32_t Label);
+    void Deliver(const TSpiderOutputMsg& Msg, std::uint32_t Label);
 
     TSpiderOutputMessageQueue& Queue;
     std::array<TSubscription, MaxSubscriptions> Subscribers;
     int Subscriptions = 0;
-    TSpiderOutputMsg Msg; // every message is taken out into this one, reusing its buffers
+    TSpiderOutputKindSet WantedKinds = 0; // every subscription's kinds
+    TSpiderOutputBatch Batch; // messages are taken out into these, reusing their buffers
+    bool Delivering = false;  // a batch is being handed out
+    bool TakeAgain = false;   // a nested call asked for another batch
 };
 
 } // namespace messaging

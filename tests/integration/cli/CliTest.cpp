@@ -142,6 +142,22 @@ TEST(Cli, CopyOfAnHTTPSAddressCopiesItWithoutTheHTTPSSwitch) {
                                                         "/shop/a/one.html", "/shop/a/b/two.html"}));
 }
 
+// Each link that the job refuses (protocols that are off) is reported, and
+// none of them waits for a thread, a timer or the printing of the others.
+TEST(Cli, ThousandsOfRefusedLinksAreEachReportedWithoutStallingTheCopy) {
+    TCli cli;
+    constexpr int Links = 6000;
+    const std::string forms[] = {"mailto:u@site.test?n=", "ftp://ftp.other.test/f", "https://other.test/p"};
+    std::string page;
+    for (int i = 0; i < Links; ++i) page += "<a href=\"" + forms[i % 3] + std::to_string(i) + "\">x</a>\n";
+    cli.Server.Serve("/refused.html", 200, page);
+    auto run = std::async(std::launch::async, [&] { return cli.Run({"copy", cli.Server.URL("/refused.html"), cli.Dest.Path()}); });
+    ASSERT_EQ(run.wait_for(Patience), std::future_status::ready) << "the copy stalled";
+    const auto result = run.get();
+    EXPECT_EQ(result.ExitStatus, 0) << result.Err;
+    EXPECT_EQ(SummaryLine(result.Out, "Filtered: Protocol"), "Filtered: Protocol: " + std::to_string(Links));
+}
+
 TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
     struct TRow {
         std::vector<int> Signals;

@@ -37,3 +37,16 @@ TEST(SpiderObjectList, KnowsObjectsByLocalNameIgnoringCaseAndHandsThemOutInKeyOr
         list.SetDispatched(*next, true);
     }
 }
+
+// The path really written may differ from the one the address mapped to; the
+// object stays filed, and found, under the first.
+TEST(SpiderObjectList, KeepsTheKeyOfAnObjectWhoseLocalNameChanged) {
+    TSpiderObjectList list;
+    list.AddIfNotPresent(Object("http://s.test/b", "/d/s.test/b"));
+    list.SetLocalFileName(*list.FindBySequenceNumber(1), "/d/s.test/b.html");
+    EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/B", "/d/s.test/B")), Outcome::Known);
+    EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/a", "/d/s.test/a")), Outcome::Inserted);
+    std::vector<std::string> order;
+    list.ForEach([&](TSpiderObject& Object) { return order.push_back(Object.LocalFileName), true; });
+    EXPECT_EQ(order, (std::vector<std::string>{"/d/s.test/a", "/d/s.test/b.html"}));
+}
