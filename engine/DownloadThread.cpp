@@ -91,7 +91,8 @@ void TFileDownloadThread::RunDownload() {
         // Provisional: a page already on disk is parsed again even when it is not fetched.
         std::string extension = std::filesystem::path(destination).extension().string();
         if (extension.empty()) extension = WorkAddress.GetExtension();
-        Complete.IsPage = !destination.empty() && web::IsHTMLExtension(extension);
+        Complete.IsPage = !destination.empty() &&
+                          (web::IsHTMLExtension(extension) || web::IsStyleSheetExtension(extension));
         Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance);
         if (Complete.FilterResult == dfPassed) {
             if (destination.empty()) {

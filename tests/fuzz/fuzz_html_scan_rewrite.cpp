@@ -91,8 +91,8 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
         Check(link.ValueOffset > link.TagOffset && link.ValueLength > 0 &&
                   link.ValueOffset + link.ValueLength < link.TagOffset + link.TagLength,
               "value inside its tag");
-        Check(link.RefreshOffset >= 0 && link.RefreshLength >= 0 &&
-                  link.RefreshOffset + link.RefreshLength <= link.ValueLength,
+        Check(link.PartOffset >= 0 && link.PartLength >= 0 &&
+                  link.PartOffset + link.PartLength <= link.ValueLength,
               "refresh target inside its value");
         if (i > 0) Check(Links.Get(i - 1)->TagIndex <= link.TagIndex, "links in tag order");
     }
@@ -117,7 +117,7 @@ void CheckSplice(std::string_view Page, web::TWebLinkList Links) {
             continue;
         }
         const std::int64_t start = link.TextPosition();
-        const std::int64_t length = link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
+        const std::int64_t length = link.IsPartOfValue() ? link.PartLength : link.ValueLength;
         spans.push_back({start, length,
                          start % 2 ? "[" + std::to_string(start) + "]"
                                    : std::string(Page.substr(static_cast<std::size_t>(start),
