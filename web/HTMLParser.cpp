@@ -152,6 +152,18 @@ void SetRefreshTarget(TWebLinkInfo& Content) {
     Content.Value = std::string(raw.substr(target->Offset, target->Length));
 }
 
+// Tag (without its ">") opens a STYLE block.
+bool IsStyleStart(std::string_view Tag) {
+    return StartsWithAt(Tag, 1, "STYLE") && (Tag.size() == 6 || IsBlank(Tag[6]) || Tag[6] == '/');
+}
+
+// Where the STYLE block that runs from From ends: its "</style", or the end of Text.
+std::size_t FindStyleEnd(std::string_view Text, std::size_t From) {
+    for (std::size_t p = Text.find('<', From); p != std::string_view::npos; p = Text.find('<', p + 1))
+        if (StartsWithAt(Text, p + 1, "/STYLE")) return p;
+    return Text.size();
+}
+
 // Reads the whole file into Bytes; the error text, or empty. A missing file sets Missing.
 std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Missing) {
     const int handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
@@ -297,12 +309,14 @@ void THTMLParser::Scan(std::string_view Text) {
                 if (inComment && !(data[q - 1] == '-' && data[q - 2] == '-')) continue;
                 inTag = inComment = checkComment = false;
                 ProcessTag(Text, tagStart, q, ++tagIndex);
+                // A STYLE block's text is a style sheet, not markup: no tags inside it.
+                if (IsStyleStart(Text.substr(tagStart, q - tagStart))) p = FindStyleEnd(Text, p);
             }
         }
-        if (p == nextProgress) {
+        if (p >= nextProgress) {
             if (OnParseProgress && OnParseProgress(static_cast<std::uint32_t>(p), progressSize))
                 return;
-            nextProgress += ProgressInterval;
+            while (nextProgress <= p) nextProgress += ProgressInterval;
         }
     }
 }
@@ -413,17 +427,15 @@ void THTMLParser::Record(TWebLinkInfo&& Link) {
         base::TraceLog.LogEntry(base::ttException, "Link not recorded", "OnAttribValueFound", UnitName);
 }
 
-// The page's base: its last BASE HREF resolved against the page's own address,
-// else that address; false when neither is an address.
-bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, TURL& Base) const {
-    TURL page;
-    const bool pageIsAddress = page.SetFullURL(PageAddress);
+// The page's base: its last BASE HREF resolved against the page's own address
+// (Page, when PageIsAddress), else that address; false when neither is an address.
+bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const {
     if (LastBase) {
         const std::string value = DecodeEntitiesInURL(LastBase->Value);
-        if (pageIsAddress ? Base.SetRelativeURL(value, page) : Base.SetFullURL(value)) return true;
+        if (PageIsAddress ? Base.SetRelativeURL(value, Page) : Base.SetFullURL(value)) return true;
     }
-    if (pageIsAddress) Base.Assign(page);
-    return pageIsAddress;
+    if (PageIsAddress) Base.Assign(Page);
+    return PageIsAddress;
 }
 
 void THTMLParser::ResolveLinks() {
@@ -439,15 +451,17 @@ void THTMLParser::ResolveLinks() {
     }
     ProcessMetaRefresh(metaLinks);
     ProcessMetaRobots(metaLinks);
-    TURL base;
-    if (!FindBase(lastBase, base)) return;
+    TURL page, base;
+    const bool pageIsAddress = page.SetFullURL(PageAddress);
+    if (!FindBase(lastBase, page, pageIsAddress, base)) return;
 
     TURL codebase;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         TWebLinkInfo& link = *LinkList->Get(i);
         // Of META values only a refresh target is an address.
         if (link.TagName == "META"sv && !link.IsPartOfValue()) continue;
-        const TURL* linkBase = &base;
+        // A BASE's own address is relative to the page, not to itself.
+        const TURL* linkBase = link.TagName == "BASE"sv && pageIsAddress ? &page : &base;
         if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
             const TWebLinkInfo* found = FindCodebase(*LinkList, i);
             if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base)) linkBase = &codebase;

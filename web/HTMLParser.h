@@ -72,7 +72,7 @@ class THTMLParser {
     void AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength, const TWebLinkInfo& TagLink);
     void AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TWebLinkInfo& Template);
     void Record(TWebLinkInfo&& Link);
-    bool FindBase(const TWebLinkInfo* LastBase, TURL& Base) const;
+    bool FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const;
     void ResolveLinks();
     void ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks);
     void ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks);

@@ -192,7 +192,9 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
 
     std::string text;
     std::optional<std::string> saved;
-    if (IsCodebaseRelative(Link.TagName, Link.AttributeName))
+    // An applet's CODE names a class inside its CODEBASE, never a path; an
+    // object's DATA is an ordinary address to browsers, which ignore CODEBASE.
+    if (Link.TagName == "APPLET"sv && Link.AttributeName == "CODE"sv)
         text = EscapeLocalPath(FileNamePart(local));
     else if (Link.AttributeName != "CODEBASE"sv && (saved = FindSavedFile(Options.DestinationPath, local)))
         text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + Link.URL.GetFragment();

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <unordered_map>
 
 namespace web {
 
@@ -21,13 +22,35 @@ bool Exists(const std::string& Path) {
     return ::stat(Path.c_str(), &info) == 0;
 }
 
+// A folder's entries by their upper-case names, as of the folder's change time.
+struct TFolderListing {
+    timespec Changed{};
+    std::unordered_map<std::string, std::string> ByFoldedName;
+};
+
+// Rewriting looks up many links that were not saved in the same few folders:
+// each folder is read once and read again only when it changed.
+constexpr std::size_t MaxListedFolders = 256;
+
 // The entry of Folder named Name, letter case aside; empty when there is none.
 std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& Name) {
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
-    if (!dir) return {};
-    while (const dirent* entry = ::readdir(dir.get()))
-        if (base::SameTextAscii(entry->d_name, Name)) return entry->d_name;
-    return {};
+    thread_local std::unordered_map<std::string, TFolderListing> listings;
+    struct stat info {};
+    if (::stat(Folder.c_str(), &info) != 0) return {};
+    auto found = listings.find(Folder);
+    const bool current = found != listings.end() && found->second.Changed.tv_sec == info.st_mtim.tv_sec &&
+                         found->second.Changed.tv_nsec == info.st_mtim.tv_nsec;
+    if (!current) {
+        if (listings.size() >= MaxListedFolders) listings.clear();
+        TFolderListing listing{info.st_mtim, {}};
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
+        if (!dir) return {};
+        while (const dirent* entry = ::readdir(dir.get()))
+            listing.ByFoldedName.emplace(base::UpperAscii(entry->d_name), entry->d_name);
+        found = listings.insert_or_assign(Folder, std::move(listing)).first;
+    }
+    const auto entry = found->second.ByFoldedName.find(base::UpperAscii(Name));
+    return entry == found->second.ByFoldedName.end() ? std::string() : entry->second;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "web/LinkType.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +55,26 @@ struct TTagSpan {
     std::size_t Start, End; // "<" and ">" positions
 };
 
+bool SameLetters(std::string_view Text, std::string_view Upper) {
+    if (Text.size() != Upper.size()) return false;
+    for (std::size_t i = 0; i < Text.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(Text[i])) != Upper[i]) return false;
+    return true;
+}
+
+// "<style" followed by a blank, "/" or the tag's end.
+bool IsStyleTag(std::string_view Tag) {
+    return Tag.size() >= 6 && SameLetters(Tag.substr(1, 5), "STYLE") &&
+           (Tag.size() == 6 || static_cast<unsigned char>(Tag[6]) <= ' ' || Tag[6] == '/');
+}
+
+// The "<" of the "</style" after From, or the page's end: a STYLE block holds no tags.
+std::size_t StyleEnd(std::string_view Page, std::size_t From) {
+    for (std::size_t p = From; p + 7 <= Page.size(); ++p)
+        if (SameLetters(Page.substr(p, 7), "</STYLE")) return p;
+    return Page.size();
+}
+
 // The tag rules read one byte at a time, as a reference for the memchr scanner.
 std::vector<TTagSpan> ReferenceTags(std::string_view Page) {
     std::vector<TTagSpan> tags;
@@ -66,6 +87,7 @@ std::vector<TTagSpan> ReferenceTags(std::string_view Page) {
         } else if (ch == '>') {
             if (inComment && Page[p - 1] == '-' && Page[p - 2] == '-') inComment = false;
             if (!inComment) tags.push_back({start, p}), inTag = false;
+            if (!inTag && IsStyleTag(Page.substr(start, p - start))) p = StyleEnd(Page, p) - 1;
         } else if (checkComment) {
             const std::size_t d = p - start;
             if (d >= 4)
@@ -88,12 +110,22 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
         Check(static_cast<std::size_t>(link.TagLength) == tag.End - tag.Start + 1, "tag length");
         Check(Page.substr(tag.Start, tag.End - tag.Start + 1) == link.TagText, "tag text");
         Check(!link.Value.empty(), "empty value recorded");
-        Check(link.ValueOffset > link.TagOffset && link.ValueLength > 0 &&
-                  link.ValueOffset + link.ValueLength < link.TagOffset + link.TagLength,
-              "value inside its tag");
+        Check(Page.substr(static_cast<std::size_t>(link.ValueOffset), static_cast<std::size_t>(link.ValueLength))
+                      .find(link.Value) != std::string_view::npos || link.Syntax != web::TLinkSyntax::CSSText,
+              "a CSS address as written");
+        // A STYLE block's addresses lie in its text, after its tag.
+        const std::int64_t valueEnd = link.ValueOffset + link.ValueLength;
+        if (link.Syntax == web::TLinkSyntax::CSSText)
+            Check(link.ValueOffset >= link.TagOffset + link.TagLength && link.ValueLength > 0 &&
+                      valueEnd <= static_cast<std::int64_t>(Page.size()),
+                  "CSS address after its STYLE tag");
+        else
+            Check(link.ValueOffset > link.TagOffset && link.ValueLength > 0 &&
+                      valueEnd < link.TagOffset + link.TagLength,
+                  "value inside its tag");
         Check(link.PartOffset >= 0 && link.PartLength >= 0 &&
                   link.PartOffset + link.PartLength <= link.ValueLength,
-              "refresh target inside its value");
+              "refresh target or srcset candidate inside its value");
         if (i > 0) Check(Links.Get(i - 1)->TagIndex <= link.TagIndex, "links in tag order");
     }
 }
