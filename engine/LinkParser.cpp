@@ -61,7 +61,8 @@ void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Pag
     };
 }
 
-web::TPageResult TLinkParser::ReadLinks(const std::string& FileName, const std::string& URL, web::TWebLinkList& Links) {
+web::TPageResult TLinkParser::ReadLinks(const std::string& FileName, const std::string& URL,
+                                        web::TWebLinkList& Links) {
     return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetFile(FileName, URL, &Links)
                                       : Parser.GetLinksInHTMLFile(FileName, URL, &Links);
 }

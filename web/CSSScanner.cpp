@@ -23,8 +23,9 @@ class TCSSScan {
   public:
     explicit TCSSScan(std::string_view Text) : Text(Text) {}
 
-    std::vector<TCSSReference> Run() {
-        while (Pos < Text.size()) Step();
+    std::vector<TValuePart> Run() {
+        while (Pos < Text.size())
+            Step();
         return Found;
     }
 
@@ -32,7 +33,8 @@ class TCSSScan {
     void Step() {
         const char c = Text[Pos];
         if (c == '/' && Pos + 1 < Text.size() && Text[Pos + 1] == '*') return SkipComment();
-        if (c == '"' || c == '\'') return TakeString(InImport || (ImageSetDepth && Depth >= ImageSetDepth));
+        if (c == '"' || c == '\'')
+            return TakeString(InImport || (ImageSetDepth && Depth >= ImageSetDepth));
         if (c == '\\') {
             Pos += 2; // an escaped character is part of a name, never punctuation
             return;
@@ -56,7 +58,8 @@ class TCSSScan {
 
     std::string_view ReadName() {
         const std::size_t start = Pos;
-        while (Pos < Text.size() && IsNameChar(Text[Pos])) ++Pos;
+        while (Pos < Text.size() && IsNameChar(Text[Pos]))
+            ++Pos;
         return Text.substr(start, Pos - start);
     }
 
@@ -67,7 +70,8 @@ class TCSSScan {
         if (base::SameTextAscii(name, "url")) return TakeURL();
         ++Pos;
         ++Depth;
-        if (base::SameTextAscii(name, "image-set") || base::SameTextAscii(name, "-webkit-image-set"))
+        if (base::SameTextAscii(name, "image-set") ||
+            base::SameTextAscii(name, "-webkit-image-set"))
             ImageSetDepth = Depth;
     }
 
@@ -86,7 +90,8 @@ class TCSSScan {
     // After "url": a quoted address or the bare text up to ")", blanks around it dropped.
     void TakeURL() {
         ++Pos;
-        while (Pos < Text.size() && IsSpace(Text[Pos])) ++Pos;
+        while (Pos < Text.size() && IsSpace(Text[Pos]))
+            ++Pos;
         if (Pos < Text.size() && (Text[Pos] == '"' || Text[Pos] == '\'')) {
             TakeString(true);
         } else {
@@ -99,7 +104,8 @@ class TCSSScan {
             }
             Add(start, end);
         }
-        while (Pos < Text.size() && Text[Pos] != ')') ++Pos;
+        while (Pos < Text.size() && Text[Pos] != ')')
+            ++Pos;
         if (Pos < Text.size()) ++Pos;
     }
 
@@ -112,12 +118,12 @@ class TCSSScan {
     std::size_t Depth = 0;         // open parentheses
     std::size_t ImageSetDepth = 0; // the depth inside image-set(), or 0 outside it
     bool InImport = false;         // between "@import" and the end of its rule
-    std::vector<TCSSReference> Found;
+    std::vector<TValuePart> Found;
 };
 
 } // namespace
 
-std::vector<TCSSReference> FindCSSReferences(std::string_view Text) {
+std::vector<TValuePart> FindCSSReferences(std::string_view Text) {
     return TCSSScan(Text).Run();
 }
 

@@ -409,8 +409,9 @@ void THTMLParser::AddStyleAttributeLinks(std::string_view Inner, std::size_t Nam
 
 // The addresses of style sheet text that starts at byte Offset of the file;
 // each link takes the rest of its fields from Template.
-void THTMLParser::AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TWebLinkInfo& Template) {
-    for (const TCSSReference& reference : FindCSSReferences(Sheet)) {
+void THTMLParser::AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset,
+                                     const TWebLinkInfo& Template) {
+    for (const TValuePart& reference : FindCSSReferences(Sheet)) {
         TWebLinkInfo link = Template;
         if (link.Syntax == TLinkSyntax::HTMLValue) link.Syntax = TLinkSyntax::CSSText;
         if (link.AttributeName.empty()) link.AttributeName = "URL";
@@ -429,7 +430,8 @@ void THTMLParser::Record(TWebLinkInfo&& Link) {
 
 // The page's base: its last BASE HREF resolved against the page's own address
 // (Page, when PageIsAddress), else that address; false when neither is an address.
-bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const {
+bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress,
+                           TURL& Base) const {
     if (LastBase) {
         const std::string value = DecodeEntitiesInURL(LastBase->Value);
         if (PageIsAddress ? Base.SetRelativeURL(value, Page) : Base.SetFullURL(value)) return true;
@@ -464,11 +466,13 @@ void THTMLParser::ResolveLinks() {
         const TURL* linkBase = link.TagName == "BASE"sv && pageIsAddress ? &page : &base;
         if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
             const TWebLinkInfo* found = FindCodebase(*LinkList, i);
-            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base)) linkBase = &codebase;
+            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base))
+                linkBase = &codebase;
         }
-        // The address a browser requests: character references of HTML are decoded, CSS text is taken as written.
-        link.URL.SetRelativeURL(link.Syntax == TLinkSyntax::CSSText ? link.Value : DecodeEntitiesInURL(link.Value),
-                                *linkBase);
+        // The address a browser requests: character references of HTML are
+        // decoded, CSS text is taken as written.
+        const bool asWritten = link.Syntax == TLinkSyntax::CSSText;
+        link.URL.SetRelativeURL(asWritten ? link.Value : DecodeEntitiesInURL(link.Value), *linkBase);
     }
 }
 

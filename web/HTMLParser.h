@@ -62,7 +62,8 @@ class THTMLParser {
   private:
     TPageResult GetLinksInFile(const std::string& FileName, const std::string& PageURL, TWebLinkList* Links,
                                bool StyleSheet);
-    TPageResult ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links, bool StyleSheet);
+    TPageResult ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links,
+                         bool StyleSheet);
     void Scan(std::string_view Text);
     void ProcessTag(std::string_view Text, std::size_t TagStart, std::size_t TagEnd,
                     std::int32_t TagIndex);

@@ -10,9 +10,11 @@ namespace {
 constexpr auto L = TAttributeKind::Link;
 constexpr auto R = TAttributeKind::Requisite;
 constexpr auto S = TAttributeKind::Srcset;
+constexpr auto M = TAttributeKind::Meta;
 
 // Sorted by name: the search below stops past the name's initial. Kept as data so that adding a
 // tag is one line and the scanner never changes for it.
+// clang-format off
 constexpr THTMLLinkTag LinkTags[] = {
     {"A", {{{"HREF", L}}}},
     {"APPLET", {{{"CODE", R}, {"CODEBASE", R}}}},
@@ -28,13 +30,12 @@ constexpr THTMLLinkTag LinkTags[] = {
     {"FRAME", {{{"SRC", R}, {"LONGDESC", R}}}},
     {"IFRAME", {{{"SRC", R}, {"LONGDESC", R}, {"DATA-SRC", R}}}},
     {"IMAGE", {{{"SRC", R}, {"LONGDESC", R}, {"LOWSRC", R}, {"USEMAP", R}, {"HREF", R}, {"XLINK:HREF", R}}}},
-    {"IMG",
-     {{{"SRC", R}, {"LONGDESC", R}, {"LOWSRC", R}, {"USEMAP", R}, {"SRCSET", S}, {"DATA-SRC", R},
-       {"DATA-SRCSET", S}}}},
+    {"IMG", {{{"SRC", R}, {"LONGDESC", R}, {"LOWSRC", R}, {"USEMAP", R}, {"SRCSET", S}, {"DATA-SRC", R},
+              {"DATA-SRCSET", S}}}},
     {"INPUT", {{{"SRC", R}}}},
     {"INS", {{{"CITE", L}}}},
     {"LINK", {{{"HREF", TAttributeKind::LinkRel}}}},
-    {"META", {{{"NAME", TAttributeKind::Meta}, {"HTTP-EQUIV", TAttributeKind::Meta}, {"CONTENT", TAttributeKind::Meta}}}},
+    {"META", {{{"NAME", M}, {"HTTP-EQUIV", M}, {"CONTENT", M}}}},
     {"OBJECT", {{{"CODEBASE", R}, {"DATA", R}, {"USEMAP", R}}}},
     {"Q", {{{"CITE", L}}}},
     {"SCRIPT", {{{"SRC", R}}}},
@@ -46,6 +47,7 @@ constexpr THTMLLinkTag LinkTags[] = {
     {"USE", {{{"HREF", R}, {"XLINK:HREF", R}}}},
     {"VIDEO", {{{"SRC", R}, {"POSTER", R}}}},
 };
+// clang-format on
 
 constexpr std::size_t LongestTagName = 10; // "BLOCKQUOTE"
 
@@ -63,7 +65,8 @@ static_assert(TableIsSorted(), "the search needs the table sorted by name");
 const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
     if (TagName.empty() || TagName.size() > LongestTagName) return nullptr;
     char upper[LongestTagName];
-    for (std::size_t i = 0; i < TagName.size(); ++i) upper[i] = base::UpperAsciiChar(TagName[i]);
+    for (std::size_t i = 0; i < TagName.size(); ++i)
+        upper[i] = base::UpperAsciiChar(TagName[i]);
     const std::string_view key(upper, TagName.size());
     for (const THTMLLinkTag& tag : LinkTags) {
         if (tag.Name[0] < key[0]) continue;
@@ -80,12 +83,14 @@ bool IsCodebaseRelative(std::string_view TagName, std::string_view AttributeName
 
 // REL holds words apart by blanks; any requisite word makes the link one.
 bool IsRequisiteRel(std::string_view Rel) {
-    static constexpr std::string_view Words[] = {"stylesheet", "icon", "preload", "modulepreload", "manifest",
-                                                 "apple-touch-icon", "mask-icon"};
+    static constexpr std::string_view Words[] = {"stylesheet",    "icon",     "preload",
+                                                 "modulepreload", "manifest", "apple-touch-icon",
+                                                 "mask-icon"};
     std::size_t start = 0;
     while (start < Rel.size()) {
         std::size_t end = start;
-        while (end < Rel.size() && static_cast<unsigned char>(Rel[end]) > ' ') ++end;
+        while (end < Rel.size() && static_cast<unsigned char>(Rel[end]) > ' ')
+            ++end;
         for (const std::string_view word : Words)
             if (base::SameTextAscii(Rel.substr(start, end - start), word)) return true;
         start = end + 1;

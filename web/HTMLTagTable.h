@@ -23,7 +23,7 @@ struct THTMLLinkAttribute {
 // A tag whose attributes may hold addresses. The attributes are looked for in
 // the order given here, which is also the order of the links of one tag.
 struct THTMLLinkTag {
-    std::string_view Name;                       // upper case
+    std::string_view Name;                        // upper case
     std::array<THTMLLinkAttribute, 7> Attributes; // unused slots have an empty name
 };
 

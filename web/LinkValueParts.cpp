@@ -11,7 +11,8 @@ bool IsSpace(char C) {
 }
 
 std::size_t SkipSpaces(std::string_view Text, std::size_t Pos) {
-    while (Pos < Text.size() && IsSpace(Text[Pos])) ++Pos;
+    while (Pos < Text.size() && IsSpace(Text[Pos]))
+        ++Pos;
     return Pos;
 }
 
@@ -21,12 +22,15 @@ std::vector<TValuePart> SplitSrcset(std::string_view Value) {
     std::vector<TValuePart> parts;
     std::size_t pos = 0;
     while (pos < Value.size()) {
-        while (pos < Value.size() && (IsSpace(Value[pos]) || Value[pos] == ',')) ++pos;
+        while (pos < Value.size() && (IsSpace(Value[pos]) || Value[pos] == ','))
+            ++pos;
         const std::size_t start = pos;
-        while (pos < Value.size() && !IsSpace(Value[pos])) ++pos;
+        while (pos < Value.size() && !IsSpace(Value[pos]))
+            ++pos;
         std::size_t end = pos;
         const bool endsCandidate = end > start && Value[end - 1] == ',';
-        while (end > start && Value[end - 1] == ',') --end;
+        while (end > start && Value[end - 1] == ',')
+            --end;
         if (end > start) parts.push_back({start, end - start});
         if (endsCandidate) continue;
         int depth = 0; // the descriptors, up to a comma outside parentheses
@@ -48,7 +52,8 @@ std::optional<TValuePart> FindRefreshTarget(std::string_view RawValue) {
     const std::string_view text = RawValue.substr(0, end);
     pos = SkipSpaces(text, pos);
     const std::size_t delayStart = pos;
-    while (pos < end && (base::IsAsciiDigit(text[pos]) || text[pos] == '.')) ++pos;
+    while (pos < end && (base::IsAsciiDigit(text[pos]) || text[pos] == '.'))
+        ++pos;
     if (pos == delayStart) return std::nullopt;
     pos = SkipSpaces(text, pos);
     if (pos < end && (text[pos] == ';' || text[pos] == ',')) ++pos;
@@ -62,7 +67,8 @@ std::optional<TValuePart> FindRefreshTarget(std::string_view RawValue) {
         ++pos;
         if (close != std::string_view::npos) end = close;
     }
-    while (end > pos && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+    while (end > pos && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
     if (end <= pos) return std::nullopt;
     return TValuePart{pos, end - pos};
 }

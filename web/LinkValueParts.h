@@ -7,7 +7,8 @@
 
 namespace web {
 
-// Where an address lies inside a longer attribute value, in bytes from the value's start.
+// Where an address lies inside a longer text (an attribute value, a style sheet), in bytes from its
+// start.
 struct TValuePart {
     std::size_t Offset = 0;
     std::size_t Length = 0;

@@ -38,7 +38,8 @@ std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& 
     struct stat info {};
     if (::stat(Folder.c_str(), &info) != 0) return {};
     auto found = listings.find(Folder);
-    const bool current = found != listings.end() && found->second.Changed.tv_sec == info.st_mtim.tv_sec &&
+    const bool current = found != listings.end() &&
+                         found->second.Changed.tv_sec == info.st_mtim.tv_sec &&
                          found->second.Changed.tv_nsec == info.st_mtim.tv_nsec;
     if (!current) {
         if (listings.size() >= MaxListedFolders) listings.clear();

@@ -6,6 +6,8 @@
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
+#include "fuzz_saved_site.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,36 +21,11 @@ namespace {
 
 constexpr const char* SheetURL = "http://site.test/css/site.css";
 
-void Check(bool Condition, const char* What) {
-    if (Condition) return;
-    std::fprintf(stderr, "check failed: %s\n", What);
-    std::abort();
-}
+using fuzzsite::Check;
 
-// A destination folder with a few saved files, made once per process.
-struct TSavedSite {
-    TSavedSite() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "hx-fuzz-css-XXXXXX").string();
-        Check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-        Root = pattern;
-        Dest = Root + "/D";
-        for (const char* name : {"site.test/css/site.css", "site.test/img/a.png", "site.test/css/b.css",
-                                 "site.test/Font.woff2", "other.test/x y.gif"}) {
-            const std::filesystem::path path = Dest + "/" + name;
-            std::filesystem::create_directories(path.parent_path());
-            std::ofstream(path) << "x";
-        }
-    }
-    ~TSavedSite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Root, ignored);
-    }
-    std::string Root, Dest;
-};
-
-void CheckReferences(std::string_view Sheet, const std::vector<web::TCSSReference>& References) {
+void CheckReferences(std::string_view Sheet, const std::vector<web::TValuePart>& References) {
     std::size_t after = 0;
-    for (const web::TCSSReference& reference : References) {
+    for (const web::TValuePart& reference : References) {
         Check(reference.Length > 0, "empty address");
         Check(reference.Offset >= after, "addresses in order, apart");
         Check(reference.Offset + reference.Length <= Sheet.size(), "address inside the sheet");
@@ -66,10 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     const auto references = web::FindCSSReferences(sheet);
     CheckReferences(sheet, references);
 
-    static const TSavedSite site;
+    static const fuzzsite::TSavedSite site({"site.test/css/site.css", "site.test/img/a.png",
+                                            "site.test/css/b.css", "site.test/Font.woff2",
+                                            "other.test/x y.gif"});
     web::THTMLParser parser;
     web::TWebLinkList links;
-    Check(static_cast<bool>(parser.GetLinksInStyleSheetText(sheet, SheetURL, &links)), "scan failed");
+    Check(static_cast<bool>(parser.GetLinksInStyleSheetText(sheet, SheetURL, &links)),
+          "scan failed");
     Check(links.Count() == static_cast<std::int32_t>(references.size()), "one link per address");
 
     web::TLinkReplaceOptions options;
@@ -78,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     options.RecreateFolderStructure = !(flags & 2);
     std::istringstream input{std::string(sheet)};
     std::ostringstream output;
-    const auto result =
-        parser.ReplaceLinksInStream(input, output, SheetURL, site.Dest + "/site.test/css/site.css", options, links);
+    const auto result = parser.ReplaceLinksInStream(
+        input, output, SheetURL, site.Dest + "/site.test/css/site.css", options, links);
     Check(static_cast<bool>(result), "rewrite failed");
     const std::string rewritten = output.str();
     const auto again = web::FindCSSReferences(rewritten);

@@ -75,7 +75,8 @@ namespace {
 // The texts at the given places, apart by " | "; "" for none.
 template <typename TParts> std::string Texts(std::string_view Text, const TParts& Parts) {
     std::string out;
-    for (const auto& part : Parts) out += (out.empty() ? "" : " | ") + std::string(Text.substr(part.Offset, part.Length));
+    for (const auto& part : Parts)
+        out += (out.empty() ? "" : " | ") + std::string(Text.substr(part.Offset, part.Length));
     return out;
 }
 
@@ -91,6 +92,7 @@ TEST(ValueParts, SplitsSrcsetCandidatesAndFindsRefreshTargets) {
         EXPECT_EQ(Texts(row[0], web::SplitSrcset(row[0])), row[1]) << row.Where;
     for (const auto& row : unittest::ReadCases("htmlparser/refresh.tsv", 2)) {
         const auto target = web::FindRefreshTarget(row[0]);
-        EXPECT_EQ(target ? std::string(row[0]).substr(target->Offset, target->Length) : "", row[1]) << row.Where;
+        const std::string found = target ? row[0].substr(target->Offset, target->Length) : "";
+        EXPECT_EQ(found, row[1]) << row.Where;
     }
 }
