@@ -334,23 +334,30 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
         return;
     }
     if (!LinkList) return;
+    const std::string_view name = inner.substr(0, nameLength);
+    const THTMLLinkTag* found = FindLinkTag(name);
+    const bool styleStart = base::SameTextAscii(name, "STYLE");
+    const bool styleEnd = !StyleBlock.TagText.empty() && base::SameTextAscii(name, "/STYLE");
+    // Only a tag with a "(" can hold url() in its STYLE attribute.
+    const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
+    if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
+
     TWebLinkInfo tag;
-    tag.TagName = base::UpperAscii(inner.substr(0, nameLength));
+    tag.TagName = base::UpperAscii(name);
     tag.TagText = tagText;
     tag.TagOffset = static_cast<std::int32_t>(TagStart);
     tag.TagLength = static_cast<std::int32_t>(tagText.size());
     tag.TagIndex = TagIndex;
-    if (tag.TagName == "/STYLE"sv && StyleBlock.TagText.size() > 0) {
+    if (styleEnd) {
         // The STYLE block's own text is a style sheet.
-        const std::size_t start = static_cast<std::size_t>(StyleBlock.TagOffset + StyleBlock.TagLength);
+        const auto start = static_cast<std::size_t>(StyleBlock.TagOffset + StyleBlock.TagLength);
         AddStyleSheetLinks(Text.substr(start, TagStart - start), start, StyleBlock);
         StyleBlock = {};
-    } else if (tag.TagName == "STYLE"sv) {
+    } else if (styleStart) {
         StyleBlock = tag;
     }
-    if (const THTMLLinkTag* found = FindLinkTag(tag.TagName)) AddTagLinks(*found, inner, nameLength, tag);
-    // Only a tag with a "(" can hold url() in its STYLE attribute.
-    if (std::memchr(inner.data(), '(', inner.size())) AddStyleAttributeLinks(inner, nameLength, tag);
+    if (found) AddTagLinks(*found, inner, nameLength, tag);
+    if (mayHoldURL) AddStyleAttributeLinks(inner, nameLength, tag);
 }
 
 void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,

@@ -5,7 +5,6 @@
 
 #include "base/AppTraceLog.h"
 #include "base/AtomicReplace.h"
-#include "web/HTMLTagTable.h"
 #include "web/LinkType.h"
 #include "web/SavedFileLookup.h"
 #include "web/URLType.h"
