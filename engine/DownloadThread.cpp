@@ -33,11 +33,11 @@ void TraceDownloadStop(const web::TURL& Address) {
                             "Execute", DownloadUnitName);
 }
 
-// Provisional: a page already on disk is parsed again even when it is not fetched.
+// Provisional: a page (or style sheet) already on disk is parsed again even when it is not fetched.
 bool NamedAsPage(const std::string& Destination, const web::TURL& Address) {
     std::string extension = std::filesystem::path(Destination).extension().string();
     if (extension.empty()) extension = Address.GetExtension();
-    return !Destination.empty() && web::IsHTMLExtension(extension);
+    return !Destination.empty() && (web::IsHTMLExtension(extension) || web::IsStyleSheetExtension(extension));
 }
 
 } // namespace

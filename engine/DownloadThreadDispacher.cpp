@@ -154,7 +154,7 @@ void TDownloadThreadDispacher::FinishRefused(TSpiderJobControl& Control, TSpider
     RecordRefusedDownload(Refused, Address, Object.Referrer.get(), Object.LocalFileName, Verdict);
     if (Refused.IsPage) List.SetIsPage(Object);
     if (Object.Distance == -1) StartPageFile = Refused.LocalFile;
-    PostDownloadStoppedMsg(Control, number, Refused, TRedirectOutcome::None);
+    PostDownloadStoppedMsg(Control, number, Refused, TRedirect{});
 }
 
 // The earliest moment something is due without any thread telling: a pause

@@ -130,7 +130,9 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
     });
     auto& complete = Task.Complete;
     try {
-        if (Task.Address.IsHTML(Task.Progress.ContentType())) complete.IsPage = true;
+        // Style sheets are read for links as pages are.
+        const std::string contentType = Task.Progress.ContentType();
+        if (Task.Address.IsHTML(contentType) || Task.Address.IsStyleSheet(contentType)) complete.IsPage = true;
         const std::string folder = std::filesystem::path(Task.DestinationFile()).parent_path().string();
         if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
         base::TFileDescriptor file(::open(Partial.Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));

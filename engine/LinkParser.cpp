@@ -20,10 +20,17 @@ std::int32_t Percent(std::uint32_t Position, std::uint32_t Size) {
     return Size == 0 ? 100 : static_cast<std::int32_t>(std::uint64_t{Position} * 100 / Size);
 }
 
-// A link from an embedding tag keeps its page's distance; any other link adds a hop.
-std::int32_t LinkDistance(std::int32_t PageDistance, bool Embedding) {
-    if (Embedding) return PageDistance == -1 ? 0 : PageDistance;
+// A page's requisite (image, style sheet, a sheet's own files) keeps its
+// page's distance; any other link adds a hop.
+std::int32_t LinkDistance(std::int32_t PageDistance, bool Requisite) {
+    if (Requisite) return PageDistance == -1 ? 0 : PageDistance;
     return PageDistance == -1 ? 1 : PageDistance + 1;
+}
+
+bool IsStyleSheetFile(const std::string& FileName) {
+    const std::size_t dot = FileName.rfind('.');
+    return dot != std::string::npos && FileName.find('/', dot) == std::string::npos &&
+           web::IsStyleSheetExtension(std::string_view(FileName).substr(dot));
 }
 
 } // namespace
@@ -70,6 +77,12 @@ void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Pag
     };
 }
 
+web::TPageResult TLinkParser::ReadLinks(const std::string& FileName, const std::string& URL,
+                                        web::TWebLinkList& Links) {
+    return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetFile(FileName, URL, &Links)
+                                      : Parser.GetLinksInHTMLFile(FileName, URL, &Links);
+}
+
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
@@ -80,7 +93,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
     web::TWebLinkList links;
-    const web::TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    const web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
         part.ErrorText = result.ErrorText;
@@ -107,8 +120,8 @@ void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         web::TWebLinkInfo& link = *Links.Get(i);
         if (!link.URL.IsValid()) continue;
-        const auto distance = LinkDistance(Page.Distance, web::THTMLParser::IsEmbeddingTag(link));
-        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0, link.Embedded);
+        const auto distance = LinkDistance(Page.Distance, link.Requisite);
+        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0, link.Requisite);
         OutputMsg.Kind = somLinkFound;
         OutputMsg.JobNumber = 0;
         OutputMsg.Link = link;
@@ -153,11 +166,11 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.GetPlainURL();
     web::TWebLinkList links;
-    web::TPageResult result = Parser.GetLinksInHTMLFile(fileName, pageURL, &links);
+    web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (result && links.Count() > 0) {
         web::TLinkReplaceOptions options;
         options.KeepRewriteInputFiles = Job.KeepRewriteInputFiles;
-        options.AddMarkOfWeb = Job.AddMarkOfWebOnRewrite;
+        options.AddMarkOfWeb = Job.AddMarkOfWebOnRewrite && !IsStyleSheetFile(fileName); // an HTML comment
         options.DestinationPath = Job.GetDestinationPath();
         options.RecreateFolderStructure = Job.RecreateFolderStructure;
         options.AssumeWWW = Job.AssumeWWWWhenNoThirdLevelDomain;

@@ -34,6 +34,8 @@ public:
                             const jobs::TCopyJob& Job);
 
 private:
+    // The links of a saved page or style sheet, as its file name tells.
+    web::TPageResult ReadLinks(const std::string& FileName, const std::string& URL, web::TWebLinkList& Links);
     bool ParseProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     bool RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     void BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page, std::uint8_t Kind,

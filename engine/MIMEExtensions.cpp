@@ -28,7 +28,7 @@ std::string ExtensionToAdd(std::string_view FileName, std::string_view ContentTy
     const struct {
         const char* Type;
         const char* Ext;
-    } exact[] = {{"image/gif", ".gif"}, {"image/jpeg", ".jpg"}, {"image/png", ".png"}};
+    } exact[] = {{"image/gif", ".gif"}, {"image/jpeg", ".jpg"}, {"image/png", ".png"}, {"text/css", ".css"}};
     for (const auto& rule : exact)
         if (type == rule.Type) return ext == rule.Ext ? "" : rule.Ext;
     return {};

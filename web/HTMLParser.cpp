@@ -2,7 +2,9 @@
 
 #include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
+#include "web/CSSScanner.h"
 #include "web/HTMLTagTable.h"
+#include "web/LinkValueParts.h"
 #include "web/LinkType.h"
 #include "web/URLType.h"
 
@@ -50,8 +52,8 @@ struct TTagAttribData {
 };
 
 // Where the attribute AttribName is named outside quoted text, searching Inner
-// (the tag without "<" and ">") after the tag's name. The name may be the tail
-// of a longer one: "SRC" is found inside "lowsrc".
+// (the tag without "<" and ">") after the tag's name. Only a whole name counts:
+// "SRC" is not found inside "lowsrc" or "data-src", which name other files.
 std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
                               std::string_view AttribName) {
     char quote = 0;
@@ -65,6 +67,8 @@ std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
             quote = c;
             continue;
         }
+        const char before = Inner[j - 1];
+        if (!(IsBlank(before) || before == '"' || before == '\'' || before == '/')) continue;
         if (!StartsWithAt(Inner, j, AttribName)) continue;
         const std::size_t after = j + AttribName.size();
         if (after == Inner.size() || IsBlank(Inner[after]) || Inner[after] == '=') return j;
@@ -135,25 +139,29 @@ const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) 
     return nullptr;
 }
 
-// Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm').
+// Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm');
+// the link then stands for the target alone.
 void SetRefreshTarget(TWebLinkInfo& Content) {
-    const std::size_t valueStart =
-        static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
+    const std::size_t valueStart = static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
     const std::string_view raw =
-        std::string_view(Content.TagText)
-            .substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
-    const std::size_t equals = raw.find('=');
-    if (equals == std::string_view::npos) return;
-    std::string_view target = raw.substr(equals + 1);
-    if (!raw.empty() && (raw[0] == '"' || raw[0] == '\'') && !target.empty() &&
-        target.back() == raw[0])
-        target.remove_suffix(1);
-    const std::string trimmed = base::TrimControls(target);
-    // Looked for after the "=": an earlier twin of the target text (content=x;url=x)
-    // would otherwise make rewriting replace the delay with the address.
-    Content.RefreshOffset = static_cast<std::int32_t>(raw.find(trimmed, equals + 1));
-    Content.RefreshLength = static_cast<std::int32_t>(trimmed.size());
-    Content.URL.SetFullURL(trimmed);
+        std::string_view(Content.TagText).substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
+    const std::optional<TValuePart> target = FindRefreshTarget(raw);
+    if (!target) return;
+    Content.PartOffset = static_cast<std::int32_t>(target->Offset);
+    Content.PartLength = static_cast<std::int32_t>(target->Length);
+    Content.Value = std::string(raw.substr(target->Offset, target->Length));
+}
+
+// Tag (without its ">") opens a STYLE block.
+bool IsStyleStart(std::string_view Tag) {
+    return StartsWithAt(Tag, 1, "STYLE") && (Tag.size() == 6 || IsBlank(Tag[6]) || Tag[6] == '/');
+}
+
+// Where the STYLE block that runs from From ends: its "</style", or the end of Text.
+std::size_t FindStyleEnd(std::string_view Text, std::size_t From) {
+    for (std::size_t p = Text.find('<', From); p != std::string_view::npos; p = Text.find('<', p + 1))
+        if (StartsWithAt(Text, p + 1, "/STYLE")) return p;
+    return Text.size();
 }
 
 // Reads the whole file into Bytes; the error text, or empty. A missing file sets Missing.
@@ -187,12 +195,18 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
 
 } // namespace
 
-bool THTMLParser::IsEmbeddingTag(const TWebLinkInfo& Link) {
-    return IsEmbeddingTagName(Link.TagName);
-}
-
 TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const std::string& PageURL,
                                             TWebLinkList* Links) {
+    return GetLinksInFile(FileName, PageURL, Links, false);
+}
+
+TPageResult THTMLParser::GetLinksInStyleSheetFile(const std::string& FileName, const std::string& SheetURL,
+                                                  TWebLinkList* Links) {
+    return GetLinksInFile(FileName, SheetURL, Links, true);
+}
+
+TPageResult THTMLParser::GetLinksInFile(const std::string& FileName, const std::string& PageURL,
+                                        TWebLinkList* Links, bool StyleSheet) {
     std::string bytes, error;
     bool missing = false;
     try {
@@ -202,8 +216,7 @@ TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const s
     }
     if (error.empty()) {
         // A missing page (deleted meanwhile) has no links; that is no error.
-        const TPageResult scanned =
-            GetLinksInHTMLText(missing ? std::string_view() : bytes, PageURL, Links);
+        const TPageResult scanned = ScanText(missing ? std::string_view() : bytes, PageURL, Links, StyleSheet);
         if (scanned) return scanned;
         error = scanned.ErrorText;
     } else {
@@ -218,13 +231,31 @@ TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const s
 
 TPageResult THTMLParser::GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                             TWebLinkList* Links) {
+    return ScanText(Text, PageURL, Links, false);
+}
+
+TPageResult THTMLParser::GetLinksInStyleSheetText(std::string_view Text, const std::string& SheetURL,
+                                                  TWebLinkList* Links) {
+    return ScanText(Text, SheetURL, Links, true);
+}
+
+TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links,
+                                  bool StyleSheet) {
     if (Links) Links->Clear();
     PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
     PageAddress = PageURL;
     LinkList = Links;
+    StyleBlock = {};
     TPageResult result;
     try {
-        Scan(Text);
+        if (StyleSheet) {
+            // A sheet is scanned in one go; its one progress call reports it whole.
+            const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(Text.size(), UINT32_MAX));
+            if (LinkList) AddStyleSheetLinks(Text, 0, TWebLinkInfo());
+            if (OnParseProgress) OnParseProgress(size, size);
+        } else {
+            Scan(Text);
+        }
         if (LinkList) ResolveLinks();
     } catch (const std::exception& Error) {
         result = TPageResult::Failed(Error.what());
@@ -278,12 +309,14 @@ void THTMLParser::Scan(std::string_view Text) {
                 if (inComment && !(data[q - 1] == '-' && data[q - 2] == '-')) continue;
                 inTag = inComment = checkComment = false;
                 ProcessTag(Text, tagStart, q, ++tagIndex);
+                // A STYLE block's text is a style sheet, not markup: no tags inside it.
+                if (IsStyleStart(Text.substr(tagStart, q - tagStart))) p = FindStyleEnd(Text, p);
             }
         }
-        if (p == nextProgress) {
+        if (p >= nextProgress) {
             if (OnParseProgress && OnParseProgress(static_cast<std::uint32_t>(p), progressSize))
                 return;
-            nextProgress += ProgressInterval;
+            while (nextProgress <= p) nextProgress += ProgressInterval;
         }
     }
 }
@@ -301,37 +334,121 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
         return;
     }
     if (!LinkList) return;
-    const THTMLLinkTag* tag = FindLinkTag(inner.substr(0, nameLength));
-    if (!tag) return;
+    const std::string_view name = inner.substr(0, nameLength);
+    const THTMLLinkTag* found = FindLinkTag(name);
+    const bool styleStart = base::SameTextAscii(name, "STYLE");
+    const bool styleEnd = !StyleBlock.TagText.empty() && base::SameTextAscii(name, "/STYLE");
+    // Only a tag with a "(" can hold url() in its STYLE attribute.
+    const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
+    if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
 
+    TWebLinkInfo tag;
+    tag.TagName = base::UpperAscii(name);
+    tag.TagText = tagText;
+    tag.TagOffset = static_cast<std::int32_t>(TagStart);
+    tag.TagLength = static_cast<std::int32_t>(tagText.size());
+    tag.TagIndex = TagIndex;
+    if (styleEnd) {
+        // The STYLE block's own text is a style sheet.
+        const auto start = static_cast<std::size_t>(StyleBlock.TagOffset + StyleBlock.TagLength);
+        AddStyleSheetLinks(Text.substr(start, TagStart - start), start, StyleBlock);
+        StyleBlock = {};
+    } else if (styleStart) {
+        StyleBlock = tag;
+    }
+    if (found) AddTagLinks(*found, inner, nameLength, tag);
+    if (mayHoldURL) AddStyleAttributeLinks(inner, nameLength, tag);
+}
+
+void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,
+                              const TWebLinkInfo& TagLink) {
     TTagAttribData found;
-    // Only a LINK's relation says whether the page loads its target.
-    std::string rel;
-    if (tag->Name == "LINK"sv && FindAttributeValue(inner, nameLength, "REL", found)) rel = std::move(found.Value);
-    for (std::string_view attribute : tag->Attributes) {
-        if (attribute.empty()) break;
-        if (!FindAttributeValue(inner, nameLength, attribute, found) || found.Value.empty())
-            continue;
-        TWebLinkInfo link;
-        link.TagName = tag->Name;
-        link.AttributeName = attribute;
-        link.TagText = tagText;
+    for (const THTMLLinkAttribute& attribute : Tag.Attributes) {
+        if (attribute.Name.empty()) break;
+        if (!FindAttributeValue(Inner, NameLength, attribute.Name, found) || found.Value.empty()) continue;
+        TWebLinkInfo link = TagLink;
+        link.AttributeName = attribute.Name;
         link.Value = std::move(found.Value);
-        link.TagOffset = static_cast<std::int32_t>(TagStart);
-        link.TagLength = static_cast<std::int32_t>(tagText.size());
-        link.ValueOffset = static_cast<std::int32_t>(TagStart) + found.ValueStart;
+        link.ValueOffset = TagLink.TagOffset + found.ValueStart;
         link.ValueLength = found.ValueLength;
-        link.TagIndex = TagIndex;
-        link.Embedded = IsEmbeddedLink(*tag, attribute, rel);
-        if (!LinkList->Add(std::move(link)))
-            base::TraceLog.LogEntry(base::ttException, "Link not recorded",
-                                         "OnAttribValueFound", UnitName);
+        link.Requisite = attribute.Kind == TAttributeKind::Requisite;
+        if (attribute.Kind == TAttributeKind::LinkRel) {
+            TTagAttribData rel;
+            link.Requisite = FindAttributeValue(Inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
+        }
+        if (attribute.Kind == TAttributeKind::Srcset)
+            AddSrcsetLinks(std::move(link), found.ValueStart, found.ValueLength);
+        else
+            Record(std::move(link));
     }
 }
 
+// One link for each image candidate, standing for its address alone.
+void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength) {
+    const std::string_view raw = std::string_view(Link.TagText).substr(static_cast<std::size_t>(ValueStart),
+                                                                       static_cast<std::size_t>(ValueLength));
+    const std::size_t start = !raw.empty() && (raw[0] == '"' || raw[0] == '\'') ? 1 : 0;
+    const std::size_t end = start && raw.size() > 1 && raw.back() == raw[0] ? raw.size() - 1 : raw.size();
+    for (const TValuePart& part : SplitSrcset(raw.substr(start, end - start))) {
+        TWebLinkInfo candidate = Link;
+        candidate.PartOffset = static_cast<std::int32_t>(start + part.Offset);
+        candidate.PartLength = static_cast<std::int32_t>(part.Length);
+        candidate.Value = std::string(raw.substr(start + part.Offset, part.Length));
+        Record(std::move(candidate));
+    }
+}
+
+void THTMLParser::AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength,
+                                         const TWebLinkInfo& TagLink) {
+    TTagAttribData found;
+    if (!FindAttributeValue(Inner, NameLength, "STYLE", found)) return;
+    const std::string_view raw =
+        std::string_view(TagLink.TagText).substr(static_cast<std::size_t>(found.ValueStart),
+                                                 static_cast<std::size_t>(found.ValueLength));
+    const std::size_t quoted = !raw.empty() && (raw[0] == '"' || raw[0] == '\'') ? 1 : 0;
+    const std::size_t end = quoted && raw.size() > 1 && raw.back() == raw[0] ? raw.size() - 1 : raw.size();
+    TWebLinkInfo link = TagLink;
+    link.AttributeName = "STYLE";
+    link.Syntax = TLinkSyntax::CSSInAttribute;
+    AddStyleSheetLinks(raw.substr(quoted, end - quoted),
+                       static_cast<std::size_t>(TagLink.TagOffset + found.ValueStart) + quoted, link);
+}
+
+// The addresses of style sheet text that starts at byte Offset of the file;
+// each link takes the rest of its fields from Template.
+void THTMLParser::AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset,
+                                     const TWebLinkInfo& Template) {
+    for (const TValuePart& reference : FindCSSReferences(Sheet)) {
+        TWebLinkInfo link = Template;
+        if (link.Syntax == TLinkSyntax::HTMLValue) link.Syntax = TLinkSyntax::CSSText;
+        if (link.AttributeName.empty()) link.AttributeName = "URL";
+        link.Requisite = true;
+        link.Value = std::string(Sheet.substr(reference.Offset, reference.Length));
+        link.ValueOffset = static_cast<std::int32_t>(Offset + reference.Offset);
+        link.ValueLength = static_cast<std::int32_t>(reference.Length);
+        Record(std::move(link));
+    }
+}
+
+void THTMLParser::Record(TWebLinkInfo&& Link) {
+    if (!LinkList->Add(std::move(Link)))
+        base::TraceLog.LogEntry(base::ttException, "Link not recorded", "OnAttribValueFound", UnitName);
+}
+
+// The page's base: its last BASE HREF resolved against the page's own address
+// (Page, when PageIsAddress), else that address; false when neither is an address.
+bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress,
+                           TURL& Base) const {
+    if (LastBase) {
+        const std::string value = DecodeEntitiesInURL(LastBase->Value);
+        if (PageIsAddress ? Base.SetRelativeURL(value, Page) : Base.SetFullURL(value)) return true;
+    }
+    if (PageIsAddress) Base.Assign(Page);
+    return PageIsAddress;
+}
+
 void THTMLParser::ResolveLinks() {
-    // One pass finds the few META links and the last BASE HREF, which counts;
-    // one that is not absolute leaves the page's address as the base.
+    // One pass finds the few META links and the last BASE HREF, which counts.
     std::vector<std::int32_t> metaLinks;
     const TWebLinkInfo* lastBase = nullptr;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
@@ -343,19 +460,26 @@ void THTMLParser::ResolveLinks() {
     }
     ProcessMetaRefresh(metaLinks);
     ProcessMetaRobots(metaLinks);
-    TURL base;
-    if (!(lastBase && base.SetFullURL(lastBase->Value)) && !base.SetFullURL(PageAddress)) return;
+    TURL page, base;
+    const bool pageIsAddress = page.SetFullURL(PageAddress);
+    if (!FindBase(lastBase, page, pageIsAddress, base)) return;
 
     TURL codebase;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName == "META"sv) continue;
-        const TURL* linkBase = &base;
+        // Of META values only a refresh target is an address.
+        if (link.TagName == "META"sv && !link.IsPartOfValue()) continue;
+        // A BASE's own address is relative to the page, not to itself.
+        const TURL* linkBase = link.TagName == "BASE"sv && pageIsAddress ? &page : &base;
         if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
             const TWebLinkInfo* found = FindCodebase(*LinkList, i);
-            if (found && codebase.SetRelativeURL(found->Value, base)) linkBase = &codebase;
+            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base))
+                linkBase = &codebase;
         }
-        link.URL.SetRelativeURL(link.Value, *linkBase);
+        // The address a browser requests: character references of HTML are
+        // decoded, CSS text is taken as written.
+        const bool asWritten = link.Syntax == TLinkSyntax::CSSText;
+        link.URL.SetRelativeURL(asWritten ? link.Value : DecodeEntitiesInURL(link.Value), *linkBase);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "web/HTMLRewrite.h"
+#include "web/LinkType.h"
 
 #include <cstdint>
 #include <functional>
@@ -13,8 +14,7 @@
 
 namespace web {
 
-class TWebLinkInfo;
-class TWebLinkList;
+struct THTMLLinkTag;
 
 // A small, forgiving tag scanner: it lists every address that a saved page
 // refers to, with the exact byte position of each, so that the addresses can
@@ -31,6 +31,12 @@ class THTMLParser {
     // The same for a page already in memory; Size for the progress calls is Text's size.
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
+    // The same for a saved style sheet: the addresses of its url() and @import,
+    // resolved against the sheet's own address.
+    TPageResult GetLinksInStyleSheetFile(const std::string& FileName, const std::string& SheetURL,
+                                         TWebLinkList* LinkList);
+    TPageResult GetLinksInStyleSheetText(std::string_view Text, const std::string& SheetURL,
+                                         TWebLinkList* LinkList);
 
     // The page as last read, rewritten by ReplaceLinksInFile/ReplaceLinksInStream
     // (web/HTMLRewrite.h) with this parser's mark flag and rewrite progress.
@@ -45,9 +51,6 @@ class THTMLParser {
                                          OnRewriteProgress);
     }
 
-    // The link's tag fetches content that is part of the page (images, frames ...).
-    static bool IsEmbeddingTag(const TWebLinkInfo& Link);
-
     bool NoFollow() const { return PageNoFollow; }
     bool NoIndex() const { return PageNoIndex; }
     bool HasSavedFromMark() const { return PageHasSavedFromMark; }
@@ -57,15 +60,27 @@ class THTMLParser {
     THTMLProgressEvent OnRewriteProgress;
 
   private:
+    TPageResult GetLinksInFile(const std::string& FileName, const std::string& PageURL, TWebLinkList* Links,
+                               bool StyleSheet);
+    TPageResult ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links,
+                         bool StyleSheet);
     void Scan(std::string_view Text);
     void ProcessTag(std::string_view Text, std::size_t TagStart, std::size_t TagEnd,
                     std::int32_t TagIndex);
+    void AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,
+                     const TWebLinkInfo& TagLink);
+    void AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength);
+    void AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength, const TWebLinkInfo& TagLink);
+    void AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TWebLinkInfo& Template);
+    void Record(TWebLinkInfo&& Link);
+    bool FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const;
     void ResolveLinks();
     void ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks);
     void ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks);
 
     std::string PageAddress;
     TWebLinkList* LinkList = nullptr; // borrowed from the caller for one call
+    TWebLinkInfo StyleBlock;          // the open STYLE tag whose text is still to come
     bool PageNoFollow = false;
     bool PageNoIndex = false;
     bool PageHasSavedFromMark = false;

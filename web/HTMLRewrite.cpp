@@ -5,8 +5,8 @@
 
 #include "base/AppTraceLog.h"
 #include "base/AtomicReplace.h"
-#include "web/HTMLTagTable.h"
 #include "web/LinkType.h"
+#include "web/SavedFileLookup.h"
 #include "web/URLType.h"
 
 #include <algorithm>
@@ -99,25 +99,26 @@ bool NeedsEscapeInLink(unsigned char C) {
            C == '>' || C == '?' || C == '\\';
 }
 
-std::string EscapeLocalPath(const std::string& Path) {
+std::string PercentEscape(unsigned char C) {
     static constexpr char Hex[] = "0123456789ABCDEF";
+    return {'%', Hex[C >> 4], Hex[C & 15]};
+}
+
+std::string EscapeLocalPath(const std::string& Path) {
     std::string out;
     out.reserve(Path.size());
     for (const char ch : Path) {
         const auto c = static_cast<unsigned char>(ch);
-        if (NeedsEscapeInLink(c)) {
-            out += '%';
-            out += Hex[c >> 4];
-            out += Hex[c & 15];
-        } else {
+        if (NeedsEscapeInLink(c))
+            out += PercentEscape(c);
+        else
             out += ch;
-        }
     }
     return out;
 }
 
 // Text that stands inside an attribute value quoted with Quote (0: unquoted)
-// without ending it; entities keep the address the browser reads unchanged.
+// without ending it; references keep the address the browser reads unchanged.
 std::string FitIntoValue(const std::string& Text, char Quote) {
     std::string out;
     out.reserve(Text.size() + 2);
@@ -126,21 +127,34 @@ std::string FitIntoValue(const std::string& Text, char Quote) {
             out += "&quot;";
         else if (ch == '\'' && Quote == '\'')
             out += "&#39;";
+        else if (ch == '&')
+            out += "&amp;";
         else if (ch == '<' && Quote)
             out += "&lt;";
         else if (ch == '>')
             out += "&gt;";
         else if (!Quote && static_cast<unsigned char>(ch) <= ' ')
-            out += EscapeLocalPath(std::string(1, ch));
+            out += PercentEscape(static_cast<unsigned char>(ch));
         else
             out += ch;
     }
     return out;
 }
 
-bool IsRegularFile(const std::string& Path) {
-    struct stat info {};
-    return ::stat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+// Text that stands inside url() or a CSS string, quoted or not, without
+// ending it or a STYLE block: those characters are written as %XX.
+std::string FitIntoCSS(const std::string& Text) {
+    std::string out;
+    out.reserve(Text.size());
+    for (const char ch : Text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= ' ' || c == 0x7F || ch == '"' || ch == '\'' || ch == '(' || ch == ')' || ch == '\\' ||
+            ch == '<' || ch == '>')
+            out += PercentEscape(c);
+        else
+            out += ch;
+    }
+    return out;
 }
 
 std::string FileNamePart(const std::string& Path) {
@@ -148,31 +162,46 @@ std::string FileNamePart(const std::string& Path) {
     return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
+// Only the schemes a job copies map to saved files; mailto:, data:, file:,
+// javascript: and every other one keep their text as written.
+bool IsCopiedScheme(std::int32_t Scheme) {
+    return Scheme == SchemeHTTP || Scheme == SchemeHTTPS || Scheme == SchemeFTP;
+}
+
+// NewText as it must be written in the place of Link's old text.
+std::string WrittenAs(const TWebLinkInfo& Link, const std::string& NewText) {
+    if (Link.Syntax == TLinkSyntax::CSSText) return FitIntoCSS(NewText);
+    if (Link.Syntax == TLinkSyntax::CSSInAttribute) return FitIntoValue(FitIntoCSS(NewText), '"');
+    if (!Link.IsPartOfValue()) return '"' + FitIntoValue(NewText, '"') + '"';
+    // A part of a value is written bare, inside the value's own quotes.
+    const std::size_t valueStart = static_cast<std::size_t>(Link.ValueOffset - Link.TagOffset);
+    const char first = valueStart < Link.TagText.size() ? Link.TagText[valueStart] : 0;
+    return FitIntoValue(NewText, (first == '"' || first == '\'') ? first : 0);
+}
+
 // What a link of the page FileName becomes: a relative path when its file was
 // saved, else its absolute address; nullopt when it maps to no local file.
 std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std::string& FileName,
                                              const TLinkReplaceOptions& Options) {
-    if (!Link.URL.IsValid()) return std::nullopt;
+    if (!Link.URL.IsValid() || !IsCopiedScheme(Link.URL.GetScheme())) return std::nullopt;
     std::string local = Link.URL.GetLocalFileName(
         Options.DestinationPath, Options.RecreateFolderStructure, Options.AssumeWWW);
     if (!local.empty() && Options.LookUpSavedName) local = Options.LookUpSavedName(local);
     if (local.empty()) return std::nullopt;
 
     std::string text;
-    if (IsCodebaseRelative(Link.TagName, Link.AttributeName))
+    std::optional<std::string> saved;
+    // An applet's CODE names a class inside its CODEBASE, never a path; an
+    // object's DATA is an ordinary address to browsers, which ignore CODEBASE.
+    if (Link.TagName == "APPLET"sv && Link.AttributeName == "CODE"sv)
         text = EscapeLocalPath(FileNamePart(local));
-    else if (Link.AttributeName != "CODEBASE"sv && IsRegularFile(local))
-        text = EscapeLocalPath(MakeRelativePath(FileName, local)) + Link.URL.GetFragment();
+    else if (Link.AttributeName != "CODEBASE"sv && (saved = FindSavedFile(Options.DestinationPath, local)))
+        text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + Link.URL.GetFragment();
     else
         text = Link.URL.GetURL(false, true, true, true, true);
     // An address that cannot be composed keeps its old text rather than become "".
     if (text.empty()) return std::nullopt;
-
-    if (Link.RefreshOffset == 0) return '"' + FitIntoValue(text, '"') + '"';
-    // A refresh target is written bare, inside the CONTENT value's own quotes.
-    const std::size_t valueStart = static_cast<std::size_t>(Link.ValueOffset - Link.TagOffset);
-    const char first = valueStart < Link.TagText.size() ? Link.TagText[valueStart] : 0;
-    return FitIntoValue(text, (first == '"' || first == '\'') ? first : 0);
+    return WrittenAs(Link, text);
 }
 
 std::string ErrnoText() {
@@ -205,7 +234,7 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
         }
         const std::int64_t linkStart = link.TextPosition();
         const std::int64_t oldLength =
-            link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
+            link.IsPartOfValue() ? link.PartLength : link.ValueLength;
         // An attribute name can be matched inside another attribute ("SRC" in
         // "lowsrc=a.gif", "HREF" in "src=a.php?href=1"): such a link starts in
         // text handled already and is no attribute of its own.

@@ -7,34 +7,47 @@ namespace web {
 
 namespace {
 
+constexpr auto L = TAttributeKind::Link;
+constexpr auto R = TAttributeKind::Requisite;
+constexpr auto S = TAttributeKind::Srcset;
+constexpr auto M = TAttributeKind::Meta;
+
 // Sorted by name: the search below stops past the name's initial. Kept as data so that adding a
 // tag is one line and the scanner never changes for it.
+// clang-format off
 constexpr THTMLLinkTag LinkTags[] = {
-    {"A", {"HREF"}, false},
-    {"APPLET", {"CODE", "CODEBASE"}, true},
-    {"AREA", {"HREF"}, false},
-    {"BASE", {"HREF"}, false},
-    {"BGSOUND", {"SRC"}, true},
-    {"BLOCKQUOTE", {"CITE"}, false},
-    {"BODY", {"BACKGROUND"}, true},
-    {"DEL", {"CITE"}, false},
-    {"EMBED", {"SRC", "PLUGINURL", "HREF"}, true},
-    {"FORM", {"ACTION"}, false},
-    {"FRAME", {"SRC", "LONGDESC"}, true},
-    {"IFRAME", {"SRC", "LONGDESC"}, true},
-    {"IMAGE", {"SRC", "LONGDESC", "LOWSRC", "USEMAP"}, true},
-    {"IMG", {"SRC", "LONGDESC", "LOWSRC", "USEMAP"}, true},
-    {"INPUT", {"SRC"}, true},
-    {"INS", {"CITE"}, false},
-    {"LINK", {"HREF"}, false},
-    {"META", {"NAME", "HTTP-EQUIV", "CONTENT"}, false},
-    {"OBJECT", {"CODEBASE", "DATA", "USEMAP"}, true},
-    {"Q", {"CITE"}, false},
-    {"SCRIPT", {"SRC"}, false},
-    {"TABLE", {"BACKGROUND"}, true},
-    {"TD", {"BACKGROUND"}, true},
-    {"TH", {"BACKGROUND"}, true},
+    {"A", {{{"HREF", L}}}},
+    {"APPLET", {{{"CODE", R}, {"CODEBASE", R}}}},
+    {"AREA", {{{"HREF", L}}}},
+    {"AUDIO", {{{"SRC", R}}}},
+    {"BASE", {{{"HREF", L}}}},
+    {"BGSOUND", {{{"SRC", R}}}},
+    {"BLOCKQUOTE", {{{"CITE", L}}}},
+    {"BODY", {{{"BACKGROUND", R}}}},
+    {"DEL", {{{"CITE", L}}}},
+    {"EMBED", {{{"SRC", R}, {"PLUGINURL", R}, {"HREF", R}}}},
+    {"FORM", {{{"ACTION", L}}}},
+    {"FRAME", {{{"SRC", R}, {"LONGDESC", L}}}},
+    {"IFRAME", {{{"SRC", R}, {"LONGDESC", L}, {"DATA-SRC", R}}}},
+    {"IMAGE", {{{"SRC", R}, {"LONGDESC", L}, {"LOWSRC", R}, {"USEMAP", R}, {"HREF", R}, {"XLINK:HREF", R}}}},
+    {"IMG", {{{"SRC", R}, {"LONGDESC", L}, {"LOWSRC", R}, {"USEMAP", R}, {"SRCSET", S}, {"DATA-SRC", R},
+              {"DATA-SRCSET", S}}}},
+    {"INPUT", {{{"SRC", R}}}},
+    {"INS", {{{"CITE", L}}}},
+    {"LINK", {{{"HREF", TAttributeKind::LinkRel}}}},
+    {"META", {{{"NAME", M}, {"HTTP-EQUIV", M}, {"CONTENT", M}}}},
+    {"OBJECT", {{{"CODEBASE", R}, {"DATA", R}, {"USEMAP", R}}}},
+    {"Q", {{{"CITE", L}}}},
+    {"SCRIPT", {{{"SRC", R}}}},
+    {"SOURCE", {{{"SRC", R}, {"SRCSET", S}, {"DATA-SRC", R}, {"DATA-SRCSET", S}}}},
+    {"TABLE", {{{"BACKGROUND", R}}}},
+    {"TD", {{{"BACKGROUND", R}}}},
+    {"TH", {{{"BACKGROUND", R}}}},
+    {"TRACK", {{{"SRC", R}}}},
+    {"USE", {{{"HREF", R}, {"XLINK:HREF", R}}}},
+    {"VIDEO", {{{"SRC", R}, {"POSTER", R}}}},
 };
+// clang-format on
 
 constexpr std::size_t LongestTagName = 10; // "BLOCKQUOTE"
 
@@ -52,7 +65,8 @@ static_assert(TableIsSorted(), "the search needs the table sorted by name");
 const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
     if (TagName.empty() || TagName.size() > LongestTagName) return nullptr;
     char upper[LongestTagName];
-    for (std::size_t i = 0; i < TagName.size(); ++i) upper[i] = base::UpperAsciiChar(TagName[i]);
+    for (std::size_t i = 0; i < TagName.size(); ++i)
+        upper[i] = base::UpperAsciiChar(TagName[i]);
     const std::string_view key(upper, TagName.size());
     for (const THTMLLinkTag& tag : LinkTags) {
         if (tag.Name[0] < key[0]) continue;
@@ -62,41 +76,26 @@ const THTMLLinkTag* FindLinkTag(std::string_view TagName) {
     return nullptr;
 }
 
-bool IsEmbeddingTagName(std::string_view TagName) {
-    const THTMLLinkTag* tag = FindLinkTag(TagName);
-    return tag && tag->Embedding;
-}
-
-namespace {
-
-// Link relations whose target the page loads itself.
-bool RelNamesPageResource(std::string_view Rel) {
-    static constexpr std::string_view Loaded[] = {"stylesheet", "icon",    "apple-touch-icon", "mask-icon",
-                                                  "preload",    "modulepreload", "manifest"};
-    std::size_t start = 0;
-    while (start < Rel.size()) {
-        std::size_t end = start;
-        while (end < Rel.size() && static_cast<unsigned char>(Rel[end]) > ' ') ++end;
-        const std::string_view word = Rel.substr(start, end - start);
-        for (const std::string_view loaded : Loaded)
-            if (base::SameTextAscii(word, loaded)) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-} // namespace
-
-bool IsEmbeddedLink(const THTMLLinkTag& Tag, std::string_view Attribute, std::string_view Rel) {
-    if (Tag.Name == "SCRIPT") return true;
-    if (Tag.Name == "LINK") return RelNamesPageResource(Rel);
-    // A long description is a page of its own, reached by following it.
-    return Tag.Embedding && Attribute != "LONGDESC";
-}
-
 bool IsCodebaseRelative(std::string_view TagName, std::string_view AttributeName) {
     return (TagName == "APPLET" && AttributeName == "CODE") ||
            (TagName == "OBJECT" && AttributeName == "DATA");
+}
+
+// REL holds words apart by blanks; any requisite word makes the link one.
+bool IsRequisiteRel(std::string_view Rel) {
+    static constexpr std::string_view Words[] = {"stylesheet",    "icon",     "preload",
+                                                 "modulepreload", "manifest", "apple-touch-icon",
+                                                 "mask-icon"};
+    std::size_t start = 0;
+    while (start < Rel.size()) {
+        std::size_t end = start;
+        while (end < Rel.size() && static_cast<unsigned char>(Rel[end]) > ' ')
+            ++end;
+        for (const std::string_view word : Words)
+            if (base::SameTextAscii(Rel.substr(start, end - start), word)) return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 } // namespace web

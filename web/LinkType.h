@@ -8,16 +8,25 @@
 
 namespace web {
 
+// How the text of a link is written where it stands.
+enum class TLinkSyntax : std::uint8_t {
+    HTMLValue,      // an attribute value: character references apply
+    CSSText,        // inside url() or a string of a style sheet or STYLE block: taken as written
+    CSSInAttribute, // the same inside a STYLE attribute, where character references apply too
+};
+
 // One address found in a saved web page: the tag and attribute that held it,
 // where its text lies in the file, and what it resolves to.
 class TWebLinkInfo {
   public:
     // Copies every field; the address by value.
     void Assign(const TWebLinkInfo& Source) { *this = Source; }
-    // Where rewriting starts replacing: the value, or the refresh target inside it.
+    // Where rewriting starts replacing: the value, or the address inside it.
     std::int64_t TextPosition() const {
-        return static_cast<std::int64_t>(ValueOffset) + RefreshOffset;
+        return static_cast<std::int64_t>(ValueOffset) + PartOffset;
     }
+    // Only part of the value is the address: a refresh target or a srcset candidate.
+    bool IsPartOfValue() const { return PartLength > 0; }
 
     TURL URL;                     // cleared and not valid while unresolved or not an address
     std::string TagName;          // upper case, "IMG"
@@ -28,14 +37,12 @@ class TWebLinkInfo {
     std::int32_t ValueLength = 0; // bytes of the value in the file, quotes included
     std::int32_t TagOffset = 0;   // byte offset of the tag's "<"
     std::int32_t TagLength = 0;   // bytes of the tag, "<" through ">"
-    std::int32_t RefreshOffset =
-        0; // META refresh: the target's offset inside the raw value; else 0
-    std::int32_t RefreshLength = 0; // META refresh: the target's length; else 0
-    std::int32_t TagIndex = 0;      // number of the tag in its file from 1; a tag's links share it
+    std::int32_t PartOffset = 0;  // the address's offset inside the raw value when only part of it
+    std::int32_t PartLength = 0;  // the address's length then; else 0
+    std::int32_t TagIndex = 0;    // number of the tag in its file from 1; a tag's links share it
+    TLinkSyntax Syntax = TLinkSyntax::HTMLValue;
+    bool Requisite = false;       // fetches part of the page (image, style sheet ...), no link away
     bool AddedToList = false;       // link extraction's verdict: the object list took the address
-    // Fetched as part of the page (image, stylesheet, script, frame, media, or
-    // a stylesheet's own reference), not followed to another document.
-    bool Embedded = false;
 };
 
 // The links of one page, in the order the parser found them. No duplicate

@@ -182,6 +182,11 @@ bool TURL::IsHTML(std::string_view MimeType) const {
     return IsHTMLExtension(GetExtension());
 }
 
+bool TURL::IsStyleSheet(std::string_view MimeType) const {
+    if (MimeType.size() >= 8 && base::SameTextAscii(MimeType.substr(0, 8), "text/css")) return true;
+    return IsStyleSheetExtension(GetExtension());
+}
+
 bool IsValidURLText(std::string_view Text) {
     TURL url;
     return url.SetFullURL(Text);
@@ -189,6 +194,10 @@ bool IsValidURLText(std::string_view Text) {
 
 bool IsHTMLExtension(std::string_view Ext) {
     return base::SameTextAscii(Ext, ".htm") || base::SameTextAscii(Ext, ".html");
+}
+
+bool IsStyleSheetExtension(std::string_view Ext) {
+    return base::SameTextAscii(Ext, ".css");
 }
 
 bool IsURLChar(char Ch) {

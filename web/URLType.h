@@ -67,6 +67,8 @@ public:
     void SetHostName(const std::string& Host) { HostName = Host; }
     // A web page: MimeType begins with "text/html", or the extension is ".htm"/".html".
     bool IsHTML(std::string_view MimeType) const;
+    // A style sheet: MimeType begins with "text/css", or the extension is ".css".
+    bool IsStyleSheet(std::string_view MimeType) const;
 
     // The local path under BaseFolder where this address is saved (see web/LocalFileName.h).
     std::string GetLocalFileName(const std::string& BaseFolder, bool RecreateFolderStructure,
@@ -91,6 +93,8 @@ private:
 bool IsValidURLText(std::string_view Text);
 // Ext, lower-cased, is ".htm" or ".html".
 bool IsHTMLExtension(std::string_view Ext);
+// Ext, in any letter case, is ".css".
+bool IsStyleSheetExtension(std::string_view Ext);
 // Ch may stand unescaped in an address (letters, digits, ";/?:@&=+$," and "-_.!~*'()").
 bool IsURLChar(char Ch);
 // Decodes one whole character reference, "&" through ";".

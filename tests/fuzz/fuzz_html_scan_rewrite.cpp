@@ -5,7 +5,10 @@
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
+#include "fuzz_saved_site.h"
+
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -22,37 +25,31 @@ namespace {
 
 constexpr const char* PageURL = "http://site.test/a/page.html";
 
-void Check(bool Condition, const char* What) {
-    if (Condition) return;
-    std::fprintf(stderr, "check failed: %s\n", What);
-    std::abort();
-}
-
-// A destination folder with a few saved files, made once per process.
-struct TSavedSite {
-    TSavedSite() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "hx-fuzz-XXXXXX").string();
-        Check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
-        Root = pattern;
-        Dest = Root + "/D";
-        for (const char* name :
-             {"site.test/a/page.html", "site.test/a/x.gif", "site.test/a/b.html",
-              "site.test/index.html", "site.test/img/y.png", "other.test/q.htm"}) {
-            const std::filesystem::path path = Dest + "/" + name;
-            std::filesystem::create_directories(path.parent_path());
-            std::ofstream(path) << "x";
-        }
-    }
-    ~TSavedSite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Root, ignored);
-    }
-    std::string Root, Dest;
-};
+using fuzzsite::Check;
 
 struct TTagSpan {
     std::size_t Start, End; // "<" and ">" positions
 };
+
+bool SameLetters(std::string_view Text, std::string_view Upper) {
+    if (Text.size() != Upper.size()) return false;
+    for (std::size_t i = 0; i < Text.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(Text[i])) != Upper[i]) return false;
+    return true;
+}
+
+// "<style" followed by a blank, "/" or the tag's end.
+bool IsStyleTag(std::string_view Tag) {
+    return Tag.size() >= 6 && SameLetters(Tag.substr(1, 5), "STYLE") &&
+           (Tag.size() == 6 || static_cast<unsigned char>(Tag[6]) <= ' ' || Tag[6] == '/');
+}
+
+// The "<" of the "</style" after From, or the page's end: a STYLE block holds no tags.
+std::size_t StyleEnd(std::string_view Page, std::size_t From) {
+    for (std::size_t p = From; p + 7 <= Page.size(); ++p)
+        if (SameLetters(Page.substr(p, 7), "</STYLE")) return p;
+    return Page.size();
+}
 
 // The tag rules read one byte at a time, as a reference for the memchr scanner.
 std::vector<TTagSpan> ReferenceTags(std::string_view Page) {
@@ -66,6 +63,7 @@ std::vector<TTagSpan> ReferenceTags(std::string_view Page) {
         } else if (ch == '>') {
             if (inComment && Page[p - 1] == '-' && Page[p - 2] == '-') inComment = false;
             if (!inComment) tags.push_back({start, p}), inTag = false;
+            if (!inTag && IsStyleTag(Page.substr(start, p - start))) p = StyleEnd(Page, p) - 1;
         } else if (checkComment) {
             const std::size_t d = p - start;
             if (d >= 4)
@@ -88,12 +86,22 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
         Check(static_cast<std::size_t>(link.TagLength) == tag.End - tag.Start + 1, "tag length");
         Check(Page.substr(tag.Start, tag.End - tag.Start + 1) == link.TagText, "tag text");
         Check(!link.Value.empty(), "empty value recorded");
-        Check(link.ValueOffset > link.TagOffset && link.ValueLength > 0 &&
-                  link.ValueOffset + link.ValueLength < link.TagOffset + link.TagLength,
-              "value inside its tag");
-        Check(link.RefreshOffset >= 0 && link.RefreshLength >= 0 &&
-                  link.RefreshOffset + link.RefreshLength <= link.ValueLength,
-              "refresh target inside its value");
+        const std::string_view valueText = Page.substr(static_cast<std::size_t>(link.ValueOffset),
+                                                       static_cast<std::size_t>(link.ValueLength));
+        Check(link.Syntax != web::TLinkSyntax::CSSText || valueText == link.Value, "a CSS address as written");
+        // A STYLE block's addresses lie in its text, after its tag.
+        const std::int64_t valueEnd = link.ValueOffset + link.ValueLength;
+        if (link.Syntax == web::TLinkSyntax::CSSText)
+            Check(link.ValueOffset >= link.TagOffset + link.TagLength && link.ValueLength > 0 &&
+                      valueEnd <= static_cast<std::int64_t>(Page.size()),
+                  "CSS address after its STYLE tag");
+        else
+            Check(link.ValueOffset > link.TagOffset && link.ValueLength > 0 &&
+                      valueEnd < link.TagOffset + link.TagLength,
+                  "value inside its tag");
+        Check(link.PartOffset >= 0 && link.PartLength >= 0 &&
+                  link.PartOffset + link.PartLength <= link.ValueLength,
+              "refresh target or srcset candidate inside its value");
         if (i > 0) Check(Links.Get(i - 1)->TagIndex <= link.TagIndex, "links in tag order");
     }
 }
@@ -117,7 +125,7 @@ void CheckSplice(std::string_view Page, web::TWebLinkList Links) {
             continue;
         }
         const std::int64_t start = link.TextPosition();
-        const std::int64_t length = link.RefreshOffset != 0 ? link.RefreshLength : link.ValueLength;
+        const std::int64_t length = link.IsPartOfValue() ? link.PartLength : link.ValueLength;
         spans.push_back({start, length,
                          start % 2 ? "[" + std::to_string(start) + "]"
                                    : std::string(Page.substr(static_cast<std::size_t>(start),
@@ -154,7 +162,9 @@ void CheckSplice(std::string_view Page, web::TWebLinkList Links) {
 // the dropped BASE tags, plus the mark when one is added.
 void CheckRewrite(std::string_view Page, web::THTMLParser& Parser, web::TWebLinkList Links,
                   std::size_t TagCount, std::uint8_t Flags) {
-    static const TSavedSite site;
+    static const fuzzsite::TSavedSite site({"site.test/a/page.html", "site.test/a/x.gif",
+                                            "site.test/a/b.html", "site.test/index.html",
+                                            "site.test/img/y.png", "other.test/q.htm"});
     web::TLinkReplaceOptions options;
     options.DestinationPath = site.Dest;
     options.AddMarkOfWeb = Flags & 1;

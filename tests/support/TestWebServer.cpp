@@ -46,7 +46,8 @@ std::string Replaced(std::string Text, const std::string& Server) {
 
 std::string ContentType(const std::filesystem::path& File) {
     static const std::map<std::string, std::string> Types = {
-        {".html", "text/html"}, {".htm", "text/html"}, {".gif", "image/gif"}, {".txt", "text/plain"}};
+        {".html", "text/html"}, {".htm", "text/html"}, {".gif", "image/gif"}, {".txt", "text/plain"},
+        {".css", "text/css"}};
     const auto found = Types.find(File.extension().string());
     return found == Types.end() ? "application/octet-stream" : found->second;
 }

@@ -1,7 +1,9 @@
 // Finding links with their exact byte positions, resolving them, and the
 // page's robots directives.
 #include "web/HTMLParser.h"
+#include "web/CSSScanner.h"
 #include "web/LinkType.h"
+#include "web/LinkValueParts.h"
 
 #include "unit/CaseTable.h"
 
@@ -65,5 +67,32 @@ TEST(HTMLResolve, RobotsDirectivesSetTheFlags) {
         TScanned page(row[0]);
         EXPECT_EQ(page.Parser.NoIndex(), row.Flag(1)) << row.Where;
         EXPECT_EQ(page.Parser.NoFollow(), row.Flag(2)) << row.Where;
+    }
+}
+
+namespace {
+
+// The texts at the given places, apart by " | "; "" for none.
+template <typename TParts> std::string Texts(std::string_view Text, const TParts& Parts) {
+    std::string out;
+    for (const auto& part : Parts)
+        out += (out.empty() ? "" : " | ") + std::string(Text.substr(part.Offset, part.Length));
+    return out;
+}
+
+} // namespace
+
+TEST(CSSScan, FindsEveryAddressOfAStyleSheet) {
+    for (const auto& row : unittest::ReadCases("htmlparser/css.tsv", 2))
+        EXPECT_EQ(Texts(row[0], web::FindCSSReferences(row[0])), row[1]) << row.Where;
+}
+
+TEST(ValueParts, SplitsSrcsetCandidatesAndFindsRefreshTargets) {
+    for (const auto& row : unittest::ReadCases("htmlparser/srcset.tsv", 2))
+        EXPECT_EQ(Texts(row[0], web::SplitSrcset(row[0])), row[1]) << row.Where;
+    for (const auto& row : unittest::ReadCases("htmlparser/refresh.tsv", 2)) {
+        const auto target = web::FindRefreshTarget(row[0]);
+        const std::string found = target ? row[0].substr(target->Offset, target->Length) : "";
+        EXPECT_EQ(found, row[1]) << row.Where;
     }
 }

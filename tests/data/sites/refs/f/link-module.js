@@ -1,0 +1,1 @@
+GIF89a-link-module.js

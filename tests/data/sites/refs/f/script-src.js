@@ -1,0 +1,1 @@
+GIF89a-script-src.js

@@ -1,0 +1,83 @@
+#include "web/SavedFileLookup.h"
+
+#include "base/AsciiText.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <unordered_map>
+
+namespace web {
+
+namespace {
+
+bool IsRegularFile(const std::string& Path) {
+    struct stat info {};
+    return ::stat(Path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool Exists(const std::string& Path) {
+    struct stat info {};
+    return ::stat(Path.c_str(), &info) == 0;
+}
+
+// A folder's entries by their upper-case names, as of the folder's change time.
+struct TFolderListing {
+    timespec Changed{};
+    std::unordered_map<std::string, std::string> ByFoldedName;
+};
+
+// Rewriting looks up many links that were not saved in the same few folders:
+// each folder is read once and read again only when it changed.
+constexpr std::size_t MaxListedFolders = 256;
+
+// The entry of Folder named Name, letter case aside; empty when there is none.
+std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& Name) {
+    thread_local std::unordered_map<std::string, TFolderListing> listings;
+    struct stat info {};
+    if (::stat(Folder.c_str(), &info) != 0) return {};
+    auto found = listings.find(Folder);
+    const bool current = found != listings.end() &&
+                         found->second.Changed.tv_sec == info.st_mtim.tv_sec &&
+                         found->second.Changed.tv_nsec == info.st_mtim.tv_nsec;
+    if (!current) {
+        if (listings.size() >= MaxListedFolders) listings.clear();
+        TFolderListing listing{info.st_mtim, {}};
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
+        if (!dir) return {};
+        while (const dirent* entry = ::readdir(dir.get()))
+            listing.ByFoldedName.emplace(base::UpperAscii(entry->d_name), entry->d_name);
+        found = listings.insert_or_assign(Folder, std::move(listing)).first;
+    }
+    const auto entry = found->second.ByFoldedName.find(base::UpperAscii(Name));
+    return entry == found->second.ByFoldedName.end() ? std::string() : entry->second;
+}
+
+} // namespace
+
+std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path) {
+    if (Root.empty() || Path.size() <= Root.size() + 1 || Path.compare(0, Root.size(), Root) != 0 ||
+        Path[Root.size()] != '/')
+        return std::nullopt;
+    if (Path.find("/../") != std::string::npos || Path.ends_with("/..")) return std::nullopt;
+    if (IsRegularFile(Path)) return Path;
+    std::string found = Root;
+    for (std::size_t start = Root.size() + 1; start <= Path.size();) {
+        const std::size_t slash = std::min(Path.find('/', start), Path.size());
+        const std::string name = Path.substr(start, slash - start);
+        start = slash + 1;
+        if (name.empty()) continue;
+        std::string next = found + '/' + name;
+        if (!Exists(next)) {
+            const std::string entry = FindEntryIgnoringCase(found, name);
+            if (entry.empty()) return std::nullopt;
+            next = found + '/' + entry;
+        }
+        found = std::move(next);
+    }
+    if (!IsRegularFile(found)) return std::nullopt;
+    return found;
+}
+
+} // namespace web
