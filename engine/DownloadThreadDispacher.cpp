@@ -268,6 +268,7 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
     results.Filtered = result.FilterResult != dfPassed && result.FilterResult != 0;
     results.FilterReason = results.Filtered ? result.FilterResult : 0;
     results.PageSaved = result.IsPage && base::FileExists(result.LocalFile);
+    if (Threads[Thread]->Distance() == -1) StartDownload = download;
     Control.Post(OutputMsg);
 }
 

@@ -57,8 +57,14 @@ public:
 
     // Copies the options into each thread, closing their connections.
     void SetOptions(const jobs::TDownloadOptions& Options);
-    void ClearStartPage() { StartPageFile.clear(); }
+    void ClearStartPage() {
+        StartPageFile.clear();
+        StartDownload = {};
+    }
     const std::string& GetStartPage() const { return StartPageFile; }
+    // The end report of the starting address's last download; its Outcome is 0
+    // while none has ended.
+    const messaging::TFileDownloadMsg& GetStartDownload() const { return StartDownload; }
     // Returns when no undispatched object is left and every thread is idle, or,
     // after stop or abort, as soon as every thread is idle.
     void RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List, std::int32_t JobNumber,
@@ -98,6 +104,7 @@ private:
     std::int32_t JobNumber = -1;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     std::string StartPageFile;  // local file of the starting address, as finally written
+    messaging::TFileDownloadMsg StartDownload;
     bool Stopping = false;
 };
 

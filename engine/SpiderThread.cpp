@@ -22,6 +22,12 @@ using namespace messaging;
 
 constexpr auto IdlePoll = std::chrono::milliseconds(100);
 
+// The starting address's download ended in an error rather than with an
+// answer or a filter's refusal: the job copied nothing it was asked for.
+bool StartFailed(const TFileDownloadMsg& Start) {
+    const auto& results = Start.Results;
+    return results.Outcome == doFailed || (results.Outcome == doCompleted && results.HaveOsError);
+}
 
 } // namespace
 
@@ -113,7 +119,12 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     OutputMsg.StartPageFile = Dispatcher.GetStartPage();
     FlattenAndPrune();
     if (IsAbortRequested) return joAborted;
-    return IsStopRequested ? joStopped : joCompleted;
+    if (IsStopRequested) return joStopped;
+    if (!StartFailed(Dispatcher.GetStartDownload())) return joCompleted;
+    // No start page exists; the end report says why instead.
+    OutputMsg.StartPageFile.clear();
+    OutputMsg.FileDownload = Dispatcher.GetStartDownload();
+    return joFailed;
 }
 
 void TSpiderThread::FlattenAndPrune() {

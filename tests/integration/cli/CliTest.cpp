@@ -275,3 +275,24 @@ TEST(Cli, JobCreateWritesTheGoldenFileThatJobShowPrintsWithoutThePasswordAndRefu
         EXPECT_FALSE(testsupport::FileExists(cli.Dest.File("bad.hcj"))) << row.Setting;
     }
 }
+
+TEST(Cli, ACopyWhoseStartingAddressFailsEndsInErrorWithTheReason) {
+    struct TRow {
+        std::string Name, Address, Reason;
+        bool FileInTheWay;  // a file stands where the host's folder goes
+    };
+    TCli cli;
+    const TRow rows[] = {{"refused", "http://127.0.0.1:1/", "Couldn't connect", false},
+                         {"unwritable", cli.Server.URL("/shop/"), "File exists", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TTempDir dest;
+        if (row.FileInTheWay) testsupport::WriteFileText(dest.File("127.0.0.1"), "");
+        const auto result = cli.Run({"copy", row.Address, dest.Path()});
+        EXPECT_EQ(result.ExitStatus, 5) << result.Out << result.Err;
+        EXPECT_THAT(result.Out, HasSubstr("Job 1 Error: " + row.Address));
+        EXPECT_THAT(result.Out, testing::Not(HasSubstr("Start page")));
+        EXPECT_THAT(result.Err, HasSubstr("harvexis-cli: job 1 failed: " + row.Address + ": "));
+        EXPECT_THAT(result.Err, HasSubstr(row.Reason));
+    }
+}
