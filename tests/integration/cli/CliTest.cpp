@@ -296,3 +296,23 @@ TEST(Cli, ACopyWhoseStartingAddressFailsEndsInErrorWithTheReason) {
         EXPECT_THAT(result.Err, HasSubstr(row.Reason));
     }
 }
+
+TEST(Cli, AProxySwitchedOnWithoutAddressOrPortRefusesTheRunInsteadOfGoingDirect) {
+    struct TRow {
+        std::string Section, Address, Port, Problem;
+    };
+    const TRow rows[] = {{"HTTPProxy", "127.0.0.1", "", "Port ''"}, {"HTTPProxy", "127.0.0.1", "abc", "Port 'abc'"},
+                         {"HTTPProxy", "127.0.0.1", "0", "Port '0'"}, {"HTTPProxy", " ", "8080", "without an Address"},
+                         {"FTPProxy", "127.0.0.1", "70000", "Port '70000'"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Section + " " + row.Address + ":" + row.Port);
+        TCli cli;
+        testsupport::WriteFileText(cli.Data.File("Harvexis.INI"), "[" + row.Section + "]\nUseProxyServer=1\nAddress=" +
+                                                                      row.Address + "\nPort=" + row.Port + "\n");
+        const auto result = cli.Run(cli.Copy());
+        EXPECT_EQ(result.ExitStatus, 2) << result.Out;
+        EXPECT_THAT(result.Err, HasSubstr("[" + row.Section + "] of " + cli.Data.File("Harvexis.INI")));
+        EXPECT_THAT(result.Err, HasSubstr(row.Problem));
+        EXPECT_TRUE(cli.Server.Requests().empty());
+    }
+}
