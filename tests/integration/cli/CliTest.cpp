@@ -316,3 +316,25 @@ TEST(Cli, AProxySwitchedOnWithoutAddressOrPortRefusesTheRunInsteadOfGoingDirect)
         EXPECT_TRUE(cli.Server.Requests().empty());
     }
 }
+
+TEST(Cli, JobShowReadsWindowsAndOldMacFilesAndEscapesControlCharacters) {
+    struct TRow {
+        std::string Name, Start, LineEnd, JobName, Shown;
+    };
+    const TRow rows[] = {{"CR LF with a byte order mark", "\xEF\xBB\xBF", "\r\n", "win", "JobName=win"},
+                         {"CR alone", "", "\r", "mac", "JobName=mac"},
+                         {"lone CR in a value", "", "\r\n", "a\rb", "JobName=a\\rb"},
+                         {"control bytes", "", "\n", "a\x01" "b\x7f\x1b[2J", "JobName=a\\x01b\\x7f\\x1b[2J"}};
+    TCli cli;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const std::string& end = row.LineEnd;
+        testsupport::WriteFileText(cli.Data.File("w.hcj"), row.Start + "[FileInfo]" + end + "SchemaVersion=1" + end +
+                                                                "[Start]" + end + "JobName=" + row.JobName + end +
+                                                                "StartingWebAddress=http://site.test/" + end);
+        const auto shown = cli.Run({"job", "show", cli.Data.File("w.hcj")});
+        EXPECT_EQ(shown.ExitStatus, 0) << shown.Err;
+        EXPECT_THAT(shown.Out, testing::StartsWith(row.Shown + "\nStartingWebAddress=http://site.test/\n"));
+        EXPECT_THAT(shown.Out, testing::EndsWith("UseReferrer=1\nLineCount=0\n"));
+    }
+}
