@@ -338,3 +338,39 @@ TEST(Cli, JobShowReadsWindowsAndOldMacFilesAndEscapesControlCharacters) {
         EXPECT_THAT(shown.Out, testing::EndsWith("UseReferrer=1\nLineCount=0\n"));
     }
 }
+
+TEST(Cli, PasswordCommandsSayWhatIsWrongWithTheStoreFile) {
+    struct TRow {
+        std::string Name;
+        std::optional<std::string> Store;  // the text of up.ini; "/" makes it a folder; none: no file
+        std::vector<std::string> Command;
+        int ExitStatus;
+        std::string Err;
+    };
+    const std::vector<std::string> list = {"password", "list"}, add = {"password", "add", "site.test", "u"},
+                                   remove = {"password", "remove", "site.test"};
+    const TRow rows[] = {
+        {"missing", std::nullopt, list, 0, "no passwords are stored"},
+        {"missing", std::nullopt, remove, 1, "no passwords are stored"},
+        {"a folder", "/", list, 1, "cannot be used: it is no regular file"},
+        {"a folder", "/", add, 1, "cannot be used: it is no regular file"},
+        {"garbage", "hello\x01world\n", list, 1, "cannot be used: it holds no [Security] section"},
+        {"garbage", "hello\x01world\n", add, 1, "no [Security] section"},
+        {"no count", "[Security]\nCount=many\nHost0=site.test\n", remove, 1, "Count is 'many', no number"},
+        {"damaged", "[Security]\nCount=1\nHost0=site.test\nU0=dQ=\nP0=cA==\n", list, 1, "entry 0 holds no Base64 in U0"},
+        {"damaged", "[Security]\nCount=1\nHost0=site.test\nP0=cA==\n", remove, 1, "entry 0 has no U0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name + " " + row.Command[1]);
+        TCli cli;
+        const std::string file = cli.Data.File("up.ini");
+        if (row.Store == "/") fs::create_directory(file);
+        else if (row.Store) testsupport::WriteFileText(file, *row.Store);
+        const auto result = cli.Run(row.Command, "secret\n");
+        EXPECT_EQ(result.ExitStatus, row.ExitStatus) << result.Err;
+        EXPECT_THAT(result.Err, HasSubstr(row.Err));
+        if (row.ExitStatus != 0 && row.Store) EXPECT_THAT(result.Err, HasSubstr(file));
+        EXPECT_EQ(result.Out, "");
+        if (row.Store && row.Store != "/") EXPECT_EQ(ReadFileText(file), *row.Store) << "a damaged store is kept";
+    }
+}
