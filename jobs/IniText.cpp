@@ -120,10 +120,11 @@ std::optional<std::string> TIniText::ReadValue(std::string_view Section, std::st
     const auto index = FindKey(*where, Key);
     if (!index) return std::nullopt;
     std::string_view value = Lines[*index];
-    value = base::TrimmedView(value.substr(value.find('=') + 1));
-    // A C-string reader stops at NUL; values never carry one.
-    value = value.substr(0, value.find('\0'));
-    return std::string(value.substr(0, MaxProfileValueLength));
+    value = value.substr(value.find('=') + 1);
+    // A C-string reader stops at NUL; values never carry one. Blanks before
+    // the NUL or the length cap are trimmed too, so a value reads back as saved.
+    value = base::TrimmedView(value.substr(0, value.find('\0')));
+    return std::string(base::TrimmedView(value.substr(0, MaxProfileValueLength)));
 }
 
 std::string TIniText::ReadString(std::string_view Section, std::string_view Key,
