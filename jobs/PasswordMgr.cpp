@@ -257,9 +257,9 @@ bool UpdatePasswordFile(const std::string& FileName,
                         const std::function<bool(TPasswordManager&)>& Change) {
     try {
         return TIniFile(FileName, TIniFile::TFileKind::Secret).Update([&](TIniText& text) {
-            // The table is large; keep it off the stack.
             // Loading skips damaged entries: saving them back would lose them for good.
             if (PasswordTextProblem(text)) return false;
+            // The table is large; keep it off the stack.
             auto manager = std::make_unique<TPasswordManager>();
             manager->LoadFrom(text);
             return Change(*manager) && manager->StoreTo(text);
