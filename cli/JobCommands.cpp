@@ -3,8 +3,7 @@
 #include "cli/CliSupport.h"
 #include "cli/JobSettings.h"
 #include "cli/OptionTable.h"
-#include "base/AsciiText.h"
-#include "jobs/IniFile.h"
+#include "cli/Terminal.h"
 #include "jobs/JobTypes.h"
 #include "web/StartingURL.h"
 
@@ -27,8 +26,6 @@ constexpr const char* JobUsage =
     "        --set Line0='Accept-Language: en'. Booleans are 1 or 0.\n"
     "show    prints every field of the job file as Key=Value, in file order; the\n"
     "        password is never shown.\n";
-
-constexpr const char* FileInfoSection = "FileInfo";
 
 struct TCreateOptions {
     std::string FileName, Url, Destination;
@@ -84,14 +81,12 @@ int ShowJob(const std::vector<std::string>& Args) {
     jobs::TCopyJob job;
     if (!job.LoadFromFile(Args[0])) return UsageError("Unable to read job file " + Args[0]);
     web::NormalizeStartingURL(job);
-    jobs::TIniText text;
-    job.SaveToText(text);
-    text.ForEachKey([&](std::string_view section, std::string_view key, std::string_view value) {
-        if (base::SameTextAscii(section, FileInfoSection)) return;
-        std::string line = std::string(key) + "=" + std::string(value);
-        if (key == "SU") line = "User=" + job.StartingUserName;
-        if (key == "SP") line = job.StartingPassword.empty() ? "Password=" : "Password=***";
-        std::printf("%s\n", line.c_str());
+    job.ForEachFileValue([&job](std::string_view, std::string_view Key, std::string_view Value) {
+        std::string line = std::string(Key) + "=" + std::string(Value);
+        if (Key == "SU") line = "User=" + job.StartingUserName;
+        if (Key == "SP") line = job.StartingPassword.empty() ? "Password=" : "Password=***";
+        std::printf("%s\n", EscapedText(line).c_str());
+        return true;
     });
     return ExitOk;
 }

@@ -2,7 +2,10 @@
 
 #include "cli/CliSupport.h"
 #include "cli/OptionTable.h"
+#include "cli/Terminal.h"
 #include "engine/InternetSettings.h"
+#include "jobs/SavedOptions.h"
+#include "queue/ProxySettings.h"
 
 #include <charconv>
 
@@ -74,6 +77,15 @@ bool ReadProxyPassword(TNetworkOptions& Options) {
     if (!password) return false;
     Options.Start.ProxyPassword = *password;
     return true;
+}
+
+std::optional<std::string> UnusableProxySettings(const TNetworkOptions& Options,
+                                                 const jobs::TSavedOptions& Settings) {
+    std::optional<std::string> problem;
+    if (!Options.Start.HTTPProxy) problem = queue::ProxySettingsProblem(Settings, jobs::Settings::HTTPProxy);
+    if (!problem && !Options.Start.FTPProxy) problem = queue::ProxySettingsProblem(Settings, jobs::Settings::FTPProxy);
+    if (!problem) return std::nullopt;
+    return PrintableText(*problem) + "; fix it, switch UseProxyServer off, or give --proxy / --ftp-proxy";
 }
 
 engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,

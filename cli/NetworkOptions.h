@@ -36,6 +36,12 @@ bool ParseHostPort(const std::string& Text, std::string& Host, std::int32_t& Por
 // False when there is none to read.
 bool ReadProxyPassword(TNetworkOptions& Options);
 
+// Why the run cannot start with the proxy settings of the settings file: a
+// proxy switched on without an address or a usable port, which the options do
+// not replace. Such a run would go direct without a word.
+std::optional<std::string> UnusableProxySettings(const TNetworkOptions& Options,
+                                                 const jobs::TSavedOptions& Settings);
+
 // The download threads' client settings: the settings file's, then --ca-file.
 engine::TInternetClientSettings NetworkClientSettings(const TNetworkOptions& Options,
                                                       const jobs::TSavedOptions& Settings);

@@ -46,6 +46,12 @@ std::string Printable(std::string Text) {
     return Text;
 }
 
+// An unreadable or damaged store is reported, never taken as an empty one.
+std::optional<int> StoreFailure(const std::string& FileName, const jobs::TPasswordFileCheck& Check) {
+    if (!Check.Problem) return std::nullopt;
+    return Failure("the password store " + FileName + " cannot be used: " + Printable(*Check.Problem));
+}
+
 int AddResultStatus(jobs::TAddPasswordResult Result) {
     switch (Result) {
     case jobs::TAddPasswordResult::Added: return ExitOk;
@@ -65,12 +71,14 @@ int AddPassword(const std::string& Site, const std::string& User) {
     const auto password = ReadSecretLine("Password: ");
     if (!password) return Failure("no password given");
     const std::string fileName = StoreFileName();
-    auto result = jobs::TAddPasswordResult::Incomplete;
+    if (const auto failed = StoreFailure(fileName, jobs::CheckPasswordFile(fileName))) return *failed;
+    std::optional<jobs::TAddPasswordResult> result;  // none when the store could not be read
     const bool saved = jobs::UpdatePasswordFile(fileName, [&](jobs::TPasswordManager& store) {
         result = jobs::AddSitePassword(store, Site, User, *password, false);
         return result == jobs::TAddPasswordResult::Added;
     });
-    if (result != jobs::TAddPasswordResult::Added) return AddResultStatus(result);
+    if (!result) return Failure("unable to read " + fileName);
+    if (*result != jobs::TAddPasswordResult::Added) return AddResultStatus(*result);
     if (!saved) return Failure("unable to write " + fileName);
     std::printf("Stored the password of user %s for site %s.\n", Printable(User).c_str(),
                 Printable(jobs::NormalizeSiteKey(Site)).c_str());
@@ -79,8 +87,11 @@ int AddPassword(const std::string& Site, const std::string& User) {
 
 int ListPasswords() {
     const std::string fileName = StoreFileName();
+    const auto check = jobs::CheckPasswordFile(fileName);
+    if (const auto failed = StoreFailure(fileName, check)) return *failed;
     jobs::TPasswordManager store;
-    if (!jobs::LoadPasswords(store, fileName)) return Failure("unable to read " + fileName);
+    if (!check.Missing && !jobs::LoadPasswords(store, fileName)) return Failure("unable to read " + fileName);
+    if (store.Count() == 0) std::fputs("harvexis-cli password: no passwords are stored\n", stderr);
     for (const auto& entry : store.Entries())
         std::printf("%s\t%s\n", Printable(entry.Host).c_str(), Printable(entry.User).c_str());
     return ExitOk;
@@ -89,12 +100,16 @@ int ListPasswords() {
 int RemovePassword(const std::string& Site) {
     const std::string host = jobs::NormalizeSiteKey(Site);
     const std::string fileName = StoreFileName();
-    bool found = false;
+    const auto check = jobs::CheckPasswordFile(fileName);
+    if (const auto failed = StoreFailure(fileName, check)) return *failed;
+    if (check.Missing) return Failure("no passwords are stored, so none for site " + Printable(host));
+    std::optional<bool> found;  // none when the store could not be read
     const bool saved = jobs::UpdatePasswordFile(fileName, [&](jobs::TPasswordManager& store) {
         found = store.RemovePassword(host);
-        return found;
+        return *found;
     });
-    if (!found) return Failure("no password is stored for site " + Printable(host));
+    if (!found) return Failure("unable to read " + fileName);
+    if (!*found) return Failure("no password is stored for site " + Printable(host));
     if (!saved) return Failure("unable to write " + fileName);
     return ExitOk;
 }

@@ -1,6 +1,7 @@
 #include "cli/RunnerArgs.h"
 
 #include "cli/Runner.h"
+#include "jobs/SavedOptions.h"
 
 namespace cli {
 
@@ -31,6 +32,9 @@ std::vector<TOptionGroup> RunnerOptionGroups(TRunnerOptions& Options) {
 }
 
 std::optional<std::string> CompleteRunnerOptions(TRunnerOptions& Options) {
+    jobs::TSavedOptions settings;
+    settings.Initialize(jobs::GetDataFolder());
+    if (auto problem = UnusableProxySettings(Options.Network, settings)) return problem;
     if (Options.Network.Start.ProxyUser && !ReadProxyPassword(Options.Network))
         return "--proxy-user needs the proxy password on the terminal or on standard input";
     return std::nullopt;

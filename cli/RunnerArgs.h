@@ -12,8 +12,9 @@ struct TRunnerOptions;
 
 // The options that copy and run share, output first, then network; bound to Options.
 std::vector<TOptionGroup> RunnerOptionGroups(TRunnerOptions& Options);
-// After parsing: reads the proxy password when --proxy-user was given; the
-// problem's text when there is none to read.
+// After parsing: refuses proxy settings that are switched on but unusable, then
+// reads the proxy password when --proxy-user was given; the problem's text
+// when either fails.
 std::optional<std::string> CompleteRunnerOptions(TRunnerOptions& Options);
 
 } // namespace cli

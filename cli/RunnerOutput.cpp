@@ -140,7 +140,17 @@ void TRunnerOutput::PrintSummary(const TSpiderOutputMsg& Msg) {
     Terminal.PrintLine(Format("  Failures: %d", Job.Failed));
     if (Job.Cancelled > 0) Terminal.PrintLine(Format("  Cancelled: %d", Job.Cancelled));
     Terminal.PrintLine(Format("  Time: %.1f s", seconds));
-    Terminal.PrintLine("  Start page: " + Msg.StartPageFile);
+    if (Msg.Status == joFailed) PrintFailure(Msg);
+    else Terminal.PrintLine("  Start page: " + Msg.StartPageFile);
+}
+
+// A failed job has no start page; what failed goes to standard error.
+void TRunnerOutput::PrintFailure(const TSpiderOutputMsg& Msg) {
+    const auto& start = Msg.FileDownload;
+    const std::string reason = start.Results.Outcome != 0
+                                   ? Address(start.Address) + ": " + queue::DownloadResultText(start.Results, FriendlyResults)
+                                   : "the copy engine gave up (see the event log)";
+    Terminal.PrintError("job " + std::to_string(Msg.JobNumber) + " failed: " + reason);
 }
 
 double TRunnerOutput::ElapsedSeconds() const {

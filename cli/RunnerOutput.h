@@ -53,6 +53,7 @@ private:
     void OnJobEnded(const messaging::TSpiderOutputMsg& Msg);
     void OnStep(const messaging::TSpiderOutputMsg& Msg);
     void PrintSummary(const messaging::TSpiderOutputMsg& Msg);
+    void PrintFailure(const messaging::TSpiderOutputMsg& Msg);
     std::string StatusLine() const;
     double ElapsedSeconds() const;
 

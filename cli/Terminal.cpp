@@ -25,6 +25,22 @@ std::string PrintableText(std::string_view Text) {
     return text;
 }
 
+std::string EscapedText(std::string_view Text) {
+    std::string text;
+    for (const char ch : Text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '\r') text += "\\r";
+        else if (ch == '\n') text += "\\n";
+        else if (ch == '\t') text += "\\t";
+        else if (byte < 0x20 || byte == 0x7f) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            text += escape;
+        } else text += ch;
+    }
+    return text;
+}
+
 TTerminal::TTerminal(bool StatusAllowed, std::FILE* Out, std::FILE* Err)
     : Out(Out), Err(Err), StatusEnabled(StatusAllowed && CapableTerminal(Out)) {}
 

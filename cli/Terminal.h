@@ -9,6 +9,9 @@ namespace cli {
 // Text without control characters: each one becomes "?", so that a server's
 // status text or an address can never move the cursor or change the terminal.
 std::string PrintableText(std::string_view Text);
+// Text with each control character written as an escape ("\r", "\n", "\t",
+// "\x01"), so that stored values are shown whole without acting on the terminal.
+std::string EscapedText(std::string_view Text);
 
 // Standard output and standard error of the runner, with the one live status
 // line that is redrawn in place on a terminal. Every printed line first wipes

@@ -154,7 +154,7 @@ void TDownloadThreadDispacher::FinishRefused(TSpiderJobControl& Control, TSpider
     RecordRefusedDownload(Refused, Address, Object.Referrer.get(), Object.LocalFileName, Verdict);
     if (Refused.IsPage) List.SetIsPage(Object);
     if (Object.Distance == -1) StartPageFile = Refused.LocalFile;
-    PostDownloadStoppedMsg(Control, number, Refused, TRedirect{});
+    PostDownloadStoppedMsg(Control, number, Refused, TRedirect{}, Object.Distance == -1);
 }
 
 // The earliest moment something is due without any thread telling: a pause
@@ -232,7 +232,8 @@ void TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
     for (int i = 0; i < ThreadCount; ++i) {
         if (Threads[i]->State() != dsFinished) continue;
         const TRedirect redirect = CollectResult(Control, List, i);
-        PostDownloadStoppedMsg(Control, Slots[i].DownloadNumber, Threads[i]->CompleteData(), redirect);
+        PostDownloadStoppedMsg(Control, Slots[i].DownloadNumber, Threads[i]->CompleteData(), redirect,
+                               Threads[i]->Distance() == -1);
         Threads[i]->MarkIdle();
         if (Job.PauseBetweenDownloads > 0) {
             Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
@@ -277,7 +278,7 @@ TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
 
 void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control, std::int32_t DownloadNumber,
                                                       const TFileDownloadCompleteData& Result,
-                                                      TRedirect Redirect) {
+                                                      TRedirect Redirect, bool OfStart) {
     auto& download = BeginDownloadMessage(somDownloadEnded, DownloadNumber);
     download.Address = Result.Address;
     download.Referrer = Result.Referrer;
@@ -310,6 +311,7 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
     results.Filtered = filterResult != dfPassed && filterResult != 0;
     results.FilterReason = results.Filtered ? filterResult : 0;
     results.PageSaved = Result.IsPage && base::FileExists(Result.LocalFile);
+    if (OfStart) StartDownload = download;
     Control.Post(OutputMsg);
 }
 

@@ -57,8 +57,14 @@ public:
 
     // Copies the options into each thread, closing their connections.
     void SetOptions(const jobs::TDownloadOptions& Options);
-    void ClearStartPage() { StartPageFile.clear(); }
+    void ClearStartPage() {
+        StartPageFile.clear();
+        StartDownload = {};
+    }
     const std::string& GetStartPage() const { return StartPageFile; }
+    // The end report of the starting address's last download; its Outcome is 0
+    // while none has ended.
+    const messaging::TFileDownloadMsg& GetStartDownload() const { return StartDownload; }
     // Returns when no undispatched object is left and every thread is idle, or,
     // after stop or abort, as soon as every thread is idle.
     void RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List, std::int32_t JobNumber,
@@ -95,7 +101,8 @@ private:
                                        const jobs::TCopyJob& Job);
     TRedirect CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
     void PostDownloadStoppedMsg(TSpiderJobControl& Control, std::int32_t DownloadNumber,
-                                const TFileDownloadCompleteData& Result, TRedirect Redirect);
+                                const TFileDownloadCompleteData& Result, TRedirect Redirect,
+                                bool OfStart);
     void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
     void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;
@@ -111,6 +118,7 @@ private:
     TFileDownloadCompleteData Refused;      // reused for every address refused before a request
     web::TURL AlternateAddress;             // reused for every object met under another host
     std::string StartPageFile;  // local file of the starting address, as finally written
+    messaging::TFileDownloadMsg StartDownload;
     bool Stopping = false;
 };
 

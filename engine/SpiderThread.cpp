@@ -30,6 +30,13 @@ std::shared_ptr<const web::TURL> StartingReferrer(const jobs::TCopyJob& Job) {
     return referrer;
 }
 
+// The starting address's download ended in an error rather than with an
+// answer or a filter's refusal: the job copied nothing it was asked for.
+bool StartFailed(const TFileDownloadMsg& Start) {
+    const auto& results = Start.Results;
+    return results.Outcome == doFailed || (results.Outcome == doCompleted && results.HaveOsError);
+}
+
 } // namespace
 
 TSpiderThread::TSpiderThread(TSpiderInputMessageQueue& Input, TSpiderOutputMessageQueue& Output,
@@ -127,7 +134,12 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     OutputMsg.StartPageFile = Dispatcher.GetStartPage();
     FlattenAndPrune();
     if (IsAbortRequested) return joAborted;
-    return IsStopRequested ? joStopped : joCompleted;
+    if (IsStopRequested) return joStopped;
+    if (!StartFailed(Dispatcher.GetStartDownload())) return joCompleted;
+    // No start page exists; the end report says why instead.
+    OutputMsg.StartPageFile.clear();
+    OutputMsg.FileDownload = Dispatcher.GetStartDownload();
+    return joFailed;
 }
 
 void TSpiderThread::FlattenAndPrune() {

@@ -99,13 +99,17 @@ std::string JobFileSectionOfKey(std::string_view Key) {
     return {};
 }
 
+bool TCopyJob::ForEachFileValue(const TIniValueVisitor& Visit) const {
+    for (const auto& field : Fields)
+        if (!Visit(field.Section, field.Key, IniFieldText(field, *this))) return false;
+    return DownloadOptions.ForEachFileValue(Visit);
+}
+
 bool TCopyJob::SaveToText(TIniText& Text) const {
     if (!Text.WriteString(FileInfo, "Description", "Harvexis Copy Job") ||
         !Text.WriteInteger(FileInfo, "SchemaVersion", SchemaVersion))
         return false;
-    for (const auto& field : Fields)
-        if (!SaveIniField(Text, field, *this)) return false;
-    return DownloadOptions.SaveToText(Text);
+    return ForEachFileValue(Text.ValueWriter());
 }
 
 bool TCopyJob::LoadFromText(const TIniText& Text) {

@@ -27,17 +27,17 @@ const std::vector<TIniField<O>> Fields = {
 };
 
 // Header lines are stored one per key, numbered without gaps over the non-empty lines.
-bool SaveHeaderLines(const std::string& Headers, TIniText& Text) {
+bool ForEachHeaderLine(const std::string& Headers, const TIniValueVisitor& Visit) {
     std::string rest = Headers + std::string(LineBreak);
     std::int64_t count = 0;
     for (auto end = rest.find(LineBreak); end != std::string::npos; end = rest.find(LineBreak)) {
         const std::string line = rest.substr(0, end);
         rest.erase(0, end + LineBreak.size());
         if (line.empty()) continue;
-        if (!Text.WriteString(HTTPHeadersSection, "Line" + std::to_string(count), line)) return false;
+        if (!Visit(HTTPHeadersSection, "Line" + std::to_string(count), line)) return false;
         ++count;
     }
-    return Text.WriteInteger(HTTPHeadersSection, "LineCount", count);
+    return Visit(HTTPHeadersSection, "LineCount", std::to_string(count));
 }
 
 std::string LoadHeaderLines(const TIniText& Text) {
@@ -74,10 +74,14 @@ void TCopyJobDownloadOptions::LoadFromText(const TIniText& Text) {
 
 // The header lines' section comes after the options' own keys, as in every
 // file written so far.
-bool TCopyJobDownloadOptions::SaveToText(TIniText& Text) const {
+bool TCopyJobDownloadOptions::ForEachFileValue(const TIniValueVisitor& Visit) const {
     for (const auto& field : Fields)
-        if (!SaveIniField(Text, field, *this)) return false;
-    return SaveHeaderLines(HTTPHeaders, Text);
+        if (!Visit(field.Section, field.Key, IniFieldText(field, *this))) return false;
+    return ForEachHeaderLine(HTTPHeaders, Visit);
+}
+
+bool TCopyJobDownloadOptions::SaveToText(TIniText& Text) const {
+    return ForEachFileValue(Text.ValueWriter());
 }
 
 bool TCopyJobDownloadOptions::LoadFromFile(const std::string& FileName) {

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "jobs/IniText.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace jobs {
-
-class TIniText;
 
 // The job file's section of extra request header lines: "LineCount" and
 // "Line0", "Line1"... (IsHTTPHeadersKey says which keys those are).
@@ -31,6 +31,9 @@ public:
     // whole job in one atomic write.
     void LoadFromText(const TIniText& Text);
     bool SaveToText(TIniText& Text) const;
+    // Every key SaveToText writes, with its text, in file order; false when
+    // Visit stopped the walk.
+    bool ForEachFileValue(const TIniValueVisitor& Visit) const;
 
     std::string HTTPAgentName;
     bool AllowCookies = true;

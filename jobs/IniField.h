@@ -45,18 +45,19 @@ void LoadIniField(const TIniText& Text, const TIniField<Record>& Field, Record& 
         Field.Member);
 }
 
+// The text a field is saved as.
 template <class Record>
-bool SaveIniField(TIniText& Text, const TIniField<Record>& Field, const Record& From) {
+std::string IniFieldText(const TIniField<Record>& Field, const Record& From) {
     return std::visit(
-        [&](auto Member) {
+        [&](auto Member) -> std::string {
             const auto& value = From.*Member;
             using T = std::remove_cv_t<std::remove_reference_t<decltype(value)>>;
             if constexpr (std::is_same_v<T, std::string>)
-                return Text.WriteString(Field.Section, Field.Key, Field.Base64 && !value.empty() ? StrToBase64(value) : value);
+                return Field.Base64 && !value.empty() ? StrToBase64(value) : value;
             else if constexpr (std::is_same_v<T, bool>)
-                return Text.WriteBool(Field.Section, Field.Key, value);
+                return value ? "1" : "0";
             else
-                return Text.WriteInteger(Field.Section, Field.Key, value);
+                return std::to_string(value);
         },
         Field.Member);
 }

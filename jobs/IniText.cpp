@@ -9,6 +9,8 @@ namespace jobs {
 
 namespace {
 
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 // The name of a "[Name]" line, or nullopt when the line is no section header.
 std::optional<std::string_view> SectionHeaderName(std::string_view Line) {
     const auto text = base::TrimmedView(Line);
@@ -57,15 +59,25 @@ std::optional<std::int64_t> ParseProfileInteger(std::string_view Text) {
 
 TIniText TIniText::Parse(std::string_view Bytes) {
     TIniText text;
+    // Windows editors begin UTF-8 files with a byte order mark; it is no part of the first line.
+    if (Bytes.starts_with(ByteOrderMark)) {
+        Bytes.remove_prefix(ByteOrderMark.size());
+        text.HasByteOrderMark = true;
+    }
+    // Lines end in CR LF or LF; only a text without any LF ends them in CR alone,
+    // so a lone CR inside a value of any other file stays in the value.
+    const bool crOnly = Bytes.find('\n') == std::string_view::npos && Bytes.find('\r') != std::string_view::npos;
+    const char separator = crOnly ? '\r' : '\n';
     const auto firstBreak = Bytes.find('\n');
-    if (firstBreak != std::string_view::npos && (firstBreak == 0 || Bytes[firstBreak - 1] != '\r'))
+    if (crOnly) text.LineEnd = "\r";
+    else if (firstBreak != std::string_view::npos && (firstBreak == 0 || Bytes[firstBreak - 1] != '\r'))
         text.LineEnd = "\n";
     std::size_t start = 0;
     while (start < Bytes.size()) {
-        auto end = Bytes.find('\n', start);
+        auto end = Bytes.find(separator, start);
         if (end == std::string_view::npos) end = Bytes.size();
         auto line = Bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!crOnly && !line.empty() && line.back() == '\r') line.remove_suffix(1);
         text.Lines.emplace_back(line);
         start = end + 1;
     }
@@ -73,7 +85,7 @@ TIniText TIniText::Parse(std::string_view Bytes) {
 }
 
 std::string TIniText::Serialize() const {
-    std::string out;
+    std::string out = HasByteOrderMark ? std::string(ByteOrderMark) : std::string();
     for (const auto& line : Lines) {
         out += line;
         out += LineEnd;
@@ -108,10 +120,11 @@ std::optional<std::string> TIniText::ReadValue(std::string_view Section, std::st
     const auto index = FindKey(*where, Key);
     if (!index) return std::nullopt;
     std::string_view value = Lines[*index];
-    value = base::TrimmedView(value.substr(value.find('=') + 1));
-    // A C-string reader stops at NUL; values never carry one.
-    value = value.substr(0, value.find('\0'));
-    return std::string(value.substr(0, MaxProfileValueLength));
+    value = value.substr(value.find('=') + 1);
+    // A C-string reader stops at NUL; values never carry one. Blanks before
+    // the NUL or the length cap are trimmed too, so a value reads back as saved.
+    value = base::TrimmedView(value.substr(0, value.find('\0')));
+    return std::string(base::TrimmedView(value.substr(0, MaxProfileValueLength)));
 }
 
 std::string TIniText::ReadString(std::string_view Section, std::string_view Key,
@@ -172,22 +185,6 @@ std::vector<std::string> TIniText::ReadKeys(std::string_view Section) const {
     return keys;
 }
 
-void TIniText::ForEachKey(const std::function<void(std::string_view, std::string_view,
-                                                  std::string_view)>& Visit) const {
-    std::optional<std::string_view> section;
-    for (const std::string_view line : Lines) {
-        if (const auto name = SectionHeaderName(line)) {
-            section = name;
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (!section || equals == std::string_view::npos) continue;
-        const auto key = base::TrimmedView(line.substr(0, equals));
-        if (!key.empty() && key.front() != ';')
-            Visit(*section, key, base::TrimmedView(line.substr(equals + 1)));
-    }
-}
-
 bool TIniText::WriteString(std::string_view Section, std::string_view Key, std::string_view Value) {
     if (!IsWritableSectionName(Section) || !IsWritableKeyName(Key) || HasLineBreakOrNul(Value))
         return false;
@@ -215,6 +212,12 @@ bool TIniText::WriteInteger(std::string_view Section, std::string_view Key, std:
 
 bool TIniText::WriteBool(std::string_view Section, std::string_view Key, bool Value) {
     return WriteString(Section, Key, Value ? "1" : "0");
+}
+
+TIniValueVisitor TIniText::ValueWriter() {
+    return [this](std::string_view Section, std::string_view Key, std::string_view Value) {
+        return WriteString(Section, Key, Value);
+    };
 }
 
 void TIniText::DeleteKey(std::string_view Section, std::string_view Key) {

@@ -9,6 +9,10 @@
 
 namespace jobs {
 
+// Visits one key of an INI text with its value; false stops the walk.
+using TIniValueVisitor =
+    std::function<bool(std::string_view Section, std::string_view Key, std::string_view Value)>;
+
 // Values are read with room for this many characters; a longer value is cut.
 constexpr std::size_t MaxProfileValueLength = 2047;
 
@@ -39,15 +43,14 @@ public:
     bool ReadBool(std::string_view Section, std::string_view Key, bool Default) const;
     bool SectionExists(std::string_view Section) const;
     std::vector<std::string> ReadKeys(std::string_view Section) const;
-    // Every "key=value" line inside a section, in file order.
-    void ForEachKey(const std::function<void(std::string_view Section, std::string_view Key,
-                                             std::string_view Value)>& Visit) const;
 
     // Each returns false, changing nothing, for a name or value that would
     // break the file's lines (line breaks, NUL, "=" in a key, "]" in a section).
     bool WriteString(std::string_view Section, std::string_view Key, std::string_view Value);
     bool WriteInteger(std::string_view Section, std::string_view Key, std::int64_t Value);
     bool WriteBool(std::string_view Section, std::string_view Key, bool Value);
+    // A visitor that writes each value it is given with WriteString.
+    TIniValueVisitor ValueWriter();
     void DeleteKey(std::string_view Section, std::string_view Key);
     void EraseSection(std::string_view Section);
 
@@ -61,6 +64,7 @@ private:
 
     std::vector<std::string> Lines;  // without their line ends
     std::string LineEnd = "\r\n";    // the file's own style; CR LF for a new file
+    bool HasByteOrderMark = false;   // the file began with UTF-8's, and keeps it
 };
 
 } // namespace jobs

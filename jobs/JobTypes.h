@@ -60,6 +60,9 @@ public:
     // The same on an INI text in memory.
     bool LoadFromText(const TIniText& Text);
     bool SaveToText(TIniText& Text) const;
+    // Every key of the job's own sections and of its download options with the
+    // text SaveToText writes, in file order; false when Visit stopped the walk.
+    bool ForEachFileValue(const TIniValueVisitor& Visit) const;
 
     std::string DestinationFolder;
     std::string UniqueSubfolder;  // eight digits, or empty; never stored in a job file

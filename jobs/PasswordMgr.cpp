@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace jobs {
 
 namespace {
@@ -52,6 +54,19 @@ std::vector<int> StoredIndexes(const TIniText& Text) {
     std::sort(indexes.begin(), indexes.end());
     indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
     return indexes;
+}
+
+// What is wrong with the stored entry Index: a blank host, or a user name or
+// password that is missing or no Base64.
+std::optional<std::string> EntryProblem(const TIniText& Text, int Index) {
+    const std::string entry = "entry " + std::to_string(Index) + " ";
+    if (Text.ReadString(Section, IndexedKey(HostKey, Index), "").empty()) return entry + "has a blank Host";
+    for (const auto key : {UserKey, PasswordKey}) {
+        const auto value = Text.ReadValue(Section, IndexedKey(key, Index));
+        if (!value || !Base64ToStr(*value))
+            return entry + (value ? "holds no Base64 in " : "has no ") + IndexedKey(key, Index);
+    }
+    return std::nullopt;
 }
 
 bool HasControlCharacter(std::string_view Text) {
@@ -173,6 +188,39 @@ TAddPasswordResult AddSitePassword(TPasswordManager& Manager, std::string_view S
     return Manager.SetPassword(record) ? TAddPasswordResult::Added : TAddPasswordResult::ListFull;
 }
 
+std::optional<std::string> PasswordTextProblem(const TIniText& Text) {
+    if (!Text.SectionExists(Section)) {
+        if (base::TrimControls(Text.Serialize()).empty()) return std::nullopt;
+        return "it holds no [" + std::string(Section) + "] section";
+    }
+    const auto count = Text.ReadValue(Section, CountKey);
+    const auto number = count ? ParseProfileInteger(*count) : std::nullopt;
+    if (!number || *number < 0)
+        return std::string(CountKey) + " is " + (count ? "'" + *count + "', no number of entries" : "missing");
+    for (const int index : StoredIndexes(Text)) {
+        if (index >= MaxSitePasswords) break;
+        if (auto problem = EntryProblem(Text, index)) return problem;
+    }
+    return std::nullopt;
+}
+
+TPasswordFileCheck CheckPasswordFile(const std::string& FileName) {
+    TPasswordFileCheck check;
+    struct stat info {};
+    if (::stat(FileName.c_str(), &info) != 0 && errno == ENOENT) {
+        check.Missing = true;
+        return check;
+    }
+    errno = 0;
+    const auto text = TIniFile(FileName, TIniFile::TFileKind::Secret).TryLoad();
+    if (!text) {
+        check.Problem = errno != 0 ? std::string("it cannot be read: ") + std::strerror(errno) : "it is no regular file";
+        return check;
+    }
+    check.Problem = PasswordTextProblem(*text);
+    return check;
+}
+
 std::string PasswordFileName(const std::string& DataFolder) {
     return DataFolder + std::string(PasswordFileBaseName);
 }
@@ -209,6 +257,8 @@ bool UpdatePasswordFile(const std::string& FileName,
                         const std::function<bool(TPasswordManager&)>& Change) {
     try {
         return TIniFile(FileName, TIniFile::TFileKind::Secret).Update([&](TIniText& text) {
+            // Loading skips damaged entries: saving them back would lose them for good.
+            if (PasswordTextProblem(text)) return false;
             // The table is large; keep it off the stack.
             auto manager = std::make_unique<TPasswordManager>();
             manager->LoadFrom(text);

@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,9 +82,22 @@ std::string PasswordFileName(const std::string& DataFolder);
 bool LoadPasswords(TPasswordManager& Manager, const std::string& FileName);
 // Writes the whole table in one atomic replacement of the file (mode 0600).
 bool SavePasswords(const TPasswordManager& Manager, const std::string& FileName);
+// Why a password file's text is damaged: no "Security" section in a file that
+// holds anything, a Count that is no number, or a stored entry whose host is
+// blank or whose user name or password is missing or no Base64. Nullopt when
+// the text is a sound store (an empty text is one).
+std::optional<std::string> PasswordTextProblem(const TIniText& Text);
+
+// A password file as the commands that list and edit it see it.
+struct TPasswordFileCheck {
+    bool Missing = false;                // no file yet: an empty store
+    std::optional<std::string> Problem;  // why it cannot be used: unreadable (the system's reason) or damaged
+};
+TPasswordFileCheck CheckPasswordFile(const std::string& FileName);
+
 // Loads the file, applies Change and saves the result, all under the file's
 // lock, so that a concurrent writer's change is never lost. Nothing is written
-// when Change returns false.
+// when Change returns false or the file is damaged (PasswordTextProblem).
 bool UpdatePasswordFile(const std::string& FileName,
                         const std::function<bool(TPasswordManager&)>& Change);
 

@@ -144,7 +144,7 @@ class TSpiderOutputMsg {
     std::int32_t JobNumber = 0;      // kinds 1-7 and 17-22; 0 from link extraction and rewriting
     jobs::TCopyJob Job;              // kinds 1 and 4
     std::uint8_t Status = 0;         // kind 4: TJobOutcome; 1 in kinds 5-7; else 0
-    TFileDownloadMsg FileDownload;   // kinds 5-7
+    TFileDownloadMsg FileDownload;   // kinds 5-7; kind 4 of a job failed at its start: that download
     TFileReadWriteMsg FileReadWrite; // kinds 9, 10, 12-16
     web::TWebLinkInfo Link;          // kind 11, with whether it was added to the job
     std::string StartPageFile;       // from the end of the crawl on (kinds 4, 17, 19, 20, 22)

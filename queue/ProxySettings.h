@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 namespace jobs {
 class TSavedOptions;
 struct TProxyServerInfo;
+struct TProxySettingKeys;
 } // namespace jobs
 
 namespace queue {
@@ -14,5 +18,12 @@ namespace queue {
 // what the caller gave the records.
 void GetProxySettings(const jobs::TSavedOptions& Options, jobs::TProxyServerInfo& HTTP,
                       jobs::TProxyServerInfo& FTP);
+
+// Why the proxy of one section cannot be used although it is switched on: no
+// address, or no port from 1 to 65535. Nullopt when it is off or usable.
+// A program that must not go direct without a word refuses such settings
+// instead of letting GetProxySettings switch the proxy off.
+std::optional<std::string> ProxySettingsProblem(const jobs::TSavedOptions& Options,
+                                                const jobs::TProxySettingKeys& Keys);
 
 } // namespace queue

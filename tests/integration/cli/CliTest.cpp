@@ -324,3 +324,102 @@ TEST(Cli, JobCreateWritesTheGoldenFileThatJobShowPrintsWithoutThePasswordAndRefu
         EXPECT_FALSE(testsupport::FileExists(cli.Dest.File("bad.hcj"))) << row.Setting;
     }
 }
+
+TEST(Cli, ACopyWhoseStartingAddressFailsEndsInErrorWithTheReason) {
+    struct TRow {
+        std::string Name, Address, Reason;
+        bool FileInTheWay;  // a file stands where the host's folder goes
+    };
+    TCli cli;
+    const TRow rows[] = {{"refused", "http://127.0.0.1:1/", "Couldn't connect", false},
+                         {"unwritable", cli.Server.URL("/shop/"), "File exists", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        TTempDir dest;
+        if (row.FileInTheWay) testsupport::WriteFileText(dest.File("127.0.0.1"), "");
+        const auto result = cli.Run({"copy", row.Address, dest.Path()});
+        EXPECT_EQ(result.ExitStatus, 5) << result.Out << result.Err;
+        EXPECT_THAT(result.Out, HasSubstr("Job 1 Error: " + row.Address));
+        EXPECT_THAT(result.Out, testing::Not(HasSubstr("Start page")));
+        EXPECT_THAT(result.Err, HasSubstr("harvexis-cli: job 1 failed: " + row.Address + ": "));
+        EXPECT_THAT(result.Err, HasSubstr(row.Reason));
+    }
+}
+
+TEST(Cli, AProxySwitchedOnWithoutAddressOrPortRefusesTheRunInsteadOfGoingDirect) {
+    struct TRow {
+        std::string Section, Address, Port, Problem;
+    };
+    const TRow rows[] = {{"HTTPProxy", "127.0.0.1", "", "Port ''"}, {"HTTPProxy", "127.0.0.1", "abc", "Port 'abc'"},
+                         {"HTTPProxy", "127.0.0.1", "0", "Port '0'"}, {"HTTPProxy", " ", "8080", "without an Address"},
+                         {"FTPProxy", "127.0.0.1", "70000", "Port '70000'"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Section + " " + row.Address + ":" + row.Port);
+        TCli cli;
+        testsupport::WriteFileText(cli.Data.File("Harvexis.INI"), "[" + row.Section + "]\nUseProxyServer=1\nAddress=" +
+                                                                      row.Address + "\nPort=" + row.Port + "\n");
+        const auto result = cli.Run(cli.Copy());
+        EXPECT_EQ(result.ExitStatus, 2) << result.Out;
+        EXPECT_THAT(result.Err, HasSubstr("[" + row.Section + "] of " + cli.Data.File("Harvexis.INI")));
+        EXPECT_THAT(result.Err, HasSubstr(row.Problem));
+        EXPECT_TRUE(cli.Server.Requests().empty());
+    }
+}
+
+TEST(Cli, JobShowReadsWindowsAndOldMacFilesAndEscapesControlCharacters) {
+    struct TRow {
+        std::string Name, Start, LineEnd, JobName, Shown;
+    };
+    const TRow rows[] = {{"CR LF with a byte order mark", "\xEF\xBB\xBF", "\r\n", "win", "JobName=win"},
+                         {"CR alone", "", "\r", "mac", "JobName=mac"},
+                         {"lone CR in a value", "", "\r\n", "a\rb", "JobName=a\\rb"},
+                         {"control bytes", "", "\n", "a\x01" "b\x7f\x1b[2J", "JobName=a\\x01b\\x7f\\x1b[2J"}};
+    TCli cli;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const std::string& end = row.LineEnd;
+        testsupport::WriteFileText(cli.Data.File("w.hcj"), row.Start + "[FileInfo]" + end + "SchemaVersion=1" + end +
+                                                                "[Start]" + end + "JobName=" + row.JobName + end +
+                                                                "StartingWebAddress=http://site.test/" + end);
+        const auto shown = cli.Run({"job", "show", cli.Data.File("w.hcj")});
+        EXPECT_EQ(shown.ExitStatus, 0) << shown.Err;
+        EXPECT_THAT(shown.Out, testing::StartsWith(row.Shown + "\nStartingWebAddress=http://site.test/\n"));
+        EXPECT_THAT(shown.Out, testing::EndsWith("UseReferrer=1\nLineCount=0\n"));
+    }
+}
+
+TEST(Cli, PasswordCommandsSayWhatIsWrongWithTheStoreFile) {
+    struct TRow {
+        std::string Name;
+        std::optional<std::string> Store;  // the text of up.ini; "/" makes it a folder; none: no file
+        std::vector<std::string> Command;
+        int ExitStatus;
+        std::string Err;
+    };
+    const std::vector<std::string> list = {"password", "list"}, add = {"password", "add", "site.test", "u"},
+                                   remove = {"password", "remove", "site.test"};
+    const TRow rows[] = {
+        {"missing", std::nullopt, list, 0, "no passwords are stored"},
+        {"missing", std::nullopt, remove, 1, "no passwords are stored"},
+        {"a folder", "/", list, 1, "cannot be used: it is no regular file"},
+        {"a folder", "/", add, 1, "cannot be used: it is no regular file"},
+        {"garbage", "hello\x01world\n", list, 1, "cannot be used: it holds no [Security] section"},
+        {"garbage", "hello\x01world\n", add, 1, "no [Security] section"},
+        {"no count", "[Security]\nCount=many\nHost0=site.test\n", remove, 1, "Count is 'many', no number"},
+        {"damaged", "[Security]\nCount=1\nHost0=site.test\nU0=dQ=\nP0=cA==\n", list, 1, "entry 0 holds no Base64 in U0"},
+        {"damaged", "[Security]\nCount=1\nHost0=site.test\nP0=cA==\n", remove, 1, "entry 0 has no U0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name + " " + row.Command[1]);
+        TCli cli;
+        const std::string file = cli.Data.File("up.ini");
+        if (row.Store == "/") fs::create_directory(file);
+        else if (row.Store) testsupport::WriteFileText(file, *row.Store);
+        const auto result = cli.Run(row.Command, "secret\n");
+        EXPECT_EQ(result.ExitStatus, row.ExitStatus) << result.Err;
+        EXPECT_THAT(result.Err, HasSubstr(row.Err));
+        if (row.ExitStatus != 0 && row.Store) EXPECT_THAT(result.Err, HasSubstr(file));
+        EXPECT_EQ(result.Out, "");
+        if (row.Store && row.Store != "/") EXPECT_EQ(ReadFileText(file), *row.Store) << "a damaged store is kept";
+    }
+}

@@ -322,7 +322,8 @@ TEST_F(Crawl, RedirectChainEndsAfterTwentyRedirectsOrAtTheDepthOrFileCountLimit)
         auto job = Engine.Job(Server.URL("/r/0"));
         job.MaxDistance = row.MaxDistance;
         job.MaxFileCount = row.MaxFileCount;
-        ASSERT_EQ(Engine.Run(job), joCompleted);
+        // A chain the limits cut short is refused, not failed; one that runs too long copied nothing.
+        ASSERT_EQ(Engine.Run(job), row.Reason ? joCompleted : joFailed);
         EXPECT_EQ(Server.RequestCount(), row.Requests);
         const auto last = Engine.Ended(Server.URL("/r/" + std::to_string(row.Requests - 1))).Results;
         EXPECT_EQ(last.FilterReason, row.Reason);

@@ -32,6 +32,14 @@ TEST(IniText, RefusesWritesThatWouldBreakTheLines) {
     EXPECT_EQ(text.Serialize(), "");
 }
 
+TEST(IniText, ValuesEndAtNulOrTheLengthCapWithoutTrailingBlanks) {
+    const std::pair<std::string, std::string> rows[] = {
+        {std::string(" a \t\0b", 7), "a"},
+        {std::string(jobs::MaxProfileValueLength - 1, 'x') + " y", std::string(jobs::MaxProfileValueLength - 1, 'x')}};
+    for (const auto& [stored, read] : rows)
+        EXPECT_EQ(TIniText::Parse("[S]\nK=" + stored + "\n").ReadString("S", "K", "?"), read) << stored;
+}
+
 TEST(IniFile, EveryWriteReachesTheDiskAndKeepsTheFileLineEnds) {
     TTempDir dir;
     const std::string path = dir.File("a.ini");
