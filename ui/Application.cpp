@@ -102,7 +102,10 @@ int RunMainWindow(QApplication& App, jobs::TSavedOptions& Settings, TSingleInsta
     });
 
     window.ShowInitially();
-    window.ProcessParams(App.arguments().mid(1));
+    // Inside the event loop: a close or SIGTERM while a prompt about a
+    // parameter is open must end the loop, which only a running loop can.
+    QMetaObject::invokeMethod(&window, [&window, params = App.arguments().mid(1)] { window.ProcessParams(params); },
+                              Qt::QueuedConnection);
     engine.Resume();
     const int status = App.exec();
     engine.Terminate();

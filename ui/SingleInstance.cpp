@@ -65,13 +65,14 @@ bool TSingleInstance::SendParamsToRunningInstance(const QStringList& Params, int
 }
 
 bool TSingleInstance::Listen() {
-    Server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (Server.listen(Name)) return true;
-    // A socket file left by a copy that crashed answers nobody: take it over.
+    // Asked first: listening with access options replaces an existing socket
+    // file, which would take the name from a live copy.
     QLocalSocket probe;
     probe.connectToServer(Name);
     if (probe.waitForConnected(1000)) return false;
+    // A socket file left by a copy that crashed answers nobody: take it over.
     QLocalServer::removeServer(Name);
+    Server.setSocketOptions(QLocalServer::UserAccessOption);
     return Server.listen(Name);
 }
 
