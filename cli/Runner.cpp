@@ -94,15 +94,7 @@ TRunner::~TRunner() {
 }
 
 bool TRunner::NotifySpiderOutput(std::uint32_t Label) {
-    bool wake = false;
-    {
-        std::lock_guard guard(LabelLock);
-        // The loop takes labels until none is left, so it needs waking only
-        // for the first label after it found the list empty.
-        wake = Labels.empty();
-        Labels.push_back(Label);
-    }
-    if (!wake) return true;
+    if (!Labels.Push(Label)) return true;
     const std::uint64_t one = 1;
     return ::write(EventFd, &one, sizeof one) == sizeof one || errno == EAGAIN;
 }
@@ -110,16 +102,7 @@ bool TRunner::NotifySpiderOutput(std::uint32_t Label) {
 void TRunner::DeliverLabels() {
     std::uint64_t count = 0;
     while (::read(EventFd, &count, sizeof count) > 0) {}
-    for (;;) {
-        std::uint32_t label = 0;
-        {
-            std::lock_guard guard(LabelLock);
-            if (Labels.empty()) return;
-            label = Labels.front();
-            Labels.pop_front();
-        }
-        Engine->Splitter().OnSpiderOutput(label);
-    }
+    Labels.DeliverTo(Engine->Splitter());
 }
 
 void TRunner::OnReport(const TSpiderOutputMsg& Msg) {

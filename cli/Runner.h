@@ -5,13 +5,12 @@
 #include "cli/Terminal.h"
 #include "jobs/PasswordMgr.h"
 #include "jobs/SavedOptions.h"
+#include "messaging/SpiderOutputLabelQueue.h"
 #include "messaging/SpiderOutputMsgQueue.h"
 #include "queue/JobQueue.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace engine {
@@ -87,8 +86,7 @@ private:
     TRunnerOutput Printer;
     int SignalFd = -1;
     int EventFd = -1;
-    std::mutex LabelLock;  // guards Labels: filled by the notifier on the engine's thread
-    std::deque<std::uint32_t> Labels;
+    messaging::TSpiderOutputLabelQueue Labels;  // filled by the notifier on the engine's thread
     std::unique_ptr<engine::TCopyEngine> Engine;  // its spider ends in the destructor, before what it reports to
     std::unique_ptr<queue::TJobQueue> JobQueue;
     bool StartNextDue = false;

@@ -13,29 +13,10 @@ TSpiderOutputRelay::TSpiderOutputRelay(messaging::TSpiderOutputMessageQueue& Que
 TSpiderOutputRelay::~TSpiderOutputRelay() { Queue.SetDestinationWindow(nullptr); }
 
 bool TSpiderOutputRelay::NotifySpiderOutput(std::uint32_t Label) {
-    bool wake = false;
-    {
-        std::lock_guard guard(LabelLock);
-        // The GUI thread takes labels until none is left, so only the first
-        // label after it found the list empty needs a call queued.
-        wake = Labels.empty();
-        Labels.push_back(Label);
-    }
-    if (wake) QMetaObject::invokeMethod(this, &TSpiderOutputRelay::DeliverLabels, Qt::QueuedConnection);
+    if (Labels.Push(Label)) QMetaObject::invokeMethod(this, &TSpiderOutputRelay::DeliverLabels, Qt::QueuedConnection);
     return true;
 }
 
-void TSpiderOutputRelay::DeliverLabels() {
-    for (;;) {
-        std::uint32_t label = 0;
-        {
-            std::lock_guard guard(LabelLock);
-            if (Labels.empty()) return;
-            label = Labels.front();
-            Labels.pop_front();
-        }
-        Splitter.OnSpiderOutput(label);
-    }
-}
+void TSpiderOutputRelay::DeliverLabels() { Labels.DeliverTo(Splitter); }
 
 } // namespace ui

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "messaging/SpiderOutputLabelQueue.h"
 #include "messaging/SpiderOutputMsgQueue.h"
 
 #include <QObject>
 
 #include <cstdint>
-#include <deque>
-#include <mutex>
 
 namespace messaging {
 class TSpiderOutputSplitter;
@@ -35,8 +34,7 @@ class TSpiderOutputRelay final : public QObject, public messaging::TSpiderOutput
 
     messaging::TSpiderOutputMessageQueue& Queue;
     messaging::TSpiderOutputSplitter& Splitter;
-    std::mutex LabelLock; // guards Labels: filled on engine threads, emptied on the GUI thread
-    std::deque<std::uint32_t> Labels;
+    messaging::TSpiderOutputLabelQueue Labels; // filled on engine threads, emptied on the GUI thread
 };
 
 } // namespace ui
