@@ -33,7 +33,8 @@ int TJobQueueModel::columnCount(const QModelIndex& Parent) const {
 }
 
 QVariant TJobQueueModel::data(const QModelIndex& Index, int Role) const {
-    if (!Index.isValid() || Index.row() >= Rows) return {};
+    // Between the queue's change and the end of its announcement the two counts differ.
+    if (!Index.isValid() || Index.row() >= Rows || Index.row() >= Queue.Count()) return {};
     const queue::TCopyJobAndStatus& entry = Queue.Entry(Index.row());
     if (Role == Qt::DecorationRole && Index.column() == colStatus) return JobStatusIcon(entry.Status);
     if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
