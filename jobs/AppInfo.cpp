@@ -133,9 +133,12 @@ void TAppInfo::LogStartupInfo() const {
                                        ", " + system.sysname + ", " + system.release + ", " +
                                        system.machine);
     base::TraceLog.LogMessage("Application version: " + Version);
+    base::TraceLog.LogMessage("libcurl version: " + LibcurlVersion());
+}
+
+std::string LibcurlVersion() {
     const curl_version_info_data* curl = curl_version_info(CURLVERSION_NOW);
-    base::TraceLog.LogMessage(std::string("libcurl version: ") +
-                                   (curl && curl->version ? curl->version : ""));
+    return curl && curl->version ? curl->version : "";
 }
 
 bool TAppInfo::GetFileSystemName(const std::string& Path, std::string& Name) {

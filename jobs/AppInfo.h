@@ -24,6 +24,9 @@ std::string OSNameFromOSRelease(std::string_view Text);
 // the number in hex for one not in the table.
 std::string FileSystemTypeName(unsigned long Magic);
 
+// The version of the libcurl the program runs with, such as "7.88.1".
+std::string LibcurlVersion();
+
 class TAppInfo {
 public:
     // Reads the system's name from OSReleaseFile, then from the fallback

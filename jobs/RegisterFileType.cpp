@@ -33,7 +33,7 @@ std::string MimePackageText() {
 
 std::string DesktopEntryText(const std::string& Program) {
     const std::string queue = Program + " %f";
-    const std::string edit = Program + " /edit %f";
+    const std::string edit = Program + " --edit %f";
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Harvexis\n"
