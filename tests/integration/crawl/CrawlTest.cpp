@@ -274,13 +274,17 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
     };
     Server.Serve("/start", 302, "", {{"Location", "http://localhost:" + std::to_string(Server.Port()) + "/"}});
     Server.Serve("/", 200, "<img src=\"big.bin\"><a href=\"b.htm\">b</a>");
-    Server.Serve("/b.htm", 200, "<a href=\"c.htm\">c</a>");
     Server.Serve("/c.htm", 200, "<p>c</p>");
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Start);
         Server.ClearRequests();
-        std::promise<void> stopPosted;
+        std::promise<void> stopPosted, jobPaused;
         auto stopped = stopPosted.get_future().share();
+        // b.htm ends only once the job is paused, so that c.htm, which it links
+        // to, cannot be handed out before the stop is taken.
+        TTestResponse b = testsupport::MakeResponse(200, "<a href=\"c.htm\">c</a>");
+        b.BeforePiece = [paused = jobPaused.get_future().share()](std::size_t) { paused.wait_for(Patience); };
+        Server.Serve("/b.htm", b);
         TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
         big.PieceSize = 1024;
         big.BeforePiece = [stopped](std::size_t piece) {
@@ -295,9 +299,14 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
         TSpiderOutputMsg progress;
         ASSERT_TRUE(engine.WaitForReport(somDownloadProgress, "/big.bin", &progress));
         // b.htm, fetched beside big.bin, must be in before the exclusion; c.htm comes after it.
+        ASSERT_TRUE(engine.WaitForReport(somDownloadStarted, "/b.htm"));
+        ASSERT_TRUE(engine.Input.PostPause(1));
+        ASSERT_TRUE(engine.WaitForReport(somJobPaused, ""));
+        jobPaused.set_value();
         ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/b.htm"));
         ASSERT_TRUE((engine.Input.*row.PostStop)(1, progress.FileDownload.DownloadNumber));
         stopPosted.set_value();
+        ASSERT_TRUE(engine.Input.PostResume(1));
         ASSERT_EQ(engine.WaitForEnd(1, Patience), joCompleted);
 
         const std::string site = "http://" + row.HostFolder + ":" + std::to_string(Server.Port());
