@@ -278,8 +278,8 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Start);
         Server.ClearRequests();
-        std::promise<void> stopPosted, jobPaused;
-        auto stopped = stopPosted.get_future().share();
+        std::promise<void> transferStopped, jobPaused;
+        auto stopped = transferStopped.get_future().share();
         // b.htm ends only once the job is paused, so that c.htm, which it links
         // to, cannot be handed out before the stop is taken.
         TTestResponse b = testsupport::MakeResponse(200, "<a href=\"c.htm\">c</a>");
@@ -288,7 +288,7 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
         TTestResponse big = testsupport::MakeResponse(200, std::string(64 * 1024, 'x'));
         big.PieceSize = 1024;
         big.BeforePiece = [stopped](std::size_t piece) {
-            if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop is posted
+            if (piece == 2) stopped.wait_for(Patience);  // hold the body until the stop has ended the transfer
         };
         Server.Serve("/big.bin", big);
         TCrawl engine;
@@ -305,7 +305,9 @@ TEST_F(Crawl, StopWithExclusionEndsTheTransferAndRefusesWhatItExcludesForTheRest
         jobPaused.set_value();
         ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/b.htm"));
         ASSERT_TRUE((engine.Input.*row.PostStop)(1, progress.FileDownload.DownloadNumber));
-        stopPosted.set_value();
+        // The body stays held until the stop has ended the transfer, so it cannot complete first.
+        ASSERT_TRUE(engine.WaitForReport(somDownloadEnded, "/big.bin"));
+        transferStopped.set_value();
         ASSERT_TRUE(engine.Input.PostResume(1));
         ASSERT_EQ(engine.WaitForEnd(1, Patience), joCompleted);
 
