@@ -41,8 +41,9 @@ TAutomationControls::TAutomationControls(TAutomation& Automation, QWidget* Paren
     boxes->addWidget(StartJobsAutomatically, 0, 0);
     boxes->addWidget(RemoveCompletedJobs, 0, 1);
     boxes->addWidget(SaveToUniqueSubfolder, 1, 0);
-    boxes->addWidget(ShutdownWhenAllJobsCompleted, 1, 1);
-    boxes->addWidget(RunAppOnJobCompletion, 2, 0, 1, 2);
+    boxes->addWidget(RunAppOnJobCompletion, 1, 1);
+    // The longest caption gets the whole width, so it is not cut at the window's smallest size.
+    boxes->addWidget(ShutdownWhenAllJobsCompleted, 2, 0, 1, 2);
     boxes->addWidget(BuildCommandLineRow(), 3, 0, 1, 2);
     BuildMessagePanel();
     auto* layout = new QVBoxLayout(this);
