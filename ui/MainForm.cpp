@@ -5,7 +5,9 @@
 #include "jobs/SavedOptions.h"
 #include "ui/AboutFrame.h"
 #include "ui/ClipboardWatcher.h"
+#include "ui/AutomationControls.h"
 #include "ui/Icons.h"
+#include "ui/JobLogFrame.h"
 #include "ui/JobQueueFrame.h"
 #include "ui/PlaceholderPages.h"
 #include "ui/StartFrame.h"
@@ -17,9 +19,13 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFrame>
+#include <QLayout>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTabWidget>
+
+#include <memory>
 
 namespace ui {
 
@@ -44,7 +50,9 @@ std::vector<std::string> LocalFiles(const QMimeData* Mime) {
 } // namespace
 
 TMainForm::TMainForm(TMainFormServices Services, QWidget* Parent)
-    : QMainWindow(Parent), Services(Services), MainPageControl(new QTabWidget(this)), Tray(new TTrayIcon(this)),
+    : QMainWindow(Parent), Services(Services), JobLog(Services.Settings.DataFolder()),
+      CompletionAutomation(Services.Queue, Services.Settings, Services.Prompts, ProcessRunner, PowerOff),
+      MainPageControl(new QTabWidget(this)), Tray(new TTrayIcon(this)),
       Clipboard(new TClipboardWatcher(QApplication::clipboard(),
                                       [this] { return this->Services.Settings.ClipboardResponse(); }, this)) {
     setObjectName("MainForm");
@@ -52,6 +60,9 @@ TMainForm::TMainForm(TMainFormServices Services, QWidget* Parent)
     setMinimumSize(550, 400);
     resize(552, 404);
     setAcceptDrops(true);
+    JobLog.InitJobLog(Services.Splitter);
+    CompletionAutomation.InitCommandLinePopupMenu();
+    CompletionAutomation.Subscribe(*this);
     CreatePages();
     UpdateLanguage();
     UpdateCaption();
@@ -72,6 +83,9 @@ TMainForm::TMainForm(TMainFormServices Services, QWidget* Parent)
 
 TMainForm::~TMainForm() {
     Services.Queue.Unsubscribe(*this);
+    CompletionAutomation.Unsubscribe(*this);
+    // The pages watch the log and the automation, which go before the window's children.
+    std::unique_ptr<QWidget> pages(takeCentralWidget());
     if (CursorOverridden) QApplication::restoreOverrideCursor();
 }
 
@@ -79,9 +93,10 @@ void TMainForm::CreatePages() {
     MainPageControl->setObjectName("MainPageControl");
     Start = new TStartFrame(Services.Queue);
     JobQueue = new TJobQueueFrame(Services.Queue);
+    JobQueue->AutomationFrame()->layout()->addWidget(new TAutomationControls(CompletionAutomation));
     Progress = new TCopyProgressFrame;
     Preferences = new TPreferencesFrame;
-    Log = new TJobLogFrame;
+    Log = new TJobLogFrame(JobLog);
     About = new TAboutFrame;
     for (QWidget* page : std::initializer_list<QWidget*>{Start, JobQueue, Progress, Preferences, Log, About})
         MainPageControl->addTab(page, QString());
@@ -92,6 +107,7 @@ void TMainForm::CreatePages() {
 void TMainForm::UpdateLanguage() {
     for (int page = pgStart; page <= pgAbout; ++page) MainPageControl->setTabText(page, Text(FirstTabText + page));
     JobQueue->UpdateLanguage();
+    Log->UpdateLanguage();
 }
 
 // The product name, and the address of the job that runs.
@@ -118,7 +134,10 @@ void TMainForm::SetQueueShown(bool Shown) {
     if (!Shown) Services.Queue.RemoveIdleJobs();
 }
 
-void TMainForm::SetJobLogEnabled(bool Enabled) { MainPageControl->setTabVisible(pgLog, Enabled); }
+void TMainForm::SetJobLogEnabled(bool Enabled) {
+    JobLog.SetJobLogEnabled(Enabled);
+    MainPageControl->setTabVisible(pgLog, Enabled);
+}
 
 void TMainForm::SetStayOnTop(bool OnTop) {
     const bool visible = isVisible();

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "queue/JobCompletionAutomation.h"
+#include "queue/JobLog.h"
 #include "queue/JobQueue.h"
+#include "queue/ProcessRunner.h"
+#include "queue/ShutdownComputer.h"
 #include "ui/CommandLine.h"
 
 #include <QMainWindow>
@@ -12,6 +16,10 @@ class QTabWidget;
 
 namespace jobs {
 class TSavedOptions;
+}
+
+namespace messaging {
+class TSpiderOutputSplitter;
 }
 
 namespace ui {
@@ -29,13 +37,19 @@ class TTrayIcon;
 struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
+    queue::TJobQueuePrompts& Prompts;
+    messaging::TSpiderOutputSplitter& Splitter; // on the GUI thread; the job log subscribes to it
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
 };
 
 // The program's one top-level window: six pages, the tray icon, the
 // clipboard watcher, dropped files, its saved position, and the close that
-// aborts a running job and waits for its end before the program ends.
-class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJobQueueObserver {
+// aborts a running job and waits for its end before the program ends. Owns
+// the job log and the job completion automation its pages show.
+class TMainForm final : public QMainWindow,
+                        public TOpenTarget,
+                        public queue::TJobQueueObserver,
+                        public queue::TAutomationObserver {
     Q_OBJECT
 
   public:
@@ -51,8 +65,8 @@ class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJ
     void SetQueueShown(bool Shown);
     void SetJobLogEnabled(bool Enabled);
     void SetStayOnTop(bool OnTop);
-    void StartFlashing(int Seconds);
-    void StopFlashing();
+    void StartFlashing(int Seconds) override;
+    void StopFlashing() override;
     void BringMainWindowToFront(bool RestoreFromTray);
     void IgnoreNextClipboardChange();
     // Parameters of this start or of a later start handed over.
@@ -66,6 +80,8 @@ class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJ
     TPreferencesFrame* PreferencesPage() const { return Preferences; }
     TJobLogFrame* LogPage() const { return Log; }
     TAboutFrame* AboutPage() const { return About; }
+    queue::TJobLog& CompletedJobs() { return JobLog; }
+    queue::TJobCompletionAutomation& Automation() { return CompletionAutomation; }
 
     // TOpenTarget
     bool AddJobFile(const std::string& Path) override;
@@ -76,6 +92,7 @@ class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJ
     bool StartPageCurrent() const override;
 
     // TJobQueueObserver: the queue-wide events; row events move the close along.
+    // PageWanted also serves the automation's countdowns.
     void RowStatusChanged(int Index) override;
     void TrayHintChanged(const std::string& Hint) override;
     void BusyChanged(bool Busy) override;
@@ -99,6 +116,10 @@ class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJ
     void FinishShutdown();
 
     TMainFormServices Services;
+    queue::TJobLog JobLog;
+    queue::TSpawnProcessRunner ProcessRunner;
+    queue::TCommandShutdown PowerOff;
+    queue::TJobCompletionAutomation CompletionAutomation;
     QTabWidget* MainPageControl;
     TStartFrame* Start = nullptr;
     TJobQueueFrame* JobQueue = nullptr;

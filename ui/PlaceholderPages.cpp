@@ -21,7 +21,4 @@ TCopyProgressFrame::TCopyProgressFrame(QWidget* Parent)
 TPreferencesFrame::TPreferencesFrame(QWidget* Parent)
     : TPlaceholderPage("PreferencesFrame", tr("Preferences will be set here."), Parent) {}
 
-TJobLogFrame::TJobLogFrame(QWidget* Parent)
-    : TPlaceholderPage("JobLogFrame", tr("Finished jobs will be listed here."), Parent) {}
-
 } // namespace ui

@@ -30,12 +30,4 @@ class TPreferencesFrame final : public TPlaceholderPage {
     explicit TPreferencesFrame(QWidget* Parent = nullptr);
 };
 
-// "Log": the log of finished jobs.
-class TJobLogFrame final : public TPlaceholderPage {
-    Q_OBJECT
-
-  public:
-    explicit TJobLogFrame(QWidget* Parent = nullptr);
-};
-
 } // namespace ui
