@@ -77,7 +77,9 @@ TIniText TIniText::Parse(std::string_view Bytes) {
         auto end = Bytes.find(separator, start);
         if (end == std::string_view::npos) end = Bytes.size();
         auto line = Bytes.substr(start, end - start);
-        if (!crOnly && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // Every CR before the line's end goes, not only the one of a CR LF pair:
+        // a value cannot keep a trailing CR through a save, so none is read.
+        while (!crOnly && !line.empty() && line.back() == '\r') line.remove_suffix(1);
         text.Lines.emplace_back(line);
         start = end + 1;
     }

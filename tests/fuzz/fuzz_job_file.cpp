@@ -34,7 +34,7 @@ TValues FileValues(const jobs::TCopyJob& Job) {
     return values;
 }
 
-// A line that ends in a lone CR loses it when read back (a mixed CR LF line),
+// A line that ends in CRs loses them when read back (a mixed CR LF line),
 // so the text is stable from its second writing on.
 void CheckTextRoundTrip(const jobs::TIniText& Text) {
     const std::string twice = jobs::TIniText::Parse(Text.Serialize()).Serialize();
