@@ -8,6 +8,7 @@
 #include "ui/Icons.h"
 #include "ui/JobQueueFrame.h"
 #include "ui/PlaceholderPages.h"
+#include "ui/PreferencesFrame.h"
 #include "ui/StartFrame.h"
 #include "ui/TrayIcon.h"
 #include "web/StartingURL.h"
@@ -80,7 +81,7 @@ void TMainForm::CreatePages() {
     Start = new TStartFrame(Services.Queue);
     JobQueue = new TJobQueueFrame(Services.Queue);
     Progress = new TCopyProgressFrame;
-    Preferences = new TPreferencesFrame;
+    Preferences = new TPreferencesFrame(Services.Settings, Services.Passwords, *this);
     Log = new TJobLogFrame;
     About = new TAboutFrame;
     for (QWidget* page : std::initializer_list<QWidget*>{Start, JobQueue, Progress, Preferences, Log, About})
@@ -124,6 +125,10 @@ void TMainForm::SetStayOnTop(bool OnTop) {
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, OnTop);
     if (visible) show();
+}
+
+void TMainForm::ShowNotice(const QString& Text) {
+    QMessageBox::warning(this, QString::fromStdString(jobs::AppInfo.ProductName()), Text);
 }
 
 void TMainForm::StartFlashing(int Seconds) { Tray->StartFlashing(Seconds); }

@@ -2,6 +2,7 @@
 
 #include "queue/JobQueue.h"
 #include "ui/CommandLine.h"
+#include "ui/PreferencesWindow.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -11,8 +12,9 @@
 class QTabWidget;
 
 namespace jobs {
+class TPasswordManager;
 class TSavedOptions;
-}
+} // namespace jobs
 
 namespace ui {
 
@@ -29,13 +31,15 @@ class TTrayIcon;
 struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
+    jobs::TPasswordManager& Passwords; // the store the download threads consult
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
 };
 
 // The program's one top-level window: six pages, the tray icon, the
 // clipboard watcher, dropped files, its saved position, and the close that
 // aborts a running job and waits for its end before the program ends.
-class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJobQueueObserver {
+class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJobQueueObserver,
+                        public TPreferencesWindow {
     Q_OBJECT
 
   public:
@@ -48,9 +52,11 @@ class TMainForm final : public QMainWindow, public TOpenTarget, public queue::TJ
     // Shows the window in the state it was closed in.
     void ShowInitially();
     void ShowPage(TPage Page);
-    void SetQueueShown(bool Shown);
-    void SetJobLogEnabled(bool Enabled);
-    void SetStayOnTop(bool OnTop);
+    // TPreferencesWindow
+    void SetQueueShown(bool Shown) override;
+    void SetJobLogEnabled(bool Enabled) override;
+    void SetStayOnTop(bool OnTop) override;
+    void ShowNotice(const QString& Text) override;
     void StartFlashing(int Seconds);
     void StopFlashing();
     void BringMainWindowToFront(bool RestoreFromTray);

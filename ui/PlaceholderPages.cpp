@@ -18,9 +18,6 @@ TPlaceholderPage::TPlaceholderPage(const QString& ObjectName, const QString& Not
 TCopyProgressFrame::TCopyProgressFrame(QWidget* Parent)
     : TPlaceholderPage("CopyProgressFrame", tr("The files of the running job will be listed here."), Parent) {}
 
-TPreferencesFrame::TPreferencesFrame(QWidget* Parent)
-    : TPlaceholderPage("PreferencesFrame", tr("Preferences will be set here."), Parent) {}
-
 TJobLogFrame::TJobLogFrame(QWidget* Parent)
     : TPlaceholderPage("JobLogFrame", tr("Finished jobs will be listed here."), Parent) {}
 

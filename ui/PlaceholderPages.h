@@ -22,14 +22,6 @@ class TCopyProgressFrame final : public TPlaceholderPage {
     explicit TCopyProgressFrame(QWidget* Parent = nullptr);
 };
 
-// "Preferences": the preference pages.
-class TPreferencesFrame final : public TPlaceholderPage {
-    Q_OBJECT
-
-  public:
-    explicit TPreferencesFrame(QWidget* Parent = nullptr);
-};
-
 // "Log": the log of finished jobs.
 class TJobLogFrame final : public TPlaceholderPage {
     Q_OBJECT
