@@ -25,6 +25,7 @@ TAddPasswordForm::TAddPasswordForm(QWidget* Parent)
       PasswordEdit(new QLineEdit(this)), MaskCheck(new QCheckBox(tr("Mask password"), this)) {
     setObjectName("AddPasswordForm");
     setWindowTitle(tr("Add Password"));
+    setMinimumWidth(360); // room for a host with its port
     PasswordEdit->setEchoMode(QLineEdit::Password);
     MaskCheck->setChecked(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
