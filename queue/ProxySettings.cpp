@@ -35,17 +35,24 @@ void ReadProxy(const jobs::TSavedOptions& Options, const jobs::TProxySettingKeys
 
 } // namespace
 
-std::optional<std::string> ProxySettingsProblem(const jobs::TSavedOptions& Options,
-                                                const jobs::TProxySettingKeys& Keys) {
-    if (!Options.Read(Keys.UseProxyServer)) return std::nullopt;
-    const std::string where = "the proxy of section [" + std::string(Keys.Address.Section) + "] of " +
-                              Options.IniFileName() + " is switched on ";
-    if (base::TrimControls(Options.Read(Keys.Address)).empty()) return where + "without an Address";
-    const std::string portText = base::TrimControls(Options.Read(Keys.Port));
+std::optional<std::string> ProxyValuesProblem(bool UseProxyServer, const std::string& Address,
+                                              const std::string& Port) {
+    if (!UseProxyServer) return std::nullopt;
+    if (base::TrimControls(Address).empty()) return "without an Address";
+    const std::string portText = base::TrimControls(Port);
     const auto port = WholeNumber(portText);
     if (!port || *port < 1 || *port > 65535)
-        return where + "with Port '" + portText + "', which is no port from 1 to 65535";
+        return "with Port '" + portText + "', which is no port from 1 to 65535";
     return std::nullopt;
+}
+
+std::optional<std::string> ProxySettingsProblem(const jobs::TSavedOptions& Options,
+                                                const jobs::TProxySettingKeys& Keys) {
+    const auto problem = ProxyValuesProblem(Options.Read(Keys.UseProxyServer), Options.Read(Keys.Address),
+                                            Options.Read(Keys.Port));
+    if (!problem) return std::nullopt;
+    return "the proxy of section [" + std::string(Keys.Address.Section) + "] of " + Options.IniFileName() +
+           " is switched on " + *problem;
 }
 
 void GetProxySettings(const jobs::TSavedOptions& Options, jobs::TProxyServerInfo& HTTP,

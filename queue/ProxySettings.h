@@ -26,4 +26,10 @@ void GetProxySettings(const jobs::TSavedOptions& Options, jobs::TProxyServerInfo
 std::optional<std::string> ProxySettingsProblem(const jobs::TSavedOptions& Options,
                                                 const jobs::TProxySettingKeys& Keys);
 
+// The same rule for values not stored yet, as an editor checks them: why a
+// switched-on proxy with this address and port text would not be used, as
+// "without an Address" or "with Port '...', which is no port from 1 to 65535".
+std::optional<std::string> ProxyValuesProblem(bool UseProxyServer, const std::string& Address,
+                                              const std::string& Port);
+
 } // namespace queue

@@ -11,6 +11,7 @@
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
 #include "ui/MessageBoxPrompts.h"
+#include "ui/PreferencesFrame.h"
 #include "ui/SingleInstance.h"
 #include "ui/SpiderOutputRelay.h"
 #include "ui/TerminationSignals.h"
@@ -87,11 +88,11 @@ int RunMainWindow(QApplication& App, jobs::TSavedOptions& Settings, TSingleInsta
     if (!jobQueue.InitJobQueue(engine.Splitter()))
         base::TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", "JobQueue");
     TSpiderOutputRelay relay(engine.Output(), engine.Splitter());
-    TMainForm window({Settings, jobQueue, prompts, engine.Splitter(), {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}});
+    TMainForm window({Settings, jobQueue, passwords, prompts, engine.Splitter(), {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}});
     prompts.SetOwner(&window);
     window.SetJobLogEnabled(Settings.Read(S::LogCompletedJobs));
     window.SetQueueShown(Settings.Read(S::ShowJobQueue));
-    window.SetStayOnTop(Settings.Read(S::StayOnTop));
+    window.PreferencesPage()->LoadAll();
 
     TTerminationSignals termination;
     QObject::connect(&termination, &TTerminationSignals::TerminationRequested, &window, &TMainForm::BeginShutdown);

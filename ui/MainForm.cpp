@@ -10,6 +10,7 @@
 #include "ui/JobLogFrame.h"
 #include "ui/JobQueueFrame.h"
 #include "ui/PlaceholderPages.h"
+#include "ui/PreferencesFrame.h"
 #include "ui/StartFrame.h"
 #include "ui/TrayIcon.h"
 #include "web/StartingURL.h"
@@ -95,7 +96,7 @@ void TMainForm::CreatePages() {
     JobQueue = new TJobQueueFrame(Services.Queue);
     JobQueue->AutomationFrame()->layout()->addWidget(new TAutomationControls(CompletionAutomation));
     Progress = new TCopyProgressFrame;
-    Preferences = new TPreferencesFrame;
+    Preferences = new TPreferencesFrame(Services.Settings, Services.Passwords, *this);
     Log = new TJobLogFrame(JobLog);
     About = new TAboutFrame;
     for (QWidget* page : std::initializer_list<QWidget*>{Start, JobQueue, Progress, Preferences, Log, About})
@@ -143,6 +144,10 @@ void TMainForm::SetStayOnTop(bool OnTop) {
     const bool visible = isVisible();
     setWindowFlag(Qt::WindowStaysOnTopHint, OnTop);
     if (visible) show();
+}
+
+void TMainForm::ShowNotice(const QString& Text) {
+    QMessageBox::warning(this, QString::fromStdString(jobs::AppInfo.ProductName()), Text);
 }
 
 void TMainForm::StartFlashing(int Seconds) { Tray->StartFlashing(Seconds); }

@@ -6,6 +6,7 @@
 #include "queue/ProcessRunner.h"
 #include "queue/ShutdownComputer.h"
 #include "ui/CommandLine.h"
+#include "ui/PreferencesWindow.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -15,8 +16,9 @@
 class QTabWidget;
 
 namespace jobs {
+class TPasswordManager;
 class TSavedOptions;
-}
+} // namespace jobs
 
 namespace messaging {
 class TSpiderOutputSplitter;
@@ -37,6 +39,7 @@ class TTrayIcon;
 struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
+    jobs::TPasswordManager& Passwords; // the store the download threads consult
     queue::TJobQueuePrompts& Prompts;
     messaging::TSpiderOutputSplitter& Splitter; // on the GUI thread; the job log subscribes to it
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
@@ -49,7 +52,8 @@ struct TMainFormServices {
 class TMainForm final : public QMainWindow,
                         public TOpenTarget,
                         public queue::TJobQueueObserver,
-                        public queue::TAutomationObserver {
+                        public queue::TAutomationObserver,
+                        public TPreferencesWindow {
     Q_OBJECT
 
   public:
@@ -62,9 +66,12 @@ class TMainForm final : public QMainWindow,
     // Shows the window in the state it was closed in.
     void ShowInitially();
     void ShowPage(TPage Page);
-    void SetQueueShown(bool Shown);
-    void SetJobLogEnabled(bool Enabled);
-    void SetStayOnTop(bool OnTop);
+    // TPreferencesWindow
+    void SetQueueShown(bool Shown) override;
+    void SetJobLogEnabled(bool Enabled) override;
+    void SetStayOnTop(bool OnTop) override;
+    void ShowNotice(const QString& Text) override;
+    // TAutomationObserver
     void StartFlashing(int Seconds) override;
     void StopFlashing() override;
     void BringMainWindowToFront(bool RestoreFromTray);

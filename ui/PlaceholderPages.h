@@ -22,12 +22,4 @@ class TCopyProgressFrame final : public TPlaceholderPage {
     explicit TCopyProgressFrame(QWidget* Parent = nullptr);
 };
 
-// "Preferences": the preference pages.
-class TPreferencesFrame final : public TPlaceholderPage {
-    Q_OBJECT
-
-  public:
-    explicit TPreferencesFrame(QWidget* Parent = nullptr);
-};
-
 } // namespace ui
