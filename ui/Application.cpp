@@ -87,7 +87,7 @@ int RunMainWindow(QApplication& App, jobs::TSavedOptions& Settings, TSingleInsta
     if (!jobQueue.InitJobQueue(engine.Splitter()))
         base::TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", "JobQueue");
     TSpiderOutputRelay relay(engine.Output(), engine.Splitter());
-    TMainForm window({Settings, jobQueue, {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}});
+    TMainForm window({Settings, jobQueue, prompts, {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}});
     prompts.SetOwner(&window);
     window.SetJobLogEnabled(Settings.Read(S::LogCompletedJobs));
     window.SetQueueShown(Settings.Read(S::ShowJobQueue));

@@ -77,7 +77,8 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreatePages() {
     MainPageControl->setObjectName("MainPageControl");
-    Start = new TStartFrame(Services.Queue);
+    Start = new TStartFrame(Services.Queue, Services.Settings, Services.Prompts);
+    Start->Initialize();
     JobQueue = new TJobQueueFrame(Services.Queue);
     Progress = new TCopyProgressFrame;
     Preferences = new TPreferencesFrame;
@@ -115,6 +116,7 @@ void TMainForm::ShowPage(TPage Page) { MainPageControl->setCurrentIndex(Page); }
 void TMainForm::SetQueueShown(bool Shown) {
     MainPageControl->setTabVisible(pgJobQueue, Shown);
     Services.Queue.SetQueueShown(Shown);
+    Start->SetQueueShown(Shown);
     if (!Shown) Services.Queue.RemoveIdleJobs();
 }
 
@@ -160,7 +162,10 @@ TQueueAnswer TMainForm::CopyAddressNow(const std::string& Address) { return Star
 
 void TMainForm::LoadJobFile(const std::string& Path) { Start->LoadJobFile(Path); }
 
-void TMainForm::NewJobFromAddress(const std::string& Address) { Start->NewJobFromAddress(Address); }
+void TMainForm::NewJobFromAddress(const std::string& Address) {
+    ShowPage(pgStart);
+    Start->NewJobFromAddress(Address);
+}
 
 void TMainForm::ReportInvalidParameter(const std::string& Parameter) {
     QMessageBox::warning(this, Text(TextInvalidParameter), QString::fromStdString(Parameter));
@@ -174,6 +179,7 @@ void TMainForm::TrayHintChanged(const std::string& Hint) { Tray->SetTrayHint(QSt
 
 void TMainForm::BusyChanged(bool Busy) {
     Tray->SetBusyIcon(Busy);
+    Start->SetJobRunning(Busy);
     UpdateCaption();
     ContinueShutdown();
 }

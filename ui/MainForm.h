@@ -29,6 +29,7 @@ class TTrayIcon;
 struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
+    queue::TJobQueuePrompts& Prompts; // the Start page's own questions and refusals
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
 };
 
