@@ -113,11 +113,12 @@ void TStartFrame::CreateButtons() {
 
 void TStartFrame::Initialize() {
     const std::string last = Settings.LastJobFileName();
-    if (Settings.EnableHistory() && QFileInfo::exists(QString::fromStdString(last)) && Job.LoadFromFile(last)) {
+    if (Settings.EnableHistory() && QFileInfo::exists(QString::fromStdString(last)) && Job.LoadFromFile(last))
         LoadPages();
-        return;
-    }
-    ResetDefaults();
+    else
+        ResetDefaults();
+    StartingAddress->RefreshHistories();
+    StartingAddress->FocusAddress(); // the address is what a new job needs first
 }
 
 bool TStartFrame::LoadJobFile(const std::string& Path) {

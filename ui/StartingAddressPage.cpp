@@ -122,6 +122,7 @@ void TStartingAddressPage::UpdateLanguage() {
     FolderLabel->setText(MnemonicText(TextDestinationFolder));
     BrowseButton->setText(LocalQText(TextBrowse));
     BrowseButton->setToolTip(LocalQText(TextBrowseHint));
+    ExploreButton->setText(LocalQText(TextExplore)); // shown when the theme has no folder icon
     ExploreButton->setToolTip(LocalQText(TextExplore));
     FlatFolder->setText(MnemonicText(TextFlat));
     TreeFolder->setText(MnemonicText(TextTree));
