@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace queue {
 
@@ -19,6 +20,7 @@ constexpr int TextFolderDoesNotExist = 48;
 constexpr int TextCreateFolder = 49;
 constexpr int TextError = 50;
 constexpr int TextUnableToCreateFolder = 51;
+constexpr int TextRootFolderRefused = 52;
 
 bool IsFolder(const std::string& Path) {
     struct stat info {};
@@ -42,6 +44,18 @@ bool TryToEnsureFolderExists(TJobQueuePrompts& Prompts, const std::string& Folde
     base::TraceLog.LogEntry(base::ttException,
                                  "Cannot create " + Folder + " (" + base::SystemErrorText(errno) + ")",
                                  "TryToEnsureFolderExists", "StartingAddress");
+    Prompts.ShowWarning(jobs::LocalText(TextError), jobs::LocalText(TextUnableToCreateFolder));
+    return false;
+}
+
+bool CheckDestinationFolder(TJobQueuePrompts& Prompts, const std::string& Folder) {
+    if (Folder.empty()) return true;
+    if (Folder.find_first_not_of('/') == std::string::npos) {
+        Prompts.ShowWarning("", jobs::LocalText(TextRootFolderRefused));
+        return false;
+    }
+    if (!TryToEnsureFolderExists(Prompts, Folder)) return false;
+    if (::access(Folder.c_str(), W_OK | X_OK) == 0) return true;
     Prompts.ShowWarning(jobs::LocalText(TextError), jobs::LocalText(TextUnableToCreateFolder));
     return false;
 }

@@ -92,7 +92,8 @@ TMainForm::~TMainForm() {
 
 void TMainForm::CreatePages() {
     MainPageControl->setObjectName("MainPageControl");
-    Start = new TStartFrame(Services.Queue);
+    Start = new TStartFrame(Services.Queue, Services.Settings, Services.Prompts);
+    Start->Initialize();
     JobQueue = new TJobQueueFrame(Services.Queue);
     JobQueue->AutomationFrame()->layout()->addWidget(new TAutomationControls(CompletionAutomation));
     Progress = new TCopyProgressFrame;
@@ -132,6 +133,7 @@ void TMainForm::ShowPage(TPage Page) { MainPageControl->setCurrentIndex(Page); }
 void TMainForm::SetQueueShown(bool Shown) {
     MainPageControl->setTabVisible(pgJobQueue, Shown);
     Services.Queue.SetQueueShown(Shown);
+    Start->SetQueueShown(Shown);
     if (!Shown) Services.Queue.RemoveIdleJobs();
 }
 
@@ -184,7 +186,10 @@ TQueueAnswer TMainForm::CopyAddressNow(const std::string& Address) { return Star
 
 void TMainForm::LoadJobFile(const std::string& Path) { Start->LoadJobFile(Path); }
 
-void TMainForm::NewJobFromAddress(const std::string& Address) { Start->NewJobFromAddress(Address); }
+void TMainForm::NewJobFromAddress(const std::string& Address) {
+    ShowPage(pgStart);
+    Start->NewJobFromAddress(Address);
+}
 
 void TMainForm::ReportInvalidParameter(const std::string& Parameter) {
     QMessageBox::warning(this, Text(TextInvalidParameter), QString::fromStdString(Parameter));
@@ -198,6 +203,7 @@ void TMainForm::TrayHintChanged(const std::string& Hint) { Tray->SetTrayHint(QSt
 
 void TMainForm::BusyChanged(bool Busy) {
     Tray->SetBusyIcon(Busy);
+    Start->SetJobRunning(Busy);
     UpdateCaption();
     ContinueShutdown();
 }

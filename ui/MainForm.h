@@ -40,7 +40,7 @@ struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
     jobs::TPasswordManager& Passwords; // the store the download threads consult
-    queue::TJobQueuePrompts& Prompts;
+    queue::TJobQueuePrompts& Prompts; // the queue's, the automation's and the Start page's questions
     messaging::TSpiderOutputSplitter& Splitter; // on the GUI thread; the job log subscribes to it
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
 };
