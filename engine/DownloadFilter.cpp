@@ -153,6 +153,11 @@ TDownloadFilterCode TDownloadFilter::CheckSizes(std::uint64_t Size) const {
     return dfPassed;
 }
 
+std::int64_t TDownloadFilter::MaxFileSize() const {
+    std::lock_guard guard(Lock);
+    return Job.MaxFileSize == NoLimit ? -1 : std::int64_t{static_cast<std::uint32_t>(Job.MaxFileSize)};
+}
+
 TDownloadFilterCode TDownloadFilter::CheckAfterHeaders(const web::TURL& Address,
                                                        std::string_view ContentType,
                                                        std::int32_t Distance,

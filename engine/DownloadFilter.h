@@ -73,6 +73,8 @@ class TDownloadFilter {
     // file-count limit, and each after the first (which is how a server moves
     // a page) is one hop for the depth limit. dfPassed, dfFileCount or dfDepth.
     TDownloadFilterCode CheckRedirect(std::int32_t Distance, std::int32_t Redirects) const;
+    // The job's largest file in bytes; -1 when it sets none.
+    std::int64_t MaxFileSize() const;
     // A completed download of Bytes.
     void CountFile(std::int64_t Bytes);
     // MaxSecondsForAllDownloads, rounded up to whole seconds, has passed.

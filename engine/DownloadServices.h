@@ -32,6 +32,10 @@ struct TDownloadThreadServices {
     // and rewritten; a larger one is saved but not scanned, so that a huge
     // body sent as a page never has to fit in memory.
     std::int64_t MaxPageScanSize = std::int64_t{64} << 20;
+    // A compressed body of a job without a file-size limit is stopped and
+    // removed once it decodes to more than this, so that a small answer that
+    // inflates without end (a decompression bomb) cannot fill the disk.
+    std::int64_t MaxDecodedSize = std::int64_t{1} << 30;
 };
 
 } // namespace engine

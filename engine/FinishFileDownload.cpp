@@ -68,9 +68,10 @@ void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Par
 }
 
 // Moves the body to the file. True when the read ended without failure,
-// also when a stop or the job's time limit ended it early.
+// also when a stop or the job's time limit ended it early; false, refused by
+// file size, when the body grew beyond the bound of Partial.
 bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, int Handle,
-                               const std::string& PartialFile) {
+                               const TPartialFileUse& Partial) {
     const auto started = std::chrono::steady_clock::now();
     Task.Progress.Update([](TFileDownloadInProgressData& Progress) { Progress.ElapsedMs = 0; });
     Task.ReadingData();
@@ -87,13 +88,22 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
             Task.RecordError(error, "InternetReadFile", "ReadFileFromWininetHandle", &Request);
             return false;
         }
-        if (!base::WriteAll(Handle, std::string_view(buffer, count))) throw FileError("write " + PartialFile);
+        if (!base::WriteAll(Handle, std::string_view(buffer, count))) throw FileError("write " + Partial.Name);
         const auto elapsed = std::chrono::steady_clock::now() - started;
+        std::int64_t received = 0;
         Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
-            Progress.BytesReceived += static_cast<std::int64_t>(count);
+            received = Progress.BytesReceived += static_cast<std::int64_t>(count);
             Progress.ElapsedMs = static_cast<std::int32_t>(
                 std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
         });
+        if (Partial.MaxSize >= 0 && received > Partial.MaxSize) {
+            Task.Complete.FilterResult = dfFileSize;
+            base::TraceLog.LogEntry(base::ttWarning,
+                                    "Body stopped beyond " + std::to_string(Partial.MaxSize) + " bytes: " +
+                                        Partial.Name,
+                                    "ReadFileFromWininetHandle", DownloadUnitName);
+            return false;
+        }
         std::this_thread::yield();
         if (Task.Filter.TimeLimitUsedUp()) {
             Task.Complete.FilterResult = dfJobTime;
@@ -138,14 +148,19 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         base::TFileDescriptor file(::open(Partial.Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
         if (file.Get() < 0) throw FileError("open " + Partial.Name);
         LockPartialFile(Task, file.Get(), Partial);
-        const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial.Name);
+        const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial);
         const bool transferred = readOk && !complete.Stopped && complete.FilterResult != dfJobTime;
+        // A body stopped as too large is not kept to be resumed: it would
+        // only grow too large again.
+        const bool tooLarge = complete.FilterResult == dfFileSize;
         // Renamed or removed while still locked, so that no other download
         // takes the file over in between.
         if (transferred) {
             CompleteTransfer(Task, Partial.Name, file.Get(), FileTime);
-        } else if (!Partial.Keep && ::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT) {
-            base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
+        } else if (!Partial.Keep || tooLarge) {
+            if (::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT)
+                base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
+            RemovePartialValidator(Task.DestinationFile());
         }
         if (!file.Close()) throw FileError("close " + Partial.Name);
         if (readOk) {

@@ -107,6 +107,14 @@ bool ContinuesPartialFile(TInternetRequest& Request, std::int64_t ResumeSize) {
     return error == std::errc() && *end == '\0' && length == last + 1;
 }
 
+// The server encoded the body (gzip, deflate...) and the library decodes it:
+// its Content-Length and any Content-Range count encoded bytes, not the file's.
+bool ContentEncoded(TInternetRequest& Request) {
+    std::string coding;
+    return Request.Header("Content-Encoding", coding) && !coding.empty() &&
+           !base::SameTextAscii(coding, "identity");
+}
+
 } // namespace
 
 void THTTPDownload::Run() {
@@ -158,6 +166,8 @@ bool THTTPDownload::PrepareRequest(TInternetRequest& Request, const TNextRequest
     if (!Update.Range.empty()) {
         params.HeaderLines.push_back(Update.Range);
         params.HeaderLines.push_back(Update.IfRange);
+        // The range counts bytes of the plain file, which the partial file holds.
+        params.HeaderLines.emplace_back("Accept-Encoding: identity");
     }
     for (const auto& line : params.HeaderLines) HeaderText += line + "\r\n";
     if (!Task.RequestAddress.HasNoCredentials()) {
@@ -218,7 +228,9 @@ THTTPDownload::TNextRequest THTTPDownload::HandleStatus(TInternetRequest& Reques
 THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Request,
                                                          const TUpdateHeaders& Update,
                                                          bool SendIfModifiedSince, int RetryCount) {
-    const std::int64_t expected = GetHTTPContentLength(Request);
+    const bool encoded = ContentEncoded(Request);
+    // An encoded length is no size of the file: the limits and the progress take it as unknown.
+    const std::int64_t expected = encoded ? 0 : GetHTTPContentLength(Request);
     const std::time_t fileTime = GetHTTPLastModifiedTime(Request);
     std::string contentType;
     if (!GetHTTPResponseHeader(Request, "Content-Type", QueryContentType, ContentTypeBufferSize,
@@ -246,9 +258,10 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
                           Operation, DownloadUnitName);
         return {};
     }
-    if (resume && !ContinuesPartialFile(Request, Update.ResumeSize)) {
+    if (resume && (encoded || !ContinuesPartialFile(Request, Update.ResumeSize))) {
         // Joined to our partial file, a piece from elsewhere would splice two
-        // versions: the whole file is asked for instead.
+        // versions, and an encoded piece counts bytes of another form: the
+        // whole file is asked for instead.
         LogAllHTTPResponseHeaders(Request);
         if (RetryCount < MaxRetryCount) return {true, SendIfModifiedSince, false};
         Task.RecordException(std::runtime_error("Partial content that does not continue " + partial), Operation);
@@ -259,13 +272,22 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
                                                      static_cast<std::uint64_t>(expected), Task.Embedded);
     if (Task.Complete.FilterResult == dfPassed)
-        FinishFileDownload(Task, Request,
-                           {.Name = partial,
-                            .ResumeFrom = resume ? Update.ResumeSize : -1,
-                            .Keep = true,
-                            .Validator = resume ? std::string() : ResumeValidator(Request)},
+        FinishFileDownload(Task, Request, BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1),
                            fileTime);
     return {};
+}
+
+// A body that came encoded is never resumed (its validator names the encoded
+// form, whose ranges count other bytes), so its partial file is not kept; it
+// is bounded even when the job sets no limit.
+TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, bool Encoded,
+                                           std::int64_t ResumeFrom) const {
+    const std::int64_t jobLimit = Task.Filter.MaxFileSize();
+    return {.Name = PartialFileName(Task.DestinationFile()),
+            .ResumeFrom = ResumeFrom,
+            .Keep = !Encoded,
+            .Validator = ResumeFrom >= 0 || Encoded ? std::string() : ResumeValidator(Request),
+            .MaxSize = jobLimit >= 0 || !Encoded ? jobLimit : Task.Services.MaxDecodedSize};
 }
 
 void THTTPDownload::HandleRedirect(TInternetRequest& Request) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/FinishFileDownload.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -15,7 +17,8 @@ struct TDownloadTask;
 // file if it is still the same version, If-Range), and what each answer
 // means: content is saved, a redirect is noted, "not modified" keeps the
 // copy, a failed range or a piece that does not continue the partial file
-// starts afresh. Asks again at most four times.
+// starts afresh. Asks for compressed answers, which are saved decoded and
+// never resumed. Asks again at most four times.
 class THTTPDownload {
 public:
     explicit THTTPDownload(TDownloadTask& Task) : Task(Task) {}
@@ -43,6 +46,7 @@ private:
                               bool SendIfModifiedSince, int RetryCount);
     TNextRequest HandleContent(TInternetRequest& Request, const TUpdateHeaders& Update,
                                bool SendIfModifiedSince, int RetryCount);
+    TPartialFileUse BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom) const;
     void HandleRedirect(TInternetRequest& Request);
     TNextRequest HandleNotModified(TInternetRequest& Request, const TUpdateHeaders& Update, int RetryCount);
     TNextRequest HandleRangeFailure(TInternetRequest& Request, bool SendIfModifiedSince, int RetryCount);

@@ -204,6 +204,9 @@ bool TInternetRequest::ApplyRootOptions(CURLcode& Code) {
     // Replaces the default CA bundle; the default CA folder stays in effect.
     if (!Session.Settings().ExtraCAFile.empty())
         set(CURLOPT_CAINFO, Session.Settings().ExtraCAFile.c_str());
+    // Pages travel several times smaller compressed; the library decodes
+    // every encoding it knows, also one the server sends unasked.
+    if (RootKind != TInternetRoot::FTP) set(CURLOPT_ACCEPT_ENCODING, "");
     if (RootKind == TInternetRoot::FTP) ApplyFTPRootOptions(Code);
     // The environment's proxy variables apply unless the settings name a proxy
     // for plain HTTP; HTTPS always takes the environment's.

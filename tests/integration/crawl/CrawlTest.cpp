@@ -3,6 +3,8 @@
 
 #include "Crawl.h"
 
+#include "support/ContentCoding.h"
+
 #include "engine/DownloadFilter.h"
 #include "engine/InternetSettings.h"
 #include "jobs/AppInfo.h"
@@ -89,6 +91,17 @@ TEST_F(Crawl, PageAboveTheScanBoundIsSavedButNotReadInToBeScanned) {
         ASSERT_EQ(parsed.size(), 1u);
         EXPECT_EQ(parsed[0].Msg.FileReadWrite.ErrorText.find("not scanned") != std::string::npos, !scanned);
     }
+}
+
+TEST_F(Crawl, CompressedPageIsSavedDecodedAndItsLinksFollowed) {
+    const std::string page = "<a href=\"/linked.gif\">x</a>";
+    TTestResponse answer = testsupport::MakeResponse(200, testsupport::ContentCoded(page, "gzip"),
+                                                     {{"Content-Encoding", "gzip"}});
+    answer.PieceSize = answer.Body.size();  // sent as it is, not compressed once more
+    Server.Serve("/packed.htm", answer);
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/packed.htm"))), joCompleted);
+    EXPECT_EQ(Server.RequestsFor("/linked.gif").size(), 1u);
+    EXPECT_THAT(testsupport::ReadFileText(Engine.Local("/packed.htm")), ::testing::HasSubstr("linked.gif\">x</a>"));
 }
 
 TEST_F(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsContent) {

@@ -3,6 +3,8 @@
 
 #include "support/DownloadFixture.h"
 
+#include "support/ContentCoding.h"
+
 #include <future>
 
 using testsupport::HTTPDate;
@@ -143,6 +145,12 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
             return MakeResponse(206, Whole, {{"Content-Range", Range}});
         };
     };
+    // A piece in gzip counts bytes of the compressed form, not of the partial file.
+    auto encodedPiece = [](const testsupport::TRecordedRequest& Request) {
+        if (Request.Header("Range").empty()) return MakeResponse(200, Whole);
+        return MakeResponse(206, testsupport::ContentCoded(Whole.substr(10), "gzip"),
+                            {{"Content-Range", "bytes 10-35/36"}, {"Content-Encoding", "gzip"}});
+    };
     auto versionTwo = [](const testsupport::TRecordedRequest& Request) {
         return testsupport::ConditionalResponse(MakeResponse(200, Whole, {{"ETag", "\"v2\""}}), Request);
     };
@@ -162,6 +170,8 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
          badPiece("bytes 0-35/36"), {"bytes=10-|\"v2\"|" + date, "||"}, 0},
         {"piece of another length: asked again whole", Whole.substr(0, 10), "\"v2\"",
          badPiece("bytes 10-35/99"), {"bytes=10-|\"v2\"|" + date, "||"}, 0},
+        {"encoded piece: asked again whole", Whole.substr(0, 10), "\"v2\"", encodedPiece,
+         {"bytes=10-|\"v2\"|" + date, "||"}, 0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
