@@ -12,6 +12,7 @@
 #include "ui/PlaceholderPages.h"
 #include "ui/PreferencesFrame.h"
 #include "ui/StartFrame.h"
+#include "ui/StartingAddressPage.h"
 #include "ui/TrayIcon.h"
 #include "web/StartingURL.h"
 
@@ -94,6 +95,10 @@ void TMainForm::CreatePages() {
     MainPageControl->setObjectName("MainPageControl");
     Start = new TStartFrame(Services.Queue, Services.Settings, Services.Prompts);
     Start->Initialize();
+    connect(Start->StartingAddressPage(), &TStartingAddressPage::PasswordsWanted, this, [this] {
+        ShowPage(pgPreferences);
+        Preferences->ShowPasswordsPage();
+    });
     JobQueue = new TJobQueueFrame(Services.Queue);
     JobQueue->AutomationFrame()->layout()->addWidget(new TAutomationControls(CompletionAutomation));
     Progress = new TCopyProgressFrame;

@@ -28,6 +28,7 @@ namespace {
 
 namespace S = jobs::Settings;
 
+constexpr int TextPasswords = 21;
 constexpr int TextJobName = 143;
 constexpr int TextStartingAddress = 26;
 constexpr int TextDestinationFolder = 40;
@@ -56,7 +57,8 @@ TStartingAddressPage::TStartingAddressPage(jobs::TSavedOptions& Settings, queue:
     : TJobOptionPage(Parent), Settings(Settings), Prompts(Prompts), JobNameLabel(new QLabel(this)), JobName(new QLineEdit(this)),
       AddressLabel(new QLabel(this)), Address(HistoryBox(this, "StartingAddressHistory")),
       FolderLabel(new QLabel(this)), Folder(HistoryBox(this, "DestinationFolderHistory")),
-      BrowseButton(new QToolButton(this)), ExploreButton(new QToolButton(this)), FlatFolder(new QRadioButton(this)),
+      BrowseButton(new QToolButton(this)), ExploreButton(new QToolButton(this)),
+      PasswordButton(new QToolButton(this)), FlatFolder(new QRadioButton(this)),
       TreeFolder(new QRadioButton(this)), FixLinks(new QCheckBox(this)), UpdateOldFiles(new QCheckBox(this)) {
     setObjectName("StartingAddressFrame");
     JobName->setObjectName("JobName");
@@ -64,6 +66,11 @@ TStartingAddressPage::TStartingAddressPage(jobs::TSavedOptions& Settings, queue:
     AddressLabel->setBuddy(Address);
     FolderLabel->setBuddy(Folder);
     ExploreButton->setIcon(QIcon::fromTheme("folder-open"));
+    PasswordButton->setObjectName("PasswordButton");
+    PasswordButton->setIcon(QIcon::fromTheme("dialog-password"));
+    auto* addressRow = new QHBoxLayout;
+    addressRow->addWidget(Address);
+    addressRow->addWidget(PasswordButton);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(Folder);
     folderRow->addWidget(BrowseButton);
@@ -71,9 +78,10 @@ TStartingAddressPage::TStartingAddressPage(jobs::TSavedOptions& Settings, queue:
 
     auto* layout = new QVBoxLayout(this);
     for (QWidget* widget : {static_cast<QWidget*>(JobNameLabel), static_cast<QWidget*>(JobName),
-                            static_cast<QWidget*>(AddressLabel), static_cast<QWidget*>(Address),
-                            static_cast<QWidget*>(FolderLabel)})
+                            static_cast<QWidget*>(AddressLabel)})
         layout->addWidget(widget);
+    layout->addLayout(addressRow);
+    layout->addWidget(FolderLabel);
     layout->addLayout(folderRow);
     for (QWidget* widget : {static_cast<QWidget*>(FlatFolder), static_cast<QWidget*>(TreeFolder),
                             static_cast<QWidget*>(FixLinks), static_cast<QWidget*>(UpdateOldFiles)})
@@ -86,6 +94,7 @@ TStartingAddressPage::TStartingAddressPage(jobs::TSavedOptions& Settings, queue:
     connect(TreeFolder, &QRadioButton::clicked, this, [this] { ChooseLayout(false); });
     connect(BrowseButton, &QToolButton::clicked, this, &TStartingAddressPage::BrowseFolder);
     connect(ExploreButton, &QToolButton::clicked, this, &TStartingAddressPage::ExploreFolder);
+    connect(PasswordButton, &QToolButton::clicked, this, &TStartingAddressPage::PasswordsWanted);
 }
 
 void TStartingAddressPage::LoadControlsFromJob(const jobs::TCopyJob& Job) {
@@ -124,6 +133,8 @@ void TStartingAddressPage::UpdateLanguage() {
     BrowseButton->setToolTip(LocalQText(TextBrowseHint));
     ExploreButton->setText(LocalQText(TextExplore)); // shown when the theme has no folder icon
     ExploreButton->setToolTip(LocalQText(TextExplore));
+    PasswordButton->setText(LocalQText(TextPasswords)); // shown when the theme has no key icon
+    PasswordButton->setToolTip(LocalQText(TextPasswords));
     FlatFolder->setText(MnemonicText(TextFlat));
     TreeFolder->setText(MnemonicText(TextTree));
     FixLinks->setText(MnemonicText(TextFixLinks));

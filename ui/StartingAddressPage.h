@@ -43,6 +43,8 @@ class TStartingAddressPage final : public TJobOptionPage {
   signals:
     // The user (or a caller on his behalf) typed a starting address.
     void AddressTyped(const QString& Address);
+    // The user asked for the stored site passwords.
+    void PasswordsWanted();
 
   private:
     void ChooseLayout(bool Flat);
@@ -60,6 +62,7 @@ class TStartingAddressPage final : public TJobOptionPage {
     QComboBox* Folder;
     QToolButton* BrowseButton;
     QToolButton* ExploreButton;
+    QToolButton* PasswordButton;
     QRadioButton* FlatFolder;
     QRadioButton* TreeFolder;
     QCheckBox* FixLinks;
