@@ -5,6 +5,7 @@
 #include "jobs/SavedOptions.h"
 #include "ui/AboutFrame.h"
 #include "ui/ClipboardWatcher.h"
+#include "ui/CopyProgressFrame.h"
 #include "ui/Icons.h"
 #include "ui/JobQueueFrame.h"
 #include "ui/PlaceholderPages.h"
@@ -79,7 +80,7 @@ void TMainForm::CreatePages() {
     MainPageControl->setObjectName("MainPageControl");
     Start = new TStartFrame(Services.Queue);
     JobQueue = new TJobQueueFrame(Services.Queue);
-    Progress = new TCopyProgressFrame;
+    Progress = new TCopyProgressFrame(Services.Progress);
     Preferences = new TPreferencesFrame;
     Log = new TJobLogFrame;
     About = new TAboutFrame;
@@ -92,6 +93,7 @@ void TMainForm::CreatePages() {
 void TMainForm::UpdateLanguage() {
     for (int page = pgStart; page <= pgAbout; ++page) MainPageControl->setTabText(page, Text(FirstTabText + page));
     JobQueue->UpdateLanguage();
+    Progress->UpdateLanguage();
 }
 
 // The product name, and the address of the job that runs.

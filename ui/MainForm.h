@@ -14,6 +14,10 @@ namespace jobs {
 class TSavedOptions;
 }
 
+namespace queue {
+class TCopyProgress;
+}
+
 namespace ui {
 
 class TAboutFrame;
@@ -30,6 +34,7 @@ struct TMainFormServices {
     jobs::TSavedOptions& Settings;
     queue::TJobQueue& Queue;
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
+    queue::TCopyProgress& Progress;
 };
 
 // The program's one top-level window: six pages, the tray icon, the

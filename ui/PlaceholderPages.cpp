@@ -15,9 +15,6 @@ TPlaceholderPage::TPlaceholderPage(const QString& ObjectName, const QString& Not
     layout->addWidget(label);
 }
 
-TCopyProgressFrame::TCopyProgressFrame(QWidget* Parent)
-    : TPlaceholderPage("CopyProgressFrame", tr("The files of the running job will be listed here."), Parent) {}
-
 TPreferencesFrame::TPreferencesFrame(QWidget* Parent)
     : TPlaceholderPage("PreferencesFrame", tr("Preferences will be set here."), Parent) {}
 

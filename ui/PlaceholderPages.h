@@ -14,14 +14,6 @@ class TPlaceholderPage : public QWidget {
     TPlaceholderPage(const QString& ObjectName, const QString& Note, QWidget* Parent);
 };
 
-// "Progress": the copy progress view of the running job.
-class TCopyProgressFrame final : public TPlaceholderPage {
-    Q_OBJECT
-
-  public:
-    explicit TCopyProgressFrame(QWidget* Parent = nullptr);
-};
-
 // "Preferences": the preference pages.
 class TPreferencesFrame final : public TPlaceholderPage {
     Q_OBJECT
