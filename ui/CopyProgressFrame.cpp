@@ -52,6 +52,9 @@ QTableView* NewList(const QString& Name, QAbstractItemModel* Model) {
     view->verticalHeader()->hide();
     view->horizontalHeader()->setStretchLastSection(false);
     view->setWordWrap(false);
+    // Compact rows, as in a report list: thousands of finished files must stay scannable.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     return view;
 }
 
@@ -101,7 +104,7 @@ QWidget* TCopyProgressFrame::BuildLists() {
             &TCopyProgressFrame::UpdateViewButtons);
     Active = NewList("InProgressList", ActiveModel);
     Active->setShowGrid(false);
-    Active->horizontalHeader()->resizeSection(0, 100);
+    Active->horizontalHeader()->resizeSection(0, 120); // the caption beside its icon
     Active->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     Active->horizontalHeader()->resizeSection(3, 60);
     Active->setContextMenuPolicy(Qt::CustomContextMenu);
