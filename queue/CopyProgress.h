@@ -49,6 +49,8 @@ class TCopyProgress {
     // The finished files; rows beyond the last flush may already be here.
     int CompletedCount() const { return static_cast<int>(Completed.size()); }
     const TCompletedFile& CompletedRow(int Row) const { return Completed[static_cast<std::size_t>(Row)]; }
+    // The finished rows observers have been told of: where a new observer starts.
+    int FlushedCompletedCount() const { return PublishedCompleted; }
     // The files in progress as of the last flush.
     const std::vector<TActiveFile>& ActiveRows() const { return PublishedActive; }
     // The download of a flushed "Downloading" row once it reported progress; else null.

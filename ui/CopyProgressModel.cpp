@@ -44,7 +44,7 @@ QIcon ActivityIcon(queue::TActivityKind Kind) {
 
 TCopyProgressListModel::TCopyProgressListModel(queue::TCopyProgress& Progress, TList List, QObject* Parent)
     : QAbstractTableModel(Parent), Progress(Progress), List(List) {
-    Rows = SourceCount();
+    Rows = List == lsCompleted ? Progress.FlushedCompletedCount() : SourceCount();
     Progress.AddObserver(*this);
 }
 
