@@ -7,6 +7,7 @@
 #include "jobs/PasswordMgr.h"
 #include "jobs/RegisterFileType.h"
 #include "jobs/SavedOptions.h"
+#include "queue/CopyProgress.h"
 #include "queue/JobQueue.h"
 #include "ui/CommandLine.h"
 #include "ui/MainForm.h"
@@ -84,11 +85,14 @@ int RunMainWindow(QApplication& App, jobs::TSavedOptions& Settings, TSingleInsta
     jobs::LoadPasswords(passwords, jobs::PasswordFileName(jobs::GetDataFolder()));
     engine::TCopyEngine engine(Settings, passwords);
     TMessageBoxPrompts prompts;
+    // The progress page hears each report before the queue acts on it.
+    queue::TCopyProgress progress(engine.Input(), [&Settings] { return Settings.Read(S::ShowFriendlyDownloadResults); });
+    progress.Subscribe(engine.Splitter());
     queue::TJobQueue jobQueue(engine.Input(), Settings, prompts);
     if (!jobQueue.InitJobQueue(engine.Splitter()))
         base::TraceLog.LogEntry(base::ttWarning, "", "RegisterForSpiderOutput", "JobQueue");
     TSpiderOutputRelay relay(engine.Output(), engine.Splitter());
-    TMainForm window({Settings, jobQueue, passwords, prompts, engine.Splitter(), {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}});
+    TMainForm window({Settings, jobQueue, passwords, prompts, engine.Splitter(), {[&engine] { engine.Terminate(); }, [&engine] { return engine.Finished(); }}, progress});
     prompts.SetOwner(&window);
     window.SetJobLogEnabled(Settings.Read(S::LogCompletedJobs));
     window.SetQueueShown(Settings.Read(S::ShowJobQueue));

@@ -6,10 +6,10 @@
 #include "ui/AboutFrame.h"
 #include "ui/ClipboardWatcher.h"
 #include "ui/AutomationControls.h"
+#include "ui/CopyProgressFrame.h"
 #include "ui/Icons.h"
 #include "ui/JobLogFrame.h"
 #include "ui/JobQueueFrame.h"
-#include "ui/PlaceholderPages.h"
 #include "ui/PreferencesFrame.h"
 #include "ui/StartFrame.h"
 #include "ui/StartingAddressPage.h"
@@ -101,7 +101,7 @@ void TMainForm::CreatePages() {
     });
     JobQueue = new TJobQueueFrame(Services.Queue);
     JobQueue->AutomationFrame()->layout()->addWidget(new TAutomationControls(CompletionAutomation));
-    Progress = new TCopyProgressFrame;
+    Progress = new TCopyProgressFrame(Services.Progress);
     Preferences = new TPreferencesFrame(Services.Settings, Services.Passwords, *this);
     Log = new TJobLogFrame(JobLog);
     About = new TAboutFrame;
@@ -115,6 +115,7 @@ void TMainForm::UpdateLanguage() {
     for (int page = pgStart; page <= pgAbout; ++page) MainPageControl->setTabText(page, Text(FirstTabText + page));
     JobQueue->UpdateLanguage();
     Log->UpdateLanguage();
+    Progress->UpdateLanguage();
 }
 
 // The product name, and the address of the job that runs.

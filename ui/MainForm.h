@@ -24,6 +24,10 @@ namespace messaging {
 class TSpiderOutputSplitter;
 }
 
+namespace queue {
+class TCopyProgress;
+}
+
 namespace ui {
 
 class TAboutFrame;
@@ -43,6 +47,7 @@ struct TMainFormServices {
     queue::TJobQueuePrompts& Prompts; // the queue's, the automation's and the Start page's questions
     messaging::TSpiderOutputSplitter& Splitter; // on the GUI thread; the job log subscribes to it
     queue::TSpiderShutdown Spider; // ends the spider thread when the program closes
+    queue::TCopyProgress& Progress; // the reports of the running job, shown on the Progress page
 };
 
 // The program's one top-level window: six pages, the tray icon, the
