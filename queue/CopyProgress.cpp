@@ -21,11 +21,8 @@ constexpr int TextResult = 162;
 constexpr int TextLocation = 163;
 constexpr int TextDownloadProgress = 169;
 constexpr int TextRewriteProgress = 170;
-constexpr int TextDownloading = 174; // then one per activity kind up to "Flattening"
 constexpr int TextFileReadError = 188;
 constexpr int TextStopFile = 181;    // then host, extension, MIME type
-
-std::string ActivityText(TActivityKind Kind) { return jobs::LocalText(TextDownloading + static_cast<int>(Kind)); }
 
 std::string AddressText(const web::TURL& Address) {
     return Address.IsValid() ? Address.GetPlainURL() : Address.GetUnusableText();
@@ -55,6 +52,11 @@ std::string CountCaption(int Text, int Count, int Of) {
 }
 
 } // namespace
+
+std::string ActivityText(TActivityKind Kind) {
+    constexpr int TextDownloading = 174; // then one per activity kind up to "Flattening"
+    return jobs::LocalText(TextDownloading + static_cast<int>(Kind));
+}
 
 TCopyProgress::TCopyProgress(TSpiderInputMessageQueue& Input, std::function<bool()> FriendlyResults)
     : Input(Input), FriendlyResultsSetting(std::move(FriendlyResults)) {}

@@ -17,6 +17,9 @@ enum class TActivityKind : int {
     Flattening = 4,
 };
 
+// The caption of an activity in the running list, from the language texts.
+std::string ActivityText(TActivityKind Kind);
+
 // One finished download.
 struct TCompletedFile {
     TDownloadResultIcon Icon = TDownloadResultIcon::Success;

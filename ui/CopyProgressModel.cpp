@@ -14,7 +14,6 @@ namespace {
 // Column captions by text number: "Result", "Location"; "Status", "Location", "Size", "% Done".
 constexpr int CompletedColumnTexts[] = {162, 163};
 constexpr int ActiveColumnTexts[] = {165, 168, 167, 166};
-constexpr int TextDownloading = 174; // then one per activity kind
 
 QIcon StandardIcon(QStyle::StandardPixmap Pixmap) { return QApplication::style()->standardIcon(Pixmap); }
 
@@ -81,7 +80,7 @@ QVariant TCopyProgressListModel::ActiveData(int Row, int Column, int Role) const
     if (Role == Qt::TextAlignmentRole && Column >= 2) return int(Qt::AlignCenter);
     if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
     switch (Column) {
-    case 0: return QString::fromStdString(jobs::LocalText(TextDownloading + static_cast<int>(file.Kind)));
+    case 0: return QString::fromStdString(queue::ActivityText(file.Kind));
     case 1: return QString::fromStdString(file.Location);
     case 2: return QString::fromStdString(file.Size);
     case 3: return QString::fromStdString(file.Done);
