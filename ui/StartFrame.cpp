@@ -81,7 +81,7 @@ TStartFrame::TStartFrame(queue::TJobQueue& Queue, jobs::TSavedOptions& Settings,
 
     connect(StartFramesTree, &QListWidget::currentRowChanged, this, &TStartFrame::PageSelected);
     connect(StartingAddress, &TStartingAddressPage::AddressTyped, Protocols, &TJobProtocolsPage::FollowStartingAddress);
-    for (const QKeySequence key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
         auto* shortcut = new QShortcut(key, this, nullptr, nullptr, Qt::WidgetWithChildrenShortcut);
         connect(shortcut, &QShortcut::activated, this, [this] {
             if (StartButton->isEnabled()) AddJobToQueue();

@@ -193,6 +193,21 @@ std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Miss
     return error;
 }
 
+// The text of an attribute value inside its tag, without its quotes; Offset
+// is where that text starts inside the raw value (1 when quoted, else 0).
+struct TUnquotedValue {
+    std::string_view Text;
+    std::size_t Offset = 0;
+};
+
+TUnquotedValue UnquotedValue(std::string_view TagText, std::int32_t ValueStart, std::int32_t ValueLength) {
+    const std::string_view raw =
+        TagText.substr(static_cast<std::size_t>(ValueStart), static_cast<std::size_t>(ValueLength));
+    const std::size_t start = !raw.empty() && (raw[0] == '"' || raw[0] == '\'') ? 1 : 0;
+    const std::size_t end = start && raw.size() > 1 && raw.back() == raw[0] ? raw.size() - 1 : raw.size();
+    return {raw.substr(start, end - start), start};
+}
+
 } // namespace
 
 TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const std::string& PageURL,
@@ -385,15 +400,12 @@ void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, s
 
 // One link for each image candidate, standing for its address alone.
 void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength) {
-    const std::string_view raw = std::string_view(Link.TagText).substr(static_cast<std::size_t>(ValueStart),
-                                                                       static_cast<std::size_t>(ValueLength));
-    const std::size_t start = !raw.empty() && (raw[0] == '"' || raw[0] == '\'') ? 1 : 0;
-    const std::size_t end = start && raw.size() > 1 && raw.back() == raw[0] ? raw.size() - 1 : raw.size();
-    for (const TValuePart& part : SplitSrcset(raw.substr(start, end - start))) {
+    const TUnquotedValue value = UnquotedValue(Link.TagText, ValueStart, ValueLength);
+    for (const TValuePart& part : SplitSrcset(value.Text)) {
         TWebLinkInfo candidate = Link;
-        candidate.PartOffset = static_cast<std::int32_t>(start + part.Offset);
+        candidate.PartOffset = static_cast<std::int32_t>(value.Offset + part.Offset);
         candidate.PartLength = static_cast<std::int32_t>(part.Length);
-        candidate.Value = std::string(raw.substr(start + part.Offset, part.Length));
+        candidate.Value = std::string(value.Text.substr(part.Offset, part.Length));
         Record(std::move(candidate));
     }
 }
@@ -402,16 +414,12 @@ void THTMLParser::AddStyleAttributeLinks(std::string_view Inner, std::size_t Nam
                                          const TWebLinkInfo& TagLink) {
     TTagAttribData found;
     if (!FindAttributeValue(Inner, NameLength, "STYLE", found)) return;
-    const std::string_view raw =
-        std::string_view(TagLink.TagText).substr(static_cast<std::size_t>(found.ValueStart),
-                                                 static_cast<std::size_t>(found.ValueLength));
-    const std::size_t quoted = !raw.empty() && (raw[0] == '"' || raw[0] == '\'') ? 1 : 0;
-    const std::size_t end = quoted && raw.size() > 1 && raw.back() == raw[0] ? raw.size() - 1 : raw.size();
+    const TUnquotedValue value = UnquotedValue(TagLink.TagText, found.ValueStart, found.ValueLength);
     TWebLinkInfo link = TagLink;
     link.AttributeName = "STYLE";
     link.Syntax = TLinkSyntax::CSSInAttribute;
-    AddStyleSheetLinks(raw.substr(quoted, end - quoted),
-                       static_cast<std::size_t>(TagLink.TagOffset + found.ValueStart) + quoted, link);
+    AddStyleSheetLinks(value.Text, static_cast<std::size_t>(TagLink.TagOffset + found.ValueStart) + value.Offset,
+                       link);
 }
 
 // The addresses of style sheet text that starts at byte Offset of the file;
