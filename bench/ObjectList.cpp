@@ -28,13 +28,12 @@ std::vector<std::string> MakeNames(int Count) {
 
 // Objects are made as the spider makes them, one per link, from its address.
 void Fill(engine::TSpiderObjectList& List, std::vector<std::string>& Names) {
-    engine::TSpiderObject object;
-    object.Address.SetFullURL("http://site.test/");
-    object.Distance = 1;
+    web::TURL address;
+    address.SetFullURL("http://site.test/");
     for (auto& name : Names) {
         engine::TSpiderObject next;
-        next.Address = object.Address;
-        next.Distance = object.Distance;
+        next.Address = web::TPackedURL(address);
+        next.Distance = 1;
         next.LocalFileName = std::move(name);
         List.AddIfNotPresent(std::move(next));
     }

@@ -122,7 +122,7 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
 bool TDownloadThreadDispacher::HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List) {
     for (int refused = 0; TSpiderObject* next = List.FirstUndispatched();) {
         if (refused == RefusalsBetweenChecks) return true;
-        const web::TURL& address = next->AlternateHost.empty() ? next->Address : AddressOnAlternateHost(*next);
+        const web::TURL& address = AddressToFetch(*next);
         const auto verdict = Filter.CheckBeforeDownload(address, next->Distance, next->Embedded);
         if (verdict != dfPassed) {
             FinishRefused(Control, List, *next, address, verdict);
@@ -137,10 +137,11 @@ bool TDownloadThreadDispacher::HandOutWork(TSpiderJobControl& Control, TSpiderOb
     return false;
 }
 
-const web::TURL& TDownloadThreadDispacher::AddressOnAlternateHost(const TSpiderObject& Object) {
-    AlternateAddress.Assign(Object.Address);
-    AlternateAddress.SetHostName(Object.AlternateHost);
-    return AlternateAddress;
+// The object's address, on the other host when one was met.
+const web::TURL& TDownloadThreadDispacher::AddressToFetch(const TSpiderObject& Object) {
+    Object.Address.UnpackInto(FetchAddress);
+    if (!Object.AlternateHost.empty()) FetchAddress.SetHostName(Object.AlternateHost);
+    return FetchAddress;
 }
 
 // Reported as a download that the filter ended, as a thread would, but with
@@ -194,7 +195,7 @@ TFileDownloadMsg& TDownloadThreadDispacher::BeginDownloadMessage(std::uint8_t Ki
 void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Control,
                                                           const TSpiderObject& Object, std::int32_t DownloadNumber) {
     auto& download = BeginDownloadMessage(somDownloadStarted, DownloadNumber);
-    download.Address = Object.Address;
+    Object.Address.UnpackInto(download.Address);
     if (Object.Referrer) download.Referrer = *Object.Referrer;
     else download.Referrer.Clear();
     download.LocalFile = Object.LocalFileName;

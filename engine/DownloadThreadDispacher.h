@@ -89,7 +89,7 @@ private:
     bool AllIdle() const;
     int IdleThreadForWork() const;
     bool HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List);
-    const web::TURL& AddressOnAlternateHost(const TSpiderObject& Object);
+    const web::TURL& AddressToFetch(const TSpiderObject& Object);
     void FinishRefused(TSpiderJobControl& Control, TSpiderObjectList& List, TSpiderObject& Object,
                        const web::TURL& Address, std::uint8_t Verdict);
     void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, const web::TURL& Address);
@@ -116,7 +116,7 @@ private:
     std::int32_t JobNumber = -1;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     TFileDownloadCompleteData Refused;      // reused for every address refused before a request
-    web::TURL AlternateAddress;             // reused for every object met under another host
+    web::TURL FetchAddress;                 // reused for every object handed out
     std::string StartPageFile;  // local file of the starting address, as finally written
     messaging::TFileDownloadMsg StartDownload;
     bool Stopping = false;

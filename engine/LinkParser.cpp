@@ -67,7 +67,7 @@ void TLinkParser::PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind,
 void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page,
                             std::uint8_t Kind, std::int32_t FileNumber) {
     auto& part = OutputMsg.FileReadWrite;
-    part.Address = Page.Address;
+    Page.Address.UnpackInto(part.Address);
     part.LocalFile = Page.LocalFileName;
     part.LinkCount = 0;
     part.ErrorText.clear();
@@ -91,7 +91,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
     if (!ScanAllowed(Control, fileName, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
-    const std::string pageURL = Page.Address.GetPlainURL();
+    const std::string pageURL = Page.Address.Unpack().GetPlainURL();
     web::TWebLinkList links;
     const web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (!result) {
@@ -116,7 +116,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
 void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
                            TSpiderObjectList& List, web::TWebLinkList& Links) {
     OutputMsg.FileReadWrite.LinkCount = Links.Count();
-    const auto referrer = std::make_shared<const web::TURL>(Page.Address);
+    const auto referrer = std::make_shared<const web::TURL>(Page.Address.Unpack());
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         web::TWebLinkInfo& link = *Links.Get(i);
         if (!link.URL.IsValid()) continue;
@@ -164,7 +164,7 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
     BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
     if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteCount)) return;
     auto& part = OutputMsg.FileReadWrite;
-    const std::string pageURL = Page.Address.GetPlainURL();
+    const std::string pageURL = Page.Address.Unpack().GetPlainURL();
     web::TWebLinkList links;
     web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (result && links.Count() > 0) {

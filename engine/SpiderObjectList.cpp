@@ -8,25 +8,17 @@ namespace engine {
 
 namespace {
 
-// A before B with the ASCII letters folded to upper case, bytes compared
-// unsigned, as std::string compares the folded texts.
-bool FoldedLess(std::string_view A, std::string_view B) {
-    const std::size_t common = std::min(A.size(), B.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        if (A[i] == B[i]) continue;
-        const auto a = static_cast<unsigned char>(base::UpperAsciiChar(A[i]));
-        const auto b = static_cast<unsigned char>(base::UpperAsciiChar(B[i]));
-        if (a != b) return a < b;
-    }
-    return A.size() < B.size();
-}
-
 // An address that gets no local name (refused as unsafe, or of a scheme that
 // is never saved) is filed under its own text, so that such addresses do not
 // all merge into one object and each is reported on its own.
 bool KeyIsAddressText(const TSpiderObject& Object) {
     return Object.Address.GetScheme() == web::SchemeMailto || Object.LocalFileName.empty();
 }
+
+bool WantsDownload(const TSpiderObject& Object) { return !Object.Dispatched; }
+bool WantsParsing(const TSpiderObject& Object) { return Object.IsPage && !Object.LinksParsed; }
+
+constexpr std::size_t FirstSlotCount = 1024;
 
 } // namespace
 
@@ -37,61 +29,78 @@ TSpiderObject& TSpiderObjectStore::Append(TSpiderObject&& Object) {
     return slot;
 }
 
-bool TSpiderObjectList::TKeyOrder::operator()(TIndex A, TIndex B) const {
-    return FoldedLess(List->KeyOf(A), List->KeyOf(B));
+std::string_view TSpiderObjectList::KeyOf(TPlace Place) const {
+    if (Marks[Place] & KeyKeptApart) return KeysKeptApart.find(Place)->second;
+    return Objects[Place].LocalFileName;
 }
 
-bool TSpiderObjectList::TKeyOrder::operator()(TIndex A, std::string_view B) const {
-    return FoldedLess(List->KeyOf(A), B);
-}
-
-bool TSpiderObjectList::TKeyOrder::operator()(std::string_view A, TIndex B) const {
-    return FoldedLess(A, List->KeyOf(B));
-}
-
-TSpiderObjectList::TSpiderObjectList()
-    : ByKey(TKeyOrder{this}), Undispatched(TKeyOrder{this}), UnparsedPages(TKeyOrder{this}) {}
-
-std::string_view TSpiderObjectList::KeyOf(TIndex Index) const {
-    const TSpiderObject& object = Objects[Index];
-    if (object.KeyKeptApart) return KeysKeptApart.find(Index)->second;
-    return object.LocalFileName;
+bool TSpiderObjectList::KeyLess(const TQueued& A, const TQueued& B) const {
+    if (A.Summary != B.Summary) return A.Summary < B.Summary;
+    return FoldedLess(KeyOf(A.Place), KeyOf(B.Place));
 }
 
 TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject NewObject) {
     const bool apart = KeyIsAddressText(NewObject);
-    std::string addressKey = apart ? NewObject.Address.GetFullURL() : std::string();
+    std::string addressKey = apart ? NewObject.Address.Unpack().GetFullURL() : std::string();
     const std::string_view key = apart ? std::string_view(addressKey) : std::string_view(NewObject.LocalFileName);
-    const auto found = ByKey.lower_bound(key);
-    if (found == ByKey.end() || FoldedLess(key, KeyOf(*found))) {
-        const auto index = static_cast<TIndex>(Objects.Size());
-        NewObject.SequenceNumber = index + 1;
-        NewObject.KeyKeptApart = apart;
-        if (apart) KeysKeptApart.emplace(index, std::move(addressKey));
-        TSpiderObject& object = Objects.Append(std::move(NewObject));
-        ByKey.insert(found, index);
-        IndexFlags(object);
-        return TAddOutcome::Inserted;
-    }
-    TSpiderObject& known = Objects[*found];
+    const auto hash = static_cast<std::uint32_t>(FoldedHash(key));
+    if ((Objects.Size() + 1) * 4 > Slots.size() * 3) GrowSlots();
+    const std::size_t slot = FindSlot(key, hash);
+    if (Slots[slot].Place != 0) return Merge(Objects[Slots[slot].Place - 1], NewObject);
+    if (!Summary) Summary.emplace(key);
+    const auto place = static_cast<TPlace>(Objects.Size());
+    Slots[slot] = {hash, place + 1};
+    Marks.push_back(apart ? KeyKeptApart : 0);
+    if (apart) KeysKeptApart.emplace(place, std::move(addressKey));
+    NewObject.SequenceNumber = place + 1;
+    if (!NewObject.Dispatched) ++UndispatchedCount;
+    Objects.Append(std::move(NewObject));
+    EnqueueWanted(place);
+    return TAddOutcome::Inserted;
+}
+
+TSpiderObjectList::TAddOutcome TSpiderObjectList::Merge(TSpiderObject& Known, TSpiderObject& NewObject) {
     // A host change counts once: only while no alternate host was recorded.
-    const bool hostChanged = known.Dispatched && known.AlternateHost.empty() &&
-                             !base::SameTextAscii(known.Address.GetHostName(), NewObject.Address.GetHostName());
-    if (hostChanged) known.AlternateHost = NewObject.Address.GetHostName();
-    const bool closer = NewObject.Distance < known.Distance;
+    const bool hostChanged = Known.Dispatched && Known.AlternateHost.empty() &&
+                             !base::SameTextAscii(Known.Address.GetHostName(), NewObject.Address.GetHostName());
+    if (hostChanged) Known.AlternateHost = NewObject.Address.GetHostName();
+    const bool closer = NewObject.Distance < Known.Distance;
     if (closer) {
-        known.Distance = NewObject.Distance;
-        known.Referrer = std::move(NewObject.Referrer);
+        Known.Distance = NewObject.Distance;
+        Known.Referrer = std::move(NewObject.Referrer);
     }
     // A link refused for its query may come back as a page's embedded resource;
     // the query is all that embedding changes, so only then is it fetched again.
-    const bool nowEmbedded = NewObject.Embedded && !known.Embedded;
-    if (nowEmbedded) known.Embedded = true;
-    const bool queryNowAllowed = nowEmbedded && !known.Address.GetExtraInfo().empty();
+    const bool nowEmbedded = NewObject.Embedded && !Known.Embedded;
+    if (nowEmbedded) Known.Embedded = true;
+    const bool queryNowAllowed = nowEmbedded && Known.Address.HasExtraInfo();
     if (!hostChanged && !closer && !queryNowAllowed) return TAddOutcome::Known;
-    const bool wasDispatched = known.Dispatched;
-    SetDispatched(known, false);
+    const bool wasDispatched = Known.Dispatched;
+    SetDispatched(Known, false);
     return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;
+}
+
+// The slot that holds Key, or the empty slot where it belongs.
+std::size_t TSpiderObjectList::FindSlot(std::string_view Key, std::uint32_t Hash) const {
+    const std::size_t mask = Slots.size() - 1;
+    for (std::size_t at = Hash & mask;; at = (at + 1) & mask) {
+        const TSlot& slot = Slots[at];
+        if (slot.Place == 0) return at;
+        if (slot.Hash == Hash && base::SameTextAscii(KeyOf(slot.Place - 1), Key)) return at;
+    }
+}
+
+// Doubles the table; the slots keep their hashes, so no key is read again.
+void TSpiderObjectList::GrowSlots() {
+    std::vector<TSlot> old(std::max(FirstSlotCount, Slots.size() * 2), TSlot{0, 0});
+    old.swap(Slots);
+    const std::size_t mask = Slots.size() - 1;
+    for (const TSlot& slot : old) {
+        if (slot.Place == 0) continue;
+        std::size_t at = slot.Hash & mask;
+        while (Slots[at].Place != 0) at = (at + 1) & mask;
+        Slots[at] = slot;
+    }
 }
 
 TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNumber) {
@@ -100,50 +109,73 @@ TSpiderObject* TSpiderObjectList::FindBySequenceNumber(std::uint32_t SequenceNum
 }
 
 TSpiderObject* TSpiderObjectList::FirstUndispatched() {
-    return Undispatched.empty() ? nullptr : &Objects[*Undispatched.begin()];
+    return FirstWanted(Undispatched, InUndispatched, WantsDownload);
 }
 
 TSpiderObject* TSpiderObjectList::FirstUnparsedPage() {
-    return UnparsedPages.empty() ? nullptr : &Objects[*UnparsedPages.begin()];
+    return FirstWanted(UnparsedPages, InUnparsedPages, WantsParsing);
 }
 
-void TSpiderObjectList::IndexFlags(TSpiderObject& Object) {
-    const TIndex index = Object.SequenceNumber - 1;
-    if (Object.Dispatched) Undispatched.erase(index);
-    else Undispatched.insert(index);
-    if (Object.IsPage && !Object.LinksParsed) UnparsedPages.insert(index);
-    else UnparsedPages.erase(index);
+// Drops the places at the top that are no longer wanted.
+TSpiderObject* TSpiderObjectList::FirstWanted(std::vector<TQueued>& Heap, TMark Mark,
+                                              bool (*Wanted)(const TSpiderObject&)) {
+    while (!Heap.empty()) {
+        const TPlace place = Heap.front().Place;
+        if (Wanted(Objects[place])) return &Objects[place];
+        Marks[place] &= static_cast<std::uint8_t>(~Mark);
+        std::pop_heap(Heap.begin(), Heap.end(), TKeyAfter{this});
+        Heap.pop_back();
+    }
+    return nullptr;
+}
+
+void TSpiderObjectList::Enqueue(std::vector<TQueued>& Heap, TMark Mark, TPlace Place) {
+    if (Marks[Place] & Mark) return;
+    Marks[Place] |= Mark;
+    Heap.push_back({Summary->Of(KeyOf(Place)), Place});
+    std::push_heap(Heap.begin(), Heap.end(), TKeyAfter{this});
+}
+
+void TSpiderObjectList::EnqueueWanted(TPlace Place) {
+    const TSpiderObject& object = Objects[Place];
+    if (WantsDownload(object)) Enqueue(Undispatched, InUndispatched, Place);
+    if (WantsParsing(object)) Enqueue(UnparsedPages, InUnparsedPages, Place);
 }
 
 void TSpiderObjectList::SetDispatched(TSpiderObject& Object, bool Dispatched) {
+    if (Object.Dispatched == Dispatched) return;
     Object.Dispatched = Dispatched;
-    IndexFlags(Object);
+    if (Dispatched) --UndispatchedCount;
+    else ++UndispatchedCount;
+    EnqueueWanted(Object.SequenceNumber - 1);
 }
 
 void TSpiderObjectList::SetIsPage(TSpiderObject& Object) {
     Object.IsPage = true;
-    IndexFlags(Object);
+    EnqueueWanted(Object.SequenceNumber - 1);
 }
 
-void TSpiderObjectList::SetLinksParsed(TSpiderObject& Object) {
-    Object.LinksParsed = true;
-    IndexFlags(Object);
-}
+// Leaves its heap when it comes to the top.
+void TSpiderObjectList::SetLinksParsed(TSpiderObject& Object) { Object.LinksParsed = true; }
 
 // The key stays what it was: an object whose key was its old name keeps that
 // name apart before taking the new one.
 void TSpiderObjectList::SetLocalFileName(TSpiderObject& Object, const std::string& FileName) {
     if (Object.LocalFileName == FileName) return;
-    if (!Object.KeyKeptApart) {
-        KeysKeptApart.emplace(Object.SequenceNumber - 1, std::move(Object.LocalFileName));
-        Object.KeyKeptApart = true;
+    const TPlace place = Object.SequenceNumber - 1;
+    if (!(Marks[place] & KeyKeptApart)) {
+        KeysKeptApart.emplace(place, std::move(Object.LocalFileName));
+        Marks[place] |= KeyKeptApart;
     }
     Object.LocalFileName = FileName;
 }
 
 void TSpiderObjectList::ForEach(const std::function<bool(TSpiderObject&)>& Visit) {
-    for (const TIndex index : ByKey)
-        if (!Visit(Objects[index])) return;
+    std::vector<TQueued> order(Objects.Size());
+    for (TPlace place = 0; place < order.size(); ++place) order[place] = {Summary->Of(KeyOf(place)), place};
+    std::sort(order.begin(), order.end(), [this](const TQueued& A, const TQueued& B) { return KeyLess(A, B); });
+    for (const TQueued& queued : order)
+        if (!Visit(Objects[queued.Place])) return;
 }
 
 } // namespace engine

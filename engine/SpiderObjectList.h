@@ -1,11 +1,13 @@
 #pragma once
 
+#include "engine/SpiderObjectKey.h"
+#include "web/PackedURL.h"
 #include "web/URLType.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,24 +21,23 @@ struct TSpiderObject {
     // shared, since every link of a page has the same referrer. For the start,
     // the job's starting referrer, or null when it names none.
     std::shared_ptr<const web::TURL> Referrer;
-    std::int32_t Distance = 0;  // -1 for the starting address
-    std::int32_t Redirects = 0;  // redirects in a row that led to it
-    // A page shows or runs it (image, stylesheet, script ...): saved even with a query.
-    bool Embedded = false;
+    // Packed, since the list holds it for the whole job: unpacked when the
+    // object is handed out or its page is parsed.
+    web::TPackedURL Address;
     // Another host name under which the object, already handed out, was met again;
     // its next download uses it.
     std::string AlternateHost;
-    std::uint32_t SequenceNumber = 0;  // identifies the object when its download completes
-    web::TURL Address;
     // The local path the address maps to; replaced by the path really written
     // (which may carry an added extension) through the list's SetLocalFileName.
     std::string LocalFileName;
+    std::int32_t Distance = 0;  // -1 for the starting address
+    std::int32_t Redirects = 0;  // redirects in a row that led to it
+    std::uint32_t SequenceNumber = 0;  // identifies the object when its download completes
+    // A page shows or runs it (image, stylesheet, script ...): saved even with a query.
+    bool Embedded = false;
     bool Dispatched = false;
     bool IsPage = false;
     bool LinksParsed = false;
-    // Set by the list: the object's key is not its LocalFileName but is kept
-    // apart (an address without a local name, or a name replaced later).
-    bool KeyKeptApart = false;
 };
 
 // Objects by place, in chunks: a place costs no allocation of its own, no
@@ -60,16 +61,19 @@ private:
 // address that gets no local name; keys compare with the ASCII letters folded
 // to upper case, so two addresses that map to the same local file are one object.
 //
-// The crawl asks for "the first undispatched object" and "the first unparsed
-// page" in key order after every step, so both are kept in their own ordered
-// indexes and every operation is O(log n): a million objects stay usable.
+// A million objects stay usable, and inserting one costs about a microsecond.
 // Objects are stored once, in insertion order (their sequence number is their
-// place), and the indexes hold only their numbers; a key is no second string
-// unless it differs from the local name. Pointers to objects stay valid while
-// the list lives. An object's key is fixed when it is inserted.
+// place); a hash table of places finds a key. The crawl asks for "the first
+// undispatched object" and "the first unparsed page" after every step, so
+// each is a heap of places ordered by key, led by a 64-bit summary of the key
+// that mostly spares reading the objects. A place leaves its heap lazily, when
+// it comes to the top no longer wanted; every wanted place is in its heap.
+// Key order as a whole is needed once a job, for rewriting, and is sorted then.
+// Pointers to objects stay valid while the list lives. An object's key is fixed
+// when it is inserted; it is no second string unless it differs from the local name.
 class TSpiderObjectList {
 public:
-    TSpiderObjectList();
+    TSpiderObjectList() = default;
     TSpiderObjectList(const TSpiderObjectList&) = delete;
     TSpiderObjectList& operator=(const TSpiderObjectList&) = delete;
 
@@ -84,37 +88,56 @@ public:
     TSpiderObject* FindBySequenceNumber(std::uint32_t SequenceNumber);
     TSpiderObject* FirstUndispatched();
     TSpiderObject* FirstUnparsedPage();
-    bool HasUndispatched() const { return !Undispatched.empty(); }
+    bool HasUndispatched() const { return UndispatchedCount != 0; }
 
-    // Changes go through the list so that its indexes and keys stay true.
+    // Changes go through the list so that its heaps and keys stay true.
     void SetDispatched(TSpiderObject& Object, bool Dispatched);
     void SetIsPage(TSpiderObject& Object);
     void SetLinksParsed(TSpiderObject& Object);
     void SetLocalFileName(TSpiderObject& Object, const std::string& FileName);
 
-    // Visits every object in key order; Visit returns false to stop.
+    // Visits every object in key order; Visit returns false to stop. Objects
+    // that Visit inserts are not visited.
     void ForEach(const std::function<bool(TSpiderObject&)>& Visit);
 
 private:
-    using TIndex = std::uint32_t;  // place in Objects
-    // Orders places by their objects' keys; a key text can be looked up directly.
-    struct TKeyOrder {
-        using is_transparent = void;
-        const TSpiderObjectList* List;
-        bool operator()(TIndex A, TIndex B) const;
-        bool operator()(TIndex A, std::string_view B) const;
-        bool operator()(std::string_view A, TIndex B) const;
+    using TPlace = std::uint32_t;  // place in Objects
+    struct TQueued {
+        std::uint64_t Summary;  // of the key, see TKeySummary
+        TPlace Place;
     };
-    using TOrderedIndex = std::set<TIndex, TKeyOrder>;
+    struct TSlot {
+        std::uint32_t Hash;  // low bits of the key's hash
+        TPlace Place;        // plus one; 0: empty
+    };
+    // Heaps keep the greatest on top; this puts the smallest key there.
+    struct TKeyAfter {
+        const TSpiderObjectList* List;
+        bool operator()(const TQueued& A, const TQueued& B) const { return List->KeyLess(B, A); }
+    };
+    enum TMark : std::uint8_t {
+        KeyKeptApart = 1,  // the key is not the LocalFileName
+        InUndispatched = 2,
+        InUnparsedPages = 4,
+    };
 
-    std::string_view KeyOf(TIndex Index) const;
-    void IndexFlags(TSpiderObject& Object);
+    std::string_view KeyOf(TPlace Place) const;
+    bool KeyLess(const TQueued& A, const TQueued& B) const;
+    TSpiderObject* FirstWanted(std::vector<TQueued>& Heap, TMark Mark, bool (*Wanted)(const TSpiderObject&));
+    void Enqueue(std::vector<TQueued>& Heap, TMark Mark, TPlace Place);
+    void EnqueueWanted(TPlace Place);
+    std::size_t FindSlot(std::string_view Key, std::uint32_t Hash) const;
+    void GrowSlots();
+    TAddOutcome Merge(TSpiderObject& Known, TSpiderObject& NewObject);
 
     TSpiderObjectStore Objects;  // SequenceNumber - 1 is the place
-    std::unordered_map<TIndex, std::string> KeysKeptApart;
-    TOrderedIndex ByKey;
-    TOrderedIndex Undispatched;
-    TOrderedIndex UnparsedPages;  // IsPage set, LinksParsed clear
+    std::vector<std::uint8_t> Marks;  // TMark bits, by place
+    std::unordered_map<TPlace, std::string> KeysKeptApart;
+    std::vector<TSlot> Slots;  // open addressing, linear probing; size a power of two
+    std::optional<TKeySummary> Summary;  // made from the first key
+    std::vector<TQueued> Undispatched;
+    std::vector<TQueued> UnparsedPages;  // IsPage set, LinksParsed clear
+    std::size_t UndispatchedCount = 0;
 };
 
 } // namespace engine

@@ -229,7 +229,7 @@ bool TSpiderThread::AddSpiderObject(TSpiderObjectList& List, const web::TURL& Ad
                                     const std::shared_ptr<const web::TURL>& Referrer, std::int32_t Distance,
                                     std::int32_t Redirects, bool Embedded) {
     TSpiderObject object;
-    object.Address.Assign(Address);
+    object.Address = web::TPackedURL(Address);
     object.Referrer = Referrer;
     object.Distance = Distance;
     object.Redirects = Redirects;

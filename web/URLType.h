@@ -75,6 +75,8 @@ public:
                                  bool AssumeWWW) const;
 
 private:
+    friend class TPackedURL;  // packs and unpacks every field as it is
+
     std::int32_t Scheme = SchemeUnknown;
     std::string UserName;   // at most 128 characters
     std::string Password;   // at most 128 characters

@@ -10,7 +10,9 @@ namespace {
 
 TSpiderObject Object(const std::string& Url, const std::string& Local) {
     TSpiderObject object;
-    EXPECT_TRUE(object.Address.SetFullURL(Url)) << Url;
+    web::TURL address;
+    EXPECT_TRUE(address.SetFullURL(Url)) << Url;
+    object.Address = web::TPackedURL(address);
     object.LocalFileName = Local;
     object.Distance = 1;
     return object;
@@ -27,7 +29,7 @@ TEST(SpiderObjectList, KnowsObjectsByLocalNameIgnoringCaseAndHandsThemOutInKeyOr
         {"gopher://s.test/b", "", Outcome::Inserted},
     };
     for (const auto& row : rows) EXPECT_EQ(list.AddIfNotPresent(Object(row.Url, row.Local)), row.Expected) << row.Url;
-    EXPECT_EQ(list.FindBySequenceNumber(2)->Address.GetUrlPath(), "/a");
+    EXPECT_EQ(list.FindBySequenceNumber(2)->Address.Unpack().GetUrlPath(), "/a");
     EXPECT_EQ(list.FindBySequenceNumber(6), nullptr);
     // Letters fold to upper case, so "_" (0x5F) sorts after them.
     for (const char* expected : {"/d/s.test/a", "/d/s.test/b", "/d/s.test/_"}) {

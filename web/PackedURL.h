@@ -1,0 +1,41 @@
+#pragma once
+
+#include "web/URLType.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace web {
+
+// A TURL kept in one small block: a million addresses held for a long time
+// cost a few dozen bytes each instead of nine strings. Unpacking gives back
+// exactly the TURL that was packed, every field included. The few parts read
+// often (scheme, host name, whether there is a query) are read in place.
+class TPackedURL {
+public:
+    TPackedURL() = default;
+    explicit TPackedURL(const TURL& Address);
+    TPackedURL(const TPackedURL& Source);
+    TPackedURL& operator=(const TPackedURL& Source);
+    TPackedURL(TPackedURL&&) noexcept = default;
+    TPackedURL& operator=(TPackedURL&&) noexcept = default;
+
+    TURL Unpack() const;
+    // Fills Address, reusing its strings' room.
+    void UnpackInto(TURL& Address) const;
+
+    std::int32_t GetScheme() const;
+    std::string_view GetHostName() const;
+    bool HasExtraInfo() const;
+
+private:
+    static constexpr std::size_t FieldCount = 9;
+    template <class TAddress>
+    static auto Fields(TAddress& Address);
+    std::size_t Size() const;
+
+    std::unique_ptr<char[]> Data;  // null for a cleared address
+};
+
+} // namespace web
