@@ -1,6 +1,10 @@
 #include "engine/SpiderObjectList.h"
 
+#include "base/AsciiText.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using engine::TSpiderObject;
 using engine::TSpiderObjectList;
@@ -51,4 +55,49 @@ TEST(SpiderObjectList, KeepsTheKeyOfAnObjectWhoseLocalNameChanged) {
     std::vector<std::string> order;
     list.ForEach([&](TSpiderObject& Object) { return order.push_back(Object.LocalFileName), true; });
     EXPECT_EQ(order, (std::vector<std::string>{"/d/s.test/a", "/d/s.test/b.html"}));
+}
+
+// Keys on either side of the first one, keys that are its start or start with
+// it, and keys alike for their first dozen bytes all come out in key order.
+TEST(SpiderObjectList, HandsOutAndVisitsInKeyOrderWhereverKeysDiffer) {
+    const std::vector<std::string> keys = {
+        "/d/s.test/m/page.html", "/d/s.test/m/page.htm",  "/d/s.test/m/page.html~", "/d/s.test/a/long-name-2.html",
+        "/d/s.test/A/long-name-1.html", "/d/s.test/z/x", "/d/s.test/M/page.HTML2", "/d/s.test/_", "/", "/d/s.test/m/",
+        "/d/s.test/m/page.hTml1"};
+    TSpiderObjectList list;
+    for (const auto& key : keys) EXPECT_EQ(list.AddIfNotPresent(Object("http://s.test/", key)), Outcome::Inserted) << key;
+    list.AddIfNotPresent(Object("mailto:a@s.test", ""));
+    auto expected = keys;
+    expected.push_back("");
+    std::sort(expected.begin(), expected.end(), [](const std::string& A, const std::string& B) {
+        return A.empty() != B.empty() ? B.empty() : base::UpperAscii(A) < base::UpperAscii(B);
+    });
+    std::vector<std::string> visited, handedOut;
+    list.ForEach([&](TSpiderObject& Object) { return visited.push_back(Object.LocalFileName), true; });
+    EXPECT_EQ(visited, expected);
+    while (TSpiderObject* next = list.FirstUndispatched()) {
+        handedOut.push_back(next->LocalFileName);
+        list.SetDispatched(*next, true);
+    }
+    EXPECT_EQ(handedOut, expected);
+}
+
+// Flags change after the object has been queued; the queues still answer right.
+TEST(SpiderObjectList, QueuesAnObjectAgainAfterItWasHandedOutOrParsed) {
+    TSpiderObjectList list;
+    for (const char* name : {"/d/c", "/d/a", "/d/b"}) list.AddIfNotPresent(Object("http://s.test/", name));
+    while (TSpiderObject* next = list.FirstUndispatched()) {
+        list.SetIsPage(*next);
+        list.SetDispatched(*next, true);
+    }
+    EXPECT_FALSE(list.HasUndispatched());
+    TSpiderObject closer = Object("http://s.test/", "/d/b");
+    closer.Distance = 0;
+    EXPECT_EQ(list.AddIfNotPresent(std::move(closer)), Outcome::Requeued);
+    ASSERT_TRUE(list.HasUndispatched());
+    EXPECT_EQ(list.FirstUndispatched()->LocalFileName, "/d/b");
+    list.SetDispatched(*list.FirstUndispatched(), true);
+    EXPECT_EQ(list.FirstUndispatched(), nullptr);
+    list.SetLinksParsed(*list.FirstUnparsedPage());
+    EXPECT_EQ(list.FirstUnparsedPage()->LocalFileName, "/d/b");
 }
