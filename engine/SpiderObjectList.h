@@ -116,9 +116,9 @@ private:
         bool operator()(const TQueued& A, const TQueued& B) const { return List->KeyLess(B, A); }
     };
     enum TMark : std::uint8_t {
-        KeyKeptApart = 1,  // the key is not the LocalFileName
-        InUndispatched = 2,
-        InUnparsedPages = 4,
+        KeyKeptApart = 1,     // the key is not the LocalFileName
+        InUndispatched = 2,   // the place is in that heap, perhaps no longer wanted
+        InUnparsedPages = 4,  // likewise
     };
 
     std::string_view KeyOf(TPlace Place) const;
