@@ -23,10 +23,9 @@ constexpr std::size_t FirstSlotCount = 1024;
 } // namespace
 
 TSpiderObject& TSpiderObjectStore::Append(TSpiderObject&& Object) {
-    if ((Count & ChunkMask) == 0) Chunks.push_back(std::make_unique<TSpiderObject[]>(ChunkMask + 1));
-    TSpiderObject& slot = (*this)[Count++];
-    slot = std::move(Object);
-    return slot;
+    if (Count % ChunkSize == 0) Chunks.emplace_back().reserve(ChunkSize);
+    ++Count;
+    return Chunks.back().emplace_back(std::move(Object));
 }
 
 std::string_view TSpiderObjectList::KeyOf(TPlace Place) const {
@@ -92,7 +91,7 @@ std::size_t TSpiderObjectList::FindSlot(std::string_view Key, std::uint32_t Hash
 
 // Doubles the table; the slots keep their hashes, so no key is read again.
 void TSpiderObjectList::GrowSlots() {
-    std::vector<TSlot> old(std::max(FirstSlotCount, Slots.size() * 2), TSlot{0, 0});
+    decltype(Slots) old(std::max(FirstSlotCount, Slots.size() * 2), TSlot{0, 0});
     old.swap(Slots);
     const std::size_t mask = Slots.size() - 1;
     for (const TSlot& slot : old) {
@@ -117,7 +116,7 @@ TSpiderObject* TSpiderObjectList::FirstUnparsedPage() {
 }
 
 // Drops the places at the top that are no longer wanted.
-TSpiderObject* TSpiderObjectList::FirstWanted(std::vector<TQueued>& Heap, TMark Mark,
+TSpiderObject* TSpiderObjectList::FirstWanted(THeap& Heap, TMark Mark,
                                               bool (*Wanted)(const TSpiderObject&)) {
     while (!Heap.empty()) {
         const TPlace place = Heap.front().Place;
@@ -129,7 +128,7 @@ TSpiderObject* TSpiderObjectList::FirstWanted(std::vector<TQueued>& Heap, TMark 
     return nullptr;
 }
 
-void TSpiderObjectList::Enqueue(std::vector<TQueued>& Heap, TMark Mark, TPlace Place) {
+void TSpiderObjectList::Enqueue(THeap& Heap, TMark Mark, TPlace Place) {
     if (Marks[Place] & Mark) return;
     Marks[Place] |= Mark;
     Heap.push_back({Summary->Of(KeyOf(Place)), Place});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/SpiderObjectKey.h"
+#include "engine/SpiderObjectListAllocator.h"
 #include "web/PackedURL.h"
 #include "web/URLType.h"
 
@@ -42,17 +43,18 @@ struct TSpiderObject {
 
 // Objects by place, in chunks: a place costs no allocation of its own, no
 // object moves, and finding one touches a small table and the object only.
+// A chunk fills whole huge pages.
 class TSpiderObjectStore {
 public:
     std::size_t Size() const { return Count; }
-    TSpiderObject& operator[](std::uint32_t Place) { return Chunks[Place >> ChunkBits][Place & ChunkMask]; }
-    const TSpiderObject& operator[](std::uint32_t Place) const { return Chunks[Place >> ChunkBits][Place & ChunkMask]; }
+    TSpiderObject& operator[](std::uint32_t Place) { return Chunks[Place / ChunkSize][Place % ChunkSize]; }
+    const TSpiderObject& operator[](std::uint32_t Place) const { return Chunks[Place / ChunkSize][Place % ChunkSize]; }
     TSpiderObject& Append(TSpiderObject&& Object);
 
 private:
-    static constexpr unsigned ChunkBits = 10;
-    static constexpr std::uint32_t ChunkMask = (1u << ChunkBits) - 1;
-    std::vector<std::unique_ptr<TSpiderObject[]>> Chunks;
+    static constexpr std::uint32_t ChunkSize = (std::uint32_t{4} << 20) / sizeof(TSpiderObject);
+    // Each filled only up to the room it reserved, so that no object moves.
+    std::vector<std::vector<TSpiderObject, THugePageAllocator<TSpiderObject>>> Chunks;
     std::uint32_t Count = 0;
 };
 
@@ -110,6 +112,7 @@ private:
         std::uint32_t Hash;  // low bits of the key's hash
         TPlace Place;        // plus one; 0: empty
     };
+    using THeap = std::vector<TQueued, THugePageAllocator<TQueued>>;
     // Heaps keep the greatest on top; this puts the smallest key there.
     struct TKeyAfter {
         const TSpiderObjectList* List;
@@ -123,8 +126,8 @@ private:
 
     std::string_view KeyOf(TPlace Place) const;
     bool KeyLess(const TQueued& A, const TQueued& B) const;
-    TSpiderObject* FirstWanted(std::vector<TQueued>& Heap, TMark Mark, bool (*Wanted)(const TSpiderObject&));
-    void Enqueue(std::vector<TQueued>& Heap, TMark Mark, TPlace Place);
+    TSpiderObject* FirstWanted(THeap& Heap, TMark Mark, bool (*Wanted)(const TSpiderObject&));
+    void Enqueue(THeap& Heap, TMark Mark, TPlace Place);
     void EnqueueWanted(TPlace Place);
     std::size_t FindSlot(std::string_view Key, std::uint32_t Hash) const;
     void GrowSlots();
@@ -133,10 +136,10 @@ private:
     TSpiderObjectStore Objects;  // SequenceNumber - 1 is the place
     std::vector<std::uint8_t> Marks;  // TMark bits, by place
     std::unordered_map<TPlace, std::string> KeysKeptApart;
-    std::vector<TSlot> Slots;  // open addressing, linear probing; size a power of two
+    std::vector<TSlot, THugePageAllocator<TSlot>> Slots;  // open addressing, linear probing; size a power of two
     std::optional<TKeySummary> Summary;  // made from the first key
-    std::vector<TQueued> Undispatched;
-    std::vector<TQueued> UnparsedPages;  // IsPage set, LinksParsed clear
+    THeap Undispatched;
+    THeap UnparsedPages;  // IsPage set, LinksParsed clear
     std::size_t UndispatchedCount = 0;
 };
 
