@@ -141,10 +141,9 @@ const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) 
 
 // Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm');
 // the link then stands for the target alone.
-void SetRefreshTarget(TWebLinkInfo& Content) {
-    const std::size_t valueStart = static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
-    const std::string_view raw =
-        std::string_view(Content.TagText).substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
+void SetRefreshTarget(TWebLinkInfo& Content, std::string_view Page) {
+    const std::string_view raw = Page.substr(static_cast<std::size_t>(Content.ValueOffset),
+                                             static_cast<std::size_t>(Content.ValueLength));
     const std::optional<TValuePart> target = FindRefreshTarget(raw);
     if (!target) return;
     Content.PartOffset = static_cast<std::int32_t>(target->Offset);
@@ -260,6 +259,7 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
     PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
     PageAddress = PageURL;
     LinkList = Links;
+    PageText = Text;
     StyleBlock = {};
     TPageResult result;
     try {
@@ -276,6 +276,7 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
         result = TPageResult::Failed(Error.what());
     }
     LinkList = nullptr;
+    PageText = {};
     return result;
 }
 
@@ -352,14 +353,13 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     const std::string_view name = inner.substr(0, nameLength);
     const THTMLLinkTag* found = FindLinkTag(name);
     const bool styleStart = base::SameTextAscii(name, "STYLE");
-    const bool styleEnd = !StyleBlock.TagText.empty() && base::SameTextAscii(name, "/STYLE");
+    const bool styleEnd = StyleBlock.TagLength != 0 && base::SameTextAscii(name, "/STYLE");
     // Only a tag with a "(" can hold url() in its STYLE attribute.
     const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
     if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
 
     TWebLinkInfo tag;
     tag.TagName = base::UpperAscii(name);
-    tag.TagText = tagText;
     tag.TagOffset = static_cast<std::int32_t>(TagStart);
     tag.TagLength = static_cast<std::int32_t>(tagText.size());
     tag.TagIndex = TagIndex;
@@ -371,36 +371,40 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     } else if (styleStart) {
         StyleBlock = tag;
     }
-    if (found) AddTagLinks(*found, inner, nameLength, tag);
-    if (mayHoldURL) AddStyleAttributeLinks(inner, nameLength, tag);
+    if (found) AddTagLinks(*found, tagText, nameLength, tag);
+    if (mayHoldURL) AddStyleAttributeLinks(tagText, nameLength, tag);
 }
 
-void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,
+void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
                               const TWebLinkInfo& TagLink) {
+    const std::string_view inner = TagText.substr(1, TagText.size() - 2);
     TTagAttribData found;
     for (const THTMLLinkAttribute& attribute : Tag.Attributes) {
         if (attribute.Name.empty()) break;
-        if (!FindAttributeValue(Inner, NameLength, attribute.Name, found) || found.Value.empty()) continue;
+        if (!FindAttributeValue(inner, NameLength, attribute.Name, found) || found.Value.empty()) continue;
         TWebLinkInfo link = TagLink;
         link.AttributeName = attribute.Name;
         link.Value = std::move(found.Value);
         link.ValueOffset = TagLink.TagOffset + found.ValueStart;
         link.ValueLength = found.ValueLength;
+        const char first = TagText[static_cast<std::size_t>(found.ValueStart)];
+        link.ValueQuote = first == '"' || first == '\'' ? first : 0;
         link.Requisite = attribute.Kind == TAttributeKind::Requisite;
         if (attribute.Kind == TAttributeKind::LinkRel) {
             TTagAttribData rel;
-            link.Requisite = FindAttributeValue(Inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
+            link.Requisite = FindAttributeValue(inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
         }
         if (attribute.Kind == TAttributeKind::Srcset)
-            AddSrcsetLinks(std::move(link), found.ValueStart, found.ValueLength);
+            AddSrcsetLinks(std::move(link), TagText, found.ValueStart, found.ValueLength);
         else
             Record(std::move(link));
     }
 }
 
 // One link for each image candidate, standing for its address alone.
-void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength) {
-    const TUnquotedValue value = UnquotedValue(Link.TagText, ValueStart, ValueLength);
+void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::string_view TagText, std::int32_t ValueStart,
+                                 std::int32_t ValueLength) {
+    const TUnquotedValue value = UnquotedValue(TagText, ValueStart, ValueLength);
     for (const TValuePart& part : SplitSrcset(value.Text)) {
         TWebLinkInfo candidate = Link;
         candidate.PartOffset = static_cast<std::int32_t>(value.Offset + part.Offset);
@@ -410,11 +414,11 @@ void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std
     }
 }
 
-void THTMLParser::AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength,
+void THTMLParser::AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength,
                                          const TWebLinkInfo& TagLink) {
     TTagAttribData found;
-    if (!FindAttributeValue(Inner, NameLength, "STYLE", found)) return;
-    const TUnquotedValue value = UnquotedValue(TagLink.TagText, found.ValueStart, found.ValueLength);
+    if (!FindAttributeValue(TagText.substr(1, TagText.size() - 2), NameLength, "STYLE", found)) return;
+    const TUnquotedValue value = UnquotedValue(TagText, found.ValueStart, found.ValueLength);
     TWebLinkInfo link = TagLink;
     link.AttributeName = "STYLE";
     link.Syntax = TLinkSyntax::CSSInAttribute;
@@ -496,7 +500,7 @@ void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks)
         if (!base::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j)
-            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j));
+            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j), PageText);
     }
 }
 

@@ -174,9 +174,7 @@ std::string WrittenAs(const TWebLinkInfo& Link, const std::string& NewText) {
     if (Link.Syntax == TLinkSyntax::CSSInAttribute) return FitIntoValue(FitIntoCSS(NewText), '"');
     if (!Link.IsPartOfValue()) return '"' + FitIntoValue(NewText, '"') + '"';
     // A part of a value is written bare, inside the value's own quotes.
-    const std::size_t valueStart = static_cast<std::size_t>(Link.ValueOffset - Link.TagOffset);
-    const char first = valueStart < Link.TagText.size() ? Link.TagText[valueStart] : 0;
-    return FitIntoValue(NewText, (first == '"' || first == '\'') ? first : 0);
+    return FitIntoValue(NewText, Link.ValueQuote);
 }
 
 // What a link of the page FileName becomes: a relative path when its file was

@@ -84,7 +84,8 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
         const TTagSpan& tag = Tags[static_cast<std::size_t>(link.TagIndex - 1)];
         Check(static_cast<std::size_t>(link.TagOffset) == tag.Start, "tag offset");
         Check(static_cast<std::size_t>(link.TagLength) == tag.End - tag.Start + 1, "tag length");
-        Check(Page.substr(tag.Start, tag.End - tag.Start + 1) == link.TagText, "tag text");
+        Check(!link.ValueQuote || Page[static_cast<std::size_t>(link.ValueOffset)] == link.ValueQuote,
+              "value quote");
         Check(!link.Value.empty(), "empty value recorded");
         const std::string_view valueText = Page.substr(static_cast<std::size_t>(link.ValueOffset),
                                                        static_cast<std::size_t>(link.ValueLength));
