@@ -476,22 +476,26 @@ void THTMLParser::ResolveLinks() {
     const bool pageIsAddress = page.SetFullURL(PageAddress);
     if (!FindBase(lastBase, page, pageIsAddress, base)) return;
 
+    // Composed and split once for all links of the page.
+    const TURLBase pageBase(page), baseBase(base);
     TURL codebase;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         TWebLinkInfo& link = *LinkList->Get(i);
         // Of META values only a refresh target is an address.
         if (link.TagName == "META"sv && !link.IsPartOfValue()) continue;
-        // A BASE's own address is relative to the page, not to itself.
-        const TURL* linkBase = link.TagName == "BASE"sv && pageIsAddress ? &page : &base;
-        if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
-            const TWebLinkInfo* found = FindCodebase(*LinkList, i);
-            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base))
-                linkBase = &codebase;
-        }
         // The address a browser requests: character references of HTML are
         // decoded, CSS text is taken as written.
         const bool asWritten = link.Syntax == TLinkSyntax::CSSText;
-        link.URL.SetRelativeURL(asWritten ? link.Value : DecodeEntitiesInURL(link.Value), *linkBase);
+        const std::string text = asWritten ? link.Value : DecodeEntitiesInURL(link.Value);
+        if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
+            const TWebLinkInfo* found = FindCodebase(*LinkList, i);
+            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), baseBase)) {
+                link.URL.SetRelativeURL(text, codebase);
+                continue;
+            }
+        }
+        // A BASE's own address is relative to the page, not to itself.
+        link.URL.SetRelativeURL(text, link.TagName == "BASE"sv && pageIsAddress ? pageBase : baseBase);
     }
 }
 

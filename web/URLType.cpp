@@ -96,25 +96,27 @@ bool TURL::SetFullURL(std::string_view Text) {
     return true;
 }
 
+bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
+    return SetRelativeURL(Text, TURLBase(Base));
+}
+
 // The base's user name and password are carried over as values when the link
 // names no host of its own: sent through address text, a password holding "/",
 // "#" or "@" would end the user information early and turn its tail into the
 // host name, so links would go to a wrong server with part of the password.
-bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
+bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     Clear();
     if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
     const std::string text = base::TrimControls(Text);
-    // Passwords stay out of the trace log, so the base is combined without them.
-    const std::string baseText = Base.GetURL(false, true, true, true, true);
-    if (baseText.empty() || (!Base.HasNoCredentials() && Base.GetFullURL().empty())) {
+    if (!Base.Usable) {
         UnusableText = text;
         return false;
     }
     std::string combined;
     bool inheritsAuthority = false;
-    if (const int error = CombineURL(baseText, text, combined, inheritsAuthority)) {
+    if (const int error = CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + baseText + " " + text,
+        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + text,
                                  "SetRelativeURL", UnitName);
         return false;
     }
@@ -124,12 +126,17 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
         return false;
     }
     if (inheritsAuthority && Scheme != SchemeFile && Scheme != SchemeMailto) {
-        UserName = Base.UserName;
-        Password = Base.Password;
+        UserName = Base.Address.UserName;
+        Password = Base.Address.Password;
         if (UserName.empty() != Password.empty()) ClearCredentials();
     }
     return true;
 }
+
+// Passwords stay out of the trace log, so the base is composed without them.
+TURLBase::TURLBase(const TURL& Address)
+    : Address(Address), Text(Address.GetURL(false, true, true, true, true)), Parts(SplitURLReference(Text)),
+      Usable(!Text.empty() && (Address.HasNoCredentials() || !Address.GetFullURL().empty())) {}
 
 std::string TURL::GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,
                          bool IncludeQuery, bool IncludeFragment) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/URLParse.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,6 +26,8 @@ enum TURLScheme : std::int32_t {
     SchemeRes = 11,
 };
 
+class TURLBase;
+
 // One absolute web address split into its parts. Plain value type: copy it
 // (or Assign) to hand it to another thread; never share one between threads.
 class TURL {
@@ -39,6 +43,7 @@ public:
     bool SetFullURL(std::string_view Text);
     // Resolves Text, which may be relative, against Base as a browser does.
     bool SetRelativeURL(std::string_view Text, const TURL& Base);
+    bool SetRelativeURL(std::string_view Text, const TURLBase& Base);
 
     std::string GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,
                        bool IncludeQuery, bool IncludeFragment) const;
@@ -75,6 +80,8 @@ public:
                                  bool AssumeWWW) const;
 
 private:
+    friend class TURLBase;
+
     std::int32_t Scheme = SchemeUnknown;
     std::string UserName;   // at most 128 characters
     std::string Password;   // at most 128 characters
@@ -87,6 +94,24 @@ private:
     std::string MailtoURL;  // whole text of a mailto address
     bool Valid = false;
     std::string UnusableText;  // text of the last failed parse; empty after success
+};
+
+// A base address composed and split once, so that the many links of one page
+// are resolved without composing or parsing their base again. It refers to
+// Address, which must stay unchanged while this lives.
+class TURLBase {
+public:
+    explicit TURLBase(const TURL& Address);
+    TURLBase(const TURLBase&) = delete;
+    TURLBase& operator=(const TURLBase&) = delete;
+
+private:
+    friend class TURL;
+
+    const TURL& Address;
+    std::string Text;     // without the credentials, which stay out of the trace log
+    TURLReference Parts;  // refers to Text
+    bool Usable = false;  // an address that can be written out
 };
 
 // Text is an absolute address that SetFullURL accepts.
