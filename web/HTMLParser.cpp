@@ -6,6 +6,7 @@
 #include "web/HTMLTagTable.h"
 #include "web/LinkValueParts.h"
 #include "web/LinkType.h"
+#include "web/URLBase.h"
 #include "web/URLType.h"
 
 #include <algorithm>

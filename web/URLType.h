@@ -1,7 +1,5 @@
 #pragma once
 
-#include "web/URLParse.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -43,6 +41,7 @@ public:
     bool SetFullURL(std::string_view Text);
     // Resolves Text, which may be relative, against Base as a browser does.
     bool SetRelativeURL(std::string_view Text, const TURL& Base);
+    // The same against a base prepared once for many links (web/URLBase.h).
     bool SetRelativeURL(std::string_view Text, const TURLBase& Base);
 
     std::string GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,
@@ -82,6 +81,8 @@ public:
 private:
     friend class TURLBase;
 
+    bool JoinPlainPath(std::string_view Text, const TURLBase& Base);
+
     std::int32_t Scheme = SchemeUnknown;
     std::string UserName;   // at most 128 characters
     std::string Password;   // at most 128 characters
@@ -94,24 +95,6 @@ private:
     std::string MailtoURL;  // whole text of a mailto address
     bool Valid = false;
     std::string UnusableText;  // text of the last failed parse; empty after success
-};
-
-// A base address composed and split once, so that the many links of one page
-// are resolved without composing or parsing their base again. It refers to
-// Address, which must stay unchanged while this lives.
-class TURLBase {
-public:
-    explicit TURLBase(const TURL& Address);
-    TURLBase(const TURLBase&) = delete;
-    TURLBase& operator=(const TURLBase&) = delete;
-
-private:
-    friend class TURL;
-
-    const TURL& Address;
-    std::string Text;     // without the credentials, which stay out of the trace log
-    TURLReference Parts;  // refers to Text
-    bool Usable = false;  // an address that can be written out
 };
 
 // Text is an absolute address that SetFullURL accepts.
