@@ -10,10 +10,13 @@
 #include "web/URLType.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -52,13 +55,18 @@ struct TTagAttribData {
     std::string Value;            // without quotes, trimmed
 };
 
-// Where the attribute AttribName is named outside quoted text, searching Inner
-// (the tag without "<" and ">") after the tag's name. Only a whole name counts:
-// "SRC" is not found inside "lowsrc" or "data-src", which name other files.
-std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
-                              std::string_view AttribName) {
+// Where each of Names (upper case) is first named outside quoted text, searching
+// Inner (the tag without "<" and ">") after the tag's name; npos where it is
+// not. Only a whole name counts: "SRC" is not found inside "lowsrc" or
+// "data-src", which name other files. One pass over the tag serves all names.
+void FindAttributeNames(std::string_view Inner, std::size_t NameLength, std::span<const std::string_view> Names,
+                        std::span<std::size_t> Found) {
+    std::size_t longest = 0, missing = Names.size();
+    for (const std::string_view name : Names)
+        longest = std::max(longest, name.size());
+    std::fill(Found.begin(), Found.end(), std::string_view::npos);
     char quote = 0;
-    for (std::size_t j = NameLength; j < Inner.size(); ++j) {
+    for (std::size_t j = NameLength; j < Inner.size() && missing > 0; ++j) {
         const char c = Inner[j];
         if (quote) {
             if (c == quote) quote = 0;
@@ -70,22 +78,24 @@ std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
         }
         const char before = Inner[j - 1];
         if (!(IsBlank(before) || before == '"' || before == '\'' || before == '/')) continue;
-        if (!StartsWithAt(Inner, j, AttribName)) continue;
-        const std::size_t after = j + AttribName.size();
-        if (after == Inner.size() || IsBlank(Inner[after]) || Inner[after] == '=') return j;
+        // The word here ends at a blank or "="; one longer than every name matches none.
+        const std::size_t limit = std::min(Inner.size(), j + longest + 1);
+        std::size_t end = j;
+        while (end < limit && !IsBlank(Inner[end]) && Inner[end] != '=')
+            ++end;
+        for (std::size_t i = 0; i < Names.size(); ++i) {
+            if (Found[i] != std::string_view::npos || Names[i].size() != end - j) continue;
+            if (StartsWithAt(Inner, j, Names[i])) Found[i] = j, --missing;
+        }
     }
-    return std::string_view::npos;
 }
 
-// The value of AttribName, or false when the attribute is missing or has no
-// value. A quoted value runs to its closing quote or, unclosed, to the end of
-// the tag; an unquoted one to the next blank.
-bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::string_view AttribName,
-                        TTagAttribData& Data) {
+// The value of the attribute whose name ends at NameEnd in Inner, or false
+// when it has none. A quoted value runs to its closing quote or, unclosed, to
+// the end of the tag; an unquoted one to the next blank.
+bool AttributeValueAt(std::string_view Inner, std::size_t NameEnd, TTagAttribData& Data) {
     const std::size_t n = Inner.size();
-    std::size_t k = FindAttributeName(Inner, NameLength, AttribName);
-    if (k == std::string_view::npos) return false;
-    k += AttribName.size();
+    std::size_t k = NameEnd;
     while (k < n && IsBlank(Inner[k]))
         ++k;
     if (k >= n || Inner[k] != '=') return false;
@@ -111,6 +121,14 @@ bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::str
     Data.ValueLength = static_cast<std::int32_t>(valueEnd - k);
     Data.Value = base::TrimControls(Inner.substr(textStart, textEnd - textStart));
     return true;
+}
+
+// The value of AttribName, or false when the attribute is missing or has no value.
+bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::string_view AttribName,
+                        TTagAttribData& Data) {
+    std::size_t position = 0;
+    FindAttributeNames(Inner, NameLength, {&AttribName, 1}, {&position, 1});
+    return position != std::string_view::npos && AttributeValueAt(Inner, position + AttribName.size(), Data);
 }
 
 // The comment that rewriting puts first in a page, ending within the first 2048 bytes.
@@ -379,10 +397,19 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
 void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
                               const TWebLinkInfo& TagLink) {
     const std::string_view inner = TagText.substr(1, TagText.size() - 2);
+    constexpr std::size_t Room = std::tuple_size_v<decltype(Tag.Attributes)>;
+    std::array<std::string_view, Room> names;
+    std::array<std::size_t, Room> positions;
+    std::size_t count = 0;
+    while (count < Room && !Tag.Attributes[count].Name.empty())
+        names[count] = Tag.Attributes[count].Name, ++count;
+    FindAttributeNames(inner, NameLength, {names.data(), count}, {positions.data(), count});
     TTagAttribData found;
-    for (const THTMLLinkAttribute& attribute : Tag.Attributes) {
-        if (attribute.Name.empty()) break;
-        if (!FindAttributeValue(inner, NameLength, attribute.Name, found) || found.Value.empty()) continue;
+    for (std::size_t i = 0; i < count; ++i) {
+        const THTMLLinkAttribute& attribute = Tag.Attributes[i];
+        if (positions[i] == std::string_view::npos ||
+            !AttributeValueAt(inner, positions[i] + attribute.Name.size(), found) || found.Value.empty())
+            continue;
         TWebLinkInfo link = TagLink;
         link.AttributeName = attribute.Name;
         link.Value = std::move(found.Value);

@@ -332,6 +332,24 @@ int CombineURL(const TURLReference& Base, std::string_view Reference, std::strin
     return 0;
 }
 
+bool CombinesToItself(std::string_view Reference) {
+    if (Reference.size() > MaxComposedURLLength) return false;
+    for (const char c : Reference)
+        if (c == '\t' || c == '\r' || c == '\n' || c == '\0') return false;
+    const auto ref = SplitURLReference(Reference);
+    if (!ref.HasScheme || !ref.HasAuthority) return false;
+    if (Reference.substr(0, ref.PathEnd).find('\\') != std::string_view::npos) return false;
+    for (const char c : ref.Path)
+        if (IsUnsafePathByte(static_cast<unsigned char>(c))) return false;
+    for (std::size_t start = 1; start <= ref.Path.size();) {
+        const std::size_t end = std::min(ref.Path.find('/', start), ref.Path.size());
+        const std::string_view segment = ref.Path.substr(start, end - start);
+        if (segment == "." || segment == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 int CreateURL(const TURLComponents& Parts, std::string& Result) {
     Result.clear();
     const char* scheme = SchemeText(Parts.Scheme);

@@ -79,6 +79,10 @@ int CombineURL(std::string_view BaseText, std::string_view Reference, std::strin
 int CombineURL(const TURLReference& Base, std::string_view Reference, std::string& Result,
                bool& InheritsAuthority);
 
+// Reference is an absolute address with a host that CombineURL gives back
+// exactly as written, against any base: nothing to drop, turn, remove or escape.
+bool CombinesToItself(std::string_view Reference);
+
 // Composes an address; the port is left out when it is the scheme's default.
 // Characters that would end the user name or password are %-escaped.
 int CreateURL(const TURLComponents& Parts, std::string& Result);

@@ -157,13 +157,14 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     }
     std::string combined;
     bool inheritsAuthority = false;
-    if (const int error = CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
+    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text);
+    if (const int error = asWritten ? 0 : CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
         base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + text,
                                  "SetRelativeURL", UnitName);
         return false;
     }
-    if (!SetFullURL(combined)) {
+    if (!SetFullURL(asWritten ? text : combined)) {
         UnusableText = text;
         base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
