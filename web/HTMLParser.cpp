@@ -170,15 +170,30 @@ void SetRefreshTarget(TWebLinkInfo& Content, std::string_view Page) {
     Content.Value = std::string(raw.substr(target->Offset, target->Length));
 }
 
-// Tag (without its ">") opens a STYLE block.
+// Text at Pos holds the tag name Name (upper case) as a whole word: a blank,
+// "/", ">" or the end of Text follows it.
+bool IsTagNameAt(std::string_view Text, std::size_t Pos, std::string_view Name) {
+    const std::size_t after = Pos + Name.size();
+    return StartsWithAt(Text, Pos, Name) &&
+           (after == Text.size() || IsBlank(Text[after]) || Text[after] == '/' || Text[after] == '>');
+}
+
+// Tag (from its "<", without its ">") opens a STYLE block.
 bool IsStyleStart(std::string_view Tag) {
-    return StartsWithAt(Tag, 1, "STYLE") && (Tag.size() == 6 || IsBlank(Tag[6]) || Tag[6] == '/');
+    return IsTagNameAt(Tag, 1, "STYLE");
+}
+
+// Tag (from its "<") closes a STYLE block. The scan that skips the block and
+// the tag that closes it must agree: "</styles>" or "</style=x>" are the
+// block's text, as to browsers.
+bool IsStyleEnd(std::string_view Tag) {
+    return IsTagNameAt(Tag, 1, "/STYLE");
 }
 
 // Where the STYLE block that runs from From ends: its "</style", or the end of Text.
 std::size_t FindStyleEnd(std::string_view Text, std::size_t From) {
     for (std::size_t p = Text.find('<', From); p != std::string_view::npos; p = Text.find('<', p + 1))
-        if (StartsWithAt(Text, p + 1, "/STYLE")) return p;
+        if (IsStyleEnd(Text.substr(p))) return p;
     return Text.size();
 }
 
@@ -372,7 +387,7 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     const std::string_view name = inner.substr(0, nameLength);
     const THTMLLinkTag* found = FindLinkTag(name);
     const bool styleStart = base::SameTextAscii(name, "STYLE");
-    const bool styleEnd = StyleBlock.TagLength != 0 && base::SameTextAscii(name, "/STYLE");
+    const bool styleEnd = StyleBlock.TagLength != 0 && IsStyleEnd(tagText);
     // Only a tag with a "(" can hold url() in its STYLE attribute.
     const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
     if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
