@@ -6,13 +6,17 @@
 #include "web/HTMLTagTable.h"
 #include "web/LinkValueParts.h"
 #include "web/LinkType.h"
+#include "web/URLBase.h"
 #include "web/URLType.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <span>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -51,13 +55,18 @@ struct TTagAttribData {
     std::string Value;            // without quotes, trimmed
 };
 
-// Where the attribute AttribName is named outside quoted text, searching Inner
-// (the tag without "<" and ">") after the tag's name. Only a whole name counts:
-// "SRC" is not found inside "lowsrc" or "data-src", which name other files.
-std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
-                              std::string_view AttribName) {
+// Where each of Names (upper case) is first named outside quoted text, searching
+// Inner (the tag without "<" and ">") after the tag's name; npos where it is
+// not. Only a whole name counts: "SRC" is not found inside "lowsrc" or
+// "data-src", which name other files. One pass over the tag serves all names.
+void FindAttributeNames(std::string_view Inner, std::size_t NameLength, std::span<const std::string_view> Names,
+                        std::span<std::size_t> Found) {
+    std::size_t longest = 0, missing = Names.size();
+    for (const std::string_view name : Names)
+        longest = std::max(longest, name.size());
+    std::fill(Found.begin(), Found.end(), std::string_view::npos);
     char quote = 0;
-    for (std::size_t j = NameLength; j < Inner.size(); ++j) {
+    for (std::size_t j = NameLength; j < Inner.size() && missing > 0; ++j) {
         const char c = Inner[j];
         if (quote) {
             if (c == quote) quote = 0;
@@ -69,22 +78,24 @@ std::size_t FindAttributeName(std::string_view Inner, std::size_t NameLength,
         }
         const char before = Inner[j - 1];
         if (!(IsBlank(before) || before == '"' || before == '\'' || before == '/')) continue;
-        if (!StartsWithAt(Inner, j, AttribName)) continue;
-        const std::size_t after = j + AttribName.size();
-        if (after == Inner.size() || IsBlank(Inner[after]) || Inner[after] == '=') return j;
+        // The word here ends at a blank or "="; one longer than every name matches none.
+        const std::size_t limit = std::min(Inner.size(), j + longest + 1);
+        std::size_t end = j;
+        while (end < limit && !IsBlank(Inner[end]) && Inner[end] != '=')
+            ++end;
+        for (std::size_t i = 0; i < Names.size(); ++i) {
+            if (Found[i] != std::string_view::npos || Names[i].size() != end - j) continue;
+            if (StartsWithAt(Inner, j, Names[i])) Found[i] = j, --missing;
+        }
     }
-    return std::string_view::npos;
 }
 
-// The value of AttribName, or false when the attribute is missing or has no
-// value. A quoted value runs to its closing quote or, unclosed, to the end of
-// the tag; an unquoted one to the next blank.
-bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::string_view AttribName,
-                        TTagAttribData& Data) {
+// The value of the attribute whose name ends at NameEnd in Inner, or false
+// when it has none. A quoted value runs to its closing quote or, unclosed, to
+// the end of the tag; an unquoted one to the next blank.
+bool AttributeValueAt(std::string_view Inner, std::size_t NameEnd, TTagAttribData& Data) {
     const std::size_t n = Inner.size();
-    std::size_t k = FindAttributeName(Inner, NameLength, AttribName);
-    if (k == std::string_view::npos) return false;
-    k += AttribName.size();
+    std::size_t k = NameEnd;
     while (k < n && IsBlank(Inner[k]))
         ++k;
     if (k >= n || Inner[k] != '=') return false;
@@ -110,6 +121,14 @@ bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::str
     Data.ValueLength = static_cast<std::int32_t>(valueEnd - k);
     Data.Value = base::TrimControls(Inner.substr(textStart, textEnd - textStart));
     return true;
+}
+
+// The value of AttribName, or false when the attribute is missing or has no value.
+bool FindAttributeValue(std::string_view Inner, std::size_t NameLength, std::string_view AttribName,
+                        TTagAttribData& Data) {
+    std::size_t position = 0;
+    FindAttributeNames(Inner, NameLength, {&AttribName, 1}, {&position, 1});
+    return position != std::string_view::npos && AttributeValueAt(Inner, position + AttribName.size(), Data);
 }
 
 // The comment that rewriting puts first in a page, ending within the first 2048 bytes.
@@ -141,10 +160,9 @@ const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) 
 
 // Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm');
 // the link then stands for the target alone.
-void SetRefreshTarget(TWebLinkInfo& Content) {
-    const std::size_t valueStart = static_cast<std::size_t>(Content.ValueOffset - Content.TagOffset);
-    const std::string_view raw =
-        std::string_view(Content.TagText).substr(valueStart, static_cast<std::size_t>(Content.ValueLength));
+void SetRefreshTarget(TWebLinkInfo& Content, std::string_view Page) {
+    const std::string_view raw = Page.substr(static_cast<std::size_t>(Content.ValueOffset),
+                                             static_cast<std::size_t>(Content.ValueLength));
     const std::optional<TValuePart> target = FindRefreshTarget(raw);
     if (!target) return;
     Content.PartOffset = static_cast<std::int32_t>(target->Offset);
@@ -152,15 +170,30 @@ void SetRefreshTarget(TWebLinkInfo& Content) {
     Content.Value = std::string(raw.substr(target->Offset, target->Length));
 }
 
-// Tag (without its ">") opens a STYLE block.
+// Text at Pos holds the tag name Name (upper case) as a whole word: a blank,
+// "/", ">" or the end of Text follows it.
+bool IsTagNameAt(std::string_view Text, std::size_t Pos, std::string_view Name) {
+    const std::size_t after = Pos + Name.size();
+    return StartsWithAt(Text, Pos, Name) &&
+           (after == Text.size() || IsBlank(Text[after]) || Text[after] == '/' || Text[after] == '>');
+}
+
+// Tag (from its "<", without its ">") opens a STYLE block.
 bool IsStyleStart(std::string_view Tag) {
-    return StartsWithAt(Tag, 1, "STYLE") && (Tag.size() == 6 || IsBlank(Tag[6]) || Tag[6] == '/');
+    return IsTagNameAt(Tag, 1, "STYLE");
+}
+
+// Tag (from its "<") closes a STYLE block. The scan that skips the block and
+// the tag that closes it must agree: "</styles>" or "</style=x>" are the
+// block's text, as to browsers.
+bool IsStyleEnd(std::string_view Tag) {
+    return IsTagNameAt(Tag, 1, "/STYLE");
 }
 
 // Where the STYLE block that runs from From ends: its "</style", or the end of Text.
 std::size_t FindStyleEnd(std::string_view Text, std::size_t From) {
     for (std::size_t p = Text.find('<', From); p != std::string_view::npos; p = Text.find('<', p + 1))
-        if (StartsWithAt(Text, p + 1, "/STYLE")) return p;
+        if (IsStyleEnd(Text.substr(p))) return p;
     return Text.size();
 }
 
@@ -260,6 +293,7 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
     PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
     PageAddress = PageURL;
     LinkList = Links;
+    PageText = Text;
     StyleBlock = {};
     TPageResult result;
     try {
@@ -276,6 +310,7 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
         result = TPageResult::Failed(Error.what());
     }
     LinkList = nullptr;
+    PageText = {};
     return result;
 }
 
@@ -352,14 +387,13 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     const std::string_view name = inner.substr(0, nameLength);
     const THTMLLinkTag* found = FindLinkTag(name);
     const bool styleStart = base::SameTextAscii(name, "STYLE");
-    const bool styleEnd = !StyleBlock.TagText.empty() && base::SameTextAscii(name, "/STYLE");
+    const bool styleEnd = StyleBlock.TagLength != 0 && IsStyleEnd(tagText);
     // Only a tag with a "(" can hold url() in its STYLE attribute.
     const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
     if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
 
     TWebLinkInfo tag;
     tag.TagName = base::UpperAscii(name);
-    tag.TagText = tagText;
     tag.TagOffset = static_cast<std::int32_t>(TagStart);
     tag.TagLength = static_cast<std::int32_t>(tagText.size());
     tag.TagIndex = TagIndex;
@@ -371,36 +405,49 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     } else if (styleStart) {
         StyleBlock = tag;
     }
-    if (found) AddTagLinks(*found, inner, nameLength, tag);
-    if (mayHoldURL) AddStyleAttributeLinks(inner, nameLength, tag);
+    if (found) AddTagLinks(*found, tagText, nameLength, tag);
+    if (mayHoldURL) AddStyleAttributeLinks(tagText, nameLength, tag);
 }
 
-void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,
+void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
                               const TWebLinkInfo& TagLink) {
+    const std::string_view inner = TagText.substr(1, TagText.size() - 2);
+    constexpr std::size_t Room = std::tuple_size_v<decltype(Tag.Attributes)>;
+    std::array<std::string_view, Room> names;
+    std::array<std::size_t, Room> positions;
+    std::size_t count = 0;
+    while (count < Room && !Tag.Attributes[count].Name.empty())
+        names[count] = Tag.Attributes[count].Name, ++count;
+    FindAttributeNames(inner, NameLength, {names.data(), count}, {positions.data(), count});
     TTagAttribData found;
-    for (const THTMLLinkAttribute& attribute : Tag.Attributes) {
-        if (attribute.Name.empty()) break;
-        if (!FindAttributeValue(Inner, NameLength, attribute.Name, found) || found.Value.empty()) continue;
+    for (std::size_t i = 0; i < count; ++i) {
+        const THTMLLinkAttribute& attribute = Tag.Attributes[i];
+        if (positions[i] == std::string_view::npos ||
+            !AttributeValueAt(inner, positions[i] + attribute.Name.size(), found) || found.Value.empty())
+            continue;
         TWebLinkInfo link = TagLink;
         link.AttributeName = attribute.Name;
         link.Value = std::move(found.Value);
         link.ValueOffset = TagLink.TagOffset + found.ValueStart;
         link.ValueLength = found.ValueLength;
+        const char first = TagText[static_cast<std::size_t>(found.ValueStart)];
+        link.ValueQuote = first == '"' || first == '\'' ? first : 0;
         link.Requisite = attribute.Kind == TAttributeKind::Requisite;
         if (attribute.Kind == TAttributeKind::LinkRel) {
             TTagAttribData rel;
-            link.Requisite = FindAttributeValue(Inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
+            link.Requisite = FindAttributeValue(inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
         }
         if (attribute.Kind == TAttributeKind::Srcset)
-            AddSrcsetLinks(std::move(link), found.ValueStart, found.ValueLength);
+            AddSrcsetLinks(std::move(link), TagText, found.ValueStart, found.ValueLength);
         else
             Record(std::move(link));
     }
 }
 
 // One link for each image candidate, standing for its address alone.
-void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength) {
-    const TUnquotedValue value = UnquotedValue(Link.TagText, ValueStart, ValueLength);
+void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::string_view TagText, std::int32_t ValueStart,
+                                 std::int32_t ValueLength) {
+    const TUnquotedValue value = UnquotedValue(TagText, ValueStart, ValueLength);
     for (const TValuePart& part : SplitSrcset(value.Text)) {
         TWebLinkInfo candidate = Link;
         candidate.PartOffset = static_cast<std::int32_t>(value.Offset + part.Offset);
@@ -410,11 +457,11 @@ void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std
     }
 }
 
-void THTMLParser::AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength,
+void THTMLParser::AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength,
                                          const TWebLinkInfo& TagLink) {
     TTagAttribData found;
-    if (!FindAttributeValue(Inner, NameLength, "STYLE", found)) return;
-    const TUnquotedValue value = UnquotedValue(TagLink.TagText, found.ValueStart, found.ValueLength);
+    if (!FindAttributeValue(TagText.substr(1, TagText.size() - 2), NameLength, "STYLE", found)) return;
+    const TUnquotedValue value = UnquotedValue(TagText, found.ValueStart, found.ValueLength);
     TWebLinkInfo link = TagLink;
     link.AttributeName = "STYLE";
     link.Syntax = TLinkSyntax::CSSInAttribute;
@@ -472,22 +519,26 @@ void THTMLParser::ResolveLinks() {
     const bool pageIsAddress = page.SetFullURL(PageAddress);
     if (!FindBase(lastBase, page, pageIsAddress, base)) return;
 
+    // Composed and split once for all links of the page.
+    const TURLBase pageBase(page), baseBase(base);
     TURL codebase;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
         TWebLinkInfo& link = *LinkList->Get(i);
         // Of META values only a refresh target is an address.
         if (link.TagName == "META"sv && !link.IsPartOfValue()) continue;
-        // A BASE's own address is relative to the page, not to itself.
-        const TURL* linkBase = link.TagName == "BASE"sv && pageIsAddress ? &page : &base;
-        if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
-            const TWebLinkInfo* found = FindCodebase(*LinkList, i);
-            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), base))
-                linkBase = &codebase;
-        }
         // The address a browser requests: character references of HTML are
         // decoded, CSS text is taken as written.
         const bool asWritten = link.Syntax == TLinkSyntax::CSSText;
-        link.URL.SetRelativeURL(asWritten ? link.Value : DecodeEntitiesInURL(link.Value), *linkBase);
+        const std::string text = asWritten ? link.Value : DecodeEntitiesInURL(link.Value);
+        if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
+            const TWebLinkInfo* found = FindCodebase(*LinkList, i);
+            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), baseBase)) {
+                link.URL.SetRelativeURL(text, codebase);
+                continue;
+            }
+        }
+        // A BASE's own address is relative to the page, not to itself.
+        link.URL.SetRelativeURL(text, link.TagName == "BASE"sv && pageIsAddress ? pageBase : baseBase);
     }
 }
 
@@ -496,7 +547,7 @@ void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks)
         if (!base::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j)
-            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j));
+            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j), PageText);
     }
 }
 

@@ -67,10 +67,12 @@ class THTMLParser {
     void Scan(std::string_view Text);
     void ProcessTag(std::string_view Text, std::size_t TagStart, std::size_t TagEnd,
                     std::int32_t TagIndex);
-    void AddTagLinks(const THTMLLinkTag& Tag, std::string_view Inner, std::size_t NameLength,
+    // TagText runs from "<" through ">".
+    void AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
                      const TWebLinkInfo& TagLink);
-    void AddSrcsetLinks(TWebLinkInfo Link, std::int32_t ValueStart, std::int32_t ValueLength);
-    void AddStyleAttributeLinks(std::string_view Inner, std::size_t NameLength, const TWebLinkInfo& TagLink);
+    void AddSrcsetLinks(TWebLinkInfo Link, std::string_view TagText, std::int32_t ValueStart,
+                        std::int32_t ValueLength);
+    void AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength, const TWebLinkInfo& TagLink);
     void AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TWebLinkInfo& Template);
     void Record(TWebLinkInfo&& Link);
     bool FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const;
@@ -80,6 +82,7 @@ class THTMLParser {
 
     std::string PageAddress;
     TWebLinkList* LinkList = nullptr; // borrowed from the caller for one call
+    std::string_view PageText;        // the text scanned, for one call
     TWebLinkInfo StyleBlock;          // the open STYLE tag whose text is still to come
     bool PageNoFollow = false;
     bool PageNoIndex = false;

@@ -174,9 +174,7 @@ std::string WrittenAs(const TWebLinkInfo& Link, const std::string& NewText) {
     if (Link.Syntax == TLinkSyntax::CSSInAttribute) return FitIntoValue(FitIntoCSS(NewText), '"');
     if (!Link.IsPartOfValue()) return '"' + FitIntoValue(NewText, '"') + '"';
     // A part of a value is written bare, inside the value's own quotes.
-    const std::size_t valueStart = static_cast<std::size_t>(Link.ValueOffset - Link.TagOffset);
-    const char first = valueStart < Link.TagText.size() ? Link.TagText[valueStart] : 0;
-    return FitIntoValue(NewText, (first == '"' || first == '\'') ? first : 0);
+    return FitIntoValue(NewText, Link.ValueQuote);
 }
 
 // What a link of the page FileName becomes: a relative path when its file was
@@ -208,6 +206,18 @@ std::string ErrnoText() {
     return base::SystemErrorText(errno);
 }
 
+bool IsBaseHref(const TWebLinkInfo& Link) {
+    return Link.TagName == "BASE"sv && Link.AttributeName == "HREF"sv;
+}
+
+// The link lies inside a BASE tag that rewriting drops, and its text goes
+// with the tag: a STYLE url() before the tag's HREF, which is sorted first.
+bool InsideDroppedTag(const TWebLinkInfo& Link, const std::vector<const TWebLinkInfo*>& BaseTags) {
+    return std::any_of(BaseTags.begin(), BaseTags.end(), [&](const TWebLinkInfo* Base) {
+        return Link.TagIndex == Base->TagIndex && !IsBaseHref(Link);
+    });
+}
+
 } // namespace
 
 TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
@@ -223,10 +233,14 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
         static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Size(), UINT32_MAX));
 
     Links.Sort();
+    std::vector<const TWebLinkInfo*> baseTags;
+    for (std::int32_t i = 0; i < Links.Count(); ++i)
+        if (IsBaseHref(*Links.Get(i))) baseTags.push_back(Links.Get(i));
     std::string error;
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         const TWebLinkInfo& link = *Links.Get(i);
-        if (link.TagName == "BASE"sv && link.AttributeName == "HREF"sv) {
+        if (InsideDroppedTag(link, baseTags)) continue;
+        if (IsBaseHref(link)) {
             // The whole BASE tag goes: the saved links are relative to the local page.
             if (!copier.CopyUpTo(link.TagOffset, error) || !copier.Skip(link.TagLength, error))
                 return TPageResult::Failed(error);

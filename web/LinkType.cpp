@@ -45,7 +45,7 @@ const TWebLinkInfo* TWebLinkList::Get(std::int32_t Index) const {
     return &Items[static_cast<std::size_t>(Index)];
 }
 
-// Items are large (an address and four strings), so only their numbers are
+// Items are large (an address and three strings), so only their numbers are
 // sorted and each item moves once; the parser's list is mostly in order already.
 void TWebLinkList::Sort() {
     auto before = [](const TWebLinkInfo& A, const TWebLinkInfo& B) {

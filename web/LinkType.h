@@ -16,7 +16,8 @@ enum class TLinkSyntax : std::uint8_t {
 };
 
 // One address found in a saved web page: the tag and attribute that held it,
-// where its text lies in the file, and what it resolves to.
+// where its text lies in the file, and what it resolves to. The tag's text is
+// not kept: the offsets find it in the page, and a page holds many links.
 class TWebLinkInfo {
   public:
     // Copies every field; the address by value.
@@ -31,7 +32,6 @@ class TWebLinkInfo {
     TURL URL;                     // cleared and not valid while unresolved or not an address
     std::string TagName;          // upper case, "IMG"
     std::string AttributeName;    // upper case, "SRC"
-    std::string TagText;          // the whole tag as written, "<" through ">"
     std::string Value;            // without quotes, trimmed
     std::int32_t ValueOffset = 0; // byte offset of the value in the file, opening quote included
     std::int32_t ValueLength = 0; // bytes of the value in the file, quotes included
@@ -41,6 +41,7 @@ class TWebLinkInfo {
     std::int32_t PartLength = 0;  // the address's length then; else 0
     std::int32_t TagIndex = 0;    // number of the tag in its file from 1; a tag's links share it
     TLinkSyntax Syntax = TLinkSyntax::HTMLValue;
+    char ValueQuote = 0;          // the quote that opens an attribute value as written; 0 when bare
     bool Requisite = false;       // fetches part of the page (image, style sheet ...), no link away
     bool AddedToList = false;       // link extraction's verdict: the object list took the address
 };

@@ -49,19 +49,16 @@ bool IsControlOrBlank(char c) {
     return byte <= 0x20 || byte == 0x7F;
 }
 
-// One address or link split by RFC 3986 (appendix B); nothing is checked here.
-struct TReference {
-    bool HasScheme = false;
-    std::string_view Scheme;
-    bool HasAuthority = false;
-    std::string_view Authority;
-    std::string_view Path;
-    std::size_t PathEnd = 0;  // where the query or fragment begins
-    bool HasQuery = false;
-    std::string_view Query;  // without "?"
-    bool HasFragment = false;
-    std::string_view Fragment;  // without "#"
-};
+// Where the query or fragment begins (or, with SlashEnds, also the path)
+// from From on; Text's size when nowhere. Called for every link, so a plain
+// loop rather than find_first_of, which searches the set once per byte.
+std::size_t FindPartEnd(std::string_view Text, std::size_t From, bool SlashEnds) {
+    for (; From < Text.size(); ++From) {
+        const char c = Text[From];
+        if (c == '?' || c == '#' || (SlashEnds && c == '/')) return From;
+    }
+    return Text.size();
+}
 
 std::size_t SchemeLength(std::string_view Text) {
     if (Text.empty() || !base::IsAsciiAlpha(Text[0])) return 0;
@@ -73,8 +70,10 @@ std::size_t SchemeLength(std::string_view Text) {
     return 0;
 }
 
-TReference SplitReference(std::string_view Text) {
-    TReference ref;
+} // namespace
+
+TURLReference SplitURLReference(std::string_view Text) {
+    TURLReference ref;
     std::size_t pos = 0;
     if (const auto length = SchemeLength(Text); length > 0) {
         ref.HasScheme = true;
@@ -82,12 +81,12 @@ TReference SplitReference(std::string_view Text) {
         pos = length + 1;
     }
     if (Text.substr(pos, 2) == "//") {
-        const auto end = std::min(Text.find_first_of("/?#", pos + 2), Text.size());
+        const auto end = FindPartEnd(Text, pos + 2, true);
         ref.HasAuthority = true;
         ref.Authority = Text.substr(pos + 2, end - pos - 2);
         pos = end;
     }
-    ref.PathEnd = std::min(Text.find_first_of("?#", pos), Text.size());
+    ref.PathEnd = FindPartEnd(Text, pos, false);
     ref.Path = Text.substr(pos, ref.PathEnd - pos);
     pos = ref.PathEnd;
     if (pos < Text.size() && Text[pos] == '?') {
@@ -102,6 +101,8 @@ TReference SplitReference(std::string_view Text) {
     }
     return ref;
 }
+
+namespace {
 
 // Port digits, at most 65535; empty text is no port.
 bool ParsePort(std::string_view Text, std::int32_t& Port) {
@@ -239,14 +240,14 @@ std::string CleanedReference(std::string_view Reference, std::int32_t BaseScheme
     const auto scheme = length > 0 ? SchemeNumber(std::string_view(ref).substr(0, length))
                                    : BaseScheme;
     if (IsWebScheme(scheme)) {
-        const auto end = std::min(ref.find_first_of("?#"), ref.size());
+        const auto end = FindPartEnd(ref, 0, false);
         for (std::size_t i = 0; i < end; ++i)
             if (ref[i] == '\\') ref[i] = '/';
     }
     return ref;
 }
 
-std::string MergePaths(const TReference& Base, std::string_view Path) {
+std::string MergePaths(const TURLReference& Base, std::string_view Path) {
     if (Base.HasAuthority && Base.Path.empty()) return "/" + std::string(Path);
     const auto slash = Base.Path.rfind('/');
     if (slash == std::string_view::npos) return std::string(Path);
@@ -269,7 +270,7 @@ std::int32_t DefaultPort(std::int32_t Scheme) {
 int CrackURL(std::string_view Text, TCrackedURL& Parts) {
     Parts = TCrackedURL();
     if (Text.find('\0') != std::string_view::npos) return ErrorMalformedURL;
-    const auto ref = SplitReference(Text);
+    const auto ref = SplitURLReference(Text);
     if (!ref.HasScheme) return ErrorMalformedURL;
     Parts.Scheme = SchemeNumber(ref.Scheme);
     Parts.Port = DefaultPort(Parts.Scheme);
@@ -284,22 +285,26 @@ int CrackURL(std::string_view Text, TCrackedURL& Parts) {
 
 int CombineURL(std::string_view BaseText, std::string_view Reference, std::string& Result,
                bool& InheritsAuthority) {
+    return CombineURL(SplitURLReference(BaseText), Reference, Result, InheritsAuthority);
+}
+
+int CombineURL(const TURLReference& Base, std::string_view Reference, std::string& Result,
+               bool& InheritsAuthority) {
     Result.clear();
     InheritsAuthority = false;
-    const auto base = SplitReference(BaseText);
-    if (!base.HasScheme || Reference.find('\0') != std::string_view::npos)
+    if (!Base.HasScheme || Reference.find('\0') != std::string_view::npos)
         return ErrorMalformedURL;
-    const auto baseScheme = SchemeNumber(base.Scheme);
+    const auto baseScheme = SchemeNumber(Base.Scheme);
     const std::string cleaned = CleanedReference(Reference, baseScheme);
-    auto ref = SplitReference(cleaned);
+    auto ref = SplitURLReference(cleaned);
     // Browsers read "http:page.htm" on an http page as the relative "page.htm".
     if (ref.HasScheme && !ref.HasAuthority && IsWebScheme(baseScheme) &&
-        base::SameTextAscii(ref.Scheme, base.Scheme))
+        base::SameTextAscii(ref.Scheme, Base.Scheme))
         ref.HasScheme = false;
 
-    TReference target;
+    TURLReference target;
     std::string path;
-    target.Scheme = ref.HasScheme ? ref.Scheme : base.Scheme;
+    target.Scheme = ref.HasScheme ? ref.Scheme : Base.Scheme;
     if (ref.HasScheme || ref.HasAuthority) {
         target.HasAuthority = ref.HasAuthority;
         target.Authority = ref.Authority;
@@ -307,19 +312,19 @@ int CombineURL(std::string_view BaseText, std::string_view Reference, std::strin
         target.HasQuery = ref.HasQuery;
         target.Query = ref.Query;
     } else {
-        const bool opaqueBase = !base.HasAuthority && !base.Path.starts_with('/');
+        const bool opaqueBase = !Base.HasAuthority && !Base.Path.starts_with('/');
         if (opaqueBase && (!ref.Path.empty() || ref.HasQuery)) return ErrorMalformedURL;
         InheritsAuthority = true;
-        target.HasAuthority = base.HasAuthority;
-        target.Authority = base.Authority;
+        target.HasAuthority = Base.HasAuthority;
+        target.Authority = Base.Authority;
         if (ref.Path.empty()) {
             // A base that was parsed, not resolved, may still hold dot segments.
-            path = RemoveDotSegments(base.Path);
-            target.HasQuery = ref.HasQuery || base.HasQuery;
-            target.Query = ref.HasQuery ? ref.Query : base.Query;
+            path = RemoveDotSegments(Base.Path);
+            target.HasQuery = ref.HasQuery || Base.HasQuery;
+            target.Query = ref.HasQuery ? ref.Query : Base.Query;
         } else {
             path = RemoveDotSegments(ref.Path.starts_with('/') ? std::string(ref.Path)
-                                                                : MergePaths(base, ref.Path));
+                                                                : MergePaths(Base, ref.Path));
             target.HasQuery = ref.HasQuery;
             target.Query = ref.Query;
         }
@@ -336,6 +341,24 @@ int CombineURL(std::string_view BaseText, std::string_view Reference, std::strin
         return ENAMETOOLONG;
     }
     return 0;
+}
+
+bool CombinesToItself(std::string_view Reference) {
+    if (Reference.size() > MaxComposedURLLength) return false;
+    for (const char c : Reference)
+        if (c == '\t' || c == '\r' || c == '\n' || c == '\0') return false;
+    const auto ref = SplitURLReference(Reference);
+    if (!ref.HasScheme || !ref.HasAuthority) return false;
+    if (Reference.substr(0, ref.PathEnd).find('\\') != std::string_view::npos) return false;
+    for (const char c : ref.Path)
+        if (IsUnsafePathByte(static_cast<unsigned char>(c))) return false;
+    for (std::size_t start = 1; start <= ref.Path.size();) {
+        const std::size_t end = std::min(ref.Path.find('/', start), ref.Path.size());
+        const std::string_view segment = ref.Path.substr(start, end - start);
+        if (segment == "." || segment == "..") return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 int CreateURL(const TURLComponents& Parts, std::string& Result) {

@@ -40,6 +40,23 @@ struct TURLComponents {
     std::string ExtraInfo;
 };
 
+// One address or link split by RFC 3986 (appendix B); nothing is checked.
+// The parts refer to the text that was split.
+struct TURLReference {
+    bool HasScheme = false;
+    std::string_view Scheme;
+    bool HasAuthority = false;
+    std::string_view Authority;
+    std::string_view Path;
+    std::size_t PathEnd = 0;  // where the query or fragment begins
+    bool HasQuery = false;
+    std::string_view Query;  // without "?"
+    bool HasFragment = false;
+    std::string_view Fragment;  // without "#"
+};
+
+TURLReference SplitURLReference(std::string_view Text);
+
 // The port a scheme uses when an address names none; 0 when it has none.
 std::int32_t DefaultPort(std::int32_t Scheme);
 
@@ -58,6 +75,13 @@ int CrackURL(std::string_view Text, TCrackedURL& Parts);
 // whether the result took user, host and port from BaseText.
 int CombineURL(std::string_view BaseText, std::string_view Reference, std::string& Result,
                bool& InheritsAuthority);
+// The same against a base split once, for the many links of one page.
+int CombineURL(const TURLReference& Base, std::string_view Reference, std::string& Result,
+               bool& InheritsAuthority);
+
+// Reference is an absolute address with a host that CombineURL gives back
+// exactly as written, against any base: nothing to drop, turn, remove or escape.
+bool CombinesToItself(std::string_view Reference);
 
 // Composes an address; the port is left out when it is the scheme's default.
 // Characters that would end the user name or password are %-escaped.

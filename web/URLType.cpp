@@ -3,8 +3,10 @@
 #include "base/AsciiText.h"
 #include "base/AppTraceLog.h"
 #include "web/LocalFileName.h"
+#include "web/URLBase.h"
 #include "web/URLParse.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace web {
@@ -23,6 +25,46 @@ bool IsFileAddressText(std::string_view Text) {
 
 bool IsMailtoAddressText(std::string_view Text) {
     return Text.size() >= 7 && base::SameTextAscii(Text.substr(0, 7), "mailto:");
+}
+
+bool IsDotSegment(std::string_view Segment) {
+    return Segment == "." || Segment == "..";
+}
+
+// Bytes that resolving would drop, turn into "/" or escape, or that end a scheme.
+bool ChangesInPath(unsigned char Byte) {
+    return Byte <= 0x20 || Byte >= 0x7F || Byte == ':' || Byte == '\\' || Byte == '"' || Byte == '<' ||
+           Byte == '>' || Byte == '`' || Byte == '{' || Byte == '}';
+}
+
+// Where the path of a link that is a plain relative path ends (its query or
+// fragment follows as written); npos for any other link: one with a scheme,
+// a host, a rooted path, dot segments, no path, or bytes that resolving
+// changes. Most links of a page are plain, and they need no general resolving.
+std::size_t PlainPathEnd(std::string_view Text) {
+    std::size_t end = 0, segment = 0;
+    for (; end < Text.size() && Text[end] != '?' && Text[end] != '#'; ++end) {
+        if (ChangesInPath(static_cast<unsigned char>(Text[end]))) return std::string_view::npos;
+        if (Text[end] != '/') continue;
+        if (end == 0 || IsDotSegment(Text.substr(segment, end - segment))) return std::string_view::npos;
+        segment = end + 1;
+    }
+    if (end == 0 || IsDotSegment(Text.substr(segment, end - segment))) return std::string_view::npos;
+    for (std::size_t i = end; i < Text.size(); ++i)
+        if (static_cast<unsigned char>(Text[i]) <= 0x20) return std::string_view::npos;
+    return end;
+}
+
+// The folder of an absolute path, through its last "/"; empty when resolving
+// would change it: it holds dot segments or bytes that are escaped.
+std::string_view PlainDirectory(std::string_view Path) {
+    if (Path.empty() || Path[0] != '/') return {};
+    const std::string_view folder = Path.substr(0, Path.rfind('/') + 1);
+    for (const char c : folder)
+        if (ChangesInPath(static_cast<unsigned char>(c))) return {};
+    for (std::size_t start = 1, slash; (slash = folder.find('/', start)) != std::string_view::npos; start = slash + 1)
+        if (IsDotSegment(folder.substr(start, slash - start))) return {};
+    return folder;
 }
 
 } // namespace
@@ -96,39 +138,82 @@ bool TURL::SetFullURL(std::string_view Text) {
     return true;
 }
 
+bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
+    return SetRelativeURL(Text, TURLBase(Base));
+}
+
 // The base's user name and password are carried over as values when the link
 // names no host of its own: sent through address text, a password holding "/",
 // "#" or "@" would end the user information early and turn its tail into the
 // host name, so links would go to a wrong server with part of the password.
-bool TURL::SetRelativeURL(std::string_view Text, const TURL& Base) {
+bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     Clear();
+    if (JoinPlainPath(Text, Base)) return true;
     if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
     const std::string text = base::TrimControls(Text);
-    // Passwords stay out of the trace log, so the base is combined without them.
-    const std::string baseText = Base.GetURL(false, true, true, true, true);
-    if (baseText.empty() || (!Base.HasNoCredentials() && Base.GetFullURL().empty())) {
+    if (!Base.Usable) {
         UnusableText = text;
         return false;
     }
     std::string combined;
     bool inheritsAuthority = false;
-    if (const int error = CombineURL(baseText, text, combined, inheritsAuthority)) {
+    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text);
+    if (const int error = asWritten ? 0 : CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + baseText + " " + text,
+        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + text,
                                  "SetRelativeURL", UnitName);
         return false;
     }
-    if (!SetFullURL(combined)) {
+    if (!SetFullURL(asWritten ? text : combined)) {
         UnusableText = text;
         base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
     }
     if (inheritsAuthority && Scheme != SchemeFile && Scheme != SchemeMailto) {
-        UserName = Base.UserName;
-        Password = Base.Password;
+        UserName = Base.Address.UserName;
+        Password = Base.Address.Password;
         if (UserName.empty() != Password.empty()) ClearCredentials();
     }
     return true;
+}
+
+// What combining the texts and splitting the result would give, for a link
+// that is a plain path below the base's folder; false for any other link.
+bool TURL::JoinPlainPath(std::string_view Text, const TURLBase& Base) {
+    const std::size_t pathEnd = Base.Directory.empty() ? std::string_view::npos : PlainPathEnd(Text);
+    if (pathEnd == std::string_view::npos) return false;
+    // The base's text through its folder, then the link: the address combining would compose.
+    const auto joinedLength =
+        static_cast<std::size_t>(Base.Directory.data() - Base.Text.data()) + Base.Directory.size() + Text.size();
+    if (joinedLength > MaxComposedURLLength || Base.Directory.size() + pathEnd > MaxUrlPathLength ||
+        Text.size() - pathEnd > MaxExtraInfoLength)
+        return false;
+    Scheme = Base.Cracked.Scheme;
+    Port = Base.Cracked.Port;
+    HostName = Base.Cracked.HostName;
+    UrlPath.reserve(Base.Directory.size() + pathEnd);
+    UrlPath.assign(Base.Directory).append(Text.substr(0, pathEnd));
+    const std::string_view extra = Text.substr(pathEnd);
+    const std::size_t hash = std::min(extra.find('#'), extra.size());
+    ExtraInfo = extra.substr(0, hash);
+    Fragment = extra.substr(hash);
+    UserName = Base.Address.UserName;
+    Password = Base.Address.Password;
+    if (UserName.empty() != Password.empty()) ClearCredentials();
+    Valid = true;
+    return true;
+}
+
+// Passwords stay out of the trace log, so the base is composed without them.
+TURLBase::TURLBase(const TURL& Address)
+    : Address(Address), Text(Address.GetURL(false, true, true, true, true)), Parts(SplitURLReference(Text)),
+      Usable(!Text.empty() && (Address.HasNoCredentials() || !Address.GetFullURL().empty())) {
+    // Only web addresses with a host join their links directly; the base's
+    // parts must pass the checks that the joined address would meet.
+    const bool web = Address.Scheme == SchemeHTTP || Address.Scheme == SchemeHTTPS || Address.Scheme == SchemeFTP;
+    if (Usable && web && Parts.HasScheme && Parts.HasAuthority && CrackURL(Text, Cracked) == 0 &&
+        Cracked.Port != 0 && !Cracked.HostName.empty() && Cracked.Scheme == Address.Scheme)
+        Directory = PlainDirectory(Parts.Path);
 }
 
 std::string TURL::GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,

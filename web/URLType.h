@@ -24,6 +24,8 @@ enum TURLScheme : std::int32_t {
     SchemeRes = 11,
 };
 
+class TURLBase;
+
 // One absolute web address split into its parts. Plain value type: copy it
 // (or Assign) to hand it to another thread; never share one between threads.
 class TURL {
@@ -39,6 +41,8 @@ public:
     bool SetFullURL(std::string_view Text);
     // Resolves Text, which may be relative, against Base as a browser does.
     bool SetRelativeURL(std::string_view Text, const TURL& Base);
+    // The same against a base prepared once for many links (web/URLBase.h).
+    bool SetRelativeURL(std::string_view Text, const TURLBase& Base);
 
     std::string GetURL(bool IncludeUserInfo, bool IncludeHost, bool IncludePath,
                        bool IncludeQuery, bool IncludeFragment) const;
@@ -76,6 +80,9 @@ public:
 
 private:
     friend class TPackedURL;  // packs and unpacks every field as it is
+    friend class TURLBase;
+
+    bool JoinPlainPath(std::string_view Text, const TURLBase& Base);
 
     std::int32_t Scheme = SchemeUnknown;
     std::string UserName;   // at most 128 characters
