@@ -55,7 +55,9 @@ void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Par
     struct stat opened;
     if (::fstat(Handle, &opened) != 0) throw FileError("stat " + Partial.Name);
     if (Partial.ResumeFrom < 0) {
-        if (::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
+        // A truncation, even of an empty file, makes ext4 write the file out
+        // when it is closed: a new partial file is left as it is.
+        if (opened.st_size > 0 && ::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
         if (Partial.Keep && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
             throw FileError("write validator of " + Partial.Name);
         return;

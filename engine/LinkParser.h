@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+namespace base {
+class TReplaceScratch;
+}
 namespace jobs {
 class TCopyJob;
 }
@@ -30,8 +33,9 @@ public:
                             TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.
+    // Scratch, when given, replaces the pages of one pass without a new file each.
     void RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
-                            const jobs::TCopyJob& Job);
+                            const jobs::TCopyJob& Job, base::TReplaceScratch* Scratch = nullptr);
 
 private:
     // The links of a saved page or style sheet, as its file name tells.
