@@ -83,6 +83,11 @@ bool TReplaceScratch::Replace(const std::string& Path,
         if (::stat(Name.c_str(), &swapped) != 0 || swapped.st_nlink > 1) Drop();
         return true;
     }
+    if (ok && errno == EXDEV) {
+        // Path lies on another file system than the scratch: a file beside it serves.
+        Drop();
+        return ReplaceFileAtomically(Path, Write, {.Sync = false});
+    }
     ok = ok && ::rename(Name.c_str(), Path.c_str()) == 0;
     const int error = errno;
     if (ok) Name.clear();
