@@ -5,7 +5,6 @@
 #include "engine/MIMEExtensions.h"
 #include "engine/SpiderObjectList.h"
 #include "base/AppTraceLog.h"
-#include "base/AtomicReplace.h"
 #include "base/ThreadPriority.h"
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputMsgQueue.h"
@@ -192,14 +191,14 @@ void TSpiderThread::ParsePages(TSpiderObjectList& List) {
 }
 
 void TSpiderThread::RewritePages(TSpiderObjectList& List) {
-    base::TReplaceScratch scratch;  // gone before flattening and pruning look at the folders
+    TRewritePass pass;  // its scratch file is gone before flattening and pruning look at the folders
     List.ForEach([&](TSpiderObject& object) {
         WaitWhilePaused();
         if (IsAbortRequested) {
             base::TraceLog.LogMessage("Cancelled rewriting");
             return false;
         }
-        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job, &scratch);
+        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job, &pass);
         return true;
     });
 }

@@ -195,7 +195,9 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
     // object's DATA is an ordinary address to browsers, which ignore CODEBASE.
     if (Link.TagName == "APPLET"sv && Link.AttributeName == "CODE"sv)
         text = EscapeLocalPath(FileNamePart(local));
-    else if (Link.AttributeName != "CODEBASE"sv && (saved = FindSavedFile(Options.DestinationPath, local)))
+    else if (Link.AttributeName != "CODEBASE"sv &&
+             (saved = Options.SavedFiles ? Options.SavedFiles->Find(Options.DestinationPath, local)
+                                         : FindSavedFile(Options.DestinationPath, local)))
         text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + Link.URL.GetFragment();
     else
         text = Link.URL.GetURL(false, true, true, true, true);

@@ -13,6 +13,7 @@ class TReplaceScratch;
 
 namespace web {
 
+class TSavedFileCache;
 class TWebLinkInfo;
 class TWebLinkList;
 
@@ -29,6 +30,8 @@ struct TLinkReplaceOptions {
     std::function<std::string(const std::string& LocalName)> LookUpSavedName;
     // Replaces the pages of one rewrite pass without a new file per page; none: one each.
     base::TReplaceScratch* Scratch = nullptr;
+    // Remembers through one pass where the link targets were saved; none: looked up each time.
+    TSavedFileCache* SavedFiles = nullptr;
 };
 
 // The text written in place of one link's old text (quotes included where it
