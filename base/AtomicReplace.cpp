@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,6 +60,40 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
             return file.Get() >= 0 && WriteAll(file.Get(), Data) && file.Close();
         },
         Options);
+}
+
+TReplaceScratch::~TReplaceScratch() { Drop(); }
+
+void TReplaceScratch::Drop() {
+    if (!Name.empty()) ::unlink(Name.c_str());
+    Name.clear();
+}
+
+bool TReplaceScratch::Replace(const std::string& Path,
+                              const std::function<bool(const std::string& Temporary)>& Write) {
+    struct stat old {};
+    if (::stat(Path.c_str(), &old) != 0) return ReplaceFileAtomically(Path, Write, {.Sync = false});
+    // Beside the first file, so that it lies on the file system of the copy.
+    if (Name.empty()) Name = TemporaryNameFor(Path);
+    bool ok = Write(Name) && ::chmod(Name.c_str(), old.st_mode & 07777) == 0;
+    if (ok && ::renameat2(AT_FDCWD, Name.c_str(), AT_FDCWD, Path.c_str(), RENAME_EXCHANGE) == 0) {
+        // Still linked elsewhere (an original kept beside the page): the old
+        // content must survive, so it cannot serve as the next scratch.
+        struct stat swapped {};
+        if (::stat(Name.c_str(), &swapped) != 0 || swapped.st_nlink > 1) Drop();
+        return true;
+    }
+    if (ok && errno == EXDEV) {
+        // Path lies on another file system than the scratch: a file beside it serves.
+        Drop();
+        return ReplaceFileAtomically(Path, Write, {.Sync = false});
+    }
+    ok = ok && ::rename(Name.c_str(), Path.c_str()) == 0;
+    const int error = errno;
+    if (ok) Name.clear();
+    else Drop();
+    errno = error;
+    return ok;
 }
 
 } // namespace base

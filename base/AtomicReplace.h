@@ -22,4 +22,27 @@ bool ReplaceFileAtomically(const std::string& Path, const std::function<bool(con
 // The same with the whole new content given.
 bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const TReplaceOptions& Options = {});
 
+// Replaces many existing files one after another, each as atomically as
+// ReplaceFileAtomically (without Sync), through one scratch file that it
+// keeps: Write fills the scratch (truncating it), which then trades places
+// with the file in one step, and the old content becomes the next scratch.
+// No file is created or freed per replacement: on ext4 without a journal each
+// creation scans past the inodes freed in the last seconds, so a rename over
+// every page of a large copy grew slower with every page. Where the file
+// system cannot trade places, or the file does not exist yet, a plain rename
+// replaces it. One owner thread; the scratch goes when the owner does.
+class TReplaceScratch {
+public:
+    TReplaceScratch() = default;
+    ~TReplaceScratch();
+    TReplaceScratch(const TReplaceScratch&) = delete;
+    TReplaceScratch& operator=(const TReplaceScratch&) = delete;
+
+    bool Replace(const std::string& Path, const std::function<bool(const std::string& Temporary)>& Write);
+
+private:
+    void Drop();
+    std::string Name;  // the scratch file, empty while there is none
+};
+
 } // namespace base

@@ -41,11 +41,18 @@ int OpenSignalDescriptor() {
     return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
-// What the runner prints or counts: progress, links found and folders examined
-// are too many to show and are not posted at all.
-constexpr TSpiderOutputKindSet RunnerReportKinds =
-    SpiderOutputKindRange(somJobStarted, somDownloadStarted) | SpiderOutputKinds({somDownloadEnded, somParseStarted, somParseEnded, somRewriteStarted,
-                       somRewriteEnded, somPruneStarted, somPruneEnded, somFlattenStarted, somFlattenFileMoved, somFlattenEnded});
+// What the runner prints or counts in each mode: progress, links found and
+// folders examined are too many to show. A kind that no one takes is not
+// posted at all, so the quieter modes leave out the steps they never print
+// (the status line counts the downloads under way; the summary only ends).
+TSpiderOutputKindSet RunnerReportKinds(TOutputMode Mode) {
+    constexpr TSpiderOutputKindSet ends = SpiderOutputKinds({somJobStarted, somJobEnded, somDownloadEnded});
+    if (Mode == TOutputMode::Quiet) return ends;
+    if (Mode == TOutputMode::Normal) return ends | SpiderOutputKinds({somDownloadStarted});
+    return SpiderOutputKindRange(somJobStarted, somDownloadStarted) |
+           SpiderOutputKinds({somDownloadEnded, somParseStarted, somParseEnded, somRewriteStarted, somRewriteEnded,
+                              somPruneStarted, somPruneEnded, somFlattenStarted, somFlattenFileMoved, somFlattenEnded});
+}
 
 // Exit statuses for jobs that did not complete: the job's outcome.
 int ExitStatusOfOutcome(std::uint8_t Outcome) {
@@ -85,7 +92,7 @@ TRunner::TRunner(const TRunnerOptions& Options)
     JobQueue->SetStartOverrides(Options.Network.Start);
     JobQueue->InitJobQueue(Engine->Splitter());
     // After the queue's handler, so a job is Busy when the runner sees its start.
-    Engine->Splitter().RegisterForSpiderOutput(RunnerReportKinds,
+    Engine->Splitter().RegisterForSpiderOutput(RunnerReportKinds(Options.Mode),
                                                [this](const TSpiderOutputMsg& Msg, std::uint32_t) { OnReport(Msg); });
     Engine->Output().SetDestinationWindow(this);
     Engine->Resume();

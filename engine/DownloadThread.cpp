@@ -21,13 +21,17 @@ bool ReferrerPassedOn(const web::TURL* Referrer) {
     return Referrer && Referrer->GetScheme() != web::SchemeFile;
 }
 
+// Both entries are built only for an open log: refused links come by the
+// hundred thousand, and their texts would cost more than the refusal.
 void TraceDownloadStart(const web::TURL& Address, const web::TURL& Referrer) {
+    if (!base::TraceLog.FileOpen()) return;
     std::string start = "Start download of " + Address.GetPlainURL();
     if (Referrer.IsValid()) start += " via " + Referrer.GetPlainURL();
     base::TraceLog.LogEntry(base::ttMessage, start, "Execute", DownloadUnitName);
 }
 
 void TraceDownloadStop(const web::TURL& Address) {
+    if (!base::TraceLog.FileOpen()) return;
     // Without credentials: the log must never hold a password.
     base::TraceLog.LogEntry(base::ttMessage, "Stop download of " + Address.GetURL(false, true, true, true, true),
                             "Execute", DownloadUnitName);

@@ -157,7 +157,7 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
 }
 
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
-                                     const jobs::TCopyJob& Job) {
+                                     const jobs::TCopyJob& Job, TRewritePass* Pass) {
     const std::string fileName = Page.LocalFileName;
     if (!base::FileExists(fileName)) return;
     Rewriting = true;
@@ -175,6 +175,10 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         options.RecreateFolderStructure = Job.RecreateFolderStructure;
         options.AssumeWWW = Job.AssumeWWWWhenNoThirdLevelDomain;
         options.LookUpSavedName = [this](const std::string& name) { return MIMETable.LookUp(name); };
+        if (Pass) {
+            options.Scratch = &Pass->Scratch;
+            options.SavedFiles = &Pass->SavedFiles;
+        }
         Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
             return RewriteProgress(Control, position, size);
         };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "messaging/SpiderOutputMsgTypes.h"
+#include "base/AtomicReplace.h"
 #include "web/HTMLParser.h"
+#include "web/SavedFileLookup.h"
 
 #include <cstdint>
 
@@ -15,6 +17,13 @@ class TMIMEExtensionsTable;
 class TSpiderJobControl;
 class TSpiderObjectList;
 struct TSpiderObject;
+
+// What the pages of one rewrite pass share: the scratch file that replaces
+// each page, and where the pages' link targets were saved.
+struct TRewritePass {
+    base::TReplaceScratch Scratch;
+    web::TSavedFileCache SavedFiles;
+};
 
 // Drives the HTML parser for the spider thread: extracts the links of each
 // saved page into the job's object list, and later rewrites the page's links
@@ -30,8 +39,9 @@ public:
                             TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.
+    // Pass, when given, is shared with the other pages of the same pass.
     void RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
-                            const jobs::TCopyJob& Job);
+                            const jobs::TCopyJob& Job, TRewritePass* Pass = nullptr);
 
 private:
     // The links of a saved page or style sheet, as its file name tells.

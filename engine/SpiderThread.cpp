@@ -191,13 +191,14 @@ void TSpiderThread::ParsePages(TSpiderObjectList& List) {
 }
 
 void TSpiderThread::RewritePages(TSpiderObjectList& List) {
+    TRewritePass pass;  // its scratch file is gone before flattening and pruning look at the folders
     List.ForEach([&](TSpiderObject& object) {
         WaitWhilePaused();
         if (IsAbortRequested) {
             base::TraceLog.LogMessage("Cancelled rewriting");
             return false;
         }
-        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job);
+        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job, &pass);
         return true;
     });
 }

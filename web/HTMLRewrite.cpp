@@ -193,7 +193,9 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
     // object's DATA is an ordinary address to browsers, which ignore CODEBASE.
     if (Link.TagName == "APPLET"sv && Link.AttributeName == "CODE"sv)
         text = EscapeLocalPath(FileNamePart(local));
-    else if (Link.AttributeName != "CODEBASE"sv && (saved = FindSavedFile(Options.DestinationPath, local)))
+    else if (Link.AttributeName != "CODEBASE"sv &&
+             (saved = Options.SavedFiles ? Options.SavedFiles->Find(Options.DestinationPath, local)
+                                         : FindSavedFile(Options.DestinationPath, local)))
         text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + Link.URL.GetFragment();
     else
         text = Link.URL.GetURL(false, true, true, true, true);
@@ -317,9 +319,10 @@ TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& P
         return result.Success;
     };
     // No fdatasync per page: it made rewriting a 10,000-page copy take three
-    // times as long. The rename still replaces the page in one step, and ext4
-    // flushes a file's data before a rename over an existing file commits.
-    if (!base::ReplaceFileAtomically(FileName, writeNewPage, {.Sync = false}) && result)
+    // times as long. The page is still replaced in one step.
+    const bool replaced = Options.Scratch ? Options.Scratch->Replace(FileName, writeNewPage)
+                                          : base::ReplaceFileAtomically(FileName, writeNewPage, {.Sync = false});
+    if (!replaced && result)
         result = TPageResult::Failed(ErrnoText());
     return result;
 }

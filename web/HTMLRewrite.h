@@ -7,8 +7,13 @@
 #include <optional>
 #include <string>
 
+namespace base {
+class TReplaceScratch;
+}
+
 namespace web {
 
+class TSavedFileCache;
 class TWebLinkInfo;
 class TWebLinkList;
 
@@ -23,6 +28,10 @@ struct TLinkReplaceOptions {
     // The name under which a local file was really written (it may have gained
     // an extension for its content type); empty: names are taken as they are.
     std::function<std::string(const std::string& LocalName)> LookUpSavedName;
+    // Replaces the pages of one rewrite pass without a new file per page; none: one each.
+    base::TReplaceScratch* Scratch = nullptr;
+    // Remembers through one pass where the link targets were saved; none: looked up each time.
+    TSavedFileCache* SavedFiles = nullptr;
 };
 
 // The text written in place of one link's old text (quotes included where it

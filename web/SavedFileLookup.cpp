@@ -80,4 +80,10 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
     return found;
 }
 
+std::optional<std::string> TSavedFileCache::Find(const std::string& Root, const std::string& Path) {
+    const auto known = Found.find(Path);
+    if (known != Found.end()) return known->second;
+    return Found.emplace(Path, FindSavedFile(Root, Path)).first->second;
+}
+
 } // namespace web

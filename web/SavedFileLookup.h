@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace web {
 
@@ -11,5 +12,16 @@ namespace web {
 // differ only so as one object. Nullopt when there is none or Path lies
 // outside Root.
 std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path);
+
+// Keeps FindSavedFile's answers for one Root through a pass that saves,
+// renames and removes no file there: the pages of a copy link to the same
+// few files again and again, and each answer costs a file-system lookup.
+class TSavedFileCache {
+public:
+    std::optional<std::string> Find(const std::string& Root, const std::string& Path);
+
+private:
+    std::unordered_map<std::string, std::optional<std::string>> Found;  // by Path
+};
 
 } // namespace web

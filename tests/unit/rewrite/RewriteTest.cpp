@@ -1,4 +1,5 @@
 // Rewriting the links of a saved page so that the copy works offline.
+#include "base/AtomicReplace.h"
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
 
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 
@@ -95,6 +97,31 @@ TEST(Rewrite, MarkOfTheWebIsAddedOnceAndTheFirstPageIsKeptAsOrig) {
     EXPECT_EQ(ReadFileText(site.PagePath), first);
     EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), "<a href=b.html>")
         << "a later run must leave the first _orig alone";
+}
+
+// One scratch file serves a whole pass: every page is replaced, an original
+// kept beside its page (a second link to the old file) is never reused as
+// the scratch, and nothing but the pages is left when the pass ends.
+TEST(Rewrite, OneScratchReplacesEveryPageAndLeavesNothingBehind) {
+    const struct { bool Keep; std::set<std::string> Left; } rows[] = {
+        {false, {"page.html"}},
+        {true, {"page.html", "page_orig.html"}},
+    };
+    for (const auto& row : rows) {
+        TSavedSite site;
+        site.Options.KeepRewriteInputFiles = row.Keep;
+        {
+            base::TReplaceScratch scratch;
+            site.Options.Scratch = &scratch;
+            EXPECT_EQ(site.RewriteText("<a href=b.html>"), "<a href=\"http://site/a/b.html\">");
+            EXPECT_EQ(site.RewriteText("<img src=c.gif>"), "<img src=\"http://site/a/c.gif\">");
+        }
+        std::set<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(site.Dest + "/site/a"))
+            left.insert(entry.path().filename().string());
+        EXPECT_EQ(left, row.Left) << row.Keep;
+        if (row.Keep) EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), "<a href=b.html>");
+    }
 }
 
 TEST(Rewrite, StopDuringWritingLeavesAWholePageWithTheRestUnchanged) {
