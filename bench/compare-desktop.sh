@@ -3,22 +3,25 @@
 # desktop program's wiring (bench_DesktopCopy: engine, job queue, job log and
 # progress page on an offscreen GUI thread), from one nginx on 127.0.0.1, and
 # prints for each round the wall time, CPU time (user + sys), peak memory,
-# the files copied and, for the desktop, the largest GUI thread stall.
+# the files copied and, for the desktop, the GUI thread's CPU time and its
+# largest stall.
 # Everything runs in a network namespace of its own with only loopback up.
 # Usage: bench/compare-desktop.sh [PAGES...]   (default 1000 5000 20000;
 #        BUILD=folder picks a Release build, ROUNDS=n repeats each pair,
+#        DESKTOP=binary runs another bench_DesktopCopy (an older build),
 #        PERF=file records the desktop's first round with `perf record -g`)
 set -euo pipefail
 script=$(realpath "$0")
 cd "$(dirname "$script")/.."
 build=$(realpath "${BUILD:-build-rel}")
+desktop=$(realpath "${DESKTOP:-$build/bench/bench_DesktopCopy}")
 
 if [ "${HARVEXIS_DESKTOP_ISOLATED:-}" != 1 ]; then
   if [ ! -f "$build/build.ninja" ]; then
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
   cmake --build "$build" --target harvexis-cli bench_DesktopCopy bench_SiteGenerator >/dev/null
-  export HARVEXIS_DESKTOP_ISOLATED=1 BUILD="$build"
+  export HARVEXIS_DESKTOP_ISOLATED=1 BUILD="$build" DESKTOP="$desktop"
   map=(); [ "$(id -u)" -ne 0 ] && map=(--map-root-user)
   exec unshare --net "${map[@]}" -- "$script" "$@"
 fi
@@ -59,13 +62,15 @@ for pages in "$@"; do
       if [ $tool = cli ]; then
         timed "$BUILD/harvexis-cli" run "$work/j.hcj" --quiet >/dev/null 2>&1 || true
       elif [ -n "${PERF:-}" ] && [ "$round" = 1 ]; then
-        perf record -g -o "$PERF.$pages" -- "$BUILD/bench/bench_DesktopCopy" "$work/j.hcj" >"$work/out" 2>/dev/null || true
+        perf record -g -o "$PERF.$pages" -- "$DESKTOP" "$work/j.hcj" >"$work/out" 2>/dev/null || true
         echo "perf data: $PERF.$pages"
-        stall=$(sed -n 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out")
+        stall=$(sed -n -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
+          -e 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out" | tr -d '\n')
         : >"$work/time"
       else
-        timed "$BUILD/bench/bench_DesktopCopy" "$work/j.hcj" >"$work/out" 2>/dev/null || true
-        stall=$(sed -n 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out")
+        timed "$DESKTOP" "$work/j.hcj" >"$work/out" 2>/dev/null || true
+        stall=$(sed -n -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
+          -e 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out" | tr -d '\n')
       fi
       printf '%6d pages %-7s round %d: %s, %d files%s\n' "$pages" "$tool" "$round" "$(cat "$work/time")" \
         "$(find "$work/dest" -type f | wc -l)" "$stall"
