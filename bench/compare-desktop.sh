@@ -64,12 +64,12 @@ for pages in "$@"; do
       elif [ -n "${PERF:-}" ] && [ "$round" = 1 ]; then
         perf record -g -o "$PERF.$pages" -- "$DESKTOP" "$work/j.hcj" >"$work/out" 2>/dev/null || true
         echo "perf data: $PERF.$pages"
-        stall=$(sed -n -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
+        stall=$(sed -n -e 's/files done: \(.*\)/, progress page: \1/p' -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
           -e 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out" | tr -d '\n')
         : >"$work/time"
       else
         timed "$DESKTOP" "$work/j.hcj" >"$work/out" 2>/dev/null || true
-        stall=$(sed -n -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
+        stall=$(sed -n -e 's/files done: \(.*\)/, progress page: \1/p' -e 's/GUI thread CPU: \(.*\)/, GUI thread \1 cpu/p' \
           -e 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out" | tr -d '\n')
       fi
       printf '%6d pages %-7s round %d: %s, %d files%s\n' "$pages" "$tool" "$round" "$(cat "$work/time")" \
