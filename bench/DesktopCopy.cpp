@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
     window.show();
     window.ShowPage(ui::TMainForm::pgProgress);
 
+    // The first paint (fonts, styles) is the program's start, not the copy's.
+    QApplication::processEvents();
+
     // The GUI thread's responsiveness: the largest gap between two 10 ms ticks.
     QElapsedTimer clock, sinceTick;
     qint64 largestGap = 0;
