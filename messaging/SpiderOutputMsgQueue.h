@@ -44,8 +44,11 @@ struct TSpiderOutputBatch {
 class TSpiderOutputMessageQueue {
   public:
     // Deep enough that a front end draining a batch every few milliseconds
-    // never makes the engine wait for it.
-    static constexpr int Capacity = 1000;
+    // does not make the engine wait for it even when the machine is busy:
+    // rewriting posts tens of thousands of reports a second, and a GUI thread
+    // may get no processor for a tenth of a second. Slots are made only as
+    // deep as the queue ever gets.
+    static constexpr int Capacity = 10000;
 
     TSpiderOutputMessageQueue();
     TSpiderOutputMessageQueue(const TSpiderOutputMessageQueue&) = delete;
