@@ -10,7 +10,9 @@ namespace {
 constexpr const char* UnitName = "SpiderOutputMsgQueue";
 } // namespace
 
-TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() : Slots(Capacity) {}
+// Room for a full queue is set aside, but a slot is made only when the queue
+// first gets that deep: a front end that keeps up never pays for the rest.
+TSpiderOutputMessageQueue::TSpiderOutputMessageQueue() { Slots.reserve(Capacity); }
 
 void TSpiderOutputMessageQueue::SetDestinationWindow(TSpiderOutputNotifier* Notifier) {
     std::lock_guard guard(Lock);
@@ -41,6 +43,7 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
         base::TraceLog.LogEntry(base::ttWarning, "No destination window", "PostMessage", UnitName);
         return false;
     }
+    if (Used == static_cast<int>(Slots.size())) Slots.emplace_back();
     TLabeledSpiderOutputMsg& slot = Slots[Used];
     slot.Msg = Msg;
     slot.Label = NextLabel++;
@@ -82,12 +85,12 @@ bool TSpiderOutputMessageQueue::TryToPostMessage(const TSpiderOutputMsg& Msg) {
 }
 
 int TSpiderOutputMessageQueue::TakeAll(TSpiderOutputBatch& Batch) {
-    if (Batch.Messages.size() < Slots.size()) Batch.Messages.resize(Slots.size());
+    // The batch's array becomes the slots: it must never grow under the lock.
+    Batch.Messages.reserve(Capacity);
     std::lock_guard guard(Lock);
-    // Swapping moves the strings without copying them; the freed slots keep
-    // the batch's old buffers for later posts.
-    for (int i = 0; i < Used; ++i)
-        std::swap(Batch.Messages[i], Slots[i]);
+    // Trading the whole arrays keeps the lock for a moment only, however many
+    // messages wait; the slots then keep the batch's old buffers for later posts.
+    Batch.Messages.swap(Slots);
     Batch.Count = Used;
     Used = 0;
     if (Batch.Count > 0) SlotsChangedLocked();

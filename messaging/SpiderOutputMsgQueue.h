@@ -32,7 +32,8 @@ struct TLabeledSpiderOutputMsg {
 };
 
 // Messages taken out of the queue at once, oldest first. Built once by the
-// receiver and reused: taking out swaps strings instead of copying them.
+// receiver and reused: taking out trades it for the queue's slots, so no
+// message is copied and the slots keep the batch's string buffers.
 struct TSpiderOutputBatch {
     std::vector<TLabeledSpiderOutputMsg> Messages; // [0, Count) are valid
     int Count = 0;
@@ -42,7 +43,12 @@ struct TSpiderOutputBatch {
 // posts copies; the front end, woken by the notifier, takes them out in batches.
 class TSpiderOutputMessageQueue {
   public:
-    static constexpr int Capacity = 100;
+    // Deep enough that a front end draining a batch every few milliseconds
+    // does not make the engine wait for it even when the machine is busy:
+    // rewriting posts tens of thousands of reports a second, and a GUI thread
+    // may get no processor for a tenth of a second. Slots are made only as
+    // deep as the queue ever gets.
+    static constexpr int Capacity = 10000;
 
     TSpiderOutputMessageQueue();
     TSpiderOutputMessageQueue(const TSpiderOutputMessageQueue&) = delete;
@@ -87,7 +93,7 @@ class TSpiderOutputMessageQueue {
     // Signalled when a post that failed may now succeed: a message was taken
     // out, the queue was cleared or the destination changed.
     std::condition_variable SlotsChanged;
-    // Built once with the queue and reused; [0, Used) are queued, oldest first.
+    // Made as the queue first gets deep and reused; [0, Used) are queued, oldest first.
     std::vector<TLabeledSpiderOutputMsg> Slots;
     int Used = 0;
     std::atomic<TSpiderOutputKindSet> WantedKinds{~TSpiderOutputKindSet{0}};

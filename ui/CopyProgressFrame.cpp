@@ -130,6 +130,9 @@ QWidget* TCopyProgressFrame::BuildProgressPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
     BusyBar = new QProgressBar;
     BusyBar->setObjectName("BusyProgressBar");
+    BusyBar->setRange(0, BusySteps);
+    connect(&BusyTimer, &QTimer::timeout, this,
+            [this] { BusyBar->setValue((BusyBar->value() + 1) % (BusySteps + 1)); });
     DownloadBar = new QProgressBar;
     DownloadBar->setObjectName("DLProgressBar");
     WritePanel = new QWidget;
@@ -211,9 +214,7 @@ void TCopyProgressFrame::UpdateState() {
     const bool running = Progress.Running();
     if (running) ProgressPanel->show();
     // A range of 0 to 0 makes the bar a moving busy indicator.
-    BusyBar->setRange(0, running ? 0 : 1);
-    BusyBar->setValue(running ? 0 : 1);
-    SetBarText(BusyBar, Text(running ? TextBusy : TextComplete));
+    UpdateBusyBar(running);
     SetBar(DownloadBar, Progress.FilesDone(), Progress.FilesKnown(), Progress.DownloadCaption());
     SetBar(WriteBar, Progress.PagesRewritten(), Progress.PagesToRewriteCount(), Progress.RewriteCaption());
     WritePanel->setVisible(Progress.RewriteShown());
@@ -223,6 +224,18 @@ void TCopyProgressFrame::UpdateState() {
     if (!running && !Completed->selectionModel()->hasSelection() && CompletedSorted->rowCount() > 0)
         Completed->selectRow(0);
     UpdateViewButtons();
+}
+
+// The busy bar cycles a step at a time while the job runs; a style's own busy
+// animation would repaint it dozens of times a second for the whole copy.
+void TCopyProgressFrame::UpdateBusyBar(bool Running) {
+    if (Running && !BusyShown) BusyBar->setValue(0);
+    if (!Running) BusyBar->setValue(BusySteps);
+    BusyShown = Running;
+    SetBarText(BusyBar, Text(Running ? TextBusy : TextComplete));
+    const bool cycling = Running && !Progress.PauseDown();
+    if (cycling && !BusyTimer.isActive()) BusyTimer.start(BusyStepMs);
+    if (!cycling) BusyTimer.stop();
 }
 
 void TCopyProgressFrame::UpdateViewButtons() { ViewButton->setEnabled(!Progress.Running() && !SelectedFile().isEmpty()); }

@@ -28,6 +28,9 @@ class TCopyProgressFrame final : public QWidget {
 
   public:
     static constexpr int FlushIntervalMs = 200;
+    // The busy bar's range and how often it advances while the job runs.
+    static constexpr int BusySteps = 20;
+    static constexpr int BusyStepMs = 500;
 
     // Progress is borrowed and must outlive the page.
     explicit TCopyProgressFrame(queue::TCopyProgress& Progress, QWidget* Parent = nullptr);
@@ -42,6 +45,7 @@ class TCopyProgressFrame final : public QWidget {
     QWidget* BuildProgressPanel();
     QWidget* BuildButtons();
     void UpdateState();
+    void UpdateBusyBar(bool Running);
     void UpdateViewButtons();
     // The selected finished file's location when it names an existing file; else empty.
     QString SelectedFile() const;
@@ -77,6 +81,8 @@ class TCopyProgressFrame final : public QWidget {
     int SortColumn = -1;
     bool SortAscending = false; // the first click on a column sorts it Z to A
     QTimer FlushTimer;
+    QTimer BusyTimer;
+    bool BusyShown = false; // the bar cycles for a running job
 };
 
 } // namespace ui

@@ -7,6 +7,8 @@
 #include <QIcon>
 #include <QStyle>
 
+#include <array>
+
 namespace ui {
 
 namespace {
@@ -17,32 +19,29 @@ constexpr int ActiveColumnTexts[] = {165, 168, 167, 166};
 
 QIcon StandardIcon(QStyle::StandardPixmap Pixmap) { return QApplication::style()->standardIcon(Pixmap); }
 
+// The icons of finished-file results and of activities, in their enum order.
+std::array<QIcon, 5> ResultIcons() {
+    return {StandardIcon(QStyle::SP_DialogApplyButton), StandardIcon(QStyle::SP_MessageBoxInformation),
+            StandardIcon(QStyle::SP_MediaStop), StandardIcon(QStyle::SP_MessageBoxWarning),
+            StandardIcon(QStyle::SP_MessageBoxCritical)};
+}
+
+std::array<QIcon, 5> ActivityIcons() {
+    return {StandardIcon(QStyle::SP_ArrowDown), StandardIcon(QStyle::SP_FileDialogContentsView),
+            StandardIcon(QStyle::SP_DialogSaveButton), StandardIcon(QStyle::SP_TrashIcon),
+            StandardIcon(QStyle::SP_FileDialogToParent)};
+}
+
+QVariant IconOf(const std::array<QIcon, 5>& Icons, int Index) {
+    return Index >= 0 && Index < static_cast<int>(Icons.size()) ? QVariant(Icons[static_cast<std::size_t>(Index)])
+                                                                : QVariant();
+}
+
 } // namespace
 
-QIcon ResultIcon(queue::TDownloadResultIcon Icon) {
-    switch (Icon) {
-    case queue::TDownloadResultIcon::Success: return StandardIcon(QStyle::SP_DialogApplyButton);
-    case queue::TDownloadResultIcon::Filtered: return StandardIcon(QStyle::SP_MessageBoxInformation);
-    case queue::TDownloadResultIcon::Stopped: return StandardIcon(QStyle::SP_MediaStop);
-    case queue::TDownloadResultIcon::Warning: return StandardIcon(QStyle::SP_MessageBoxWarning);
-    case queue::TDownloadResultIcon::Failure: return StandardIcon(QStyle::SP_MessageBoxCritical);
-    }
-    return {};
-}
-
-QIcon ActivityIcon(queue::TActivityKind Kind) {
-    switch (Kind) {
-    case queue::TActivityKind::Downloading: return StandardIcon(QStyle::SP_ArrowDown);
-    case queue::TActivityKind::Reading: return StandardIcon(QStyle::SP_FileDialogContentsView);
-    case queue::TActivityKind::Writing: return StandardIcon(QStyle::SP_DialogSaveButton);
-    case queue::TActivityKind::Pruning: return StandardIcon(QStyle::SP_TrashIcon);
-    case queue::TActivityKind::Flattening: return StandardIcon(QStyle::SP_FileDialogToParent);
-    }
-    return {};
-}
-
 TCopyProgressListModel::TCopyProgressListModel(queue::TCopyProgress& Progress, TList List, QObject* Parent)
-    : QAbstractTableModel(Parent), Progress(Progress), List(List) {
+    : QAbstractTableModel(Parent), Progress(Progress), List(List),
+      Icons(List == lsCompleted ? ResultIcons() : ActivityIcons()) {
     Rows = List == lsCompleted ? Progress.FlushedCompletedCount() : SourceCount();
     Progress.AddObserver(*this);
 }
@@ -69,14 +68,14 @@ QVariant TCopyProgressListModel::data(const QModelIndex& Index, int Role) const 
 
 QVariant TCopyProgressListModel::CompletedData(int Row, int Column, int Role) const {
     const queue::TCompletedFile& file = Progress.CompletedRow(Row);
-    if (Role == Qt::DecorationRole && Column == 0) return ResultIcon(file.Icon);
+    if (Role == Qt::DecorationRole && Column == 0) return IconOf(Icons, static_cast<int>(file.Icon));
     if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
     return QString::fromStdString(Column == 0 ? file.Result : file.Location);
 }
 
 QVariant TCopyProgressListModel::ActiveData(int Row, int Column, int Role) const {
     const queue::TActiveFile& file = Progress.ActiveRows()[static_cast<std::size_t>(Row)];
-    if (Role == Qt::DecorationRole && Column == 0) return ActivityIcon(file.Kind);
+    if (Role == Qt::DecorationRole && Column == 0) return IconOf(Icons, static_cast<int>(file.Kind));
     if (Role == Qt::TextAlignmentRole && Column >= 2) return int(Qt::AlignCenter);
     if (Role != Qt::DisplayRole && Role != Qt::ToolTipRole) return {};
     switch (Column) {

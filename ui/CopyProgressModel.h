@@ -3,6 +3,9 @@
 #include "queue/CopyProgressTypes.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
+
+#include <array>
 
 namespace queue {
 class TCopyProgress;
@@ -52,10 +55,9 @@ class TCopyProgressListModel final : public QAbstractTableModel, public queue::T
     TList List;
     // The rows the views know, moved between the begin and end of each change.
     int Rows = 0;
+    // Made once: a style's icon decodes its image each time it is asked for,
+    // and every repaint asks for every visible row's.
+    std::array<QIcon, 5> Icons;
 };
-
-// The icons of finished-file results and of activities, in their enum order.
-QIcon ResultIcon(queue::TDownloadResultIcon Icon);
-QIcon ActivityIcon(queue::TActivityKind Kind);
 
 } // namespace ui

@@ -7,14 +7,28 @@ namespace ui {
 TSpiderOutputRelay::TSpiderOutputRelay(messaging::TSpiderOutputMessageQueue& Queue,
                                        messaging::TSpiderOutputSplitter& Splitter, QObject* Parent)
     : QObject(Parent), Queue(Queue), Splitter(Splitter) {
+    DeliveryTimer.setSingleShot(true);
+    connect(&DeliveryTimer, &QTimer::timeout, this, &TSpiderOutputRelay::Deliver);
     Queue.SetDestinationWindow(this);
 }
 
 TSpiderOutputRelay::~TSpiderOutputRelay() { Queue.SetDestinationWindow(nullptr); }
 
 bool TSpiderOutputRelay::NotifySpiderOutput(std::uint32_t) {
-    QMetaObject::invokeMethod(this, [this] { Splitter.DeliverQueued(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TSpiderOutputRelay::Notified, Qt::QueuedConnection);
     return true;
+}
+
+void TSpiderOutputRelay::Notified() {
+    if (DeliveryTimer.isActive()) return;
+    const qint64 since = SinceDelivery.isValid() ? SinceDelivery.elapsed() : DeliveryIntervalMs;
+    if (since >= DeliveryIntervalMs) return Deliver();
+    DeliveryTimer.start(static_cast<int>(DeliveryIntervalMs - since));
+}
+
+void TSpiderOutputRelay::Deliver() {
+    SinceDelivery.start();
+    Splitter.DeliverQueued();
 }
 
 } // namespace ui

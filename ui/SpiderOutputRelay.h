@@ -2,7 +2,9 @@
 
 #include "messaging/SpiderOutputMsgQueue.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <cstdint>
 
@@ -15,11 +17,15 @@ namespace ui {
 // The output queue's notifier in the desktop program. The queue calls it on an
 // engine thread when it stops being empty; it only queues one call onto the GUI
 // thread, where the splitter takes every waiting message out and hands it to
-// the views.
+// the views. Deliveries come at most every DeliveryIntervalMs: each wake-up of
+// the GUI thread costs far more than handing out one more message, so reports
+// that arrive in quick succession are handed out together.
 class TSpiderOutputRelay final : public QObject, public messaging::TSpiderOutputNotifier {
     Q_OBJECT
 
   public:
+    static constexpr int DeliveryIntervalMs = 10;
+
     // Becomes Queue's destination; both must outlive the relay.
     TSpiderOutputRelay(messaging::TSpiderOutputMessageQueue& Queue,
                        messaging::TSpiderOutputSplitter& Splitter, QObject* Parent = nullptr);
@@ -30,8 +36,14 @@ class TSpiderOutputRelay final : public QObject, public messaging::TSpiderOutput
     bool NotifySpiderOutput(std::uint32_t Label) override;
 
   private:
+    // GUI thread: delivers now, or once the interval since the last delivery is over.
+    void Notified();
+    void Deliver();
+
     messaging::TSpiderOutputMessageQueue& Queue;
     messaging::TSpiderOutputSplitter& Splitter;
+    QElapsedTimer SinceDelivery;
+    QTimer DeliveryTimer;
 };
 
 } // namespace ui

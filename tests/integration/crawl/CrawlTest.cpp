@@ -237,7 +237,8 @@ TEST_F(Crawl, APageSavedUnderAnAddedExtensionIsParsedAgainOnTheNextRunWhenUnchan
 
 TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     std::string page;
-    for (int i = 0; i < 150; ++i) page += "<a href=\"p" + std::to_string(i) + ".htm\">x</a>";
+    for (int i = 0; i < TSpiderOutputMessageQueue::Capacity + 50; ++i)
+        page += "<a href=\"p" + std::to_string(i) + ".htm\">x</a>";
     Server.Serve("/", 200, page);
     Engine.Output.SetRetryTimingForTests(std::chrono::milliseconds(300), std::chrono::milliseconds(10));
     auto job = Engine.Job(Server.URL("/"));

@@ -56,16 +56,17 @@ TEST(OutputQueue, DeliversInPostingOrderThroughAFullQueue) {
     const std::string before = trace.Text();
     EXPECT_FALSE(front.Queue->PostMessage(Report(somDownloadEnded, -1)));
     EXPECT_EQ(trace.Text(), before) << "a full queue fails silently";
-    constexpr int Messages = 1000;
+    constexpr int Full = TSpiderOutputMessageQueue::Capacity;
+    constexpr int Messages = 3 * Full;
     auto poster = std::async(std::launch::async, [&] {
         int posted = 0;
-        for (int i = 100; i < Messages; ++i) posted += front.Queue->TryToPostMessage(Report(somDownloadEnded, i));
+        for (int i = Full; i < Messages; ++i) posted += front.Queue->TryToPostMessage(Report(somDownloadEnded, i));
         return posted;
     });
-    EXPECT_EQ(poster.wait_for(100ms), std::future_status::timeout) << "the 101st post waits";
+    EXPECT_EQ(poster.wait_for(100ms), std::future_status::timeout) << "the post beyond a full queue waits";
     front.Drain->Release();
     ASSERT_EQ(poster.wait_for(Generous), std::future_status::ready);
-    EXPECT_EQ(poster.get(), Messages - 100);
+    EXPECT_EQ(poster.get(), Messages - Full);
     ASSERT_TRUE(front.Recorder.WaitForCount(Messages, Generous));
     const auto records = front.Recorder.Records();
     for (int i = 0; i < Messages; ++i) ASSERT_EQ(records[i].Msg.JobNumber, i) << "position " << i;
