@@ -168,6 +168,13 @@ TEST(Cli, SignalsStopOrAbortTheCopyWithTheirExitCodes) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Outcome + " " + std::to_string(row.Signals.size()));
         TCli cli;
+        // A long page keeps a stopped job rewriting, so that a second signal
+        // falls into the job and not after its end.
+        std::string links;
+        for (int i = 0; i < 100000; ++i) links += "<a href=\"a/one.html\">one</a>\n";
+        testsupport::WriteFileText(cli.Site.Path() + "/shop/long.html", links);
+        const std::string index = cli.Site.Path() + "/shop/index.html";
+        testsupport::WriteFileText(index, ReadFileText(index) + "<a href=\"long.html\">long</a>\n");
         // Signals fall into a running job.
         std::promise<void> release;
         auto hung = cli.HoldLastPage(release.get_future().share());
