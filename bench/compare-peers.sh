@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Copies generated sites with harvexis-cli, wget2 and wget, each from one nginx
 # on 127.0.0.1, audits every copy for broken links offline, and prints one
-# table of wall time, CPU time (user + sys), peak memory, files and broken
+# table of wall time, user and system CPU time, peak memory, files and broken
 # links, with the ratios harvexis/wget2 and harvexis/wget.
 # Everything runs in a network namespace of its own with only loopback up, so
 # no request can leave the machine (the refused-links site names fictitious
 # hosts under .test and .invalid; none may ever be asked for).
 # Usage: bench/compare-peers.sh [PAGES...]   (default 5000 20000, plus the
-#        refused-links site of 2000 pages; BUILD=folder picks the build)
+#        refused-links site of 2000 pages; BUILD=folder picks the build,
+#        CLI=file another harvexis-cli, such as an older build to compare)
 set -euo pipefail
 script=$(realpath "$0")
 cd "$(dirname "$script")/.."
 audit="$PWD/bench/audit_links.py"
 build=${BUILD:-build-bench}
+cli=$(realpath "${CLI:-$build/harvexis-cli}")
 refused_pages=2000
 
 if [ "${HARVEXIS_PEERS_ISOLATED:-}" != 1 ]; then
@@ -86,8 +88,8 @@ nginx -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx/nginx.conf"
 until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.1; done
 url="http://127.0.0.1:$port/"
 
-# Runs one copier into DEST under GNU time; prints "wall cpu peak-MB files
-# links broken" (links: the relative links of its pages that were audited).
+# Runs one copier into DEST under GNU time; prints "wall user sys peak-MB
+# files links broken" (links: the relative links of its pages that were audited).
 measure() {
   local dest=$1; shift
   mkdir -p "$dest"
@@ -101,18 +103,18 @@ measure() {
   # weigh on that copier alone.
   rm -rf "$dest"
   tail -n 1 "$work/time" | awk -v f="$files" -v a="$audited" \
-    '{ split(a, l); printf "%.2f %.2f %.1f %d %d %d\n", $1, $2 + $3, $4 / 1024, f, l[2], l[3] }'
+    '{ split(a, l); printf "%.2f %.2f %.2f %.1f %d %d %d\n", $1, $2, $3, $4 / 1024, f, l[2], l[3] }'
 }
 
-row() { printf '%-22s %-9s %9s %9s %9s %8s %8s %8s\n' "$@"; }
-row site tool "wall s" "cpu s" "peak MB" files links broken
+row() { printf '%-22s %-9s %9s %9s %9s %9s %8s %8s %8s\n' "$@"; }
+row site tool "wall s" "user s" "sys s" "peak MB" files links broken
 for site in "${@/#/pages:}" "refused-links:$refused_pages"; do
   kind=${site%%:*}; pages=${site##*:}
   rm -rf "$work/site" "$work/copies"
   "$build/bench/bench_SiteGenerator" "$kind" "$work/site" "$pages"
   chmod -R a+rX "$work/site"
   name="$kind $pages"
-  h=$(measure "$work/copies/harvexis" "$build/harvexis-cli" copy "$url" "$work/copies/harvexis" \
+  h=$(measure "$work/copies/harvexis" "$cli" copy "$url" "$work/copies/harvexis" \
         --depth -1 --save-queries --quiet)
   w2=$(cd "$work/copies" && measure wget2 wget2 --mirror --convert-links --page-requisites \
         --adjust-extension --no-parent --max-threads=4 -q -P wget2 "$url")
@@ -127,6 +129,6 @@ for site in "${@/#/pages:}" "refused-links:$refused_pages"; do
       split(a, x); split(b, y)
       for (i = 1; i <= 3; ++i) r[i] = y[i] > 0 ? sprintf("%.2f", x[i] / y[i]) : "-"
       print r[1], r[2], r[3] }')
-    row "$name" "h/$peer" $ratios "" "" ""
+    row "$name" "h/$peer" $ratios "" "" "" ""
   done
 done

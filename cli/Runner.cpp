@@ -7,8 +7,10 @@
 #include "messaging/SpiderInputMsg.h"
 #include "messaging/SpiderOutputSplitter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <chrono>
 #include <cstdint>
 #include <poll.h>
 #include <pthread.h>
@@ -114,6 +116,8 @@ bool TRunner::NotifySpiderOutput(std::uint32_t) {
 // The descriptor is emptied before the queue: a report posted after the queue
 // was found empty writes to it again, so none is left waiting.
 void TRunner::DeliverReports() {
+    ReportsHeld = false;
+    LastDelivery = std::chrono::steady_clock::now();
     std::uint64_t count = 0;
     while (::read(EventFd, &count, sizeof count) > 0) {}
     Engine->Splitter().DeliverQueued();
@@ -171,11 +175,20 @@ bool TRunner::Finished() const {
     return Requested != TInterrupt::None || JobQueue->FindFirstQueuedJob() < 0;
 }
 
-void TRunner::WaitForEvents(int TimeoutMs) {
+// While reports are held the event descriptor is left out of the wait, so
+// only a signal ends it before the interval is over.
+void TRunner::WaitForEvents(std::chrono::milliseconds Timeout) {
+    using namespace std::chrono;
+    const auto holdLeft = ceil<milliseconds>(LastDelivery + DeliveryInterval - steady_clock::now());
+    if (ReportsHeld) Timeout = std::clamp(holdLeft, milliseconds::zero(), Timeout);
     pollfd fds[2] = {{SignalFd, POLLIN, 0}, {EventFd, POLLIN, 0}};
-    if (::poll(fds, 2, TimeoutMs) <= 0) return;
-    if (fds[0].revents & POLLIN) OnSignal();
-    if (fds[1].revents & POLLIN) DeliverReports();
+    const int ready = ::poll(fds, ReportsHeld ? 1 : 2, static_cast<int>(Timeout.count()));
+    const bool signalled = ready > 0 && (fds[0].revents & POLLIN);
+    if (signalled) OnSignal();
+    if (!ReportsHeld && ready > 0 && (fds[1].revents & POLLIN)) ReportsHeld = true;
+    if (!ReportsHeld) return;
+    // A signal's command may wait for a job start that is still queued.
+    if (signalled || steady_clock::now() >= LastDelivery + DeliveryInterval) DeliverReports();
 }
 
 int TRunner::Run() {
@@ -185,7 +198,7 @@ int TRunner::Run() {
             JobQueue->StartNextQueuedJob();
         }
         if (Finished()) break;
-        WaitForEvents(static_cast<int>(Printer.Tick().count()));
+        WaitForEvents(Printer.Tick());
     }
     Terminal.ClearStatus();
     // Idle now: the spider ends at once, so waiting for it here is brief.

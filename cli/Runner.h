@@ -8,6 +8,7 @@
 #include "messaging/SpiderOutputMsgQueue.h"
 #include "queue/JobQueue.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -29,12 +30,18 @@ struct TRunnerOptions {
 // thread and prints what happens. One thread, its own event loop: reports
 // arrive as wake-ups on an event descriptor, SIGINT and SIGTERM on a signal
 // descriptor, and every command to the engine is posted from the loop.
+// Reports are taken out at most every DeliveryInterval: the first after a
+// quiet spell at once, later ones together once the interval is over, so a
+// busy copy does not cost a wake-up of the loop per report. A signal takes
+// what waits at once.
 // The first SIGINT stops the running job, a second one aborts it, SIGTERM
 // aborts; the loop always waits for the job's end report.
 class TRunner final : public messaging::TSpiderOutputNotifier,
                       public queue::TJobQueuePrompts,
                       public queue::TJobQueueAutomation {
 public:
+    static constexpr std::chrono::milliseconds DeliveryInterval{10};
+
     // Blocks SIGINT and SIGTERM for every thread, so they arrive on the
     // descriptor only; then starts the engine.
     explicit TRunner(const TRunnerOptions& Options);
@@ -76,7 +83,7 @@ private:
     void Interrupt(TInterrupt Kind);
     void ApplyInterrupt();
     bool Finished() const;
-    void WaitForEvents(int TimeoutMs);
+    void WaitForEvents(std::chrono::milliseconds Timeout);
 
     TRunnerOptions Options;
     TTerminal Terminal;
@@ -91,6 +98,8 @@ private:
     TInterrupt Requested = TInterrupt::None;  // what the signals asked for
     TInterrupt Applied = TInterrupt::None;    // what was posted for the running job
     int SigIntCount = 0;
+    std::chrono::steady_clock::time_point LastDelivery{};
+    bool ReportsHeld = false;  // woken within the interval: delivered at its end
     int ExitStatus = 0;
 };
 
