@@ -97,11 +97,6 @@ measure() {
   local files audited
   files=$(find "$dest" -type f ! -name '.harvexis*' | wc -l)
   audited=$(python3 "$audit" "$dest")
-  # Every copier then starts right after a copy of the same size was removed:
-  # ext4 without a journal makes each new file scan past the inodes freed in
-  # the last half minute, so a removal just before one copier only would
-  # weigh on that copier alone.
-  rm -rf "$dest"
   tail -n 1 "$work/time" | awk -v f="$files" -v a="$audited" \
     '{ split(a, l); printf "%.2f %.2f %.2f %.1f %d %d %d\n", $1, $2, $3, $4 / 1024, f, l[2], l[3] }'
 }
@@ -110,15 +105,20 @@ row() { printf '%-22s %-9s %9s %9s %9s %9s %8s %8s %8s\n' "$@"; }
 row site tool "wall s" "user s" "sys s" "peak MB" files links broken
 for site in "${@/#/pages:}" "refused-links:$refused_pages"; do
   kind=${site%%:*}; pages=${site##*:}
-  rm -rf "$work/site" "$work/copies"
-  "$build/bench/bench_SiteGenerator" "$kind" "$work/site" "$pages"
-  chmod -R a+rX "$work/site"
+  # Nothing is removed until the end: ext4 without a journal makes each new
+  # file scan past the inodes freed in the last half minute, so a removal
+  # would weigh on whichever copier came next. nginx serves the site through
+  # a link that each site takes over in turn.
+  "$build/bench/bench_SiteGenerator" "$kind" "$work/site-$kind-$pages" "$pages"
+  chmod -R a+rX "$work/site-$kind-$pages"
+  ln -sfn "$work/site-$kind-$pages" "$work/site"
+  copies="$work/copies-$kind-$pages"
   name="$kind $pages"
-  h=$(measure "$work/copies/harvexis" "$cli" copy "$url" "$work/copies/harvexis" \
+  h=$(measure "$copies/harvexis" "$cli" copy "$url" "$copies/harvexis" \
         --depth -1 --save-queries --quiet)
-  w2=$(cd "$work/copies" && measure wget2 wget2 --mirror --convert-links --page-requisites \
+  w2=$(mkdir -p "$copies" && cd "$copies" && measure wget2 wget2 --mirror --convert-links --page-requisites \
         --adjust-extension --no-parent --max-threads=4 -q -P wget2 "$url")
-  w=$(cd "$work/copies" && measure wget wget --no-config --mirror --convert-links --page-requisites \
+  w=$(cd "$copies" && measure wget wget --no-config --mirror --convert-links --page-requisites \
         --adjust-extension --no-parent -q -P wget "$url")
   row "$name" harvexis $h
   row "$name" wget2 $w2
