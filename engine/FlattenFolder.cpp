@@ -55,17 +55,6 @@ std::string WithSlash(const std::string& Folder) {
     return !Folder.empty() && Folder.back() == '/' ? Folder : Folder + "/";
 }
 
-// Both checks run at least once; while the job stays paused and is not
-// aborted, wait for its next command.
-void WaitWhilePaused(TFolderJobControl& Control) {
-    while (true) {
-        Control.CheckPauseAndResume();
-        Control.CheckStopAndAbort();
-        if (Control.AbortRequested() || !Control.Paused()) return;
-        Control.WaitForCommand();
-    }
-}
-
 // Renames without ever replacing an entry, even one created a moment ago.
 bool MoveWithoutReplacing(const std::string& Source, const std::string& Target) {
     if (::renameat2(AT_FDCWD, Source.c_str(), AT_FDCWD, Target.c_str(), RENAME_NOREPLACE) == 0)
@@ -86,6 +75,15 @@ bool IsPresentAsNonFolder(const std::string& Path) {
 }
 
 } // namespace
+
+void WaitWhilePaused(TFolderJobControl& Control) {
+    while (true) {
+        Control.CheckPauseAndResume();
+        Control.CheckStopAndAbort();
+        if (Control.AbortRequested() || !Control.Paused()) return;
+        Control.WaitForCommand();
+    }
+}
 
 void FlattenFolder(TFolderJobControl& Control, std::int32_t JobNumber, const std::string& Folder,
                    std::string& StartPageFile) {

@@ -28,6 +28,10 @@ public:
     virtual void PostFolderExamined(std::int32_t JobNumber, const std::string& FolderPath) = 0;
 };
 
+// Both checks run at least once; while the job stays paused and is not
+// aborted, waits for its next command.
+void WaitWhilePaused(TFolderJobControl& Control);
+
 // Moves every file of every subfolder of Folder (which ends with "/") up into
 // Folder, deepest folders first; a file stops where an entry of its name already
 // exists. Folders stay, empty or not. When the file named StartPageFile moves,

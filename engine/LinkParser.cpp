@@ -135,7 +135,7 @@ bool TLinkParser::ParseProgress(TSpiderJobControl& Control, std::uint32_t Positi
     part.Total = static_cast<std::int32_t>(Size);
     if (Rewriting) {
         part.Percent = Percent(Position, Size) / 2;  // reading is the first half of a rewrite
-        PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteCount);
+        PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteNumber);
     } else {
         part.Percent = Percent(Position, Size);
         PostReadWrite(Control, somParseProgress, frwProgress, ParseCount);
@@ -151,18 +151,19 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
     auto& part = OutputMsg.FileReadWrite;
     part.Total = static_cast<std::int32_t>(Size);
     part.Percent = Percent(Position, Size) / 2 + 50;
-    PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteCount);
+    PostReadWrite(Control, somRewriteProgress, frwProgress, RewriteNumber);
     Control.CheckStopAndAbort();
     return Control.AbortRequested();
 }
 
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
-                                     const jobs::TCopyJob& Job, TRewritePass* Pass) {
+                                     const jobs::TCopyJob& Job, TRewritePass& Pass) {
     const std::string fileName = Page.LocalFileName;
     if (!base::FileExists(fileName)) return;
     Rewriting = true;
-    BeginPage(Control, Page, somRewriteStarted, ++RewriteCount);
-    if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteCount)) return;
+    RewriteNumber = Pass.Count.fetch_add(1) + 1;
+    BeginPage(Control, Page, somRewriteStarted, RewriteNumber);
+    if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteNumber)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = Page.Address.Unpack().GetPlainURL();
     web::TWebLinkList links;
@@ -175,10 +176,8 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         options.RecreateFolderStructure = Job.RecreateFolderStructure;
         options.AssumeWWW = Job.AssumeWWWWhenNoThirdLevelDomain;
         options.LookUpSavedName = [this](const std::string& name) { return MIMETable.LookUp(name); };
-        if (Pass) {
-            options.Scratch = &Pass->Scratch;
-            options.SavedFiles = &Pass->SavedFiles;
-        }
+        options.Scratch = &Pass.Scratch;
+        options.SavedFiles = &Pass.SavedFiles;
         Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
             return RewriteProgress(Control, position, size);
         };
@@ -187,10 +186,10 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
         part.ErrorText = result.ErrorText;
-        PostReadWrite(Control, somRewriteEnded, frwFailed, RewriteCount);
+        PostReadWrite(Control, somRewriteEnded, frwFailed, RewriteNumber);
         return;
     }
-    PostReadWrite(Control, somRewriteEnded, Control.AbortRequested() ? frwAborted : frwDone, RewriteCount);
+    PostReadWrite(Control, somRewriteEnded, Control.AbortRequested() ? frwAborted : frwDone, RewriteNumber);
 }
 
 } // namespace engine

@@ -5,6 +5,7 @@
 #include "web/HTMLParser.h"
 #include "web/SavedFileLookup.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace jobs {
@@ -18,20 +19,26 @@ class TSpiderJobControl;
 class TSpiderObjectList;
 struct TSpiderObject;
 
-// What the pages of one rewrite pass share: the scratch file that replaces
-// each page, and where the pages' link targets were saved.
+// What the pages one thread rewrites in a pass share: the scratch file that
+// replaces each page, where the pages' link targets were saved, and the
+// count that numbers every rewrite of the program, whichever thread does it.
 struct TRewritePass {
+    explicit TRewritePass(std::atomic<std::int32_t>& Count) : Count(Count) {}
+    std::atomic<std::int32_t>& Count;
     base::TReplaceScratch Scratch;
     web::TSavedFileCache SavedFiles;
 };
 
 // Drives the HTML parser for the spider thread: extracts the links of each
 // saved page into the job's object list, and later rewrites the page's links
-// to the local copies. Reports every step as output messages. Spider thread only.
+// to the local copies. Reports every step as output messages. One thread at a
+// time: the spider thread extracts, and each rewriting thread owns its own.
 class TLinkParser {
 public:
     // Pages larger than MaxPageScanSize bytes are neither scanned nor rewritten.
     TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageScanSize);
+    // A parser of its own with the same table and scan limit, for another thread.
+    TLinkParser Twin() const { return TLinkParser(MIMETable, MaxPageScanSize); }
 
     // Adds every address of the page to List at its link distance, obeying the
     // page's robots directives when the job asks to. A missing page file does nothing.
@@ -39,9 +46,9 @@ public:
                             TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.
-    // Pass, when given, is shared with the other pages of the same pass.
+    // Pass is shared with the other pages this thread rewrites in the same pass.
     void RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
-                            const jobs::TCopyJob& Job, TRewritePass* Pass = nullptr);
+                            const jobs::TCopyJob& Job, TRewritePass& Pass);
 
 private:
     // The links of a saved page or style sheet, as its file name tells.
@@ -62,7 +69,7 @@ private:
     web::THTMLParser Parser;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     std::int32_t ParseCount = 0;    // pages parsed since the program started
-    std::int32_t RewriteCount = 0;  // pages rewritten since the program started
+    std::int32_t RewriteNumber = 0; // the number of the page being rewritten
     bool Rewriting = false;         // which kind ParseProgress reports
 };
 

@@ -3,6 +3,7 @@
 #include "engine/DestinationLock.h"
 #include "engine/DownloadFilter.h"
 #include "engine/MIMEExtensions.h"
+#include "engine/RewritePool.h"
 #include "engine/SpiderObjectList.h"
 #include "base/AppTraceLog.h"
 #include "base/ThreadPriority.h"
@@ -168,20 +169,10 @@ void TSpiderThread::FlattenAndPrune() {
     }
 }
 
-void TSpiderThread::WaitWhilePaused() {
-    CheckPauseAndResume();
-    CheckStopAndAbort();
-    while (IsPaused && !IsAbortRequested) {
-        WaitForCommand();
-        CheckPauseAndResume();
-        CheckStopAndAbort();
-    }
-}
-
 // Every saved page is parsed once, also after a stop; an abort ends the pass.
 void TSpiderThread::ParsePages(TSpiderObjectList& List) {
     for (;;) {
-        WaitWhilePaused();
+        WaitWhilePaused(*this);
         if (IsAbortRequested) return;
         TSpiderObject* page = List.FirstUnparsedPage();
         if (!page) return;
@@ -190,17 +181,26 @@ void TSpiderThread::ParsePages(TSpiderObjectList& List) {
     }
 }
 
+// Pages are independent once the crawl is over: they are rewritten on every
+// core, while this thread takes the commands and passes them on. With one
+// core this thread rewrites them itself.
 void TSpiderThread::RewritePages(TSpiderObjectList& List) {
-    TRewritePass pass;  // its scratch file is gone before flattening and pruning look at the folders
-    List.ForEach([&](TSpiderObject& object) {
-        WaitWhilePaused();
-        if (IsAbortRequested) {
-            base::TraceLog.LogMessage("Cancelled rewriting");
-            return false;
-        }
-        if (object.IsPage) LinkParser.RewriteLinksInFile(*this, object, Job, &pass);
-        return true;
-    });
+    TRewriteList pages(List);
+    const unsigned threads = RewriteThreadCount(pages.Count());
+    if (threads <= 1) {
+        TRewritePass pass(RewriteCount);  // its scratch file is gone before flattening and pruning look at the folders
+        RewriteNextPages(*this, LinkParser, pass, Job, pages);
+        return;
+    }
+    TRewritePool pool({Output, LinkParser, Job, RewriteCount, [this] { Wake.Notify(); }}, pages, threads);
+    for (;;) {
+        CheckPauseAndResume();
+        CheckStopAndAbort();
+        pool.Follow(IsPaused, IsAbortRequested);
+        if (pool.Finished()) break;
+        WaitForCommand();
+    }
+    pool.Join();
 }
 
 void TSpiderThread::CheckPauseAndResume() {

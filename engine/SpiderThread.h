@@ -70,8 +70,6 @@ private:
     void ParsePages(TSpiderObjectList& List);
     void RewritePages(TSpiderObjectList& List);
     void FlattenAndPrune();
-    // Waits at the current object while paused, until resumed or aborted.
-    void WaitWhilePaused();
     void PostJobMessage(std::uint8_t Kind, std::uint8_t Status = 0);
 
     messaging::TSpiderInputMessageQueue& Input;
@@ -90,6 +88,7 @@ private:
     bool IsAbortRequested = false;
     bool IsPaused = false;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message this thread posts
+    std::atomic<std::int32_t> RewriteCount{0};  // pages rewritten since the program started, by any thread
 
     std::atomic<std::int32_t> JobNumberNow{0};  // 0 while no job runs; read by any thread
     std::atomic<bool> IsFinished{false};        // set when the thread body has returned

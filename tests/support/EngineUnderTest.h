@@ -72,8 +72,8 @@ public:
     messaging::TSpiderInputMessageQueue& Input = Engine.Input();
     messaging::TSpiderOutputMessageQueue& Output = Engine.Output();
     messaging::TSpiderOutputSplitter& Splitter = Engine.Splitter();
+    TOutputRecorder Recorder;  // outlives the drain thread that delivers to it
     TOutputQueueDrain Drain{Output, Splitter};
-    TOutputRecorder Recorder;
 };
 
 } // namespace testsupport

@@ -60,6 +60,37 @@ TEST_F(Crawl, CopiesASmallSiteCompletelyAndReportsInOrder) {
     EXPECT_EQ(Engine.Of(somRewriteStarted).size(), Engine.Of(somRewriteEnded).size());
 }
 
+TEST_F(Crawl, ManyPagesAreEachRewrittenOnceWithTheirReportsFramedAndNoScratchLeft) {
+    constexpr int Pages = 60;  // more than one page per rewriting thread
+    std::string start;
+    for (int i = 0; i < Pages; ++i) {
+        start += "<a href=\"/p" + std::to_string(i) + ".htm\">x</a>";
+        Server.Serve("/p" + std::to_string(i) + ".htm", 200, "<a href=\"/p" + std::to_string((i + 1) % Pages) + ".htm\">n</a>");
+    }
+    Server.Serve("/", 200, start);
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/"))), joCompleted);
+
+    std::map<std::int32_t, std::vector<std::uint8_t>> perPage;
+    std::map<std::string, int> rewrites;
+    for (const auto& record : Engine.Recorder.Records()) {
+        if (record.Msg.Kind < somRewriteStarted || record.Msg.Kind > somRewriteEnded) continue;
+        perPage[record.Msg.FileReadWrite.FileNumber].push_back(record.Msg.Kind);
+        if (record.Msg.Kind == somRewriteStarted) ++rewrites[record.Msg.FileReadWrite.LocalFile];
+    }
+    EXPECT_EQ(rewrites.size(), Pages + 1u);
+    for (const auto& [file, count] : rewrites) EXPECT_EQ(count, 1) << file;
+    for (const auto& [number, kinds] : perPage) {
+        EXPECT_EQ(std::count(kinds.begin(), kinds.end(), somRewriteStarted), 1) << number;
+        EXPECT_EQ(kinds.front(), somRewriteStarted) << number;
+        EXPECT_EQ(kinds.back(), somRewriteEnded) << number;
+    }
+    for (int i = 0; i < Pages; ++i)
+        EXPECT_EQ(testsupport::ReadFileText(Engine.Local("/p" + std::to_string(i) + ".htm")),
+                  "<a href=\"p" + std::to_string((i + 1) % Pages) + ".htm\">n</a>");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Engine.Dest.Path()))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
 TEST_F(Crawl, FilesOfTheSiteKeepTheirContentWhateverTheirNames) {
     // "page.html.part" is a file of the site; the second run updates the first one's copy.
     TTestWebServer twin;
