@@ -43,7 +43,6 @@ http { include /etc/nginx/mime.types; default_type application/octet-stream; acc
   uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
   server { listen 127.0.0.1:$port; root $work/site; } }
 EOC
-mkdir -p "$work/site"
 nginx -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx/nginx.conf"
 until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do sleep 0.1; done
 
@@ -51,12 +50,16 @@ timed() { /usr/bin/time -f "%e s wall, %U+%S s cpu, %M KB" -o "$work/time" "$@";
 
 [ $# -gt 0 ] || set -- 1000 5000 20000
 for pages in "$@"; do
-  rm -rf "$work/site"
-  "$BUILD/bench/bench_SiteGenerator" pages "$work/site" "$pages" >/dev/null
+  # Nothing is removed until the end: ext4 without a journal makes each new
+  # file scan past the inodes freed in the last half minute, so a removal
+  # would weigh on whichever copy came next. nginx serves each site in turn
+  # through a link.
+  "$BUILD/bench/bench_SiteGenerator" pages "$work/site-$pages" "$pages" >/dev/null
+  ln -sfn "$work/site-$pages" "$work/site"
   for round in $(seq 1 "${ROUNDS:-1}"); do
     for tool in cli desktop; do
-      rm -rf "$work/dest"; mkdir -p "$work/dest"
-      "$BUILD/harvexis-cli" job create "$work/j.hcj" --url "http://127.0.0.1:$port/" --dest "$work/dest" \
+      dest="$work/dest-$pages-$round-$tool"; mkdir -p "$dest"
+      "$BUILD/harvexis-cli" job create "$work/j.hcj" --url "http://127.0.0.1:$port/" --dest "$dest" \
         --set MaxDistance=-1 >/dev/null
       stall=""
       if [ $tool = cli ]; then
@@ -73,7 +76,7 @@ for pages in "$@"; do
           -e 's/largest GUI thread gap: \([0-9]*\) ms.*/, stall \1 ms/p' "$work/out" | tr -d '\n')
       fi
       printf '%6d pages %-7s round %d: %s, %d files%s\n' "$pages" "$tool" "$round" "$(cat "$work/time")" \
-        "$(find "$work/dest" -type f | wc -l)" "$stall"
+        "$(find "$dest" -type f | wc -l)" "$stall"
     done
   done
 done
