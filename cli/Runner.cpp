@@ -179,7 +179,7 @@ bool TRunner::Finished() const {
 // only a signal ends it before the interval is over.
 void TRunner::WaitForEvents(std::chrono::milliseconds Timeout) {
     using namespace std::chrono;
-    const auto holdLeft = ceil<milliseconds>(LastDelivery + DeliveryInterval - steady_clock::now());
+    const auto holdLeft = ceil<milliseconds>(LastDelivery + ReportDeliveryInterval - steady_clock::now());
     if (ReportsHeld) Timeout = std::clamp(holdLeft, milliseconds::zero(), Timeout);
     pollfd fds[2] = {{SignalFd, POLLIN, 0}, {EventFd, POLLIN, 0}};
     const int ready = ::poll(fds, ReportsHeld ? 1 : 2, static_cast<int>(Timeout.count()));
@@ -188,7 +188,7 @@ void TRunner::WaitForEvents(std::chrono::milliseconds Timeout) {
     if (!ReportsHeld && ready > 0 && (fds[1].revents & POLLIN)) ReportsHeld = true;
     if (!ReportsHeld) return;
     // A signal's command may wait for a job start that is still queued.
-    if (signalled || steady_clock::now() >= LastDelivery + DeliveryInterval) DeliverReports();
+    if (signalled || steady_clock::now() >= LastDelivery + ReportDeliveryInterval) DeliverReports();
 }
 
 int TRunner::Run() {

@@ -30,9 +30,8 @@ struct TRunnerOptions {
 // thread and prints what happens. One thread, its own event loop: reports
 // arrive as wake-ups on an event descriptor, SIGINT and SIGTERM on a signal
 // descriptor, and every command to the engine is posted from the loop.
-// Reports are taken out at most every DeliveryInterval: the first after a
-// quiet spell at once, later ones together once the interval is over, so a
-// busy copy does not cost a wake-up of the loop per report. A signal takes
+// Reports are taken out at most every messaging::ReportDeliveryInterval, so
+// a busy copy does not cost a wake-up of the loop per report. A signal takes
 // what waits at once.
 // The first SIGINT stops the running job, a second one aborts it, SIGTERM
 // aborts; the loop always waits for the job's end report.
@@ -40,8 +39,6 @@ class TRunner final : public messaging::TSpiderOutputNotifier,
                       public queue::TJobQueuePrompts,
                       public queue::TJobQueueAutomation {
 public:
-    static constexpr std::chrono::milliseconds DeliveryInterval{10};
-
     // Blocks SIGINT and SIGTERM for every thread, so they arrive on the
     // descriptor only; then starts the engine.
     explicit TRunner(const TRunnerOptions& Options);

@@ -26,6 +26,12 @@ class TSpiderOutputNotifier {
     virtual bool NotifySpiderOutput(std::uint32_t Label) = 0;
 };
 
+// How often a receiver takes reports out while they keep coming: the first
+// after a quiet spell goes at once, later ones wait for the interval's end.
+// Each wake-up of the receiving thread costs far more than handing out one
+// more message, so reports in quick succession go out together.
+constexpr std::chrono::milliseconds ReportDeliveryInterval{10};
+
 struct TLabeledSpiderOutputMsg {
     std::uint32_t Label = 0;
     TSpiderOutputMsg Msg;

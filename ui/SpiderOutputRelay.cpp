@@ -21,9 +21,10 @@ bool TSpiderOutputRelay::NotifySpiderOutput(std::uint32_t) {
 
 void TSpiderOutputRelay::Notified() {
     if (DeliveryTimer.isActive()) return;
-    const qint64 since = SinceDelivery.isValid() ? SinceDelivery.elapsed() : DeliveryIntervalMs;
-    if (since >= DeliveryIntervalMs) return Deliver();
-    DeliveryTimer.start(static_cast<int>(DeliveryIntervalMs - since));
+    const qint64 interval = messaging::ReportDeliveryInterval.count();
+    const qint64 since = SinceDelivery.isValid() ? SinceDelivery.elapsed() : interval;
+    if (since >= interval) return Deliver();
+    DeliveryTimer.start(static_cast<int>(interval - since));
 }
 
 void TSpiderOutputRelay::Deliver() {

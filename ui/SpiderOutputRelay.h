@@ -17,15 +17,11 @@ namespace ui {
 // The output queue's notifier in the desktop program. The queue calls it on an
 // engine thread when it stops being empty; it only queues one call onto the GUI
 // thread, where the splitter takes every waiting message out and hands it to
-// the views. Deliveries come at most every DeliveryIntervalMs: each wake-up of
-// the GUI thread costs far more than handing out one more message, so reports
-// that arrive in quick succession are handed out together.
+// the views, at most every messaging::ReportDeliveryInterval.
 class TSpiderOutputRelay final : public QObject, public messaging::TSpiderOutputNotifier {
     Q_OBJECT
 
   public:
-    static constexpr int DeliveryIntervalMs = 10;
-
     // Becomes Queue's destination; both must outlive the relay.
     TSpiderOutputRelay(messaging::TSpiderOutputMessageQueue& Queue,
                        messaging::TSpiderOutputSplitter& Splitter, QObject* Parent = nullptr);
