@@ -64,6 +64,7 @@ void TLinkParser::PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind,
 }
 
 // Reports the start of a parse or rewrite and routes the reading half's progress here.
+// The page's address is unpacked once, into the report, where the rest of the page's work reads it.
 void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page,
                             std::uint8_t Kind, std::int32_t FileNumber) {
     auto& part = OutputMsg.FileReadWrite;
@@ -91,7 +92,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
     if (!ScanAllowed(Control, fileName, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
-    const std::string pageURL = Page.Address.Unpack().GetPlainURL();
+    const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
     const web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (!result) {
@@ -116,7 +117,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
 void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
                            TSpiderObjectList& List, web::TWebLinkList& Links) {
     OutputMsg.FileReadWrite.LinkCount = Links.Count();
-    const auto referrer = std::make_shared<const web::TURL>(Page.Address.Unpack());
+    const auto referrer = std::make_shared<const web::TURL>(OutputMsg.FileReadWrite.Address);
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         web::TWebLinkInfo& link = *Links.Get(i);
         if (!link.URL.IsValid()) continue;
@@ -165,7 +166,7 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
     BeginPage(Control, Page, somRewriteStarted, RewriteNumber);
     if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteNumber)) return;
     auto& part = OutputMsg.FileReadWrite;
-    const std::string pageURL = Page.Address.Unpack().GetPlainURL();
+    const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
     web::TPageResult result = ReadLinks(fileName, pageURL, links);
     if (result && links.Count() > 0) {
