@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,13 +15,18 @@ namespace base {
 
 namespace {
 
+// The folder part of Path with its final slash; empty for a bare name.
+std::string FolderOf(const std::string& Path) {
+    const auto slash = Path.rfind('/');
+    return slash == std::string::npos ? std::string() : Path.substr(0, slash + 1);
+}
+
 // Unique among the threads and processes that may replace the same file at once.
 std::string TemporaryNameFor(const std::string& Path) {
     static std::atomic<unsigned> counter{0};
-    const auto slash = Path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : Path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? Path : Path.substr(slash + 1);
-    return folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+    const std::string folder = FolderOf(Path);
+    return folder + "." + Path.substr(folder.size()) + ".tmp" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
 }
 
 bool SyncFile(const std::string& Path) {
@@ -67,31 +73,49 @@ TReplaceScratch::~TReplaceScratch() { Drop(); }
 void TReplaceScratch::Drop() {
     if (!Name.empty()) ::unlink(Name.c_str());
     Name.clear();
+    NameMode = 0;
 }
 
-bool TReplaceScratch::Replace(const std::string& Path,
-                              const std::function<bool(const std::string& Temporary)>& Write) {
+bool TReplaceScratch::Fill(const TWrite& Write) {
+    std::fstream file(Name, std::ios::binary | std::ios::in | std::ios::out);
+    if (!file.is_open()) {
+        NameMode = 0;
+        file.open(Name, std::ios::binary | std::ios::out | std::ios::trunc);
+        if (!file.is_open()) return false;
+    }
+    if (!Write(file)) return false;
+    const std::streamoff length = file.tellp();
+    file.close();
+    return file && length >= 0 && ::truncate(Name.c_str(), length) == 0;
+}
+
+bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write) {
     struct stat old {};
-    if (::stat(Path.c_str(), &old) != 0) return ReplaceFileAtomically(Path, Write, {.Sync = false});
+    const bool exists = ::stat(Path.c_str(), &old) == 0;
+    // A new file takes the default permissions of a freshly created scratch.
+    if (!exists) Drop();
     // Beside the first file, so that it lies on the file system of the copy.
     if (Name.empty()) Name = TemporaryNameFor(Path);
-    bool ok = Write(Name) && ::chmod(Name.c_str(), old.st_mode & 07777) == 0;
-    if (ok && ::renameat2(AT_FDCWD, Name.c_str(), AT_FDCWD, Path.c_str(), RENAME_EXCHANGE) == 0) {
-        // Still linked elsewhere (an original kept beside the page): the old
-        // content must survive, so it cannot serve as the next scratch.
+    const mode_t mode = old.st_mode & 07777;
+    bool ok = Fill(Write) && (!exists || NameMode == mode || ::chmod(Name.c_str(), mode) == 0);
+    if (ok && exists && ::renameat2(AT_FDCWD, Name.c_str(), AT_FDCWD, Path.c_str(), RENAME_EXCHANGE) == 0) {
+        // The old content serves as the next scratch only while nothing else
+        // reaches it: not an original kept beside the page (a second link),
+        // nor a symbolic link that would lead the next page's writing elsewhere.
         struct stat swapped {};
-        if (::stat(Name.c_str(), &swapped) != 0 || swapped.st_nlink > 1) Drop();
+        if (::lstat(Name.c_str(), &swapped) != 0 || !S_ISREG(swapped.st_mode) || swapped.st_nlink > 1) Drop();
+        else NameMode = swapped.st_mode & 07777;
         return true;
     }
-    if (ok && errno == EXDEV) {
-        // Path lies on another file system than the scratch: a file beside it serves.
+    if (ok && exists && errno == EXDEV && FolderOf(Name) != FolderOf(Path)) {
+        // Path lies on another file system than the scratch: a scratch beside it serves.
         Drop();
-        return ReplaceFileAtomically(Path, Write, {.Sync = false});
+        return Replace(Path, Write);
     }
     ok = ok && ::rename(Name.c_str(), Path.c_str()) == 0;
     const int error = errno;
     if (ok) Name.clear();
-    else Drop();
+    Drop();
     errno = error;
     return ok;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
+
+#include <sys/types.h>
 
 namespace base {
 
@@ -24,25 +27,33 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 
 // Replaces many existing files one after another, each as atomically as
 // ReplaceFileAtomically (without Sync), through one scratch file that it
-// keeps: Write fills the scratch (truncating it), which then trades places
+// keeps: Write fills the scratch from its start, which then trades places
 // with the file in one step, and the old content becomes the next scratch.
 // No file is created or freed per replacement: on ext4 without a journal each
 // creation scans past the inodes freed in the last seconds, so a rename over
-// every page of a large copy grew slower with every page. Where the file
-// system cannot trade places, or the file does not exist yet, a plain rename
-// replaces it. One owner thread; the scratch goes when the owner does.
+// every page of a large copy grew slower with every page. Nor is the scratch
+// truncated to nothing before it is filled (it is cut to the new length
+// afterwards): ext4 writes a file truncated to zero bytes out when it is
+// closed, a disk write per page. Where the file system cannot trade places,
+// or the file does not exist yet, a plain rename replaces it. One owner
+// thread; the scratch goes when the owner does.
 class TReplaceScratch {
 public:
+    using TWrite = std::function<bool(std::ostream& Output)>;
+
     TReplaceScratch() = default;
     ~TReplaceScratch();
     TReplaceScratch(const TReplaceScratch&) = delete;
     TReplaceScratch& operator=(const TReplaceScratch&) = delete;
 
-    bool Replace(const std::string& Path, const std::function<bool(const std::string& Temporary)>& Write);
+    // False with errno when Write or the file system failed; Path is then untouched.
+    bool Replace(const std::string& Path, const TWrite& Write);
 
 private:
+    bool Fill(const TWrite& Write);
     void Drop();
-    std::string Name;  // the scratch file, empty while there is none
+    std::string Name;        // the scratch file, empty while there is none
+    mode_t NameMode = 0;     // its permission bits when known; 0 when not
 };
 
 } // namespace base

@@ -296,15 +296,11 @@ TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& P
     if (::stat(FileName.c_str(), &page) != 0 || !S_ISREG(page.st_mode))
         return TPageResult::Failed("File does not exist");
     TPageResult result;
-    const auto writeNewPage = [&](const std::string& Temporary) {
+    const auto writeNewPage = [&](std::ostream& Output) {
         {
             std::ifstream input(FileName, std::ios::binary);
             if (!input) return (result = TPageResult::Failed(ErrnoText())).Success;
-            std::ofstream output(Temporary, std::ios::binary | std::ios::trunc);
-            if (!output) return (result = TPageResult::Failed(ErrnoText())).Success;
-            result = ReplaceLinksInStream(input, output, PageURL, FileName, Options, Links, HasSavedFromMark, Progress);
-            output.close();
-            if (result && !output) result = TPageResult::Failed("Cannot write the new page");
+            result = ReplaceLinksInStream(input, Output, PageURL, FileName, Options, Links, HasSavedFromMark, Progress);
         }
         if (result && Options.KeepRewriteInputFiles) {
             // The first unchanged version survives later runs. A hard link keeps
@@ -320,9 +316,8 @@ TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& P
     };
     // No fdatasync per page: it made rewriting a 10,000-page copy take three
     // times as long. The page is still replaced in one step.
-    const bool replaced = Options.Scratch ? Options.Scratch->Replace(FileName, writeNewPage)
-                                          : base::ReplaceFileAtomically(FileName, writeNewPage, {.Sync = false});
-    if (!replaced && result)
+    base::TReplaceScratch ownScratch;
+    if (!(Options.Scratch ? *Options.Scratch : ownScratch).Replace(FileName, writeNewPage) && result)
         result = TPageResult::Failed(ErrnoText());
     return result;
 }

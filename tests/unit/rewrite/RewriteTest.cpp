@@ -99,28 +99,32 @@ TEST(Rewrite, MarkOfTheWebIsAddedOnceAndTheFirstPageIsKeptAsOrig) {
         << "a later run must leave the first _orig alone";
 }
 
-// One scratch file serves a whole pass: every page is replaced, an original
-// kept beside its page (a second link to the old file) is never reused as
-// the scratch, and nothing but the pages is left when the pass ends.
+// One scratch file serves a whole pass: every page is replaced, a shorter
+// page leaves nothing of the longer one the scratch held, an original kept
+// beside its page (a second link to the old file) is never reused as the
+// scratch, and nothing but the pages is left when the pass ends.
 TEST(Rewrite, OneScratchReplacesEveryPageAndLeavesNothingBehind) {
     const struct { bool Keep; std::set<std::string> Left; } rows[] = {
         {false, {"page.html"}},
         {true, {"page.html", "page_orig.html"}},
     };
+    const std::string page = "<a href=b.html>" + std::string(300, '.');
     for (const auto& row : rows) {
         TSavedSite site;
         site.Options.KeepRewriteInputFiles = row.Keep;
         {
             base::TReplaceScratch scratch;
             site.Options.Scratch = &scratch;
-            EXPECT_EQ(site.RewriteText("<a href=b.html>"), "<a href=\"http://site/a/b.html\">");
+            EXPECT_EQ(site.RewriteText(page), "<a href=\"http://site/a/b.html\">" + page.substr(15));
             EXPECT_EQ(site.RewriteText("<img src=c.gif>"), "<img src=\"http://site/a/c.gif\">");
         }
         std::set<std::string> left;
         for (const auto& entry : std::filesystem::directory_iterator(site.Dest + "/site/a"))
             left.insert(entry.path().filename().string());
         EXPECT_EQ(left, row.Left) << row.Keep;
-        if (row.Keep) EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), "<a href=b.html>");
+        if (row.Keep) {
+            EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), page);
+        }
     }
 }
 
