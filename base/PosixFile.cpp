@@ -22,8 +22,9 @@ bool FileExists(const std::string& Path, struct stat& Info) {
     return !Path.empty() && ::stat(Path.c_str(), &Info) == 0;
 }
 
-bool PathNamesOpenFile(const std::string& Path, int Handle) {
-    struct stat opened, named;
+bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened) {
+    struct stat own, named;
+    struct stat& opened = Opened ? *Opened : own;
     return ::fstat(Handle, &opened) == 0 && ::stat(Path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
            opened.st_ino == named.st_ino;
 }

@@ -32,8 +32,8 @@ bool FileExists(const std::string& Path);
 bool FileExists(const std::string& Path, struct stat& Info);
 
 // Path still names the file open as Handle: it was neither removed nor
-// replaced since it was opened.
-bool PathNamesOpenFile(const std::string& Path, int Handle);
+// replaced since it was opened. Opened, when given, receives the open file's status.
+bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened = nullptr);
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);

@@ -42,6 +42,38 @@ void SetFileCreationDate(const std::string& FileName, std::time_t FileTime) {
         base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", DownloadUnitName);
 }
 
+// The partial file, created with its folder when missing.
+int OpenPartialFile(const std::string& Name, const std::string& Destination) {
+    const auto open = [&] { return ::open(Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); };
+    int handle = open();
+    if (handle >= 0 || errno != ENOENT) return handle;
+    const std::string folder = std::filesystem::path(Destination).parent_path().string();
+    if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
+    return open();
+}
+
+// The validator of a body that starts its partial file afresh is written
+// before the body when the body is large or of unknown length, or when an
+// earlier run's validator must give way, so that even a killed run leaves the
+// file resumable; else only once the transfer is cut short (see
+// KeepValidatorOfCutFile). A small file is cheaper to fetch again whole than
+// a file created and removed beside every download, and on ext4 every freed
+// inode slows the creations after it.
+constexpr std::int64_t ValidatorFirstSize = 1 << 20;
+
+bool ValidatorWrittenFirst(TDownloadTask& Task, const TPartialFileUse& Partial) {
+    if (!Partial.Keep || Partial.ResumeFrom >= 0) return false;
+    const std::int64_t expected = Task.Progress.Get().ExpectedSize;
+    return Partial.ValidatorKept || expected == 0 || expected >= ValidatorFirstSize;
+}
+
+void KeepValidatorOfCutFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
+    if (Partial.ResumeFrom >= 0 || ValidatorWrittenFirst(Task, Partial)) return;
+    // Without it the file is fetched whole next time: nothing worse.
+    if (!WritePartialValidator(Task.DestinationFile(), Partial.Validator))
+        base::TraceLog.LogAPIError("write validator of " + Partial.Name, "FinishFileDownload", DownloadUnitName);
+}
+
 // Locked before anything in it changes, so that a second download into the
 // same destination can neither truncate nor append to the first one's file;
 // a file renamed away meanwhile (a download that just completed) is no longer
@@ -53,14 +85,13 @@ void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Par
         if (errno == EWOULDBLOCK) throw std::runtime_error(inUse);
         throw FileError("lock " + Partial.Name);
     }
-    if (!base::PathNamesOpenFile(Partial.Name, Handle)) throw std::runtime_error(inUse);
     struct stat opened;
-    if (::fstat(Handle, &opened) != 0) throw FileError("stat " + Partial.Name);
+    if (!base::PathNamesOpenFile(Partial.Name, Handle, &opened)) throw std::runtime_error(inUse);
     if (Partial.ResumeFrom < 0) {
         // A truncation, even of an empty file, makes ext4 write the file out
         // when it is closed: a new partial file is left as it is.
         if (opened.st_size > 0 && ::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
-        if (Partial.Keep && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
+        if (ValidatorWrittenFirst(Task, Partial) && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
             throw FileError("write validator of " + Partial.Name);
         return;
     }
@@ -146,9 +177,7 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // Style sheets are read for links as pages are.
         const std::string contentType = Task.Progress.ContentType();
         if (Task.Address.IsHTML(contentType) || Task.Address.IsStyleSheet(contentType)) complete.IsPage = true;
-        const std::string folder = std::filesystem::path(Task.DestinationFile()).parent_path().string();
-        if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
-        base::TFileDescriptor file(::open(Partial.Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        base::TFileDescriptor file(OpenPartialFile(Partial.Name, Task.DestinationFile()));
         if (file.Get() < 0) throw FileError("open " + Partial.Name);
         LockPartialFile(Task, file.Get(), Partial);
         const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial);
@@ -164,6 +193,8 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
             if (::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT)
                 base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
             RemovePartialValidator(Task.DestinationFile());
+        } else {
+            KeepValidatorOfCutFile(Task, Partial);
         }
         if (!file.Close()) throw FileError("close " + Partial.Name);
         if (readOk) {

@@ -17,6 +17,7 @@ struct TPartialFileUse {
     // Kept beside a partial file that is started afresh, so that a later run
     // resumes it only while the server's file is the same one.
     std::string Validator;
+    bool ValidatorKept = false;     // an earlier run's validator lies beside the partial file
     // A body that grows beyond this many bytes is stopped as too large and
     // its file removed, whatever its announced length; -1: no bound.
     std::int64_t MaxSize = -1;

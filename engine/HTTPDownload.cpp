@@ -272,7 +272,8 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
                                                      static_cast<std::uint64_t>(expected), Task.Embedded);
     if (Task.Complete.FilterResult == dfPassed)
-        FinishFileDownload(Task, Request, BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1),
+        FinishFileDownload(Task, Request,
+                           BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1, !Update.IfRange.empty()),
                            fileTime);
     return {};
 }
@@ -280,13 +281,14 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
 // A body that came encoded is never resumed (its validator names the encoded
 // form, whose ranges count other bytes), so its partial file is not kept; it
 // is bounded even when the job sets no limit.
-TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, bool Encoded,
-                                           std::int64_t ResumeFrom) const {
+TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
+                                           bool ValidatorKept) const {
     const std::int64_t jobLimit = Task.Filter.MaxFileSize();
     return {.Name = PartialFileName(Task.DestinationFile()),
             .ResumeFrom = ResumeFrom,
             .Keep = !Encoded,
             .Validator = ResumeFrom >= 0 || Encoded ? std::string() : ResumeValidator(Request),
+            .ValidatorKept = ValidatorKept,
             .MaxSize = jobLimit >= 0 || !Encoded ? jobLimit : Task.Services.MaxDecodedSize};
 }
 

@@ -46,7 +46,8 @@ private:
                               bool SendIfModifiedSince, int RetryCount);
     TNextRequest HandleContent(TInternetRequest& Request, const TUpdateHeaders& Update,
                                bool SendIfModifiedSince, int RetryCount);
-    TPartialFileUse BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom) const;
+    TPartialFileUse BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
+                                bool ValidatorKept) const;
     void HandleRedirect(TInternetRequest& Request);
     TNextRequest HandleNotModified(TInternetRequest& Request, const TUpdateHeaders& Update, int RetryCount);
     TNextRequest HandleRangeFailure(TInternetRequest& Request, bool SendIfModifiedSince, int RetryCount);

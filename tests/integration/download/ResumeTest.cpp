@@ -42,7 +42,7 @@ protected:
     // into Name; returns once the body flows.
     void StartHeldBack(engine::TFileDownloadThread& Thread, const std::string& Target, std::string Body,
                        const std::string& Name) {
-        TTestResponse slow = MakeResponse(200, std::move(Body));
+        TTestResponse slow = MakeResponse(200, std::move(Body), {{"ETag", "\"held\""}});
         slow.PieceSize = 5000;
         std::shared_future<void> released = Release.get_future().share();
         slow.BeforePiece = [released](std::size_t) { released.wait_for(std::chrono::seconds(20)); };
@@ -118,18 +118,32 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
     }
 }
 
+// The validator that makes the partial file resumable is there once the
+// transfer stops; a large body has it from the start, so that even a killed
+// run leaves it resumable, while a small one is not worth a file of its own
+// per download.
 TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
-    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
-    Prepare(thread);
-    // The rest of the body is held back until the client has asked to stop.
-    StartHeldBack(thread, "/slow.bin", std::string(20000, 's'), "slow.bin");
-    thread.Stop();
-    Release.set_value();
-    ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
+    const struct { const char* Name; std::size_t Size; bool ValidatorWhileReading; } rows[] = {
+        {"small.bin", 20000, false},
+        {"large.bin", 2 << 20, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Name);
+        Release = {};
+        engine::TFileDownloadThread thread(Filter, MIMETable, Services());
+        Prepare(thread);
+        // The rest of the body is held back until the client has asked to stop.
+        StartHeldBack(thread, std::string("/") + row.Name, std::string(row.Size, 's'), row.Name);
+        EXPECT_EQ(testsupport::FileExists(Path(row.Name + std::string("#validator"))), row.ValidatorWhileReading);
+        thread.Stop();
+        Release.set_value();
+        ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
 
-    EXPECT_TRUE(thread.CompleteData().Stopped);
-    EXPECT_FALSE(testsupport::FileExists(Path("slow.bin")));
-    EXPECT_TRUE(testsupport::FileExists(Path("slow.bin#part")));
+        EXPECT_TRUE(thread.CompleteData().Stopped);
+        EXPECT_FALSE(testsupport::FileExists(Path(row.Name)));
+        EXPECT_TRUE(testsupport::FileExists(Path(row.Name + std::string("#part"))));
+        EXPECT_EQ(ReadFileText(Path(row.Name + std::string("#validator"))), "\"held\"");
+    }
 }
 
 // A partial file is continued only with a piece of the same version that
