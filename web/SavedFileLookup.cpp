@@ -56,7 +56,8 @@ std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& 
 
 } // namespace
 
-std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path) {
+std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path,
+                                         std::string* MissingFolder) {
     if (Root.empty() || Path.size() <= Root.size() + 1 || Path.compare(0, Root.size(), Root) != 0 ||
         Path[Root.size()] != '/')
         return std::nullopt;
@@ -71,7 +72,10 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
         std::string next = found + '/' + name;
         if (!Exists(next)) {
             const std::string entry = FindEntryIgnoringCase(found, name);
-            if (entry.empty()) return std::nullopt;
+            if (entry.empty()) {
+                if (MissingFolder && slash < Path.size()) *MissingFolder = Path.substr(0, slash);
+                return std::nullopt;
+            }
             next = found + '/' + entry;
         }
         found = std::move(next);
@@ -80,10 +84,24 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
     return found;
 }
 
+bool TSavedFileCache::UnderMissingFolder(const std::string& Root, const std::string& Path) const {
+    if (MissingFolders.empty() || !Path.starts_with(Root)) return false;
+    for (auto slash = Path.find('/', Root.size() + 1); slash != std::string::npos; slash = Path.find('/', slash + 1))
+        if (MissingFolders.contains(std::string_view(Path).substr(0, slash))) return true;
+    return false;
+}
+
 std::optional<std::string> TSavedFileCache::Find(const std::string& Root, const std::string& Path) {
     const auto known = Found.find(Path);
     if (known != Found.end()) return known->second;
-    return Found.emplace(Path, FindSavedFile(Root, Path)).first->second;
+    if (UnderMissingFolder(Root, Path)) return std::nullopt;
+    std::string missing;
+    auto found = FindSavedFile(Root, Path, &missing);
+    if (!missing.empty()) {
+        MissingFolders.insert(std::move(missing));
+        return std::nullopt;
+    }
+    return Found.emplace(Path, std::move(found)).first->second;
 }
 
 } // namespace web

@@ -2,7 +2,9 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace web {
 
@@ -11,17 +13,29 @@ namespace web {
 // differ from it only in ASCII letter case, as the job files addresses that
 // differ only so as one object. Nullopt when there is none or Path lies
 // outside Root.
-std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path);
+// MissingFolder, when given, receives the start of Path that names a folder
+// with no entry in any letter case, when the search ended there.
+std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path,
+                                         std::string* MissingFolder = nullptr);
 
 // Keeps FindSavedFile's answers for one Root through a pass that saves,
 // renames and removes no file there: the pages of a copy link to the same
 // few files again and again, and each answer costs a file-system lookup.
+// A folder found missing answers for every path under it: a page full of
+// links to hosts that were not copied costs no lookup per link.
 class TSavedFileCache {
 public:
     std::optional<std::string> Find(const std::string& Root, const std::string& Path);
 
 private:
+    struct TPathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view Path) const { return std::hash<std::string_view>{}(Path); }
+    };
+    bool UnderMissingFolder(const std::string& Root, const std::string& Path) const;
+
     std::unordered_map<std::string, std::optional<std::string>> Found;  // by Path
+    std::unordered_set<std::string, TPathHash, std::equal_to<>> MissingFolders;
 };
 
 } // namespace web

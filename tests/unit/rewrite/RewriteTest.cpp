@@ -2,6 +2,7 @@
 #include "base/AtomicReplace.h"
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
+#include "web/SavedFileLookup.h"
 
 #include "support/TempDir.h"
 #include "unit/CaseTable.h"
@@ -161,4 +162,31 @@ TEST(RewriteFailure, APageThatCannotBeRewrittenStaysAsItWas) {
     EXPECT_EQ(ReadFileText(site.PagePath), html);
     for (const auto& entry : std::filesystem::directory_iterator(site.Dest + "/site/a"))
         EXPECT_NE(entry.path().filename().string().front(), '.') << "temporary file left: " << entry.path();
+}
+
+// Links are rewritten to the files really saved, whose names may differ in
+// letter case; a folder found missing answers for everything under it, but
+// a file missing from a folder says nothing of the folder's other files.
+TEST(SavedFileCache, FindsFilesLetterCaseAsideAndRemembersMissingFolders) {
+    testsupport::TTempDir dir;
+    const std::string root = dir.Path() + "/D";
+    std::filesystem::create_directories(root + "/a");
+    std::filesystem::create_directories(root + "/B");
+    WriteFileText(root + "/a/Page.html", "p");
+    WriteFileText(root + "/B/c.gif", "c");
+    const struct { const char* Path; const char* Found; } rows[] = {
+        {"/a/Page.html", "/a/Page.html"},
+        {"/A/page.HTML", "/a/Page.html"},
+        {"/a/none.html", nullptr},
+        {"/a/Page.html", "/a/Page.html"},
+        {"/other.test/x.html", nullptr},
+        {"/other.test/deep/y.html", nullptr},
+        {"/b/c.gif", "/B/c.gif"},
+        {"/a", nullptr},
+    };
+    web::TSavedFileCache cache;
+    for (const auto& row : rows) {
+        const auto found = cache.Find(root, root + row.Path);
+        EXPECT_EQ(found.value_or("none"), row.Found ? root + row.Found : "none") << row.Path;
+    }
 }
