@@ -84,8 +84,20 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
     return found;
 }
 
+bool TSavedFileCache::RootHolds(const std::string& Root, std::string_view Name) {
+    if (!RootNames && !RootUnlisted) {
+        // Unreadable, it answers nothing: every path is looked up on disk.
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Root.c_str()), &::closedir);
+        RootUnlisted = !dir;
+        if (dir) RootNames.emplace();
+        while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr)
+            RootNames->insert(base::UpperAscii(entry->d_name));
+    }
+    return !RootNames || RootNames->contains(base::UpperAscii(Name));
+}
+
 bool TSavedFileCache::UnderMissingFolder(const std::string& Root, const std::string& Path) const {
-    if (MissingFolders.empty() || !Path.starts_with(Root)) return false;
+    if (MissingFolders.empty()) return false;
     for (auto slash = Path.find('/', Root.size() + 1); slash != std::string::npos; slash = Path.find('/', slash + 1))
         if (MissingFolders.contains(std::string_view(Path).substr(0, slash))) return true;
     return false;
@@ -94,7 +106,11 @@ bool TSavedFileCache::UnderMissingFolder(const std::string& Root, const std::str
 std::optional<std::string> TSavedFileCache::Find(const std::string& Root, const std::string& Path) {
     const auto known = Found.find(Path);
     if (known != Found.end()) return known->second;
-    if (UnderMissingFolder(Root, Path)) return std::nullopt;
+    const bool underRoot = Path.size() > Root.size() + 1 && Path.starts_with(Root) && Path[Root.size()] == '/';
+    if (underRoot) {
+        const auto name = std::string_view(Path).substr(Root.size() + 1);
+        if (!RootHolds(Root, name.substr(0, name.find('/'))) || UnderMissingFolder(Root, Path)) return std::nullopt;
+    }
     std::string missing;
     auto found = FindSavedFile(Root, Path, &missing);
     if (!missing.empty()) {

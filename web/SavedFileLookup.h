@@ -21,8 +21,9 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
 // Keeps FindSavedFile's answers for one Root through a pass that saves,
 // renames and removes no file there: the pages of a copy link to the same
 // few files again and again, and each answer costs a file-system lookup.
-// A folder found missing answers for every path under it: a page full of
-// links to hosts that were not copied costs no lookup per link.
+// A folder found missing answers for every path under it, and the names in
+// Root are read once: a page full of links to hosts that were not copied
+// costs no lookup per link.
 class TSavedFileCache {
 public:
     std::optional<std::string> Find(const std::string& Root, const std::string& Path);
@@ -33,9 +34,12 @@ private:
         std::size_t operator()(std::string_view Path) const { return std::hash<std::string_view>{}(Path); }
     };
     bool UnderMissingFolder(const std::string& Root, const std::string& Path) const;
+    bool RootHolds(const std::string& Root, std::string_view Name);
 
     std::unordered_map<std::string, std::optional<std::string>> Found;  // by Path
     std::unordered_set<std::string, TPathHash, std::equal_to<>> MissingFolders;
+    std::optional<std::unordered_set<std::string>> RootNames;  // upper case
+    bool RootUnlisted = false;
 };
 
 } // namespace web
