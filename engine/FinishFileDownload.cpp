@@ -46,7 +46,8 @@ void SetFileCreationDate(const std::string& FileName, std::time_t FileTime) {
 int OpenPartialFile(const std::string& Name, const std::string& Destination) {
     const auto open = [&] { return ::open(Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); };
     int handle = open();
-    if (handle >= 0 || errno != ENOENT) return handle;
+    // A file where a folder belongs says so through the folder's creation.
+    if (handle >= 0 || (errno != ENOENT && errno != ENOTDIR)) return handle;
     const std::string folder = std::filesystem::path(Destination).parent_path().string();
     if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
     return open();
