@@ -73,7 +73,8 @@ int TDownloadThreadDispacher::IdleThreadForWork() const {
 }
 
 void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List,
-                                        std::int32_t Number, jobs::TCopyJob& Job) {
+                                        std::int32_t Number, jobs::TCopyJob& Job,
+                                        const std::function<bool()>& WhileWaiting) {
     JobNumber = Number;
     Stopping = false;
     try {
@@ -99,7 +100,7 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
             const bool more = !Stopping && !Control.Paused() && HandOutWork(Control, List);
             PostDownloadInProgressMsgs(Control);
             if (AllIdle() && (Stopping || !List.HasUndispatched())) return;
-            if (!more) Wake.WaitUntil(seen, NextTimer());
+            if (!more && !WhileWaiting()) Wake.WaitUntil(seen, NextTimer());
         }
     } catch (...) {
         // The job cannot go on (no one takes its reports): end every transfer

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -66,9 +67,11 @@ public:
     // while none has ended.
     const messaging::TFileDownloadMsg& GetStartDownload() const { return StartDownload; }
     // Returns when no undispatched object is left and every thread is idle, or,
-    // after stop or abort, as soon as every thread is idle.
+    // after stop or abort, as soon as every thread is idle. Instead of waiting
+    // for a thread, it calls WhileWaiting, which does a short piece of other
+    // work and returns true, or false when it has none.
     void RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List, std::int32_t JobNumber,
-                  jobs::TCopyJob& RunningJob);
+                  jobs::TCopyJob& RunningJob, const std::function<bool()>& WhileWaiting);
 
 private:
     enum class TRedirectOutcome { None, Queued, TooMany, Refused };

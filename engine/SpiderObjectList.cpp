@@ -137,8 +137,20 @@ void TSpiderObjectList::Enqueue(THeap& Heap, TMark Mark, TPlace Place) {
 
 void TSpiderObjectList::EnqueueWanted(TPlace Place) {
     const TSpiderObject& object = Objects[Place];
+    if (WantsDownload(object) && Holding && !(Marks[Place] & InUndispatched)) {
+        Marks[Place] |= InUndispatched;
+        Held.push_back(Place);
+    }
     if (WantsDownload(object)) Enqueue(Undispatched, InUndispatched, Place);
     if (WantsParsing(object)) Enqueue(UnparsedPages, InUnparsedPages, Place);
+}
+
+void TSpiderObjectList::ReleaseHeldDownloads() {
+    for (const TPlace place : Held) {
+        Marks[place] &= static_cast<std::uint8_t>(~InUndispatched);
+        Enqueue(Undispatched, InUndispatched, place);
+    }
+    Held.clear();
 }
 
 void TSpiderObjectList::SetDispatched(TSpiderObject& Object, bool Dispatched) {

@@ -90,7 +90,14 @@ public:
     TSpiderObject* FindBySequenceNumber(std::uint32_t SequenceNumber);
     TSpiderObject* FirstUndispatched();
     TSpiderObject* FirstUnparsedPage();
-    bool HasUndispatched() const { return UndispatchedCount != 0; }
+    // Held objects aside (see HoldNewDownloads).
+    bool HasUndispatched() const { return UndispatchedCount > Held.size(); }
+    // While holding, an object that comes to want a download waits apart
+    // until released, and FirstUndispatched hands out only the others: pages
+    // parsed while a cycle's downloads run leave that cycle's work as it was,
+    // as if they had been parsed after it.
+    void HoldNewDownloads(bool Hold) { Holding = Hold; }
+    void ReleaseHeldDownloads();
 
     // Changes go through the list so that its heaps and keys stay true.
     void SetDispatched(TSpiderObject& Object, bool Dispatched);
@@ -141,6 +148,8 @@ private:
     THeap Undispatched;
     THeap UnparsedPages;  // IsPage set, LinksParsed clear
     std::size_t UndispatchedCount = 0;
+    bool Holding = false;
+    std::vector<TPlace> Held;  // wanted for download while holding; marked InUndispatched
 };
 
 } // namespace engine

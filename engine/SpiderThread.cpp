@@ -128,7 +128,8 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     options.JobOptions = Job.DownloadOptions;
     do {
         Dispatcher.SetOptions(options);
-        Dispatcher.RunCycle(*this, list, JobNumberNow, Job);
+        Dispatcher.RunCycle(*this, list, JobNumberNow, Job, [&] { return ParsePageMeanwhile(list); });
+        list.ReleaseHeldDownloads();
         ParsePages(list);
     } while (!IsStopRequested && !IsAbortRequested && list.HasUndispatched());
     if (Job.RewriteLinks) RewritePages(list);
@@ -179,6 +180,21 @@ void TSpiderThread::ParsePages(TSpiderObjectList& List) {
         List.SetLinksParsed(*page);
         LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
     }
+}
+
+// The spider parses the pages saved so far while the downloads run, instead
+// of waiting for them; the crawl used to alternate between downloading with
+// the spider idle and parsing with every download thread idle. What a page
+// links to waits for the next cycle, as when it was parsed after this one.
+bool TSpiderThread::ParsePageMeanwhile(TSpiderObjectList& List) {
+    if (IsPaused || IsAbortRequested) return false;
+    TSpiderObject* page = List.FirstUnparsedPage();
+    if (!page) return false;
+    List.SetLinksParsed(*page);
+    List.HoldNewDownloads(true);
+    LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+    List.HoldNewDownloads(false);
+    return true;
 }
 
 // Pages are independent once the crawl is over: they are rewritten on every

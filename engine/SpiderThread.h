@@ -68,6 +68,7 @@ private:
     void RunJob(const messaging::TSpiderInputMsg& Start);
     std::uint8_t CrawlAndFinish(const messaging::TSpiderInputMsg& Start);
     void ParsePages(TSpiderObjectList& List);
+    bool ParsePageMeanwhile(TSpiderObjectList& List);
     void RewritePages(TSpiderObjectList& List);
     void FlattenAndPrune();
     void PostJobMessage(std::uint8_t Kind, std::uint8_t Status = 0);
