@@ -40,11 +40,10 @@ TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageSc
 
 // Scanning holds the whole page in memory: a larger page is left as saved,
 // its links neither followed nor rewritten, and the report says why.
-bool TLinkParser::ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::uint8_t EndKind,
-                              std::int32_t FileNumber) {
-    struct stat info;
-    if (!base::FileExists(FileName, info) || info.st_size <= MaxPageScanSize) return true;
-    const std::string text = "Page of " + std::to_string(info.st_size) + " bytes not scanned: larger than " +
+bool TLinkParser::ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::int64_t Size,
+                              std::uint8_t EndKind, std::int32_t FileNumber) {
+    if (Size <= MaxPageScanSize) return true;
+    const std::string text = "Page of " + std::to_string(Size) + " bytes not scanned: larger than " +
                              std::to_string(MaxPageScanSize) + " bytes";
     base::TraceLog.LogEntry(base::ttWarning, text + ": " + FileName,
                             EndKind == somParseEnded ? "ParseLinksIntoList" : "RewriteLinksInFile", "LinkParser");
@@ -87,10 +86,11 @@ web::TPageResult TLinkParser::ReadLinks(const std::string& FileName, const std::
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
-    if (!base::FileExists(fileName)) return;
+    struct stat page;
+    if (!base::FileExists(fileName, page)) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
-    if (!ScanAllowed(Control, fileName, somParseEnded, ParseCount)) return;
+    if (!ScanAllowed(Control, fileName, page.st_size, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
@@ -160,11 +160,12 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      const jobs::TCopyJob& Job, TRewritePass& Pass) {
     const std::string fileName = Page.LocalFileName;
-    if (!base::FileExists(fileName)) return;
+    struct stat page;
+    if (!base::FileExists(fileName, page)) return;
     Rewriting = true;
     RewriteNumber = Pass.Count.fetch_add(1) + 1;
     BeginPage(Control, Page, somRewriteStarted, RewriteNumber);
-    if (!ScanAllowed(Control, fileName, somRewriteEnded, RewriteNumber)) return;
+    if (!ScanAllowed(Control, fileName, page.st_size, somRewriteEnded, RewriteNumber)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;

@@ -59,7 +59,7 @@ private:
                    std::int32_t FileNumber);
     void AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page,
                   TSpiderObjectList& List, web::TWebLinkList& Links);
-    bool ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::uint8_t EndKind,
+    bool ScanAllowed(TSpiderJobControl& Control, const std::string& FileName, std::int64_t Size, std::uint8_t EndKind,
                      std::int32_t FileNumber);
     void PostReadWrite(TSpiderJobControl& Control, std::uint8_t Kind, std::uint8_t Status,
                        std::int32_t FileNumber);
