@@ -154,6 +154,9 @@ void TDownloadThreadDispacher::FinishRefused(TSpiderJobControl& Control, TSpider
     PostDownloadStartedMessage(Control, Object, number);
     List.SetDispatched(Object, true);
     RecordRefusedDownload(Refused, Address, Object.Referrer.get(), Object.LocalFileName, Verdict);
+    // Only a page that an earlier run saved is parsed and rewritten: one
+    // lookup here spares two later ones for each refused link to a page.
+    if (Refused.IsPage && !base::FileExists(Refused.LocalFile)) Refused.IsPage = false;
     if (Refused.IsPage) List.SetIsPage(Object);
     if (Object.Distance == -1) StartPageFile = Refused.LocalFile;
     PostDownloadStoppedMsg(Control, number, Refused, TRedirect{}, Object.Distance == -1);
