@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <future>
 #include <map>
+#include <thread>
 
 using namespace messaging;
 using testsupport::TTestResponse;
@@ -387,4 +388,30 @@ TEST_F(Crawl, RedirectChainEndsAfterTwentyRedirectsOrAtTheDepthOrFileCountLimit)
         EXPECT_FALSE(last.RedirectQueued);
     }
     EXPECT_FALSE(std::filesystem::exists(Engine.Dest.Path() + "/127.0.0.1")) << "a redirect saves nothing";
+}
+
+// Pages are parsed while the other downloads of their cycle run, but what
+// they link to waits for the next cycle, as when they were parsed after it:
+// the closer files still come first when a limit cuts the copy short.
+TEST_F(Crawl, LinksOfAPageParsedDuringItsCycleWaitForTheNextCycle) {
+    std::string start = "<a href=\"/a.htm\">a</a>";
+    for (int i = 1; i <= 8; ++i) {
+        const std::string name = "/x" + std::to_string(i) + ".htm";
+        start += "<a href=\"" + name + "\">x</a>";
+        // A slow server: the first page is parsed long before these end.
+        TTestResponse slow = testsupport::MakeResponse(200, std::string(100, 'x'));
+        slow.PieceSize = 50;
+        slow.BeforePiece = [](std::size_t) { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+        Server.Serve(name, slow);
+    }
+    Server.Serve("/", 200, start);
+    Server.Serve("/a.htm", 200, "<a href=\"/a2.htm\">further</a>");
+    Server.Serve("/a2.htm", 200, "a2");
+    auto job = Engine.Job(Server.URL("/"));
+    job.MaxFileCount = 10;  // the start page and the nine it links to
+    ASSERT_EQ(Engine.Run(job), joCompleted);
+
+    EXPECT_TRUE(Server.RequestsFor("/a2.htm").empty());
+    EXPECT_EQ(Engine.Ended(Server.URL("/a2.htm")).Results.FilterReason, engine::dfFileCount);
+    EXPECT_EQ(Server.RequestsFor("/x8.htm").size(), 1u);
 }
