@@ -45,7 +45,7 @@ bool TSpiderOutputMessageQueue::PostLocked(const TSpiderOutputMsg& Msg) {
     }
     if (Used == static_cast<int>(Slots.size())) Slots.emplace_back();
     TLabeledSpiderOutputMsg& slot = Slots[Used];
-    slot.Msg = Msg;
+    AssignReport(slot.Msg, Msg);
     slot.Label = NextLabel++;
     if (NextLabel == 0) NextLabel = 1; // 0 is never a label
     // A receiver drains everything it finds, so it needs telling only when

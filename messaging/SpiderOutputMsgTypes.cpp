@@ -48,4 +48,20 @@ const char* SpiderOutputMsgKindName(std::uint8_t Kind) {
     return "unknown";
 }
 
+void AssignReport(TSpiderOutputMsg& Target, const TSpiderOutputMsg& Source) {
+    const std::uint8_t kind = Source.Kind;
+    Target.Kind = kind;
+    Target.JobNumber = Source.JobNumber;
+    Target.Status = Source.Status;
+    if (kind == somJobStarted || kind == somJobEnded) Target.Job = Source.Job;
+    if (kind == somJobEnded || (kind >= somDownloadStarted && kind <= somDownloadEnded))
+        Target.FileDownload = Source.FileDownload;
+    if (kind >= somParseStarted && kind <= somRewriteEnded) Target.FileReadWrite = Source.FileReadWrite;
+    if (kind == somLinkFound) Target.Link = Source.Link;
+    if (kind == somJobEnded || kind >= somPruneStarted) Target.StartPageFile = Source.StartPageFile;
+    if (kind == somJobEnded) Target.JobErrorText = Source.JobErrorText;
+    if (kind == somPruneFolder) Target.FolderPath = Source.FolderPath;
+    if (kind == somFlattenFileMoved) Target.Flattening = Source.Flattening;
+}
+
 } // namespace messaging

@@ -153,6 +153,11 @@ class TSpiderOutputMsg {
     TFolderFlatteningProgress Flattening; // kind 21
 };
 
+// Copies Source's kind, number and status and the fields its kind gives
+// meaning to (as listed above); the rest of Target keeps what it held. A
+// download report then travels without the job's settings beside it.
+void AssignReport(TSpiderOutputMsg& Target, const TSpiderOutputMsg& Source);
+
 // Short English name of a kind for traces and the runner's verbose output
 // ("download ended"); "unknown" outside the table.
 const char* SpiderOutputMsgKindName(std::uint8_t Kind);
