@@ -29,8 +29,13 @@ TSpiderObject& TSpiderObjectStore::Append(TSpiderObject&& Object) {
 }
 
 std::string_view TSpiderObjectList::KeyOf(TPlace Place) const {
-    if (Marks[Place] & KeyKeptApart) return KeysKeptApart.find(Place)->second;
+    if (Marks[Place] & KeyKeptApart) return KeysKeptApart[KeptApartNumber[Place] - 1];
     return Objects[Place].LocalFileName;
+}
+
+std::uint32_t TSpiderObjectList::KeepApart(std::string Key) {
+    KeysKeptApart.push_back(std::move(Key));
+    return static_cast<std::uint32_t>(KeysKeptApart.size());
 }
 
 bool TSpiderObjectList::KeyLess(const TQueued& A, const TQueued& B) const {
@@ -50,7 +55,7 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::AddIfNotPresent(TSpiderObject 
     const auto place = static_cast<TPlace>(Objects.Size());
     Slots[slot] = {hash, place + 1};
     Marks.push_back(apart ? KeyKeptApart : 0);
-    if (apart) KeysKeptApart.emplace(place, std::move(addressKey));
+    KeptApartNumber.push_back(apart ? KeepApart(std::move(addressKey)) : 0);
     NewObject.SequenceNumber = place + 1;
     if (!NewObject.Dispatched) ++UndispatchedCount;
     Objects.Append(std::move(NewObject));
@@ -175,7 +180,7 @@ void TSpiderObjectList::SetLocalFileName(TSpiderObject& Object, const std::strin
     if (Object.LocalFileName == FileName) return;
     const TPlace place = Object.SequenceNumber - 1;
     if (!(Marks[place] & KeyKeptApart)) {
-        KeysKeptApart.emplace(place, std::move(Object.LocalFileName));
+        KeptApartNumber[place] = KeepApart(std::move(Object.LocalFileName));
         Marks[place] |= KeyKeptApart;
     }
     Object.LocalFileName = FileName;

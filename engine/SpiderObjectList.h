@@ -11,7 +11,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace engine {
@@ -132,6 +131,7 @@ private:
     };
 
     std::string_view KeyOf(TPlace Place) const;
+    std::uint32_t KeepApart(std::string Key);
     bool KeyLess(const TQueued& A, const TQueued& B) const;
     TSpiderObject* FirstWanted(THeap& Heap, TMark Mark, bool (*Wanted)(const TSpiderObject&));
     void Enqueue(THeap& Heap, TMark Mark, TPlace Place);
@@ -142,7 +142,10 @@ private:
 
     TSpiderObjectStore Objects;  // SequenceNumber - 1 is the place
     std::vector<std::uint8_t> Marks;  // TMark bits, by place
-    std::unordered_map<TPlace, std::string> KeysKeptApart;
+    // Keys that are not the local name; by place, the number of its key
+    // there (from 1): read at every step of a heap, it must not be a search.
+    std::vector<std::string> KeysKeptApart;
+    std::vector<std::uint32_t> KeptApartNumber;
     std::vector<TSlot, THugePageAllocator<TSlot>> Slots;  // open addressing, linear probing; size a power of two
     std::optional<TKeySummary> Summary;  // made from the first key
     THeap Undispatched;
