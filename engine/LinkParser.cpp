@@ -118,11 +118,13 @@ void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page
                            TSpiderObjectList& List, web::TWebLinkList& Links) {
     OutputMsg.FileReadWrite.LinkCount = Links.Count();
     const auto referrer = std::make_shared<const web::TURL>(OutputMsg.FileReadWrite.Address);
+    web::TURL address;
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         web::TWebLinkInfo& link = *Links.Get(i);
-        if (!link.URL.IsValid()) continue;
+        if (!link.HasValidURL()) continue;
+        link.URLInto(address);
         const auto distance = LinkDistance(Page.Distance, link.Requisite);
-        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0, link.Requisite);
+        link.AddedToList = Control.AddSpiderObject(List, address, referrer, distance, 0, link.Requisite);
         OutputMsg.Kind = somLinkFound;
         OutputMsg.JobNumber = 0;
         OutputMsg.Link = link;

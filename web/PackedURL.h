@@ -29,6 +29,15 @@ public:
     std::string_view GetHostName() const;
     bool HasExtraInfo() const;
 
+    // The same block kept in memory of another owner: a link keeps its
+    // address in one block with its texts. A cleared address takes no bytes,
+    // and reading no bytes (null) gives a cleared address.
+    static std::size_t PackedSize(const TURL& Address);
+    // Out has room for PackedSize(Address) bytes.
+    static void PackInto(const TURL& Address, char* Out);
+    static void UnpackFrom(const char* Data, TURL& Address);
+    static bool PackedIsValid(const char* Data);
+
 private:
     static constexpr std::size_t FieldCount = 9;
     template <class TAddress>
