@@ -268,7 +268,11 @@ std::int32_t DefaultPort(std::int32_t Scheme) {
 }
 
 int CrackURL(std::string_view Text, TCrackedURL& Parts) {
-    Parts = TCrackedURL();
+    // Emptied, not replaced: the caller may hand in strings whose room it reuses.
+    Parts.Scheme = -1;
+    Parts.Port = 0;
+    for (std::string* part : {&Parts.UserName, &Parts.Password, &Parts.HostName, &Parts.UrlPath, &Parts.ExtraInfo})
+        part->clear();
     if (Text.find('\0') != std::string_view::npos) return ErrorMalformedURL;
     const auto ref = SplitURLReference(Text);
     if (!ref.HasScheme) return ErrorMalformedURL;

@@ -63,7 +63,7 @@ std::int32_t DefaultPort(std::int32_t Scheme);
 // Each returns 0 on success, else an error code of the program's error space
 // (an errno value, or 12000 + a curl code) that SystemErrorText explains.
 
-// Splits an absolute address. Fails on a missing scheme, a malformed
+// Splits an absolute address into Parts, which keep their strings' room. Fails on a missing scheme, a malformed
 // authority or port, an empty host where the scheme needs one, a NUL byte,
 // or a part longer than its room.
 int CrackURL(std::string_view Text, TCrackedURL& Parts);

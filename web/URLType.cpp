@@ -95,7 +95,7 @@ void TURL::Assign(const TURL& Source) {
 // parts, and only an address with a known scheme and a port is usable.
 bool TURL::SetFullURL(std::string_view Text) {
     Clear();
-    const std::string text = base::TrimControls(Text);
+    const std::string_view text = base::TrimControlsView(Text);
     if (IsFileAddressText(text)) {
         Scheme = SchemeFile;
         FileURL = text;
@@ -108,16 +108,21 @@ bool TURL::SetFullURL(std::string_view Text) {
         Valid = true;
         return true;
     }
+    // The parts are split into this address's own emptied strings, whose room
+    // an address reused for many links keeps.
     TCrackedURL parts;
+    for (auto [mine, part] : {std::pair{&UserName, &parts.UserName}, {&Password, &parts.Password},
+                              {&HostName, &parts.HostName}, {&UrlPath, &parts.UrlPath}, {&ExtraInfo, &parts.ExtraInfo}})
+        part->swap(*mine);
     if (const int error = CrackURL(text, parts)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + UnusableText, "SetFullURL", UnitName);
         return false;
     }
     if (parts.Port == 0 || parts.Scheme == SchemePartial || parts.Scheme == SchemeUnknown ||
         parts.Scheme == SchemeDefault) {
         UnusableText = text;
-        base::TraceLog.LogEntry(base::ttWarning, "Unusable URL " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Unusable URL " + UnusableText, "SetFullURL", UnitName);
         return false;
     }
     Scheme = parts.Scheme;
@@ -150,7 +155,7 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     Clear();
     if (JoinPlainPath(Text, Base)) return true;
     if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
-    const std::string text = base::TrimControls(Text);
+    const std::string_view text = base::TrimControlsView(Text);
     if (!Base.Usable) {
         UnusableText = text;
         return false;
@@ -160,11 +165,11 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text);
     if (const int error = asWritten ? 0 : CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + text,
+        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + UnusableText,
                                  "SetRelativeURL", UnitName);
         return false;
     }
-    if (!SetFullURL(asWritten ? text : combined)) {
+    if (!SetFullURL(asWritten ? text : std::string_view(combined))) {
         UnusableText = text;
         base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
