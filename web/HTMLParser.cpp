@@ -550,7 +550,7 @@ void THTMLParser::Resolve(std::int32_t Index, const TURLBase& Base, const TURLBa
     // The address a browser requests: character references of HTML are
     // decoded, CSS text is taken as written.
     const bool asWritten = link.Syntax == TLinkSyntax::CSSText || texts.Value.find('&') == std::string_view::npos;
-    if (!asWritten) Decoded = DecodeEntitiesInURL(texts.Value);
+    if (!asWritten) DecodeEntitiesInURL(texts.Value, Decoded);
     const std::string_view text = asWritten ? texts.Value : std::string_view(Decoded);
     if (IsCodebaseRelative(texts.TagName, link.AttributeName())) {
         const std::int32_t found = FindCodebase(*LinkList, Index);

@@ -95,7 +95,10 @@ void TURL::Assign(const TURL& Source) {
 // parts, and only an address with a known scheme and a port is usable.
 bool TURL::SetFullURL(std::string_view Text) {
     Clear();
-    const std::string_view text = base::TrimControlsView(Text);
+    return SetTrimmedURL(base::TrimControlsView(Text), nullptr);
+}
+
+bool TURL::SetTrimmedURL(std::string_view text, const TURLReference* Split) {
     if (IsFileAddressText(text)) {
         Scheme = SchemeFile;
         FileURL = text;
@@ -114,7 +117,7 @@ bool TURL::SetFullURL(std::string_view Text) {
     for (auto [mine, part] : {std::pair{&UserName, &parts.UserName}, {&Password, &parts.Password},
                               {&HostName, &parts.HostName}, {&UrlPath, &parts.UrlPath}, {&ExtraInfo, &parts.ExtraInfo}})
         part->swap(*mine);
-    if (const int error = CrackURL(text, parts)) {
+    if (const int error = Split ? CrackURL(text, *Split, parts) : CrackURL(text, parts)) {
         UnusableText = text;
         base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + UnusableText, "SetFullURL", UnitName);
         return false;
@@ -162,14 +165,16 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     }
     std::string combined;
     bool inheritsAuthority = false;
-    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text);
+    TURLReference split;
+    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text, split);
     if (const int error = asWritten ? 0 : CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
         base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + UnusableText,
                                  "SetRelativeURL", UnitName);
         return false;
     }
-    if (!SetFullURL(asWritten ? text : std::string_view(combined))) {
+    // Still cleared, and the text trimmed: what was split need not be again.
+    if (!(asWritten ? SetTrimmedURL(text, &split) : SetFullURL(combined))) {
         UnusableText = text;
         base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
@@ -337,26 +342,31 @@ bool DecodeEntity(std::string_view Entity, char& Ch) {
     return false;
 }
 
-std::string DecodeEntitiesInURL(std::string_view Text) {
-    std::string result(Text);
+void DecodeEntitiesInURL(std::string_view Text, std::string& Result) {
+    Result.assign(Text);
     std::size_t start = 0;
     while (true) {
-        const auto p = result.find('&', start);
+        const auto p = Result.find('&', start);
         if (p == std::string::npos) break;
-        const auto q = result.find(';', p + 1);
+        const auto q = Result.find(';', p + 1);
         char ch = 0;
-        if (q != std::string::npos && q - p <= 5 && DecodeEntity(result.substr(p, q - p + 1), ch)) {
+        if (q != std::string::npos && q - p <= 5 && DecodeEntity(Result.substr(p, q - p + 1), ch)) {
             std::string replacement(1, ch);
             if (!IsURLChar(ch)) {
                 char escaped[4];
                 std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(ch));
                 replacement = escaped;
             }
-            const std::string entity = result.substr(p, q - p + 1);
-            result.replace(result.find(entity), entity.size(), replacement);
+            const std::string entity = Result.substr(p, q - p + 1);
+            Result.replace(Result.find(entity), entity.size(), replacement);
         }
         start = p + 1;
     }
+}
+
+std::string DecodeEntitiesInURL(std::string_view Text) {
+    std::string result;
+    DecodeEntitiesInURL(Text, result);
     return result;
 }
 
