@@ -130,6 +130,9 @@ void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page
         OutputMsg.Link = link;
         Control.Post(OutputMsg);
     }
+    // The report keeps no link of this page, so that the parser's block of
+    // link texts can serve the next page.
+    OutputMsg.Link = {};
 }
 
 bool TLinkParser::ParseProgress(TSpiderJobControl& Control, std::uint32_t Position,

@@ -88,7 +88,7 @@ void TLinkTextBlock::Begin() {
 
 char* TLinkTextBlock::Room(std::size_t Size) {
     if (Used + Size > Capacity) {
-        const std::size_t capacity = std::max({Capacity * 2, Used + Size, std::size_t{64} << 10});
+        const std::size_t capacity = std::max({Capacity * 2, Used + Size, std::size_t{4} << 10});
         auto block = std::make_shared_for_overwrite<char[]>(capacity);
         if (Used) std::memcpy(block.get(), Block.get(), Used);
         Block = std::move(block);
