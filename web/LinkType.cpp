@@ -100,13 +100,15 @@ char* TLinkTextBlock::Room(std::size_t Size) {
 }
 
 void TLinkTextBlock::Add(std::string_view TagName, std::string_view Value, const TURL* Address) {
-    const std::size_t urlSize = Address ? TPackedURL::PackedSize(*Address) : 0;
-    Places.push_back({Used, static_cast<std::uint32_t>(TagName.size()), static_cast<std::uint32_t>(Value.size()),
-                      static_cast<std::uint32_t>(urlSize)});
-    char* out = Room(TagName.size() + Value.size() + urlSize);
+    // Room for the longest packing, then only what the address took is kept.
+    const std::size_t offset = Used;
+    char* out = Room(TagName.size() + Value.size() + (Address ? TPackedURL::PackedSizeLimit(*Address) : 0));
     for (const char c : TagName) *out++ = base::UpperAsciiChar(c);
     if (!Value.empty()) std::memcpy(out, Value.data(), Value.size());
-    if (urlSize) TPackedURL::PackInto(*Address, out + Value.size());
+    const std::size_t urlSize = Address ? TPackedURL::PackInto(*Address, out + Value.size()) : 0;
+    Used = offset + TagName.size() + Value.size() + urlSize;
+    Places.push_back({offset, static_cast<std::uint32_t>(TagName.size()), static_cast<std::uint32_t>(Value.size()),
+                      static_cast<std::uint32_t>(urlSize)});
 }
 
 void TLinkTextBlock::Finish(TWebLinkList& Links) const {

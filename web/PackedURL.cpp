@@ -76,34 +76,49 @@ auto TPackedURL::Fields(TAddress& Address) {
                       &Address.FileURL,  &Address.MailtoURL, &Address.UnusableText};
 }
 
-std::size_t TPackedURL::PackedSize(const TURL& Address) {
-    const auto fields = Fields(Address);
-    std::size_t size = sizeof(std::uint16_t) + NumberSize(static_cast<std::uint32_t>(Address.Scheme)) +
-                       NumberSize(static_cast<std::uint32_t>(Address.Port));
-    bool empty = !Address.Valid && Address.Scheme == SchemeUnknown && Address.Port == 0;
-    for (const std::string* field : fields) {
-        if (field->empty()) continue;
-        empty = false;
-        size += NumberSize(static_cast<std::uint32_t>(field->size())) + field->size();
-    }
-    return empty ? 0 : size;
-}
-
-void TPackedURL::PackInto(const TURL& Address, char* Out) {
+std::uint16_t TPackedURL::MaskOf(const TURL& Address) {
     const auto fields = Fields(Address);
     std::uint16_t mask = Address.Valid ? ValidBit : 0;
     for (std::size_t i = 0; i < fields.size(); ++i)
         if (!fields[i]->empty()) mask |= static_cast<std::uint16_t>(1u << i);
+    return mask;
+}
+
+bool TPackedURL::IsCleared(const TURL& Address, std::uint16_t Mask) {
+    return Mask == 0 && Address.Scheme == SchemeUnknown && Address.Port == 0;
+}
+
+std::size_t TPackedURL::PackedSize(const TURL& Address) {
+    if (IsCleared(Address, MaskOf(Address))) return 0;
+    std::size_t size = sizeof(std::uint16_t) + NumberSize(static_cast<std::uint32_t>(Address.Scheme)) +
+                       NumberSize(static_cast<std::uint32_t>(Address.Port));
+    for (const std::string* field : Fields(Address))
+        if (!field->empty()) size += NumberSize(static_cast<std::uint32_t>(field->size())) + field->size();
+    return size;
+}
+
+std::size_t TPackedURL::PackedSizeLimit(const TURL& Address) {
+    constexpr std::size_t NumberLimit = 5; // a 32-bit number in 7-bit pieces
+    std::size_t size = sizeof(std::uint16_t) + 2 * NumberLimit;
+    for (const std::string* field : Fields(Address)) size += NumberLimit + field->size();
+    return size;
+}
+
+std::size_t TPackedURL::PackInto(const TURL& Address, char* Out) {
+    const std::uint16_t mask = MaskOf(Address);
+    if (IsCleared(Address, mask)) return 0;
+    char* const start = Out;
     std::memcpy(Out, &mask, sizeof mask);
     Out += sizeof mask;
     PutNumber(Out, static_cast<std::uint32_t>(Address.Scheme));
     PutNumber(Out, static_cast<std::uint32_t>(Address.Port));
-    for (const std::string* field : fields) {
+    for (const std::string* field : Fields(Address)) {
         if (field->empty()) continue;
         PutNumber(Out, static_cast<std::uint32_t>(field->size()));
         std::memcpy(Out, field->data(), field->size());
         Out += field->size();
     }
+    return static_cast<std::size_t>(Out - start);
 }
 
 TPackedURL::TPackedURL(const TURL& Address) {

@@ -33,8 +33,11 @@ public:
     // address in one block with its texts. A cleared address takes no bytes,
     // and reading no bytes (null) gives a cleared address.
     static std::size_t PackedSize(const TURL& Address);
-    // Out has room for PackedSize(Address) bytes.
-    static void PackInto(const TURL& Address, char* Out);
+    // At least PackedSize(Address), found without reading the parts.
+    static std::size_t PackedSizeLimit(const TURL& Address);
+    // Writes Address to Out, which has room for PackedSizeLimit(Address)
+    // bytes; gives the bytes written, PackedSize(Address).
+    static std::size_t PackInto(const TURL& Address, char* Out);
     static void UnpackFrom(const char* Data, TURL& Address);
     static bool PackedIsValid(const char* Data);
 
@@ -42,6 +45,9 @@ private:
     static constexpr std::size_t FieldCount = 9;
     template <class TAddress>
     static auto Fields(TAddress& Address);
+    // The block's first bytes: which string fields are not empty, and Valid.
+    static std::uint16_t MaskOf(const TURL& Address);
+    static bool IsCleared(const TURL& Address, std::uint16_t Mask);
     std::size_t Size() const;
 
     std::unique_ptr<char[]> Data;  // null for a cleared address

@@ -7,6 +7,7 @@
 #include "web/URLParse.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace web {
@@ -31,10 +32,19 @@ bool IsDotSegment(std::string_view Segment) {
     return Segment == "." || Segment == "..";
 }
 
-// Bytes that resolving would drop, turn into "/" or escape, or that end a scheme.
+// Bytes that resolving would drop, turn into "/" or escape, or that end a
+// scheme; looked up in a table, as every byte of most links is checked.
+constexpr auto PathChanges = [] {
+    std::array<bool, 256> table{};
+    for (int byte = 0; byte < 256; ++byte)
+        table[static_cast<std::size_t>(byte)] = byte <= 0x20 || byte >= 0x7F || byte == ':' || byte == '\\' ||
+                                                byte == '"' || byte == '<' || byte == '>' || byte == '`' ||
+                                                byte == '{' || byte == '}';
+    return table;
+}();
+
 bool ChangesInPath(unsigned char Byte) {
-    return Byte <= 0x20 || Byte >= 0x7F || Byte == ':' || Byte == '\\' || Byte == '"' || Byte == '<' ||
-           Byte == '>' || Byte == '`' || Byte == '{' || Byte == '}';
+    return PathChanges[Byte];
 }
 
 // Where the path of a link that is a plain relative path ends (its query or
