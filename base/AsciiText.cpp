@@ -25,12 +25,14 @@ std::string LowerAscii(std::string_view Text) {
     return out;
 }
 
-std::string TrimControls(std::string_view Text) {
+std::string_view TrimControlsView(std::string_view Text) {
     std::size_t first = 0, last = Text.size();
     while (first < last && IsControlOrBlank(Text[first])) ++first;
     while (last > first && IsControlOrBlank(Text[last - 1])) --last;
-    return std::string(Text.substr(first, last - first));
+    return Text.substr(first, last - first);
 }
+
+std::string TrimControls(std::string_view Text) { return std::string(TrimControlsView(Text)); }
 
 std::string_view TrimmedView(std::string_view Text, std::string_view Blanks) {
     const auto first = Text.find_first_not_of(Blanks);

@@ -25,6 +25,8 @@ std::string UpperAscii(std::string_view Text);
 std::string LowerAscii(std::string_view Text);
 // Removes leading and trailing blanks and control characters (every byte up to and including the space).
 std::string TrimControls(std::string_view Text);
+// The same as a view into Text.
+std::string_view TrimControlsView(std::string_view Text);
 // Text without the leading and trailing bytes found in Blanks (a view into Text).
 std::string_view TrimmedView(std::string_view Text, std::string_view Blanks = " \t");
 

@@ -118,16 +118,21 @@ void TLinkParser::AddLinks(TSpiderJobControl& Control, const TSpiderObject& Page
                            TSpiderObjectList& List, web::TWebLinkList& Links) {
     OutputMsg.FileReadWrite.LinkCount = Links.Count();
     const auto referrer = std::make_shared<const web::TURL>(OutputMsg.FileReadWrite.Address);
+    web::TURL address;
     for (std::int32_t i = 0; i < Links.Count(); ++i) {
         web::TWebLinkInfo& link = *Links.Get(i);
-        if (!link.URL.IsValid()) continue;
+        if (!link.HasValidURL()) continue;
+        link.URLInto(address);
         const auto distance = LinkDistance(Page.Distance, link.Requisite);
-        link.AddedToList = Control.AddSpiderObject(List, link.URL, referrer, distance, 0, link.Requisite);
+        link.AddedToList = Control.AddSpiderObject(List, address, referrer, distance, 0, link.Requisite);
         OutputMsg.Kind = somLinkFound;
         OutputMsg.JobNumber = 0;
         OutputMsg.Link = link;
         Control.Post(OutputMsg);
     }
+    // The report keeps no link of this page, so that the parser's block of
+    // link texts can serve the next page.
+    OutputMsg.Link = {};
 }
 
 bool TLinkParser::ParseProgress(TSpiderJobControl& Control, std::uint32_t Position,

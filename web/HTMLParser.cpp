@@ -52,7 +52,7 @@ bool StartsWithAt(std::string_view Text, std::size_t Pos, std::string_view Word)
 struct TTagAttribData {
     std::int32_t ValueStart = 0;  // offset in the tag text ("<" is 0), opening quote included
     std::int32_t ValueLength = 0; // quotes included
-    std::string Value;            // without quotes, trimmed
+    std::string_view Value;       // without quotes, trimmed: a view into the tag
 };
 
 // Where each of Names (upper case) is first named outside quoted text, searching
@@ -119,7 +119,7 @@ bool AttributeValueAt(std::string_view Inner, std::size_t NameEnd, TTagAttribDat
     }
     Data.ValueStart = static_cast<std::int32_t>(k + 1);
     Data.ValueLength = static_cast<std::int32_t>(valueEnd - k);
-    Data.Value = base::TrimControls(Inner.substr(textStart, textEnd - textStart));
+    Data.Value = base::TrimControlsView(Inner.substr(textStart, textEnd - textStart));
     return true;
 }
 
@@ -150,24 +150,24 @@ std::pair<std::int32_t, std::int32_t> TagRange(const TWebLinkList& Links, std::i
     return {first, last};
 }
 
-// The CODEBASE link of the same tag as the link at Index, or null.
-const TWebLinkInfo* FindCodebase(const TWebLinkList& Links, std::int32_t Index) {
+// The index of the CODEBASE link of the same tag as the link at Index, or -1.
+std::int32_t FindCodebase(const TWebLinkList& Links, std::int32_t Index) {
     const auto [first, last] = TagRange(Links, Index);
     for (std::int32_t i = first; i < last; ++i)
-        if (Links.Get(i)->AttributeName == "CODEBASE"sv) return Links.Get(i);
-    return nullptr;
+        if (Links.Get(i)->AttributeName() == "CODEBASE"sv) return i;
+    return -1;
 }
 
 // Finds the refresh target inside CONTENT's value as written ('5; URL=next.htm');
 // the link then stands for the target alone.
-void SetRefreshTarget(TWebLinkInfo& Content, std::string_view Page) {
+void SetRefreshTarget(TWebLinkInfo& Content, std::string_view& Value, std::string_view Page) {
     const std::string_view raw = Page.substr(static_cast<std::size_t>(Content.ValueOffset),
                                              static_cast<std::size_t>(Content.ValueLength));
     const std::optional<TValuePart> target = FindRefreshTarget(raw);
     if (!target) return;
     Content.PartOffset = static_cast<std::int32_t>(target->Offset);
     Content.PartLength = static_cast<std::int32_t>(target->Length);
-    Content.Value = std::string(raw.substr(target->Offset, target->Length));
+    Value = raw.substr(target->Offset, target->Length);
 }
 
 // Text at Pos holds the tag name Name (upper case) as a whole word: a blank,
@@ -295,12 +295,13 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
     LinkList = Links;
     PageText = Text;
     StyleBlock = {};
+    FoundTexts.clear();
     TPageResult result;
     try {
         if (StyleSheet) {
             // A sheet is scanned in one go; its one progress call reports it whole.
             const auto size = static_cast<std::uint32_t>(std::min<std::size_t>(Text.size(), UINT32_MAX));
-            if (LinkList) AddStyleSheetLinks(Text, 0, TWebLinkInfo());
+            if (LinkList) AddStyleSheetLinks(Text, 0, TFoundLink());
             if (OnParseProgress) OnParseProgress(size, size);
         } else {
             Scan(Text);
@@ -311,6 +312,8 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
     }
     LinkList = nullptr;
     PageText = {};
+    StyleBlock = {};
+    FoundTexts.clear(); // its views into the page end with this call
     return result;
 }
 
@@ -387,19 +390,19 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
     const std::string_view name = inner.substr(0, nameLength);
     const THTMLLinkTag* found = FindLinkTag(name);
     const bool styleStart = base::SameTextAscii(name, "STYLE");
-    const bool styleEnd = StyleBlock.TagLength != 0 && IsStyleEnd(tagText);
+    const bool styleEnd = StyleBlock.Link.TagLength != 0 && IsStyleEnd(tagText);
     // Only a tag with a "(" can hold url() in its STYLE attribute.
     const bool mayHoldURL = std::memchr(inner.data(), '(', inner.size()) != nullptr;
     if (!found && !styleStart && !styleEnd && !mayHoldURL) return; // most tags: nothing to record
 
-    TWebLinkInfo tag;
-    tag.TagName = base::UpperAscii(name);
-    tag.TagOffset = static_cast<std::int32_t>(TagStart);
-    tag.TagLength = static_cast<std::int32_t>(tagText.size());
-    tag.TagIndex = TagIndex;
+    TFoundLink tag;
+    tag.Texts.TagName = found ? found->Name : name;
+    tag.Link.TagOffset = static_cast<std::int32_t>(TagStart);
+    tag.Link.TagLength = static_cast<std::int32_t>(tagText.size());
+    tag.Link.TagIndex = TagIndex;
     if (styleEnd) {
         // The STYLE block's own text is a style sheet.
-        const auto start = static_cast<std::size_t>(StyleBlock.TagOffset + StyleBlock.TagLength);
+        const auto start = static_cast<std::size_t>(StyleBlock.Link.TagOffset + StyleBlock.Link.TagLength);
         AddStyleSheetLinks(Text.substr(start, TagStart - start), start, StyleBlock);
         StyleBlock = {};
     } else if (styleStart) {
@@ -410,7 +413,7 @@ void THTMLParser::ProcessTag(std::string_view Text, std::size_t TagStart, std::s
 }
 
 void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
-                              const TWebLinkInfo& TagLink) {
+                              const TFoundLink& TagLink) {
     const std::string_view inner = TagText.substr(1, TagText.size() - 2);
     constexpr std::size_t Room = std::tuple_size_v<decltype(Tag.Attributes)>;
     std::array<std::string_view, Room> names;
@@ -425,77 +428,81 @@ void THTMLParser::AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText,
         if (positions[i] == std::string_view::npos ||
             !AttributeValueAt(inner, positions[i] + attribute.Name.size(), found) || found.Value.empty())
             continue;
-        TWebLinkInfo link = TagLink;
-        link.AttributeName = attribute.Name;
-        link.Value = std::move(found.Value);
-        link.ValueOffset = TagLink.TagOffset + found.ValueStart;
-        link.ValueLength = found.ValueLength;
+        TFoundLink link = TagLink;
+        link.Link.SetAttributeName(attribute.Name);
+        link.Texts.Value = found.Value;
+        link.Link.ValueOffset = TagLink.Link.TagOffset + found.ValueStart;
+        link.Link.ValueLength = found.ValueLength;
         const char first = TagText[static_cast<std::size_t>(found.ValueStart)];
-        link.ValueQuote = first == '"' || first == '\'' ? first : 0;
-        link.Requisite = attribute.Kind == TAttributeKind::Requisite;
+        link.Link.ValueQuote = first == '"' || first == '\'' ? first : 0;
+        link.Link.Requisite = attribute.Kind == TAttributeKind::Requisite;
         if (attribute.Kind == TAttributeKind::LinkRel) {
             TTagAttribData rel;
-            link.Requisite = FindAttributeValue(inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
+            link.Link.Requisite = FindAttributeValue(inner, NameLength, "REL", rel) && IsRequisiteRel(rel.Value);
         }
         if (attribute.Kind == TAttributeKind::Srcset)
-            AddSrcsetLinks(std::move(link), TagText, found.ValueStart, found.ValueLength);
+            AddSrcsetLinks(link, TagText, found.ValueStart, found.ValueLength);
         else
             Record(std::move(link));
     }
 }
 
 // One link for each image candidate, standing for its address alone.
-void THTMLParser::AddSrcsetLinks(TWebLinkInfo Link, std::string_view TagText, std::int32_t ValueStart,
+void THTMLParser::AddSrcsetLinks(const TFoundLink& Link, std::string_view TagText, std::int32_t ValueStart,
                                  std::int32_t ValueLength) {
     const TUnquotedValue value = UnquotedValue(TagText, ValueStart, ValueLength);
     for (const TValuePart& part : SplitSrcset(value.Text)) {
-        TWebLinkInfo candidate = Link;
-        candidate.PartOffset = static_cast<std::int32_t>(value.Offset + part.Offset);
-        candidate.PartLength = static_cast<std::int32_t>(part.Length);
-        candidate.Value = std::string(value.Text.substr(part.Offset, part.Length));
+        TFoundLink candidate = Link;
+        candidate.Link.PartOffset = static_cast<std::int32_t>(value.Offset + part.Offset);
+        candidate.Link.PartLength = static_cast<std::int32_t>(part.Length);
+        candidate.Texts.Value = value.Text.substr(part.Offset, part.Length);
         Record(std::move(candidate));
     }
 }
 
 void THTMLParser::AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength,
-                                         const TWebLinkInfo& TagLink) {
+                                         const TFoundLink& TagLink) {
     TTagAttribData found;
     if (!FindAttributeValue(TagText.substr(1, TagText.size() - 2), NameLength, "STYLE", found)) return;
     const TUnquotedValue value = UnquotedValue(TagText, found.ValueStart, found.ValueLength);
-    TWebLinkInfo link = TagLink;
-    link.AttributeName = "STYLE";
-    link.Syntax = TLinkSyntax::CSSInAttribute;
-    AddStyleSheetLinks(value.Text, static_cast<std::size_t>(TagLink.TagOffset + found.ValueStart) + value.Offset,
-                       link);
+    TFoundLink link = TagLink;
+    link.Link.SetAttributeName("STYLE");
+    link.Link.Syntax = TLinkSyntax::CSSInAttribute;
+    AddStyleSheetLinks(value.Text,
+                       static_cast<std::size_t>(TagLink.Link.TagOffset + found.ValueStart) + value.Offset, link);
 }
 
 // The addresses of style sheet text that starts at byte Offset of the file;
 // each link takes the rest of its fields from Template.
 void THTMLParser::AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset,
-                                     const TWebLinkInfo& Template) {
+                                     const TFoundLink& Template) {
     for (const TValuePart& reference : FindCSSReferences(Sheet)) {
-        TWebLinkInfo link = Template;
-        if (link.Syntax == TLinkSyntax::HTMLValue) link.Syntax = TLinkSyntax::CSSText;
-        if (link.AttributeName.empty()) link.AttributeName = "URL";
-        link.Requisite = true;
-        link.Value = std::string(Sheet.substr(reference.Offset, reference.Length));
-        link.ValueOffset = static_cast<std::int32_t>(Offset + reference.Offset);
-        link.ValueLength = static_cast<std::int32_t>(reference.Length);
+        TFoundLink link = Template;
+        if (link.Link.Syntax == TLinkSyntax::HTMLValue) link.Link.Syntax = TLinkSyntax::CSSText;
+        if (link.Link.AttributeName().empty()) link.Link.SetAttributeName("URL");
+        link.Link.Requisite = true;
+        link.Texts.Value = Sheet.substr(reference.Offset, reference.Length);
+        link.Link.ValueOffset = static_cast<std::int32_t>(Offset + reference.Offset);
+        link.Link.ValueLength = static_cast<std::int32_t>(reference.Length);
         Record(std::move(link));
     }
 }
 
-void THTMLParser::Record(TWebLinkInfo&& Link) {
-    if (!LinkList->Add(std::move(Link)))
-        base::TraceLog.LogEntry(base::ttException, "Link not recorded", "OnAttribValueFound", UnitName);
+// The texts wait beside the list until the page is resolved; then each link
+// takes them, with its address, in one block.
+void THTMLParser::Record(TFoundLink&& Found) {
+    FoundTexts.push_back(Found.Texts);
+    if (LinkList->Add(std::move(Found.Link))) return;
+    FoundTexts.pop_back();
+    base::TraceLog.LogEntry(base::ttException, "Link not recorded", "OnAttribValueFound", UnitName);
 }
 
 // The page's base: its last BASE HREF resolved against the page's own address
 // (Page, when PageIsAddress), else that address; false when neither is an address.
-bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress,
+bool THTMLParser::FindBase(const std::string_view* LastBase, const TURL& Page, bool PageIsAddress,
                            TURL& Base) const {
     if (LastBase) {
-        const std::string value = DecodeEntitiesInURL(LastBase->Value);
+        const std::string value = DecodeEntitiesInURL(*LastBase);
         if (PageIsAddress ? Base.SetRelativeURL(value, Page) : Base.SetFullURL(value)) return true;
     }
     if (PageIsAddress) Base.Assign(Page);
@@ -505,49 +512,64 @@ bool THTMLParser::FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool 
 void THTMLParser::ResolveLinks() {
     // One pass finds the few META links and the last BASE HREF, which counts.
     std::vector<std::int32_t> metaLinks;
-    const TWebLinkInfo* lastBase = nullptr;
+    const std::string_view* lastBase = nullptr;
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
-        const TWebLinkInfo& link = *LinkList->Get(i);
-        if (link.TagName == "META"sv)
+        const std::string_view tagName = FoundTexts[static_cast<std::size_t>(i)].TagName;
+        if (tagName == "META"sv)
             metaLinks.push_back(i);
-        else if (link.TagName == "BASE"sv && link.AttributeName == "HREF"sv)
-            lastBase = &link;
+        else if (tagName == "BASE"sv && LinkList->Get(i)->AttributeName() == "HREF"sv)
+            lastBase = &FoundTexts[static_cast<std::size_t>(i)].Value;
     }
     ProcessMetaRefresh(metaLinks);
     ProcessMetaRobots(metaLinks);
     TURL page, base;
     const bool pageIsAddress = page.SetFullURL(PageAddress);
-    if (!FindBase(lastBase, page, pageIsAddress, base)) return;
-
+    if (!FindBase(lastBase, page, pageIsAddress, base)) return FinishLinks(nullptr, nullptr);
     // Composed and split once for all links of the page.
     const TURLBase pageBase(page), baseBase(base);
-    TURL codebase;
+    // A BASE's own address is relative to the page, not to itself.
+    FinishLinks(&baseBase, pageIsAddress ? &pageBase : &baseBase);
+}
+
+void THTMLParser::FinishLinks(const TURLBase* Base, const TURLBase* BaseOfBase) {
+    LinkTexts.Begin();
     for (std::int32_t i = 0; i < LinkList->Count(); ++i) {
-        TWebLinkInfo& link = *LinkList->Get(i);
+        const TWebLinkInfo& link = *LinkList->Get(i);
+        const TLinkTexts& texts = FoundTexts[static_cast<std::size_t>(i)];
         // Of META values only a refresh target is an address.
-        if (link.TagName == "META"sv && !link.IsPartOfValue()) continue;
-        // The address a browser requests: character references of HTML are
-        // decoded, CSS text is taken as written.
-        const bool asWritten = link.Syntax == TLinkSyntax::CSSText;
-        const std::string text = asWritten ? link.Value : DecodeEntitiesInURL(link.Value);
-        if (IsCodebaseRelative(link.TagName, link.AttributeName)) {
-            const TWebLinkInfo* found = FindCodebase(*LinkList, i);
-            if (found && codebase.SetRelativeURL(DecodeEntitiesInURL(found->Value), baseBase)) {
-                link.URL.SetRelativeURL(text, codebase);
-                continue;
-            }
-        }
-        // A BASE's own address is relative to the page, not to itself.
-        link.URL.SetRelativeURL(text, link.TagName == "BASE"sv && pageIsAddress ? pageBase : baseBase);
+        const bool isAddress = Base && (texts.TagName != "META"sv || link.IsPartOfValue());
+        if (isAddress) Resolve(i, *Base, *BaseOfBase, Address);
+        LinkTexts.Add(texts.TagName, texts.Value, isAddress ? &Address : nullptr);
     }
+    LinkTexts.Finish(*LinkList);
+}
+
+void THTMLParser::Resolve(std::int32_t Index, const TURLBase& Base, const TURLBase& BaseOfBase, TURL& Address) {
+    const TWebLinkInfo& link = *LinkList->Get(Index);
+    const TLinkTexts& texts = FoundTexts[static_cast<std::size_t>(Index)];
+    // The address a browser requests: character references of HTML are
+    // decoded, CSS text is taken as written.
+    const bool asWritten = link.Syntax == TLinkSyntax::CSSText || texts.Value.find('&') == std::string_view::npos;
+    if (!asWritten) DecodeEntitiesInURL(texts.Value, Decoded);
+    const std::string_view text = asWritten ? texts.Value : std::string_view(Decoded);
+    if (IsCodebaseRelative(texts.TagName, link.AttributeName())) {
+        const std::int32_t found = FindCodebase(*LinkList, Index);
+        if (found >= 0 && Codebase.SetRelativeURL(
+                              DecodeEntitiesInURL(FoundTexts[static_cast<std::size_t>(found)].Value), Base)) {
+            Address.SetRelativeURL(text, Codebase);
+            return;
+        }
+    }
+    Address.SetRelativeURL(text, texts.TagName == "BASE"sv ? BaseOfBase : Base);
 }
 
 void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks) {
     for (const std::int32_t i : MetaLinks) {
-        if (!base::SameTextAscii(LinkList->Get(i)->Value, "REFRESH")) continue;
+        if (!base::SameTextAscii(FoundTexts[static_cast<std::size_t>(i)].Value, "REFRESH")) continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j)
-            if (LinkList->Get(j)->AttributeName == "CONTENT"sv) SetRefreshTarget(*LinkList->Get(j), PageText);
+            if (LinkList->Get(j)->AttributeName() == "CONTENT"sv)
+                SetRefreshTarget(*LinkList->Get(j), FoundTexts[static_cast<std::size_t>(j)].Value, PageText);
     }
 }
 
@@ -555,15 +577,14 @@ void THTMLParser::ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks)
 // 'NOINDEX, NOFOLLOW' sets only NoIndex. Flags once set stay set.
 void THTMLParser::ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks) {
     for (const std::int32_t i : MetaLinks) {
-        const TWebLinkInfo& link = *LinkList->Get(i);
-        if ((link.AttributeName != "NAME"sv && link.AttributeName != "HTTP-EQUIV"sv) ||
-            !base::SameTextAscii(link.Value, "ROBOTS"))
+        const std::string_view attribute = LinkList->Get(i)->AttributeName();
+        if ((attribute != "NAME"sv && attribute != "HTTP-EQUIV"sv) ||
+            !base::SameTextAscii(FoundTexts[static_cast<std::size_t>(i)].Value, "ROBOTS"))
             continue;
         const auto [first, last] = TagRange(*LinkList, i);
         for (std::int32_t j = first; j < last; ++j) {
-            const TWebLinkInfo& content = *LinkList->Get(j);
-            if (content.AttributeName != "CONTENT"sv) continue;
-            const std::string directives = base::UpperAscii(content.Value);
+            if (LinkList->Get(j)->AttributeName() != "CONTENT"sv) continue;
+            const std::string directives = base::UpperAscii(FoundTexts[static_cast<std::size_t>(j)].Value);
             if (directives.find("ALL") != std::string::npos)
                 PageNoIndex = PageNoFollow = true;
             else if (directives.find("NOINDEX") != std::string::npos)

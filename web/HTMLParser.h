@@ -15,6 +15,7 @@
 namespace web {
 
 struct THTMLLinkTag;
+class TURLBase;
 
 // A small, forgiving tag scanner: it lists every address that a saved page
 // refers to, with the exact byte position of each, so that the addresses can
@@ -60,6 +61,17 @@ class THTMLParser {
     THTMLProgressEvent OnRewriteProgress;
 
   private:
+    // The texts of a link while its page is scanned: views into the page or the tag table.
+    struct TLinkTexts {
+        std::string_view TagName; // upper case for a tag of the tag table, else as written
+        std::string_view Value;
+    };
+    // A link being found, before it is recorded with its texts.
+    struct TFoundLink {
+        TWebLinkInfo Link;
+        TLinkTexts Texts;
+    };
+
     TPageResult GetLinksInFile(const std::string& FileName, const std::string& PageURL, TWebLinkList* Links,
                                bool StyleSheet);
     TPageResult ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links,
@@ -69,21 +81,30 @@ class THTMLParser {
                     std::int32_t TagIndex);
     // TagText runs from "<" through ">".
     void AddTagLinks(const THTMLLinkTag& Tag, std::string_view TagText, std::size_t NameLength,
-                     const TWebLinkInfo& TagLink);
-    void AddSrcsetLinks(TWebLinkInfo Link, std::string_view TagText, std::int32_t ValueStart,
+                     const TFoundLink& TagLink);
+    void AddSrcsetLinks(const TFoundLink& Link, std::string_view TagText, std::int32_t ValueStart,
                         std::int32_t ValueLength);
-    void AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength, const TWebLinkInfo& TagLink);
-    void AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TWebLinkInfo& Template);
-    void Record(TWebLinkInfo&& Link);
-    bool FindBase(const TWebLinkInfo* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const;
+    void AddStyleAttributeLinks(std::string_view TagText, std::size_t NameLength, const TFoundLink& TagLink);
+    void AddStyleSheetLinks(std::string_view Sheet, std::size_t Offset, const TFoundLink& Template);
+    void Record(TFoundLink&& Found);
+    bool FindBase(const std::string_view* LastBase, const TURL& Page, bool PageIsAddress, TURL& Base) const;
     void ResolveLinks();
+    // Gives every link its texts, and its address when the page has a base
+    // (Base, and BaseOfBase for a BASE tag's own address; both null when it has none).
+    void FinishLinks(const TURLBase* Base, const TURLBase* BaseOfBase);
+    void Resolve(std::int32_t Index, const TURLBase& Base, const TURLBase& BaseOfBase, TURL& Address);
     void ProcessMetaRefresh(const std::vector<std::int32_t>& MetaLinks);
     void ProcessMetaRobots(const std::vector<std::int32_t>& MetaLinks);
 
     std::string PageAddress;
     TWebLinkList* LinkList = nullptr; // borrowed from the caller for one call
     std::string_view PageText;        // the text scanned, for one call
-    TWebLinkInfo StyleBlock;          // the open STYLE tag whose text is still to come
+    TFoundLink StyleBlock;            // the open STYLE tag whose text is still to come
+    std::vector<TLinkTexts> FoundTexts; // the texts of LinkList's items, for one call
+    TLinkTextBlock LinkTexts;         // the links' texts, in room reused from page to page
+    TURL Address;                     // room reused from link to link
+    TURL Codebase;                    // room reused from link to link
+    std::string Decoded;              // room reused from link to link
     bool PageNoFollow = false;
     bool PageNoIndex = false;
     bool PageHasSavedFromMark = false;

@@ -181,8 +181,9 @@ std::string WrittenAs(const TWebLinkInfo& Link, const std::string& NewText) {
 // saved, else its absolute address; nullopt when it maps to no local file.
 std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std::string& FileName,
                                              const TLinkReplaceOptions& Options) {
-    if (!Link.URL.IsValid() || !IsCopiedScheme(Link.URL.GetScheme())) return std::nullopt;
-    std::string local = Link.URL.GetLocalFileName(
+    const TURL address = Link.URL();
+    if (!address.IsValid() || !IsCopiedScheme(address.GetScheme())) return std::nullopt;
+    std::string local = address.GetLocalFileName(
         Options.DestinationPath, Options.RecreateFolderStructure, Options.AssumeWWW);
     if (!local.empty() && Options.LookUpSavedName) local = Options.LookUpSavedName(local);
     if (local.empty()) return std::nullopt;
@@ -191,14 +192,14 @@ std::optional<std::string> RewrittenLinkText(const TWebLinkInfo& Link, const std
     std::optional<std::string> saved;
     // An applet's CODE names a class inside its CODEBASE, never a path; an
     // object's DATA is an ordinary address to browsers, which ignore CODEBASE.
-    if (Link.TagName == "APPLET"sv && Link.AttributeName == "CODE"sv)
+    if (Link.TagName() == "APPLET"sv && Link.AttributeName() == "CODE"sv)
         text = EscapeLocalPath(FileNamePart(local));
-    else if (Link.AttributeName != "CODEBASE"sv &&
+    else if (Link.AttributeName() != "CODEBASE"sv &&
              (saved = Options.SavedFiles ? Options.SavedFiles->Find(Options.DestinationPath, local)
                                          : FindSavedFile(Options.DestinationPath, local)))
-        text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + Link.URL.GetFragment();
+        text = EscapeLocalPath(MakeRelativePath(FileName, *saved)) + address.GetFragment();
     else
-        text = Link.URL.GetURL(false, true, true, true, true);
+        text = address.GetURL(false, true, true, true, true);
     // An address that cannot be composed keeps its old text rather than become "".
     if (text.empty()) return std::nullopt;
     return WrittenAs(Link, text);
@@ -209,7 +210,7 @@ std::string ErrnoText() {
 }
 
 bool IsBaseHref(const TWebLinkInfo& Link) {
-    return Link.TagName == "BASE"sv && Link.AttributeName == "HREF"sv;
+    return Link.TagName() == "BASE"sv && Link.AttributeName() == "HREF"sv;
 }
 
 // The link lies inside a BASE tag that rewriting drops, and its text goes

@@ -76,31 +76,56 @@ auto TPackedURL::Fields(TAddress& Address) {
                       &Address.FileURL,  &Address.MailtoURL, &Address.UnusableText};
 }
 
-TPackedURL::TPackedURL(const TURL& Address) {
+std::uint16_t TPackedURL::MaskOf(const TURL& Address) {
     const auto fields = Fields(Address);
     std::uint16_t mask = Address.Valid ? ValidBit : 0;
-    const auto scheme = static_cast<std::uint32_t>(Address.Scheme);
-    const auto port = static_cast<std::uint32_t>(Address.Port);
-    std::size_t size = sizeof mask + NumberSize(scheme) + NumberSize(port);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i]->empty()) continue;
-        mask |= static_cast<std::uint16_t>(1u << i);
-        size += NumberSize(static_cast<std::uint32_t>(fields[i]->size())) + fields[i]->size();
-    }
-    // A cleared address needs no block.
-    if (mask == 0 && Address.Scheme == SchemeUnknown && Address.Port == 0) return;
-    Data = std::make_unique_for_overwrite<char[]>(size);
-    char* out = Data.get();
-    std::memcpy(out, &mask, sizeof mask);
-    out += sizeof mask;
-    PutNumber(out, scheme);
-    PutNumber(out, port);
-    for (const std::string* field : fields) {
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!fields[i]->empty()) mask |= static_cast<std::uint16_t>(1u << i);
+    return mask;
+}
+
+bool TPackedURL::IsCleared(const TURL& Address, std::uint16_t Mask) {
+    return Mask == 0 && Address.Scheme == SchemeUnknown && Address.Port == 0;
+}
+
+std::size_t TPackedURL::PackedSize(const TURL& Address) {
+    if (IsCleared(Address, MaskOf(Address))) return 0;
+    std::size_t size = sizeof(std::uint16_t) + NumberSize(static_cast<std::uint32_t>(Address.Scheme)) +
+                       NumberSize(static_cast<std::uint32_t>(Address.Port));
+    for (const std::string* field : Fields(Address))
+        if (!field->empty()) size += NumberSize(static_cast<std::uint32_t>(field->size())) + field->size();
+    return size;
+}
+
+std::size_t TPackedURL::PackedSizeLimit(const TURL& Address) {
+    constexpr std::size_t NumberLimit = 5; // a 32-bit number in 7-bit pieces
+    std::size_t size = sizeof(std::uint16_t) + 2 * NumberLimit;
+    for (const std::string* field : Fields(Address)) size += NumberLimit + field->size();
+    return size;
+}
+
+std::size_t TPackedURL::PackInto(const TURL& Address, char* Out) {
+    const std::uint16_t mask = MaskOf(Address);
+    if (IsCleared(Address, mask)) return 0;
+    char* const start = Out;
+    std::memcpy(Out, &mask, sizeof mask);
+    Out += sizeof mask;
+    PutNumber(Out, static_cast<std::uint32_t>(Address.Scheme));
+    PutNumber(Out, static_cast<std::uint32_t>(Address.Port));
+    for (const std::string* field : Fields(Address)) {
         if (field->empty()) continue;
-        PutNumber(out, static_cast<std::uint32_t>(field->size()));
-        std::memcpy(out, field->data(), field->size());
-        out += field->size();
+        PutNumber(Out, static_cast<std::uint32_t>(field->size()));
+        std::memcpy(Out, field->data(), field->size());
+        Out += field->size();
     }
+    return static_cast<std::size_t>(Out - start);
+}
+
+TPackedURL::TPackedURL(const TURL& Address) {
+    const std::size_t size = PackedSize(Address);
+    if (size == 0) return;  // a cleared address needs no block
+    Data = std::make_unique_for_overwrite<char[]>(size);
+    PackInto(Address, Data.get());
 }
 
 TPackedURL::TPackedURL(const TPackedURL& Source) {
@@ -127,16 +152,20 @@ TURL TPackedURL::Unpack() const {
     return address;
 }
 
-void TPackedURL::UnpackInto(TURL& Address) const {
+void TPackedURL::UnpackInto(TURL& Address) const { UnpackFrom(Data.get(), Address); }
+
+void TPackedURL::UnpackFrom(const char* Data, TURL& Address) {
     Address.Clear();
     if (!Data) return;
-    TReader reader(Data.get());
+    TReader reader(Data);
     Address.Scheme = reader.Scheme;
     Address.Port = reader.Port;
     Address.Valid = reader.Valid();
     const auto fields = Fields(Address);
     for (std::size_t i = 0; i < fields.size(); ++i) fields[i]->assign(reader.Next(i));
 }
+
+bool TPackedURL::PackedIsValid(const char* Data) { return Data && TReader(Data).Valid(); }
 
 std::int32_t TPackedURL::GetScheme() const { return Data ? TReader(Data.get()).Scheme : SchemeUnknown; }
 

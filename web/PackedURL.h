@@ -29,10 +29,25 @@ public:
     std::string_view GetHostName() const;
     bool HasExtraInfo() const;
 
+    // The same block kept in memory of another owner: a link keeps its
+    // address in one block with its texts. A cleared address takes no bytes,
+    // and reading no bytes (null) gives a cleared address.
+    static std::size_t PackedSize(const TURL& Address);
+    // At least PackedSize(Address), found without reading the parts.
+    static std::size_t PackedSizeLimit(const TURL& Address);
+    // Writes Address to Out, which has room for PackedSizeLimit(Address)
+    // bytes; gives the bytes written, PackedSize(Address).
+    static std::size_t PackInto(const TURL& Address, char* Out);
+    static void UnpackFrom(const char* Data, TURL& Address);
+    static bool PackedIsValid(const char* Data);
+
 private:
     static constexpr std::size_t FieldCount = 9;
     template <class TAddress>
     static auto Fields(TAddress& Address);
+    // The block's first bytes: which string fields are not empty, and Valid.
+    static std::uint16_t MaskOf(const TURL& Address);
+    static bool IsCleared(const TURL& Address, std::uint16_t Mask);
     std::size_t Size() const;
 
     std::unique_ptr<char[]> Data;  // null for a cleared address

@@ -268,9 +268,17 @@ std::int32_t DefaultPort(std::int32_t Scheme) {
 }
 
 int CrackURL(std::string_view Text, TCrackedURL& Parts) {
-    Parts = TCrackedURL();
+    return CrackURL(Text, SplitURLReference(Text), Parts);
+}
+
+int CrackURL(std::string_view Text, const TURLReference& Split, TCrackedURL& Parts) {
+    // Emptied, not replaced: the caller may hand in strings whose room it reuses.
+    Parts.Scheme = -1;
+    Parts.Port = 0;
+    for (std::string* part : {&Parts.UserName, &Parts.Password, &Parts.HostName, &Parts.UrlPath, &Parts.ExtraInfo})
+        part->clear();
     if (Text.find('\0') != std::string_view::npos) return ErrorMalformedURL;
-    const auto ref = SplitURLReference(Text);
+    const TURLReference& ref = Split;
     if (!ref.HasScheme) return ErrorMalformedURL;
     Parts.Scheme = SchemeNumber(ref.Scheme);
     Parts.Port = DefaultPort(Parts.Scheme);
@@ -344,10 +352,15 @@ int CombineURL(const TURLReference& Base, std::string_view Reference, std::strin
 }
 
 bool CombinesToItself(std::string_view Reference) {
+    TURLReference split;
+    return CombinesToItself(Reference, split);
+}
+
+bool CombinesToItself(std::string_view Reference, TURLReference& Split) {
     if (Reference.size() > MaxComposedURLLength) return false;
     for (const char c : Reference)
         if (c == '\t' || c == '\r' || c == '\n' || c == '\0') return false;
-    const auto ref = SplitURLReference(Reference);
+    const TURLReference& ref = Split = SplitURLReference(Reference);
     if (!ref.HasScheme || !ref.HasAuthority) return false;
     if (Reference.substr(0, ref.PathEnd).find('\\') != std::string_view::npos) return false;
     for (const char c : ref.Path)

@@ -63,10 +63,12 @@ std::int32_t DefaultPort(std::int32_t Scheme);
 // Each returns 0 on success, else an error code of the program's error space
 // (an errno value, or 12000 + a curl code) that SystemErrorText explains.
 
-// Splits an absolute address. Fails on a missing scheme, a malformed
+// Splits an absolute address into Parts, which keep their strings' room. Fails on a missing scheme, a malformed
 // authority or port, an empty host where the scheme needs one, a NUL byte,
 // or a part longer than its room.
 int CrackURL(std::string_view Text, TCrackedURL& Parts);
+// The same for Text split already: Split is SplitURLReference(Text).
+int CrackURL(std::string_view Text, const TURLReference& Split, TCrackedURL& Parts);
 
 // Resolves Reference against the absolute BaseText as a browser does: "\" is
 // a "/" before the query in web schemes, tabs and line breaks are dropped,
@@ -82,6 +84,8 @@ int CombineURL(const TURLReference& Base, std::string_view Reference, std::strin
 // Reference is an absolute address with a host that CombineURL gives back
 // exactly as written, against any base: nothing to drop, turn, remove or escape.
 bool CombinesToItself(std::string_view Reference);
+// The same, giving Reference's split (SplitURLReference) when true.
+bool CombinesToItself(std::string_view Reference, TURLReference& Split);
 
 // Composes an address; the port is left out when it is the scheme's default.
 // Characters that would end the user name or password are %-escaped.

@@ -7,6 +7,7 @@
 #include "web/URLParse.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace web {
@@ -31,10 +32,19 @@ bool IsDotSegment(std::string_view Segment) {
     return Segment == "." || Segment == "..";
 }
 
-// Bytes that resolving would drop, turn into "/" or escape, or that end a scheme.
+// Bytes that resolving would drop, turn into "/" or escape, or that end a
+// scheme; looked up in a table, as every byte of most links is checked.
+constexpr auto PathChanges = [] {
+    std::array<bool, 256> table{};
+    for (int byte = 0; byte < 256; ++byte)
+        table[static_cast<std::size_t>(byte)] = byte <= 0x20 || byte >= 0x7F || byte == ':' || byte == '\\' ||
+                                                byte == '"' || byte == '<' || byte == '>' || byte == '`' ||
+                                                byte == '{' || byte == '}';
+    return table;
+}();
+
 bool ChangesInPath(unsigned char Byte) {
-    return Byte <= 0x20 || Byte >= 0x7F || Byte == ':' || Byte == '\\' || Byte == '"' || Byte == '<' ||
-           Byte == '>' || Byte == '`' || Byte == '{' || Byte == '}';
+    return PathChanges[Byte];
 }
 
 // Where the path of a link that is a plain relative path ends (its query or
@@ -95,7 +105,10 @@ void TURL::Assign(const TURL& Source) {
 // parts, and only an address with a known scheme and a port is usable.
 bool TURL::SetFullURL(std::string_view Text) {
     Clear();
-    const std::string text = base::TrimControls(Text);
+    return SetTrimmedURL(base::TrimControlsView(Text), nullptr);
+}
+
+bool TURL::SetTrimmedURL(std::string_view text, const TURLReference* Split) {
     if (IsFileAddressText(text)) {
         Scheme = SchemeFile;
         FileURL = text;
@@ -108,16 +121,21 @@ bool TURL::SetFullURL(std::string_view Text) {
         Valid = true;
         return true;
     }
+    // The parts are split into this address's own emptied strings, whose room
+    // an address reused for many links keeps.
     TCrackedURL parts;
-    if (const int error = CrackURL(text, parts)) {
+    for (auto [mine, part] : {std::pair{&UserName, &parts.UserName}, {&Password, &parts.Password},
+                              {&HostName, &parts.HostName}, {&UrlPath, &parts.UrlPath}, {&ExtraInfo, &parts.ExtraInfo}})
+        part->swap(*mine);
+    if (const int error = Split ? CrackURL(text, *Split, parts) : CrackURL(text, parts)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogAPIErrorCode(error, "InternetCrackUrl " + UnusableText, "SetFullURL", UnitName);
         return false;
     }
     if (parts.Port == 0 || parts.Scheme == SchemePartial || parts.Scheme == SchemeUnknown ||
         parts.Scheme == SchemeDefault) {
         UnusableText = text;
-        base::TraceLog.LogEntry(base::ttWarning, "Unusable URL " + text, "SetFullURL", UnitName);
+        base::TraceLog.LogEntry(base::ttWarning, "Unusable URL " + UnusableText, "SetFullURL", UnitName);
         return false;
     }
     Scheme = parts.Scheme;
@@ -150,21 +168,23 @@ bool TURL::SetRelativeURL(std::string_view Text, const TURLBase& Base) {
     Clear();
     if (JoinPlainPath(Text, Base)) return true;
     if (IsFileAddressText(Text) || IsMailtoAddressText(Text)) return SetFullURL(Text);
-    const std::string text = base::TrimControls(Text);
+    const std::string_view text = base::TrimControlsView(Text);
     if (!Base.Usable) {
         UnusableText = text;
         return false;
     }
     std::string combined;
     bool inheritsAuthority = false;
-    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text);
+    TURLReference split;
+    const bool asWritten = Base.Parts.HasScheme && CombinesToItself(text, split);
     if (const int error = asWritten ? 0 : CombineURL(Base.Parts, text, combined, inheritsAuthority)) {
         UnusableText = text;
-        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + text,
+        base::TraceLog.LogAPIErrorCode(error, "InternetCombineUrl " + Base.Text + " " + UnusableText,
                                  "SetRelativeURL", UnitName);
         return false;
     }
-    if (!SetFullURL(asWritten ? text : combined)) {
+    // Still cleared, and the text trimmed: what was split need not be again.
+    if (!(asWritten ? SetTrimmedURL(text, &split) : SetFullURL(combined))) {
         UnusableText = text;
         base::TraceLog.LogEntry(base::ttWarning, "SetFullURL failed", "SetRelativeURL", UnitName);
         return false;
@@ -332,26 +352,31 @@ bool DecodeEntity(std::string_view Entity, char& Ch) {
     return false;
 }
 
-std::string DecodeEntitiesInURL(std::string_view Text) {
-    std::string result(Text);
+void DecodeEntitiesInURL(std::string_view Text, std::string& Result) {
+    Result.assign(Text);
     std::size_t start = 0;
     while (true) {
-        const auto p = result.find('&', start);
+        const auto p = Result.find('&', start);
         if (p == std::string::npos) break;
-        const auto q = result.find(';', p + 1);
+        const auto q = Result.find(';', p + 1);
         char ch = 0;
-        if (q != std::string::npos && q - p <= 5 && DecodeEntity(result.substr(p, q - p + 1), ch)) {
+        if (q != std::string::npos && q - p <= 5 && DecodeEntity(Result.substr(p, q - p + 1), ch)) {
             std::string replacement(1, ch);
             if (!IsURLChar(ch)) {
                 char escaped[4];
                 std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(ch));
                 replacement = escaped;
             }
-            const std::string entity = result.substr(p, q - p + 1);
-            result.replace(result.find(entity), entity.size(), replacement);
+            const std::string entity = Result.substr(p, q - p + 1);
+            Result.replace(Result.find(entity), entity.size(), replacement);
         }
         start = p + 1;
     }
+}
+
+std::string DecodeEntitiesInURL(std::string_view Text) {
+    std::string result;
+    DecodeEntitiesInURL(Text, result);
     return result;
 }
 

@@ -25,6 +25,7 @@ enum TURLScheme : std::int32_t {
 };
 
 class TURLBase;
+struct TURLReference;
 
 // One absolute web address split into its parts. Plain value type: copy it
 // (or Assign) to hand it to another thread; never share one between threads.
@@ -83,6 +84,9 @@ private:
     friend class TURLBase;
 
     bool JoinPlainPath(std::string_view Text, const TURLBase& Base);
+    // SetFullURL's work after clearing, for Text trimmed already; Split, when
+    // not null, is Text's split.
+    bool SetTrimmedURL(std::string_view Text, const TURLReference* Split);
 
     std::int32_t Scheme = SchemeUnknown;
     std::string UserName;   // at most 128 characters
@@ -110,5 +114,7 @@ bool IsURLChar(char Ch);
 bool DecodeEntity(std::string_view Entity, char& Ch);
 // Replaces short character references ('&amp;', '&#32;') inside an address.
 std::string DecodeEntitiesInURL(std::string_view Text);
+// The same into Result, reusing its room.
+void DecodeEntitiesInURL(std::string_view Text, std::string& Result);
 
 } // namespace web

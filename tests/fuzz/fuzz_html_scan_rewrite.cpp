@@ -90,10 +90,10 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
         Check(static_cast<std::size_t>(link.TagLength) == tag.End - tag.Start + 1, "tag length");
         Check(!link.ValueQuote || Page[static_cast<std::size_t>(link.ValueOffset)] == link.ValueQuote,
               "value quote");
-        Check(!link.Value.empty(), "empty value recorded");
+        Check(!link.Value().empty(), "empty value recorded");
         const std::string_view valueText = Page.substr(static_cast<std::size_t>(link.ValueOffset),
                                                        static_cast<std::size_t>(link.ValueLength));
-        Check(link.Syntax != web::TLinkSyntax::CSSText || valueText == link.Value, "a CSS address as written");
+        Check(link.Syntax != web::TLinkSyntax::CSSText || valueText == link.Value(), "a CSS address as written");
         // A STYLE block's addresses lie in its text, after its tag.
         const std::int64_t valueEnd = link.ValueOffset + link.ValueLength;
         if (link.Syntax == web::TLinkSyntax::CSSText)
@@ -112,7 +112,7 @@ void CheckLinksAgainstReference(std::string_view Page, const web::TWebLinkList& 
 }
 
 bool IsBase(const web::TWebLinkInfo& Link) {
-    return Link.TagName == "BASE" && Link.AttributeName == "HREF";
+    return Link.TagName() == "BASE" && Link.AttributeName() == "HREF";
 }
 
 // Splices "[position]" into every link whose position is odd, keeps the rest,

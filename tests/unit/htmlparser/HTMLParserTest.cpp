@@ -25,12 +25,12 @@ struct TScanned {
     }
     const TWebLinkInfo* With(const std::string& Attribute) const {
         for (int i = 0; i < Links.Count(); ++i)
-            if (Links.Get(i)->AttributeName == Attribute) return Links.Get(i);
+            if (Links.Get(i)->AttributeName() == Attribute) return Links.Get(i);
         return nullptr;
     }
     std::string Resolved(const std::string& Attribute) const {
         const TWebLinkInfo* link = With(Attribute);
-        return !link ? "(missing)" : link->URL.IsValid() ? link->URL.GetFullURL() : "(invalid)";
+        return !link ? "(missing)" : link->HasValidURL() ? link->URL().GetFullURL() : "(invalid)";
     }
 };
 
@@ -43,11 +43,12 @@ TEST(HTMLScan, FindsValuesWithTheirPositionsAsWritten) {
         std::string found;
         for (int i = 0; i < page.Links.Count(); ++i) {
             const auto& l = *page.Links.Get(i);
-            found += (i ? " | " : "") + l.TagName + " " + l.AttributeName + "=" + l.Value + " @" +
+            found += (i ? " | " : "") + std::string(l.TagName()) + " " + std::string(l.AttributeName()) + "=" +
+                     std::string(l.Value()) + " @" +
                      std::to_string(l.ValueOffset) + "+" + std::to_string(l.ValueLength) + " #" +
                      std::to_string(l.TagIndex);
             // The offsets must point at the value and the tag as written in the page.
-            EXPECT_NE(html.substr(l.ValueOffset, l.ValueLength).find(l.Value), std::string::npos) << row.Where;
+            EXPECT_NE(html.substr(l.ValueOffset, l.ValueLength).find(l.Value()), std::string::npos) << row.Where;
             EXPECT_EQ(html.substr(l.TagOffset, 1) + html.substr(l.TagOffset + l.TagLength - 1, 1), "<>")
                 << row.Where;
         }
