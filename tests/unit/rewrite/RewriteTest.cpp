@@ -129,6 +129,21 @@ TEST(Rewrite, OneScratchReplacesEveryPageAndLeavesNothingBehind) {
     }
 }
 
+// A page that is a symbolic link is replaced by the rewritten page; the link
+// never becomes the scratch, which would lead the next page's writing to
+// whatever file it names.
+TEST(Rewrite, AScratchNeverWritesThroughASymbolicLinkThatItTookThePlaceOf) {
+    TSavedSite site;
+    const std::string outside = site.Dir.Path() + "/outside.html";
+    WriteFileText(outside, "<a href=b.html> outside the copy");
+    std::filesystem::create_symlink(outside, site.PagePath);
+    base::TReplaceScratch scratch;
+    site.Options.Scratch = &scratch;
+    ASSERT_TRUE(site.Rewrite());
+    EXPECT_EQ(site.RewriteText("<img src=c.gif>"), "<img src=\"http://site/a/c.gif\">");
+    EXPECT_EQ(ReadFileText(outside), "<a href=b.html> outside the copy");
+}
+
 TEST(Rewrite, StopDuringWritingLeavesAWholePageWithTheRestUnchanged) {
     TSavedSite site;
     site.Save("site/a/1.htm");
