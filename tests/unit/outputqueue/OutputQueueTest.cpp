@@ -128,6 +128,44 @@ TEST(OutputQueue, NotifiesOncePerBatchAndQueuesOnlySubscribedKinds) {
     }
 }
 
+// A report arrives with every field its kind gives meaning to, also through
+// slots that held reports of other kinds before.
+TEST(OutputQueue, AReportArrivesWithTheFieldsOfItsKind) {
+    using TRead = std::string (*)(const TSpiderOutputMsg&);
+    const TRead job = [](const TSpiderOutputMsg& M) { return M.Job.JobName; };
+    const TRead download = [](const TSpiderOutputMsg& M) { return M.FileDownload.LocalFile; };
+    const TRead page = [](const TSpiderOutputMsg& M) { return M.FileReadWrite.LocalFile; };
+    const TRead link = [](const TSpiderOutputMsg& M) { return std::to_string(M.Link.ValueOffset); };
+    const TRead start = [](const TSpiderOutputMsg& M) { return M.StartPageFile; };
+    const TRead error = [](const TSpiderOutputMsg& M) { return M.JobErrorText; };
+    const TRead folder = [](const TSpiderOutputMsg& M) { return M.FolderPath; };
+    const TRead moved = [](const TSpiderOutputMsg& M) { return M.Flattening.SourceFile; };
+    const struct { std::uint8_t Kind; std::vector<TRead> Fields; } rows[] = {
+        {somJobStarted, {job}},          {somDownloadStarted, {download}}, {somDownloadEnded, {download}},
+        {somParseStarted, {page}},       {somLinkFound, {link, page}},     {somRewriteEnded, {page}},
+        {somPruneFolder, {folder, start}}, {somFlattenFileMoved, {moved, start}},
+        {somJobEnded, {job, download, start, error}},
+    };
+    TFrontEnd front;
+    for (int round = 0; round < 2; ++round)
+        for (const auto& row : rows) {
+            TSpiderOutputMsg msg = Report(row.Kind, round);
+            const std::string mark = std::to_string(row.Kind);
+            msg.Job.JobName = msg.FileDownload.LocalFile = msg.FileReadWrite.LocalFile = mark;
+            msg.StartPageFile = msg.JobErrorText = msg.FolderPath = msg.Flattening.SourceFile = mark;
+            msg.Link.ValueOffset = row.Kind;
+            ASSERT_TRUE(front.Queue->PostMessage(msg));
+        }
+    ASSERT_TRUE(front.Recorder.WaitForCount(2 * std::size(rows), Generous));
+    const auto records = front.Recorder.Records();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& row = rows[i % std::size(rows)];
+        ASSERT_EQ(records[i].Msg.Kind, row.Kind);
+        EXPECT_EQ(records[i].Msg.JobNumber, static_cast<std::int32_t>(i / std::size(rows)));
+        for (const TRead read : row.Fields) EXPECT_EQ(read(records[i].Msg), std::to_string(row.Kind)) << i;
+    }
+}
+
 TEST(Splitter, EachSubscriberSeesOnlyItsKindsInSubscriptionOrderAndAFailingOneStopsNoOther) {
     testsupport::TTraceLogCapture trace;
     TFrontEnd front(false);
