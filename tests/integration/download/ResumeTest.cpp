@@ -5,6 +5,7 @@
 
 #include "support/ContentCoding.h"
 
+#include <filesystem>
 #include <future>
 
 using testsupport::HTTPDate;
@@ -119,9 +120,9 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
 }
 
 // The validator that makes the partial file resumable is there once the
-// transfer stops; a large body has it from the start, so that even a killed
-// run leaves it resumable, while a small one is not worth a file of its own
-// per download.
+// transfer stops, and the next run resumes it; a large body has it from the
+// start, so that even a killed run leaves it resumable, while a small one is
+// not worth a file of its own per download.
 TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
     const struct { const char* Name; std::size_t Size; bool ValidatorWhileReading; } rows[] = {
         {"small.bin", 20000, false},
@@ -143,6 +144,17 @@ TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
         EXPECT_FALSE(testsupport::FileExists(Path(row.Name)));
         EXPECT_TRUE(testsupport::FileExists(Path(row.Name + std::string("#part"))));
         EXPECT_EQ(ReadFileText(Path(row.Name + std::string("#validator"))), "\"held\"");
+
+        // The next run asks for the rest only.
+        const std::string whole(row.Size, 's');
+        Server.ServeHandler(std::string("/") + row.Name, [whole](const testsupport::TRecordedRequest& Request) {
+            return testsupport::ConditionalResponse(MakeResponse(200, whole, {{"ETag", "\"held\""}}), Request);
+        });
+        const auto kept = std::filesystem::file_size(Path(row.Name + std::string("#part")));
+        Download(std::string("/") + row.Name, Path(row.Name));
+        EXPECT_EQ(Server.Requests().back().Header("Range"), "bytes=" + std::to_string(kept) + "-");
+        EXPECT_EQ(Server.Requests().back().Header("If-Range"), "\"held\"");
+        EXPECT_EQ(ReadFileText(Path(row.Name)), whole);
     }
 }
 
