@@ -145,8 +145,9 @@ void TSpiderObjectList::EnqueueWanted(TPlace Place) {
     if (WantsDownload(object) && Holding && !(Marks[Place] & InUndispatched)) {
         Marks[Place] |= InUndispatched;
         Held.push_back(Place);
+    } else if (WantsDownload(object)) {
+        Enqueue(Undispatched, InUndispatched, Place);
     }
-    if (WantsDownload(object)) Enqueue(Undispatched, InUndispatched, Place);
     if (WantsParsing(object)) Enqueue(UnparsedPages, InUnparsedPages, Place);
 }
 

@@ -174,12 +174,17 @@ void TSpiderThread::FlattenAndPrune() {
 void TSpiderThread::ParsePages(TSpiderObjectList& List) {
     for (;;) {
         WaitWhilePaused(*this);
-        if (IsAbortRequested) return;
-        TSpiderObject* page = List.FirstUnparsedPage();
-        if (!page) return;
-        List.SetLinksParsed(*page);
-        LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+        if (IsAbortRequested || !ParseNextPage(List)) return;
     }
+}
+
+// False when no page waits to be parsed.
+bool TSpiderThread::ParseNextPage(TSpiderObjectList& List) {
+    TSpiderObject* page = List.FirstUnparsedPage();
+    if (!page) return false;
+    List.SetLinksParsed(*page);
+    LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+    return true;
 }
 
 // The spider parses the pages saved so far while the downloads run, instead
@@ -188,13 +193,10 @@ void TSpiderThread::ParsePages(TSpiderObjectList& List) {
 // links to waits for the next cycle, as when it was parsed after this one.
 bool TSpiderThread::ParsePageMeanwhile(TSpiderObjectList& List) {
     if (IsPaused || IsAbortRequested) return false;
-    TSpiderObject* page = List.FirstUnparsedPage();
-    if (!page) return false;
-    List.SetLinksParsed(*page);
     List.HoldNewDownloads(true);
-    LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+    const bool parsed = ParseNextPage(List);
     List.HoldNewDownloads(false);
-    return true;
+    return parsed;
 }
 
 // Pages are independent once the crawl is over: they are rewritten on every

@@ -68,6 +68,7 @@ private:
     void RunJob(const messaging::TSpiderInputMsg& Start);
     std::uint8_t CrawlAndFinish(const messaging::TSpiderInputMsg& Start);
     void ParsePages(TSpiderObjectList& List);
+    bool ParseNextPage(TSpiderObjectList& List);
     bool ParsePageMeanwhile(TSpiderObjectList& List);
     void RewritePages(TSpiderObjectList& List);
     void FlattenAndPrune();
