@@ -22,10 +22,19 @@ bool Exists(const std::string& Path) {
     return ::stat(Path.c_str(), &info) == 0;
 }
 
-// A folder's entries by their upper-case names, as of the folder's change time.
+// A folder's entries by their upper-case names; none when it cannot be read.
+std::optional<TFoldedNames> ReadFoldedNames(const std::string& Folder) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
+    if (!dir) return std::nullopt;
+    TFoldedNames names;
+    while (const dirent* entry = ::readdir(dir.get())) names.emplace(base::UpperAscii(entry->d_name), entry->d_name);
+    return names;
+}
+
+// A folder's entries, as of the folder's change time.
 struct TFolderListing {
     timespec Changed{};
-    std::unordered_map<std::string, std::string> ByFoldedName;
+    TFoldedNames ByFoldedName;
 };
 
 // Rewriting looks up many links that were not saved in the same few folders:
@@ -43,12 +52,9 @@ std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& 
                          found->second.Changed.tv_nsec == info.st_mtim.tv_nsec;
     if (!current) {
         if (listings.size() >= MaxListedFolders) listings.clear();
-        TFolderListing listing{info.st_mtim, {}};
-        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
-        if (!dir) return {};
-        while (const dirent* entry = ::readdir(dir.get()))
-            listing.ByFoldedName.emplace(base::UpperAscii(entry->d_name), entry->d_name);
-        found = listings.insert_or_assign(Folder, std::move(listing)).first;
+        auto names = ReadFoldedNames(Folder);
+        if (!names) return {};
+        found = listings.insert_or_assign(Folder, TFolderListing{info.st_mtim, std::move(*names)}).first;
     }
     const auto entry = found->second.ByFoldedName.find(base::UpperAscii(Name));
     return entry == found->second.ByFoldedName.end() ? std::string() : entry->second;
@@ -87,11 +93,8 @@ std::optional<std::string> FindSavedFile(const std::string& Root, const std::str
 bool TSavedFileCache::RootHolds(const std::string& Root, std::string_view Name) {
     if (!RootNames && !RootUnlisted) {
         // Unreadable, it answers nothing: every path is looked up on disk.
-        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Root.c_str()), &::closedir);
-        RootUnlisted = !dir;
-        if (dir) RootNames.emplace();
-        while (const dirent* entry = dir ? ::readdir(dir.get()) : nullptr)
-            RootNames->insert(base::UpperAscii(entry->d_name));
+        RootNames = ReadFoldedNames(Root);
+        RootUnlisted = !RootNames;
     }
     return !RootNames || RootNames->contains(base::UpperAscii(Name));
 }

@@ -18,6 +18,9 @@ namespace web {
 std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path,
                                          std::string* MissingFolder = nullptr);
 
+// A folder's entries, each by its name in upper case.
+using TFoldedNames = std::unordered_map<std::string, std::string>;
+
 // Keeps FindSavedFile's answers for one Root through a pass that saves,
 // renames and removes no file there: the pages of a copy link to the same
 // few files again and again, and each answer costs a file-system lookup.
@@ -38,7 +41,7 @@ private:
 
     std::unordered_map<std::string, std::optional<std::string>> Found;  // by Path
     std::unordered_set<std::string, TPathHash, std::equal_to<>> MissingFolders;
-    std::optional<std::unordered_set<std::string>> RootNames;  // upper case
+    std::optional<TFoldedNames> RootNames;
     bool RootUnlisted = false;
 };
 
