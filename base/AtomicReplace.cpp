@@ -1,11 +1,12 @@
 #include "base/AtomicReplace.h"
 
 #include "base/PosixFile.h"
+#include "base/StringSink.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <ostream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,6 +29,9 @@ std::string TemporaryNameFor(const std::string& Path) {
     return folder + "." + Path.substr(folder.size()) + ".tmp" + std::to_string(::getpid()) + "-" +
            std::to_string(counter.fetch_add(1));
 }
+
+// The room kept for the next content; a larger one's room goes after its file is written.
+constexpr std::size_t KeptContentRoom = std::size_t{1} << 20;
 
 bool SyncFile(const std::string& Path) {
     TFileDescriptor file(::open(Path.c_str(), O_WRONLY | O_CLOEXEC));
@@ -76,17 +80,27 @@ void TReplaceScratch::Drop() {
     NameMode = 0;
 }
 
+// The new content is written in one call, from memory.
 bool TReplaceScratch::Fill(const TWrite& Write) {
-    std::fstream file(Name, std::ios::binary | std::ios::in | std::ios::out);
-    if (!file.is_open()) {
-        NameMode = 0;
-        file.open(Name, std::ios::binary | std::ios::out | std::ios::trunc);
-        if (!file.is_open()) return false;
+    Content.clear();
+    TStringSink sink(Content);
+    std::ostream output(&sink);
+    bool ok = Write(output) && output.flush();
+    if (ok) {
+        // Never through a symbolic link, and a missing scratch is created, never taken over.
+        int handle = ::open(Name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (handle < 0 && errno == ENOENT) {
+            NameMode = 0;
+            handle = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        }
+        TFileDescriptor file(handle);
+        ok = file.Get() >= 0 && WriteAll(file.Get(), Content) &&
+             ::ftruncate(file.Get(), static_cast<off_t>(Content.size())) == 0 && file.Close();
     }
-    if (!Write(file)) return false;
-    const std::streamoff length = file.tellp();
-    file.close();
-    return file && length >= 0 && ::truncate(Name.c_str(), length) == 0;
+    const int error = errno;
+    if (Content.capacity() > KeptContentRoom) Content = std::string();
+    errno = error;
+    return ok;
 }
 
 bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write) {

@@ -27,8 +27,9 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 
 // Replaces many existing files one after another, each as atomically as
 // ReplaceFileAtomically (without Sync), through one scratch file that it
-// keeps: Write fills the scratch from its start, which then trades places
-// with the file in one step, and the old content becomes the next scratch.
+// keeps: what Write writes is gathered in memory and written over the
+// scratch from its start in one call; the scratch then trades places with
+// the file in one step, and the old content becomes the next scratch.
 // No file is created or freed per replacement: on ext4 without a journal each
 // creation scans past the inodes freed in the last seconds, so a rename over
 // every page of a large copy grew slower with every page. Nor is the scratch
@@ -53,6 +54,7 @@ private:
     bool Fill(const TWrite& Write);
     void Drop();
     std::string Name;        // the scratch file, empty while there is none
+    std::string Content;     // the new content, in room kept from one replacement to the next
     mode_t NameMode = 0;     // its permission bits when known; 0 when not
 };
 

@@ -45,6 +45,21 @@ bool WriteAll(int Handle, std::string_view Data) {
     return true;
 }
 
+bool ReadUpTo(int Handle, std::size_t Size, std::string& Bytes) {
+    Bytes.resize(Size);
+    std::size_t done = 0;
+    while (done < Size) {
+        const ssize_t n = ::read(Handle, Bytes.data() + done, Size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            Bytes.resize(done);
+            return n == 0;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& Path) {
     const TFileDescriptor file(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
     const int handle = file.Get();

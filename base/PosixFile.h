@@ -37,6 +37,10 @@ bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened 
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);
+// Reads at most Size bytes of the open file, from its position, into Bytes:
+// fewer when its end comes first (a file that shrank meanwhile). False with
+// errno when reading failed.
+bool ReadUpTo(int Handle, std::size_t Size, std::string& Bytes);
 // The whole file; an empty string when it does not exist; nullopt when it
 // exists but cannot be read or is no regular file.
 std::optional<std::string> ReadWholeFile(const std::string& Path);

@@ -1,5 +1,6 @@
 // Link extraction and rewriting speed on generated pages dense with links.
 // Run: build-folder/bench/bench_HTMLLinks (reports bytes_per_second).
+#include "base/StringSink.h"
 #include "web/CSSScanner.h"
 #include "web/HTMLParser.h"
 #include "web/LinkType.h"
@@ -10,9 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <istream>
 #include <ostream>
-#include <streambuf>
 #include <string>
 
 namespace {
@@ -67,48 +66,6 @@ const std::string& Page(std::size_t Size) {
     if (page.empty()) page = MakePage(Size);
     return page;
 }
-
-// Reads a page where it lies, so that the splice is timed and not the copy of
-// the page into a string stream.
-class TPageInput : public std::streambuf {
-  public:
-    explicit TPageInput(const std::string& Page) {
-        char* start = const_cast<char*>(Page.data()); // only read through get pointers
-        setg(start, start, start + Page.size());
-    }
-
-  protected:
-    pos_type seekoff(off_type Offset, std::ios_base::seekdir Direction, std::ios_base::openmode) override {
-        char* from = Direction == std::ios_base::beg ? eback() : Direction == std::ios_base::cur ? gptr() : egptr();
-        char* target = from + Offset;
-        if (target < eback() || target > egptr()) return pos_type(off_type(-1));
-        setg(eback(), target, egptr());
-        return pos_type(target - eback());
-    }
-    pos_type seekpos(pos_type Position, std::ios_base::openmode Which) override {
-        return seekoff(off_type(Position), std::ios_base::beg, Which);
-    }
-};
-
-// Appends to one string that keeps its room from page to page, as a reused
-// output buffer does.
-class TPageOutput : public std::streambuf {
-  public:
-    explicit TPageOutput(std::string& Text) : Text(Text) { Text.clear(); }
-
-  protected:
-    int_type overflow(int_type C) override {
-        if (!traits_type::eq_int_type(C, traits_type::eof())) Text.push_back(traits_type::to_char_type(C));
-        return traits_type::not_eof(C);
-    }
-    std::streamsize xsputn(const char* Data, std::streamsize Count) override {
-        Text.append(Data, static_cast<std::size_t>(Count));
-        return Count;
-    }
-
-  private:
-    std::string& Text;
-};
 
 void SetThroughput(benchmark::State& State, std::size_t Bytes) {
     State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations()) *
@@ -189,12 +146,11 @@ void RewriteStream(benchmark::State& State) {
     const std::string replacement = "\"../local/page.html\"";
     std::string written;
     for (auto _ : State) {
-        TPageInput inputBuffer(page);
-        TPageOutput outputBuffer(written);
-        std::istream input(&inputBuffer);
+        written.clear();
+        base::TStringSink outputBuffer(written);
         std::ostream output(&outputBuffer);
         auto result = web::ReplaceLinkTexts(
-            input, output, links,
+            page, output, links,
             [&](const web::TWebLinkInfo&) -> std::optional<std::string> { return replacement; },
             nullptr);
         benchmark::DoNotOptimize(result);
@@ -225,9 +181,9 @@ void RewriteFile(benchmark::State& State) {
     for (auto _ : State) {
         State.PauseTiming();
         std::ofstream(file, std::ios::binary | std::ios::trunc) << page;
-        parser.GetLinksInHTMLFile(file, PageURL, &links);
+        parser.GetLinksInHTMLText(page, PageURL, &links);
         State.ResumeTiming();
-        benchmark::DoNotOptimize(parser.ReplaceLinksInFile(file, PageURL, options, links));
+        benchmark::DoNotOptimize(parser.ReplaceLinksInFile(file, page, PageURL, options, links));
     }
     std::filesystem::remove_all(folder);
     SetThroughput(State, page.size());

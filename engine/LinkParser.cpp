@@ -10,6 +10,9 @@
 
 #include <cerrno>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace engine {
 
 namespace {
@@ -33,7 +36,25 @@ bool IsStyleSheetFile(const std::string& FileName) {
            web::IsStyleSheetExtension(std::string_view(FileName).substr(dot));
 }
 
+// A larger page's room goes once it is read or rewritten.
+constexpr std::size_t KeptPageRoom = std::size_t{1} << 20;
+
 } // namespace
+
+// The saved page, opened once: its status decides whether it is scanned, and
+// one read serves its links and its rewrite.
+struct TSavedPage {
+    explicit TSavedPage(const std::string& FileName)
+        : File(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC)), OpenError(File.Get() < 0 ? errno : 0) {
+        if (OpenError == 0 && ::fstat(File.Get(), &Info) != 0) OpenError = errno;
+    }
+    // Deleted meanwhile (a NOINDEX page, a user): nothing to read, and no error.
+    bool Missing() const { return OpenError == ENOENT || OpenError == ENOTDIR; }
+
+    base::TFileDescriptor File;
+    int OpenError;
+    struct stat Info {};
+};
 
 TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageScanSize)
     : MIMETable(MIMETable), MaxPageScanSize(MaxPageScanSize) {}
@@ -77,24 +98,32 @@ void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Pag
     };
 }
 
-web::TPageResult TLinkParser::ReadLinks(const std::string& FileName, const std::string& URL,
-                                        web::TWebLinkList& Links) {
-    return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetFile(FileName, URL, &Links)
-                                      : Parser.GetLinksInHTMLFile(FileName, URL, &Links);
+web::TPageResult TLinkParser::ReadLinks(const TSavedPage& Page, const std::string& FileName,
+                                        const std::string& URL, web::TWebLinkList& Links) {
+    if (Page.OpenError != 0) return web::TPageResult::Failed(base::SystemErrorText(Page.OpenError));
+    if (!base::ReadUpTo(Page.File.Get(), static_cast<std::size_t>(Page.Info.st_size), PageBytes))
+        return web::TPageResult::Failed(base::SystemErrorText(errno));
+    return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetText(PageBytes, URL, &Links)
+                                      : Parser.GetLinksInHTMLText(PageBytes, URL, &Links);
+}
+
+void TLinkParser::ReleaseLargePage() {
+    if (PageBytes.capacity() > KeptPageRoom) PageBytes = std::string();
 }
 
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
-    struct stat page;
-    if (!base::FileExists(fileName, page)) return;
+    const TSavedPage page(fileName);
+    if (page.Missing()) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
-    if (!ScanAllowed(Control, fileName, page.st_size, somParseEnded, ParseCount)) return;
+    if (!ScanAllowed(Control, fileName, page.Info.st_size, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
-    const web::TPageResult result = ReadLinks(fileName, pageURL, links);
+    const web::TPageResult result = ReadLinks(page, fileName, pageURL, links);
+    ReleaseLargePage();
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
         part.ErrorText = result.ErrorText;
@@ -165,16 +194,16 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      const jobs::TCopyJob& Job, TRewritePass& Pass) {
     const std::string fileName = Page.LocalFileName;
-    struct stat page;
-    if (!base::FileExists(fileName, page)) return;
+    const TSavedPage page(fileName);
+    if (page.Missing()) return;
     Rewriting = true;
     RewriteNumber = Pass.Count.fetch_add(1) + 1;
     BeginPage(Control, Page, somRewriteStarted, RewriteNumber);
-    if (!ScanAllowed(Control, fileName, page.st_size, somRewriteEnded, RewriteNumber)) return;
+    if (!ScanAllowed(Control, fileName, page.Info.st_size, somRewriteEnded, RewriteNumber)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
-    web::TPageResult result = ReadLinks(fileName, pageURL, links);
+    web::TPageResult result = ReadLinks(page, fileName, pageURL, links);
     if (result && links.Count() > 0) {
         web::TLinkReplaceOptions options;
         options.KeepRewriteInputFiles = Job.KeepRewriteInputFiles;
@@ -188,8 +217,9 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
             return RewriteProgress(Control, position, size);
         };
-        result = Parser.ReplaceLinksInFile(fileName, pageURL, options, links);
+        result = Parser.ReplaceLinksInFile(fileName, PageBytes, pageURL, options, links);
     }
+    ReleaseLargePage();
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
         part.ErrorText = result.ErrorText;

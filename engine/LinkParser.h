@@ -17,6 +17,7 @@ namespace engine {
 class TMIMEExtensionsTable;
 class TSpiderJobControl;
 class TSpiderObjectList;
+struct TSavedPage;
 struct TSpiderObject;
 
 // What the pages one thread rewrites in a pass share: the scratch file that
@@ -51,8 +52,11 @@ public:
                             const jobs::TCopyJob& Job, TRewritePass& Pass);
 
 private:
-    // The links of a saved page or style sheet, as its file name tells.
-    web::TPageResult ReadLinks(const std::string& FileName, const std::string& URL, web::TWebLinkList& Links);
+    // Reads the opened page into PageBytes and lists its links, as a page or
+    // style sheet, as its file name tells.
+    web::TPageResult ReadLinks(const TSavedPage& Page, const std::string& FileName, const std::string& URL,
+                               web::TWebLinkList& Links);
+    void ReleaseLargePage();
     bool ParseProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     bool RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     void BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page, std::uint8_t Kind,
@@ -67,6 +71,7 @@ private:
     TMIMEExtensionsTable& MIMETable;
     const std::int64_t MaxPageScanSize;
     web::THTMLParser Parser;
+    std::string PageBytes;  // the page being read or rewritten, in room reused from page to page
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted
     std::int32_t ParseCount = 0;    // pages parsed since the program started
     std::int32_t RewriteNumber = 0; // the number of the page being rewritten

@@ -19,9 +19,6 @@
 #include <tuple>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace web {
 
@@ -197,35 +194,6 @@ std::size_t FindStyleEnd(std::string_view Text, std::size_t From) {
     return Text.size();
 }
 
-// Reads the whole file into Bytes; the error text, or empty. A missing file sets Missing.
-std::string ReadPage(const std::string& FileName, std::string& Bytes, bool& Missing) {
-    const int handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0) {
-        Missing = errno == ENOENT;
-        return Missing ? std::string() : base::SystemErrorText(errno);
-    }
-    std::string error;
-    struct stat info {};
-    if (::fstat(handle, &info) != 0) {
-        error = base::SystemErrorText(errno);
-    } else if (info.st_size > INT32_MAX) {
-        error = "File too large"; // link positions are 32-bit numbers
-    } else {
-        Bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t done = 0;
-        while (done < Bytes.size()) {
-            const ssize_t n = ::read(handle, Bytes.data() + done, Bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) error = base::SystemErrorText(errno);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        Bytes.resize(done); // a file that shrank meanwhile is taken as it is now
-    }
-    ::close(handle);
-    return error;
-}
-
 // The text of an attribute value inside its tag, without its quotes; Offset
 // is where that text starts inside the raw value (1 when quoted, else 0).
 struct TUnquotedValue {
@@ -243,40 +211,6 @@ TUnquotedValue UnquotedValue(std::string_view TagText, std::int32_t ValueStart, 
 
 } // namespace
 
-TPageResult THTMLParser::GetLinksInHTMLFile(const std::string& FileName, const std::string& PageURL,
-                                            TWebLinkList* Links) {
-    return GetLinksInFile(FileName, PageURL, Links, false);
-}
-
-TPageResult THTMLParser::GetLinksInStyleSheetFile(const std::string& FileName, const std::string& SheetURL,
-                                                  TWebLinkList* Links) {
-    return GetLinksInFile(FileName, SheetURL, Links, true);
-}
-
-TPageResult THTMLParser::GetLinksInFile(const std::string& FileName, const std::string& PageURL,
-                                        TWebLinkList* Links, bool StyleSheet) {
-    std::string bytes, error;
-    bool missing = false;
-    try {
-        error = ReadPage(FileName, bytes, missing);
-    } catch (const std::exception& Error) {
-        error = Error.what();
-    }
-    if (error.empty()) {
-        // A missing page (deleted meanwhile) has no links; that is no error.
-        const TPageResult scanned = ScanText(missing ? std::string_view() : bytes, PageURL, Links, StyleSheet);
-        if (scanned) return scanned;
-        error = scanned.ErrorText;
-    } else {
-        if (Links) Links->Clear();
-        PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
-        PageAddress = PageURL;
-    }
-    base::TraceLog.LogEntry(base::ttException, error + " " + FileName,
-                                 "GetLinksInHTMLFile", UnitName);
-    return TPageResult::Failed(error);
-}
-
 TPageResult THTMLParser::GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                             TWebLinkList* Links) {
     return ScanText(Text, PageURL, Links, false);
@@ -292,6 +226,7 @@ TPageResult THTMLParser::ScanText(std::string_view Text, const std::string& Page
     if (Links) Links->Clear();
     PageNoFollow = PageNoIndex = PageHasSavedFromMark = false;
     PageAddress = PageURL;
+    if (Text.size() > INT32_MAX) return TPageResult::Failed("File too large"); // link positions are 32-bit
     LinkList = Links;
     PageText = Text;
     StyleBlock = {};

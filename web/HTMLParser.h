@@ -24,28 +24,24 @@ class TURLBase;
 class THTMLParser {
   public:
     // Empties LinkList (which may be null: then nothing is recorded), clears the
-    // flags, and when the file exists scans it and lists its links, resolved
-    // against the page (PageURL, the page's plain address) or its BASE. A
-    // missing file is no error. A file that cannot be read is logged and fails.
-    TPageResult GetLinksInHTMLFile(const std::string& FileName, const std::string& PageURL,
-                                   TWebLinkList* LinkList);
-    // The same for a page already in memory; Size for the progress calls is Text's size.
+    // flags, scans the page Text and lists its links, resolved against the
+    // page (PageURL, the page's plain address) or its BASE. Size for the
+    // progress calls is Text's size.
     TPageResult GetLinksInHTMLText(std::string_view Text, const std::string& PageURL,
                                    TWebLinkList* LinkList);
-    // The same for a saved style sheet: the addresses of its url() and @import,
+    // The same for a style sheet: the addresses of its url() and @import,
     // resolved against the sheet's own address.
-    TPageResult GetLinksInStyleSheetFile(const std::string& FileName, const std::string& SheetURL,
-                                         TWebLinkList* LinkList);
     TPageResult GetLinksInStyleSheetText(std::string_view Text, const std::string& SheetURL,
                                          TWebLinkList* LinkList);
 
     // The page as last read, rewritten by ReplaceLinksInFile/ReplaceLinksInStream
     // (web/HTMLRewrite.h) with this parser's mark flag and rewrite progress.
-    TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
+    TPageResult ReplaceLinksInFile(const std::string& FileName, std::string_view Page, const std::string& PageURL,
                                    const TLinkReplaceOptions& Options, TWebLinkList& Links) {
-        return web::ReplaceLinksInFile(FileName, PageURL, Options, Links, PageHasSavedFromMark, OnRewriteProgress);
+        return web::ReplaceLinksInFile(FileName, Page, PageURL, Options, Links, PageHasSavedFromMark,
+                                       OnRewriteProgress);
     }
-    TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
+    TPageResult ReplaceLinksInStream(std::string_view Input, std::ostream& Output, const std::string& PageURL,
                                      const std::string& FileName, const TLinkReplaceOptions& Options,
                                      TWebLinkList& Links) {
         return web::ReplaceLinksInStream(Input, Output, PageURL, FileName, Options, Links, PageHasSavedFromMark,
@@ -72,8 +68,6 @@ class THTMLParser {
         TLinkTexts Texts;
     };
 
-    TPageResult GetLinksInFile(const std::string& FileName, const std::string& PageURL, TWebLinkList* Links,
-                               bool StyleSheet);
     TPageResult ScanText(std::string_view Text, const std::string& PageURL, TWebLinkList* Links,
                          bool StyleSheet);
     void Scan(std::string_view Text);

@@ -13,12 +13,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <istream>
 #include <ostream>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,35 +25,27 @@ using namespace std::string_view_literals;
 
 namespace {
 
-constexpr std::size_t CopyBlockSize = 256 * 1024;
-
-// Copies the input to the output up to given positions, skipping the old link
+// Copies the page to the output up to given positions, skipping the old link
 // texts between them. The position only moves forward.
 class TPageCopier {
   public:
-    TPageCopier(std::istream& In, std::ostream& Out, std::int64_t Size)
-        : In(In), Out(Out), InputSize(Size), Buffer(std::min<std::int64_t>(Size, CopyBlockSize)) {}
+    TPageCopier(std::string_view In, std::ostream& Out) : In(In), Out(Out) {}
 
-    std::int64_t Position() const { return Done; }
-    std::int64_t Size() const { return InputSize; }
+    std::int64_t Position() const { return static_cast<std::int64_t>(Done); }
+    std::int64_t Size() const { return static_cast<std::int64_t>(In.size()); }
 
     bool CopyUpTo(std::int64_t Target, std::string& Error) {
         if (!CheckTarget(Target, Error)) return false;
-        while (Done < Target) {
-            const auto chunk = static_cast<std::streamsize>(
-                std::min<std::int64_t>(Target - Done, static_cast<std::int64_t>(Buffer.size())));
-            if (!In.read(Buffer.data(), chunk)) return Fail("Cannot read the page", Error);
-            if (!Out.write(Buffer.data(), chunk)) return Fail("Cannot write the new page", Error);
-            Done += chunk;
-        }
+        const auto count = static_cast<std::size_t>(Target) - Done;
+        if (!Out.write(In.data() + Done, static_cast<std::streamsize>(count)))
+            return Fail("Cannot write the new page", Error);
+        Done += count;
         return true;
     }
 
     bool Skip(std::int64_t Count, std::string& Error) {
-        if (!CheckTarget(Done + Count, Error)) return false;
-        if (!In.ignore(static_cast<std::streamsize>(Count)) || In.gcount() != Count)
-            return Fail("Cannot read the page", Error);
-        Done += Count;
+        if (!CheckTarget(Position() + Count, Error)) return false;
+        Done += static_cast<std::size_t>(Count);
         return true;
     }
 
@@ -70,11 +59,11 @@ class TPageCopier {
     // A link behind the current position would need the input to go back; a
     // link past the end comes from another version of the file.
     bool CheckTarget(std::int64_t Target, std::string& Error) const {
-        if (Target < Done)
+        if (Target < Position())
             return Fail("Link at byte " + std::to_string(Target) + " lies before byte " +
                             std::to_string(Done),
                         Error);
-        if (Target > InputSize)
+        if (Target > Size())
             return Fail("Link at byte " + std::to_string(Target) + " lies past the end of the page",
                         Error);
         return true;
@@ -84,11 +73,9 @@ class TPageCopier {
         return false;
     }
 
-    std::istream& In;
+    std::string_view In;
     std::ostream& Out;
-    std::int64_t InputSize;
-    std::int64_t Done = 0;
-    std::vector<char> Buffer;
+    std::size_t Done = 0;
 };
 
 // Characters that a local file name may hold but that would change the
@@ -223,15 +210,9 @@ bool InsideDroppedTag(const TWebLinkInfo& Link, const std::vector<const TWebLink
 
 } // namespace
 
-TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
+TPageResult ReplaceLinkTexts(std::string_view Input, std::ostream& Output, TWebLinkList& Links,
                              const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress) {
-    const std::istream::pos_type start = Input.tellg();
-    Input.seekg(0, std::ios::end);
-    const std::istream::pos_type end = Input.tellg();
-    Input.seekg(start);
-    if (start != std::istream::pos_type(0) || end < 0 || !Input)
-        return TPageResult::Failed("Cannot read the page");
-    TPageCopier copier(Input, Output, static_cast<std::int64_t>(end));
+    TPageCopier copier(Input, Output);
     const auto progressSize =
         static_cast<std::uint32_t>(std::min<std::int64_t>(copier.Size(), UINT32_MAX));
 
@@ -271,7 +252,7 @@ TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLink
     return {};
 }
 
-TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
+TPageResult ReplaceLinksInStream(std::string_view Input, std::ostream& Output, const std::string& PageURL,
                                  const std::string& FileName, const TLinkReplaceOptions& Options,
                                  TWebLinkList& Links, bool HasSavedFromMark, const THTMLProgressEvent& Progress) {
     try {
@@ -290,19 +271,12 @@ TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, cons
     }
 }
 
-TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
+TPageResult ReplaceLinksInFile(const std::string& FileName, std::string_view Page, const std::string& PageURL,
                                const TLinkReplaceOptions& Options, TWebLinkList& Links, bool HasSavedFromMark,
                                const THTMLProgressEvent& Progress) {
-    struct stat page {};
-    if (::stat(FileName.c_str(), &page) != 0 || !S_ISREG(page.st_mode))
-        return TPageResult::Failed("File does not exist");
     TPageResult result;
     const auto writeNewPage = [&](std::ostream& Output) {
-        {
-            std::ifstream input(FileName, std::ios::binary);
-            if (!input) return (result = TPageResult::Failed(ErrnoText())).Success;
-            result = ReplaceLinksInStream(input, Output, PageURL, FileName, Options, Links, HasSavedFromMark, Progress);
-        }
+        result = ReplaceLinksInStream(Page, Output, PageURL, FileName, Options, Links, HasSavedFromMark, Progress);
         if (result && Options.KeepRewriteInputFiles) {
             // The first unchanged version survives later runs. A hard link keeps
             // the page in place until the new one replaces it; a rename is the

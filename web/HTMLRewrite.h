@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace base {
 class TReplaceScratch;
@@ -38,7 +39,7 @@ struct TLinkReplaceOptions {
 // needs them), or nullopt to keep the old text as it is.
 using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkInfo& Link)>;
 
-// Streams Input to Output in blocks, writing NewText's answer in place of each
+// Copies Input (the page as scanned for Links) to Output, writing NewText's answer in place of each
 // link's old text (the refresh target inside a META CONTENT value, otherwise
 // the whole value with its quotes) and dropping every BASE tag. Links is
 // sorted by position first, so the input never moves backwards; a link that
@@ -47,23 +48,24 @@ using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkIn
 // of its own. A link past the end of the input fails the page. Progress is
 // asked after each link and stops the replacing, not the copying: the output
 // is always a whole page.
-TPageResult ReplaceLinkTexts(std::istream& Input, std::ostream& Output, TWebLinkList& Links,
+TPageResult ReplaceLinkTexts(std::string_view Input, std::ostream& Output, TWebLinkList& Links,
                              const TLinkTextEvent& NewText, const THTMLProgressEvent& Progress);
 
-// Streams Input to Output, replacing the text of each link (Links is sorted
+// Copies Input to Output, replacing the text of each link (Links is sorted
 // by position first): a saved file becomes a relative path from FileName
 // (the page's local path), any other address its absolute text. The mark
 // goes first unless the page already has one (HasSavedFromMark, from reading it).
-TPageResult ReplaceLinksInStream(std::istream& Input, std::ostream& Output, const std::string& PageURL,
+TPageResult ReplaceLinksInStream(std::string_view Input, std::ostream& Output, const std::string& PageURL,
                                  const std::string& FileName, const TLinkReplaceOptions& Options,
                                  TWebLinkList& Links, bool HasSavedFromMark, const THTMLProgressEvent& Progress);
-// Rewrites FileName in place: the new page is written to a hidden temporary
-// file beside it and renamed over it, so the page is either the old or the
-// whole new one, and no file of the site is taken for the temporary one.
+// Rewrites FileName in place from Page, its content as read for Links (one
+// read serves both): the new page is written to a hidden temporary file
+// beside it and renamed over it, so the page is either the old or the whole
+// new one, and no file of the site is taken for the temporary one.
 // With KeepRewriteInputFiles the first unchanged page stays as the "_orig"
 // name and later runs leave it alone. On failure the page is as it was and
 // the result names why; the caller logs and reports it.
-TPageResult ReplaceLinksInFile(const std::string& FileName, const std::string& PageURL,
+TPageResult ReplaceLinksInFile(const std::string& FileName, std::string_view Page, const std::string& PageURL,
                                const TLinkReplaceOptions& Options, TWebLinkList& Links, bool HasSavedFromMark,
                                const THTMLProgressEvent& Progress);
 

@@ -56,10 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     options.DestinationPath = site.Dest;
     options.AssumeWWW = flags & 1;
     options.RecreateFolderStructure = !(flags & 2);
-    std::istringstream input{std::string(sheet)};
     std::ostringstream output;
     const auto result = parser.ReplaceLinksInStream(
-        input, output, SheetURL, site.Dest + "/site.test/css/site.css", options, links);
+        sheet, output, SheetURL, site.Dest + "/site.test/css/site.css", options, links);
     Check(static_cast<bool>(result), "rewrite failed");
     const std::string rewritten = output.str();
     const auto again = web::FindCSSReferences(rewritten);
