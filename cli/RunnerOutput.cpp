@@ -89,7 +89,8 @@ void TRunnerOutput::OnDownloadEnded(const TSpiderOutputMsg& Msg) {
     else if (results.RedirectTarget.IsValid()) ++Job.Redirects;
     else {
         ++Job.Saved;
-        Job.Bytes += FileSize(download.LocalFile);
+        // Only what the download did not save itself is looked up on disk.
+        Job.Bytes += results.SavedBytes >= 0 ? results.SavedBytes : FileSize(download.LocalFile);
     }
     if (Mode == TOutputMode::Quiet) return;
     Terminal.PrintLine(Format("%-24s %s", queue::DownloadResultText(results, FriendlyResults).c_str(),

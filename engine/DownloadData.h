@@ -33,6 +33,7 @@ struct TFileDownloadCompleteData {
     bool Stopped = false;      // the transfer ended because a stop was requested
     std::uint8_t FilterResult = 0;  // TDownloadFilterCode; 13 and 14 also come from here
     bool IsPage = false;
+    std::int64_t SavedBytes = -1;  // size of the file this download renamed into place; -1: it saved none
     bool ExceptionRaised = false;
     std::string ExceptionText;
 

@@ -315,7 +315,9 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
         Redirect.Outcome == TRedirectOutcome::Refused ? Redirect.Refusal : Result.FilterResult;
     results.Filtered = filterResult != dfPassed && filterResult != 0;
     results.FilterReason = results.Filtered ? filterResult : 0;
-    results.PageSaved = Result.IsPage && base::FileExists(Result.LocalFile);
+    // A file this download just renamed into place needs no look on disk.
+    results.PageSaved = Result.IsPage && (Result.SavedBytes >= 0 || base::FileExists(Result.LocalFile));
+    results.SavedBytes = Result.SavedBytes;
     if (OfStart) StartDownload = download;
     Control.Post(OutputMsg);
 }

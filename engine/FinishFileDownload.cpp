@@ -35,11 +35,18 @@ std::system_error FileError(const std::string& What) {
     return std::system_error(errno, std::generic_category(), What);
 }
 
-// The saved file's modification time becomes the server's Last-Modified (UTC).
-void SetFileCreationDate(const std::string& FileName, std::time_t FileTime) {
+// The saved file's modification time becomes the server's Last-Modified
+// (UTC). Set through the open file before its rename, which keeps the time.
+void SetFileCreationDate(int Handle, const std::string& FileName, std::time_t FileTime) {
     const timespec times[2] = {{0, UTIME_OMIT}, {FileTime, 0}};
-    if (::utimensat(AT_FDCWD, FileName.c_str(), times, 0) != 0)
+    if (::futimens(Handle, times) != 0)
         base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", DownloadUnitName);
+}
+
+// Path still names the file whose identity Opened holds.
+bool PathNamesFile(const std::string& Path, const struct stat& Opened) {
+    struct stat named;
+    return ::stat(Path.c_str(), &named) == 0 && named.st_dev == Opened.st_dev && named.st_ino == Opened.st_ino;
 }
 
 // The partial file, created with its folder when missing.
@@ -79,8 +86,9 @@ void KeepValidatorOfCutFile(TDownloadTask& Task, const TPartialFileUse& Partial)
 // same destination can neither truncate nor append to the first one's file;
 // a file renamed away meanwhile (a download that just completed) is no longer
 // the partial file either. A resumed file must still end where the request
-// continued it; any other answer starts the file afresh.
-void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Partial) {
+// continued it; any other answer starts the file afresh. Returns the open
+// file's status.
+struct stat LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Partial) {
     const std::string inUse = "File in use by another download: " + Partial.Name;
     if (::flock(Handle, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) throw std::runtime_error(inUse);
@@ -94,13 +102,14 @@ void LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileUse& Par
         if (opened.st_size > 0 && ::ftruncate(Handle, 0) != 0) throw FileError("truncate " + Partial.Name);
         if (ValidatorWrittenFirst(Task, Partial) && !WritePartialValidator(Task.DestinationFile(), Partial.Validator))
             throw FileError("write validator of " + Partial.Name);
-        return;
+        return opened;
     }
     if (opened.st_size != Partial.ResumeFrom) throw std::runtime_error(inUse);
     Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
         Progress.ResumeOffset = Progress.BytesReceived = opened.st_size;
         if (Progress.ExpectedSize != 0) Progress.ExpectedSize += opened.st_size;
     });
+    return opened;
 }
 
 // Moves the body to the file. True when the read ended without failure,
@@ -150,18 +159,22 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
 
 // The rename replaces an older copy in one step, so the destination is never
 // missing or half-written; a failure is reported, never passed off as success.
-void CompleteTransfer(TDownloadTask& Task, const std::string& PartialFile, int Handle, std::time_t FileTime) {
+// Opened is the status of the partial file as it was locked.
+void CompleteTransfer(TDownloadTask& Task, const TPartialFileUse& Partial, int Handle, const struct stat& Opened,
+                      std::time_t FileTime) {
     // Removed meanwhile (a failed range of another run deletes it): whatever
     // has its name now is not what this download wrote.
-    if (!base::PathNamesOpenFile(PartialFile, Handle))
-        throw std::runtime_error("Partial file removed during the download: " + PartialFile);
+    if (!PathNamesFile(Partial.Name, Opened))
+        throw std::runtime_error("Partial file removed during the download: " + Partial.Name);
     const std::string destination = Task.DestinationFile();
-    if (::rename(PartialFile.c_str(), destination.c_str()) != 0) {
-        Task.RecordError(errno, "MoveFile " + PartialFile, "FinishFileDownload", nullptr);
+    SetFileCreationDate(Handle, destination, FileTime);
+    if (::rename(Partial.Name.c_str(), destination.c_str()) != 0) {
+        Task.RecordError(errno, "MoveFile " + Partial.Name, "FinishFileDownload", nullptr);
         return;
     }
-    RemovePartialValidator(destination);
-    SetFileCreationDate(destination, FileTime);
+    Task.Complete.SavedBytes = Task.Progress.Get().BytesReceived;
+    // Nearly every download neither found nor wrote one: no removal to try.
+    if (Partial.ValidatorMayLie || ValidatorWrittenFirst(Task, Partial)) RemovePartialValidator(destination);
 }
 
 } // namespace
@@ -180,7 +193,7 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         if (Task.Address.IsHTML(contentType) || Task.Address.IsStyleSheet(contentType)) complete.IsPage = true;
         base::TFileDescriptor file(OpenPartialFile(Partial.Name, Task.DestinationFile()));
         if (file.Get() < 0) throw FileError("open " + Partial.Name);
-        LockPartialFile(Task, file.Get(), Partial);
+        const struct stat opened = LockPartialFile(Task, file.Get(), Partial);
         const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial);
         const bool transferred = readOk && !complete.Stopped && complete.FilterResult != dfJobTime;
         // A body stopped as too large is not kept to be resumed: it would
@@ -189,7 +202,7 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // Renamed or removed while still locked, so that no other download
         // takes the file over in between.
         if (transferred) {
-            CompleteTransfer(Task, Partial.Name, file.Get(), FileTime);
+            CompleteTransfer(Task, Partial, file.Get(), opened, FileTime);
         } else if (!Partial.Keep || tooLarge) {
             if (::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT)
                 base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);

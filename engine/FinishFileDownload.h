@@ -18,6 +18,9 @@ struct TPartialFileUse {
     // resumes it only while the server's file is the same one.
     std::string Validator;
     bool ValidatorKept = false;     // an earlier run's validator lies beside the partial file
+    // A validator file may lie beside the destination (one was found, or none
+    // was looked for): it is removed once the file is complete.
+    bool ValidatorMayLie = true;
     // A body that grows beyond this many bytes is stopped as too large and
     // its file removed, whatever its announced length; -1: no bound.
     std::int64_t MaxSize = -1;

@@ -128,7 +128,10 @@ void THTTPDownload::Run() {
 THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This, int RetryCount) {
     const auto root = Task.Address.GetScheme() == web::SchemeHTTPS ? TInternetRoot::HTTPS : TInternetRoot::HTTP;
     if (!Task.RootOpen(root)) return {};
-    if (!Task.Options.JobOptions.UpdateOldFiles && base::FileExists(Task.DestinationFile())) {
+    // Past this check the destination is known to be missing: the request's
+    // conditional headers need not look for it again.
+    const bool destinationMissing = !Task.Options.JobOptions.UpdateOldFiles;
+    if (destinationMissing && base::FileExists(Task.DestinationFile())) {
         Task.Complete.FilterResult = dfPreviouslyDownloaded;
         return {};
     }
@@ -138,7 +141,7 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This,
         TInternetRequest request(Task.Session, root);
         TUpdateHeaders update;
         std::string headerText;
-        if (!PrepareRequest(request, This, update, headerText)) return {};
+        if (!PrepareRequest(request, This, destinationMissing, update, headerText)) return {};
         std::int32_t error = 0;
         if (!request.Send(error)) {
             Task.RecordError(error, "HTTPSendRequest " + RequestURL(Task.Address) + "\r\n" + headerText,
@@ -153,11 +156,11 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This,
     }
 }
 
-bool THTTPDownload::PrepareRequest(TInternetRequest& Request, const TNextRequest& This,
+bool THTTPDownload::PrepareRequest(TInternetRequest& Request, const TNextRequest& This, bool DestinationMissing,
                                    TUpdateHeaders& Update, std::string& HeaderText) {
     const auto& job = Task.Options.JobOptions;
     Task.ApplyCredentials();
-    Update = CreateUpdateDLHeaders(This.Resume);
+    Update = CreateUpdateDLHeaders(This.Resume, DestinationMissing);
     TRequestParams params;
     params.URL = RequestURL(Task.RequestAddress);
     params.HeaderLines = SplitHeaderLines(job.HTTPHeaders);
@@ -271,10 +274,13 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     // carries its own while authentication is not allowed is refused here.
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
                                                      static_cast<std::uint64_t>(expected), Task.Embedded);
-    if (Task.Complete.FilterResult == dfPassed)
-        FinishFileDownload(Task, Request,
-                           BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1, !Update.IfRange.empty()),
-                           fileTime);
+    if (Task.Complete.FilterResult != dfPassed) return {};
+    // The validator file looked for was that of the name requested.
+    const bool validatorMayLie = Update.ValidatorMayLie || Task.DestinationFile() != requested;
+    FinishFileDownload(Task, Request,
+                       BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1, !Update.IfRange.empty(),
+                                   validatorMayLie),
+                       fileTime);
     return {};
 }
 
@@ -282,13 +288,14 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
 // form, whose ranges count other bytes), so its partial file is not kept; it
 // is bounded even when the job sets no limit.
 TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
-                                           bool ValidatorKept) const {
+                                           bool ValidatorKept, bool ValidatorMayLie) const {
     const std::int64_t jobLimit = Task.Filter.MaxFileSize();
     return {.Name = PartialFileName(Task.DestinationFile()),
             .ResumeFrom = ResumeFrom,
             .Keep = !Encoded,
             .Validator = ResumeFrom >= 0 || Encoded ? std::string() : ResumeValidator(Request),
             .ValidatorKept = ValidatorKept,
+            .ValidatorMayLie = ValidatorMayLie,
             .MaxSize = jobLimit >= 0 || !Encoded ? jobLimit : Task.Services.MaxDecodedSize};
 }
 
@@ -342,19 +349,20 @@ THTTPDownload::TNextRequest THTTPDownload::HandleRangeFailure(TInternetRequest& 
 
 // A partial file is continued only when the validator of its answer was
 // kept: without it, a changed file on the server could not be told apart.
-THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume) const {
+THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume, bool DestinationMissing) const {
     TUpdateHeaders update;
     const std::string destination = Task.DestinationFile();
     const std::string partial = PartialFileName(destination);
-    const std::string validator = Resume ? ReadPartialValidator(destination) : std::string();
+    const TPartialValidator validator = Resume ? ReadPartialValidator(destination) : TPartialValidator();
+    update.ValidatorMayLie = !Resume || validator.Found;
     struct stat info;
     std::string file;
-    if (!validator.empty() && base::FileExists(partial, info)) {
+    if (!validator.Value.empty() && base::FileExists(partial, info)) {
         file = partial;
         update.ResumeSize = info.st_size;
         update.Range = "Range: bytes=" + std::to_string(info.st_size) + "-";
-        update.IfRange = "If-Range: " + validator;
-    } else if (base::FileExists(destination, info)) {
+        update.IfRange = "If-Range: " + validator.Value;
+    } else if (!DestinationMissing && base::FileExists(destination, info)) {
         file = destination;
     } else {
         return update;

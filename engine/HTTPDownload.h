@@ -37,21 +37,23 @@ private:
         std::string Range;            // whole line without CR LF; empty when none
         std::string IfRange;          // the partial file's validator line; sent with Range
         std::int64_t ResumeSize = 0;  // size of the partial file that Range continues
+        bool ValidatorMayLie = true;  // a validator file was found, or none was looked for
     };
 
     TNextRequest HTTPRequest(const TNextRequest& This, int RetryCount);
-    bool PrepareRequest(TInternetRequest& Request, const TNextRequest& This, TUpdateHeaders& Update,
-                        std::string& HeaderText);
+    bool PrepareRequest(TInternetRequest& Request, const TNextRequest& This, bool DestinationMissing,
+                        TUpdateHeaders& Update, std::string& HeaderText);
     TNextRequest HandleStatus(TInternetRequest& Request, const TUpdateHeaders& Update,
                               bool SendIfModifiedSince, int RetryCount);
     TNextRequest HandleContent(TInternetRequest& Request, const TUpdateHeaders& Update,
                                bool SendIfModifiedSince, int RetryCount);
     TPartialFileUse BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
-                                bool ValidatorKept) const;
+                                bool ValidatorKept, bool ValidatorMayLie) const;
     void HandleRedirect(TInternetRequest& Request);
     TNextRequest HandleNotModified(TInternetRequest& Request, const TUpdateHeaders& Update, int RetryCount);
     TNextRequest HandleRangeFailure(TInternetRequest& Request, bool SendIfModifiedSince, int RetryCount);
-    TUpdateHeaders CreateUpdateDLHeaders(bool Resume) const;
+    // DestinationMissing: the request already found no file under the destination's name.
+    TUpdateHeaders CreateUpdateDLHeaders(bool Resume, bool DestinationMissing) const;
     bool TransformDestination(const std::string& ContentType);
 
     TDownloadTask& Task;

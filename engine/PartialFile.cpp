@@ -18,14 +18,18 @@ std::string ValidatorFileName(const std::string& Destination) { return Destinati
 
 std::string PartialFileName(const std::string& Destination) { return Destination + "#part"; }
 
-std::string ReadPartialValidator(const std::string& Destination) {
-    const auto text = base::ReadWholeFile(ValidatorFileName(Destination));
-    if (!text) return {};
+TPartialValidator ReadPartialValidator(const std::string& Destination) {
+    const std::string name = ValidatorFileName(Destination);
+    // Nearly every download finds none: one failed look tells, and only a
+    // file that is there is read.
+    if (::access(name.c_str(), F_OK) != 0 && errno == ENOENT) return {};
+    const auto text = base::ReadWholeFile(name);
+    if (!text) return {.Found = true};
     std::string validator = base::TrimControls(*text);
     // Only a header value: a line break inside would end the request's header early.
     for (const char c : validator)
-        if (static_cast<unsigned char>(c) < 0x20) return {};
-    return validator;
+        if (static_cast<unsigned char>(c) < 0x20) return {.Found = true};
+    return {.Found = true, .Value = std::move(validator)};
 }
 
 bool WritePartialValidator(const std::string& Destination, const std::string& Validator) {

@@ -13,9 +13,13 @@ namespace engine {
 std::string PartialFileName(const std::string& Destination);
 
 // The ETag (or else the Last-Modified date) of the answer whose body the
-// partial file of Destination holds; empty when none was kept. A resumed
-// request sends it, so that a server whose file changed sends the whole file.
-std::string ReadPartialValidator(const std::string& Destination);
+// partial file of Destination holds. A resumed request sends it, so that a
+// server whose file changed sends the whole file.
+struct TPartialValidator {
+    bool Found = false;  // a validator file lies beside Destination, whatever it holds
+    std::string Value;   // empty when none was kept or what was kept is unusable
+};
+TPartialValidator ReadPartialValidator(const std::string& Destination);
 // Keeps Validator beside the partial file; an empty one removes what was kept.
 // False with errno when it could not be written.
 bool WritePartialValidator(const std::string& Destination, const std::string& Validator);

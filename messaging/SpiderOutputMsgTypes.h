@@ -104,6 +104,7 @@ struct TFileDownloadResults {
     bool PageSaved = false;        // an HTML page was saved and exists on disk
     web::TURL RedirectTarget;      // valid only after a redirection
     bool RedirectQueued = false;   // the target was added to the job or queued again
+    std::int64_t SavedBytes = -1;  // size of the file the download itself saved; -1 when it saved none
 };
 
 // One download as the dispatcher reports it (kinds 5-7).

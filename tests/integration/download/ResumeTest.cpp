@@ -59,7 +59,7 @@ protected:
     void PutPartial(const std::string& Name, const std::string& Text, const std::string& Validator,
                     std::time_t Time) {
         Put(Name + "#part", Text, Time);
-        if (!Text.empty() && !Validator.empty()) WriteFileText(Path(Name + "#validator"), Validator);
+        if (!Validator.empty()) WriteFileText(Path(Name + "#validator"), Validator);
     }
 };
 
@@ -99,7 +99,7 @@ TEST_F(Resume, PartialAndEarlierCopiesAreAskedForWithARangeOrTheirTime) {
         std::remove(Path("file.bin").c_str());
         Server.ClearRequests();
         if (row.IgnoresRanges) Server.Serve("/file.bin", 200, Whole);
-        PutPartial("file.bin", row.Partial, HTTPDate(served), row.Time);
+        PutPartial("file.bin", row.Partial, row.Partial.empty() ? "" : HTTPDate(served), row.Time);
         Put("file.bin", row.Existing, row.Time);
         Options.JobOptions.UpdateOldFiles = row.UpdateOldFiles;
 
@@ -192,6 +192,8 @@ TEST_F(Resume, OnlyTheSameVersionContinuesAPartialFile) {
         {"same version: only the rest is fetched", Whole.substr(0, 10), "\"v2\"", versionTwo,
          {"bytes=10-|\"v2\"|" + date}, 10},
         {"no validator kept: never continued", old, "", versionTwo, {"||"}, 0},
+        {"validator of an earlier run without its partial: removed", "", "\"v1\"", versionTwo, {"||"}, 0},
+        {"unusable validator without its partial: removed", "", "\"v\x01\"", versionTwo, {"||"}, 0},
         {"piece from another place: asked again whole", Whole.substr(0, 10), "\"v2\"",
          badPiece("bytes 0-35/36"), {"bytes=10-|\"v2\"|" + date, "||"}, 0},
         {"piece of another length: asked again whole", Whole.substr(0, 10), "\"v2\"",
