@@ -257,6 +257,7 @@ TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
     TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].ObjectSequenceNumber);
     if (object) {
         List.SetLocalFileName(*object, result.LocalFile);
+        object->Saved = result.SavedBytes >= 0;
         if (result.IsPage) List.SetIsPage(*object);
     }
     if (thread.Distance() == -1) StartPageFile = result.LocalFile;

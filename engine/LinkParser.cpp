@@ -111,7 +111,7 @@ void TLinkParser::ReleaseLargePage() {
     if (PageBytes.capacity() > KeptPageRoom) PageBytes = std::string();
 }
 
-void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
+void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
     const TSavedPage page(fileName);
@@ -136,8 +136,8 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderOb
     }
     if (HonorNoIndex && Parser.NoIndex()) {
         base::TraceLog.LogMessage("Honored NOINDEX tag at " + pageURL);
-        if (::unlink(fileName.c_str()) != 0)
-            base::TraceLog.LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
+        if (::unlink(fileName.c_str()) == 0) Page.Saved = false;
+        else base::TraceLog.LogAPIError("DeleteFile " + fileName, "ParseLinksIntoList", "LinkParser");
     }
     AddLinks(Control, Page, List, links);
     PostReadWrite(Control, somParseEnded, Control.AbortRequested() ? frwAborted : frwDone, ParseCount);

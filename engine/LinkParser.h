@@ -24,7 +24,8 @@ struct TSpiderObject;
 // replaces each page, where the pages' link targets were saved, and the
 // count that numbers every rewrite of the program, whichever thread does it.
 struct TRewritePass {
-    explicit TRewritePass(std::atomic<std::int32_t>& Count) : Count(Count) {}
+    TRewritePass(std::atomic<std::int32_t>& Count, web::TSavedFileCache::TKnownSaved KnownSaved)
+        : Count(Count), SavedFiles(std::move(KnownSaved)) {}
     std::atomic<std::int32_t>& Count;
     base::TReplaceScratch Scratch;
     web::TSavedFileCache SavedFiles;
@@ -42,8 +43,9 @@ public:
     TLinkParser Twin() const { return TLinkParser(MIMETable, MaxPageScanSize); }
 
     // Adds every address of the page to List at its link distance, obeying the
-    // page's robots directives when the job asks to. A missing page file does nothing.
-    void ParseLinksIntoList(TSpiderJobControl& Control, const TSpiderObject& Page,
+    // page's robots directives when the job asks to (a NOINDEX page's file
+    // goes, and Page is no longer Saved). A missing page file does nothing.
+    void ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
                             TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.

@@ -57,11 +57,18 @@ unsigned RewriteThreadCount(std::size_t Pages) {
     return static_cast<unsigned>(std::min<std::size_t>({hardware, MaxRewriteThreads, Pages}));
 }
 
-TRewriteList::TRewriteList(TSpiderObjectList& List) {
+TRewriteList::TRewriteList(TSpiderObjectList& List) : Objects(List) {
     List.ForEach([this](TSpiderObject& object) {
         if (object.IsPage) Pages.push_back(&object);
         return true;
     });
+}
+
+web::TSavedFileCache::TKnownSaved TRewriteList::KnownSaved() const {
+    return [&Objects = Objects](std::string_view Path) {
+        const TSpiderObject* object = Objects.FindByKey(Path);
+        return object && object->Saved && object->LocalFileName == Path;
+    };
 }
 
 const TSpiderObject* TRewriteList::Take() {
@@ -124,7 +131,7 @@ void TRewritePool::Run() {
     try {
         TRewriteThreadControl control(Setup.Output, Commands, Failed);
         TLinkParser parser = Setup.Model.Twin();
-        TRewritePass pass(Setup.Count);  // its scratch file goes with this thread
+        TRewritePass pass(Setup.Count, Pages.KnownSaved());  // its scratch file goes with this thread
         RewriteNextPages(control, parser, pass, Setup.Job, Pages);
     } catch (...) {
         std::lock_guard guard(FailureLock);

@@ -33,12 +33,16 @@ class TRewriteList {
 public:
     explicit TRewriteList(TSpiderObjectList& List);
     std::size_t Count() const { return Pages.size(); }
+    // Which link targets the job saved itself, from the objects, for every
+    // thread's lookups: the list does not change while the pass runs.
+    web::TSavedFileCache::TKnownSaved KnownSaved() const;
     // The next page, or null when every page is handed out.
     const TSpiderObject* Take();
     // Notes in the trace log, once per pass, that an abort left pages unrewritten.
     void Cancel();
 
 private:
+    const TSpiderObjectList& Objects;
     std::vector<const TSpiderObject*> Pages;
     std::atomic<std::size_t> Next{0};
     std::atomic<bool> Cancelled{false};

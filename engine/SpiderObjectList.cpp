@@ -85,6 +85,12 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::Merge(TSpiderObject& Known, TS
 }
 
 // The slot that holds Key, or the empty slot where it belongs.
+const TSpiderObject* TSpiderObjectList::FindByKey(std::string_view Key) const {
+    if (Slots.empty()) return nullptr;
+    const TSlot& slot = Slots[FindSlot(Key, static_cast<std::uint32_t>(FoldedHash(Key)))];
+    return slot.Place == 0 ? nullptr : &Objects[slot.Place - 1];
+}
+
 std::size_t TSpiderObjectList::FindSlot(std::string_view Key, std::uint32_t Hash) const {
     const std::size_t mask = Slots.size() - 1;
     for (std::size_t at = Hash & mask;; at = (at + 1) & mask) {

@@ -38,6 +38,9 @@ struct TSpiderObject {
     bool Dispatched = false;
     bool IsPage = false;
     bool LinksParsed = false;
+    // This run's download wrote the file that LocalFileName names, and
+    // nothing removed it since: rewriting needs no look on disk for it.
+    bool Saved = false;
 };
 
 // Objects by place, in chunks: a place costs no allocation of its own, no
@@ -87,6 +90,9 @@ public:
 
     std::size_t Count() const { return Objects.Size(); }
     TSpiderObject* FindBySequenceNumber(std::uint32_t SequenceNumber);
+    // The object whose key is Key, letter case aside; null when there is
+    // none. Safe from many threads while nothing changes the list.
+    const TSpiderObject* FindByKey(std::string_view Key) const;
     TSpiderObject* FirstUndispatched();
     TSpiderObject* FirstUnparsedPage();
     // Held objects aside (see HoldNewDownloads).

@@ -206,7 +206,7 @@ void TSpiderThread::RewritePages(TSpiderObjectList& List) {
     TRewriteList pages(List);
     const unsigned threads = RewriteThreadCount(pages.Count());
     if (threads <= 1) {
-        TRewritePass pass(RewriteCount);  // its scratch file is gone before flattening and pruning look at the folders
+        TRewritePass pass(RewriteCount, pages.KnownSaved());  // its scratch file is gone before flattening and pruning look at the folders
         RewriteNextPages(*this, LinkParser, pass, Job, pages);
         return;
     }

@@ -107,6 +107,7 @@ bool TSavedFileCache::UnderMissingFolder(const std::string& Root, const std::str
 }
 
 std::optional<std::string> TSavedFileCache::Find(const std::string& Root, const std::string& Path) {
+    if (KnownSaved && KnownSaved(Path)) return Path;
     const auto known = Found.find(Path);
     if (known != Found.end()) return known->second;
     const bool underRoot = Path.size() > Root.size() + 1 && Path.starts_with(Root) && Path[Root.size()] == '/';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,12 @@ using TFoldedNames = std::unordered_map<std::string, std::string>;
 // costs no lookup per link.
 class TSavedFileCache {
 public:
+    // Tells that the job itself saved the file Path names in this pass's run,
+    // so that Path is found as it is without a look on disk; false answers
+    // nothing, and Path is looked for.
+    using TKnownSaved = std::function<bool(std::string_view Path)>;
+
+    explicit TSavedFileCache(TKnownSaved KnownSaved = {}) : KnownSaved(std::move(KnownSaved)) {}
     std::optional<std::string> Find(const std::string& Root, const std::string& Path);
 
 private:
@@ -39,6 +46,7 @@ private:
     bool UnderMissingFolder(const std::string& Root, const std::string& Path) const;
     bool RootHolds(const std::string& Root, std::string_view Name);
 
+    TKnownSaved KnownSaved;
     std::unordered_map<std::string, std::optional<std::string>> Found;  // by Path
     std::unordered_set<std::string, TPathHash, std::equal_to<>> MissingFolders;
     std::optional<TFoldedNames> RootNames;

@@ -136,6 +136,20 @@ TEST_F(Crawl, CompressedPageIsSavedDecodedAndItsLinksFollowed) {
     EXPECT_THAT(testsupport::ReadFileText(Engine.Local("/packed.htm")), ::testing::HasSubstr("linked.gif\">x</a>"));
 }
 
+// A page that asks not to be indexed is removed after it is read: links to
+// it go back to its address, not to the file that is gone.
+TEST_F(Crawl, LinksToAPageRemovedForNoIndexKeepTheirAddress) {
+    Server.Serve("/top.htm", 200, "<a href=\"/gone.htm\">g</a><a href=\"/kept.htm\">k</a>");
+    Server.Serve("/gone.htm", 200, "<meta name=\"robots\" content=\"noindex\">");
+    Server.Serve("/kept.htm", 200, "kept");
+    auto job = Engine.Job(Server.URL("/top.htm"));
+    job.HonorRobotNoIndexTags = true;
+    ASSERT_EQ(Engine.Run(job), joCompleted);
+    EXPECT_FALSE(std::filesystem::exists(Engine.Local("/gone.htm")));
+    EXPECT_EQ(testsupport::ReadFileText(Engine.Local("/top.htm")),
+              "<a href=\"" + Server.URL("/gone.htm") + "\">g</a><a href=\"kept.htm\">k</a>");
+}
+
 TEST_F(Crawl, DistancesFollowEmbeddingAndMaxDistanceZeroKeepsTheStartPageAndItsContent) {
     auto job = Engine.Job(Server.URL("/"));
     job.MaxDistance = 0;
