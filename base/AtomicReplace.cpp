@@ -75,6 +75,7 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 TReplaceScratch::~TReplaceScratch() { Drop(); }
 
 void TReplaceScratch::Drop() {
+    NameFile = TFileDescriptor();
     if (!Name.empty()) ::unlink(Name.c_str());
     Name.clear();
     NameMode = 0;
@@ -86,26 +87,36 @@ bool TReplaceScratch::Fill(const TWrite& Write) {
     TStringSink sink(Content);
     std::ostream output(&sink);
     bool ok = Write(output) && output.flush();
-    if (ok) {
+    if (ok && NameFile.Get() < 0) {
         // Never through a symbolic link, and a missing scratch is created, never taken over.
-        int handle = ::open(Name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (handle < 0 && errno == ENOENT) {
+        NameFile = TFileDescriptor(::open(Name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (NameFile.Get() < 0 && errno == ENOENT) {
             NameMode = 0;
-            handle = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            NameFile = TFileDescriptor(
+                ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         }
-        TFileDescriptor file(handle);
-        ok = file.Get() >= 0 && WriteAll(file.Get(), Content) &&
-             ::ftruncate(file.Get(), static_cast<off_t>(Content.size())) == 0 && file.Close();
     }
+    // Closed before the swap, so that its last error still keeps Path as it was.
+    ok = ok && NameFile.Get() >= 0 && WriteAllFromStart(NameFile.Get(), Content) &&
+         ::ftruncate(NameFile.Get(), static_cast<off_t>(Content.size())) == 0 && NameFile.Close();
     const int error = errno;
     if (Content.capacity() > KeptContentRoom) Content = std::string();
     errno = error;
     return ok;
 }
 
-bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write) {
+// The descriptor of the replaced file reaches its old content, which the
+// scratch name holds now: it serves the next fill when it is that very file.
+void TReplaceScratch::KeepOpen(TReplacedFile* Replaced, const struct stat& Swapped) {
+    if (Replaced && Replaced->File.Get() >= 0 && Replaced->Status.st_dev == Swapped.st_dev &&
+        Replaced->Status.st_ino == Swapped.st_ino)
+        NameFile = std::move(Replaced->File);
+}
+
+bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write, TReplacedFile* Replaced) {
     struct stat old {};
-    const bool exists = ::stat(Path.c_str(), &old) == 0;
+    if (Replaced) old = Replaced->Status;
+    const bool exists = Replaced || ::stat(Path.c_str(), &old) == 0;
     // A new file takes the default permissions of a freshly created scratch.
     if (!exists) Drop();
     // Beside the first file, so that it lies on the file system of the copy.
@@ -117,14 +128,18 @@ bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write) {
         // reaches it: not an original kept beside the page (a second link),
         // nor a symbolic link that would lead the next page's writing elsewhere.
         struct stat swapped {};
-        if (::lstat(Name.c_str(), &swapped) != 0 || !S_ISREG(swapped.st_mode) || swapped.st_nlink > 1) Drop();
-        else NameMode = swapped.st_mode & 07777;
+        if (::lstat(Name.c_str(), &swapped) != 0 || !S_ISREG(swapped.st_mode) || swapped.st_nlink > 1) {
+            Drop();
+        } else {
+            NameMode = swapped.st_mode & 07777;
+            KeepOpen(Replaced, swapped);
+        }
         return true;
     }
     if (ok && exists && errno == EXDEV && FolderOf(Name) != FolderOf(Path)) {
         // Path lies on another file system than the scratch: a scratch beside it serves.
         Drop();
-        return Replace(Path, Write);
+        return Replace(Path, Write, Replaced);
     }
     ok = ok && ::rename(Name.c_str(), Path.c_str()) == 0;
     const int error = errno;

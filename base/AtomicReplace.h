@@ -1,10 +1,13 @@
 #pragma once
 
+#include "base/PosixFile.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace base {
@@ -38,6 +41,15 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 // closed, a disk write per page. Where the file system cannot trade places,
 // or the file does not exist yet, a plain rename replaces it. One owner
 // thread; the scratch goes when the owner does.
+// The file that a replacement takes the place of, as its caller has it open
+// after reading it: its status spares a lookup, and its descriptor, when
+// open for writing, serves the next replacement as the scratch without an
+// open of its own, since after the swap it holds the old content.
+struct TReplacedFile {
+    struct stat Status {};
+    TFileDescriptor File;  // open for reading and writing; or none
+};
+
 class TReplaceScratch {
 public:
     using TWrite = std::function<bool(std::ostream& Output)>;
@@ -47,13 +59,17 @@ public:
     TReplaceScratch(const TReplaceScratch&) = delete;
     TReplaceScratch& operator=(const TReplaceScratch&) = delete;
 
-    // False with errno when Write or the file system failed; Path is then untouched.
-    bool Replace(const std::string& Path, const TWrite& Write);
+    // False with errno when Write or the file system failed; Path is then
+    // untouched. Replaced, when given, is Path as its caller just read it;
+    // its descriptor may be taken.
+    bool Replace(const std::string& Path, const TWrite& Write, TReplacedFile* Replaced = nullptr);
 
 private:
     bool Fill(const TWrite& Write);
     void Drop();
+    void KeepOpen(TReplacedFile* Replaced, const struct stat& Swapped);
     std::string Name;        // the scratch file, empty while there is none
+    TFileDescriptor NameFile; // the scratch, open for writing, when its opener left it so
     std::string Content;     // the new content, in room kept from one replacement to the next
     mode_t NameMode = 0;     // its permission bits when known; 0 when not
 };

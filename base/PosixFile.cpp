@@ -12,6 +12,15 @@ TFileDescriptor::~TFileDescriptor() {
     if (Handle >= 0) ::close(Handle);
 }
 
+TFileDescriptor& TFileDescriptor::operator=(TFileDescriptor&& Other) noexcept {
+    if (this != &Other) {
+        if (Handle >= 0) ::close(Handle);
+        Handle = Other.Handle;
+        Other.Handle = -1;
+    }
+    return *this;
+}
+
 bool TFileDescriptor::Close() {
     const int handle = Handle;
     Handle = -1;
@@ -34,15 +43,32 @@ bool FileExists(const std::string& Path) {
     return FileExists(Path, info);
 }
 
-bool WriteAll(int Handle, std::string_view Data) {
+namespace {
+
+// Puts Data out through Put (given how much of it is done, it writes from
+// there), retried on EINTR and short writes.
+template <class TPut>
+bool PutEveryByte(std::string_view Data, TPut Put) {
     std::size_t done = 0;
     while (done < Data.size()) {
-        const ssize_t n = ::write(Handle, Data.data() + done, Data.size() - done);
+        const ssize_t n = Put(done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+} // namespace
+
+bool WriteAll(int Handle, std::string_view Data) {
+    return PutEveryByte(Data, [&](std::size_t Done) { return ::write(Handle, Data.data() + Done, Data.size() - Done); });
+}
+
+bool WriteAllFromStart(int Handle, std::string_view Data) {
+    return PutEveryByte(Data, [&](std::size_t Done) {
+        return ::pwrite(Handle, Data.data() + Done, Data.size() - Done, static_cast<off_t>(Done));
+    });
 }
 
 bool ReadUpTo(int Handle, std::size_t Size, std::string& Bytes) {

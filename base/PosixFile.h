@@ -14,10 +14,13 @@ namespace base {
 // Owns an open file descriptor: closes it on every way out of a scope.
 class TFileDescriptor {
 public:
-    explicit TFileDescriptor(int Handle) : Handle(Handle) {}
+    explicit TFileDescriptor(int Handle = -1) : Handle(Handle) {}
     ~TFileDescriptor();
     TFileDescriptor(const TFileDescriptor&) = delete;
     TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+    TFileDescriptor(TFileDescriptor&& Other) noexcept : Handle(Other.Handle) { Other.Handle = -1; }
+    // Closes what this one held.
+    TFileDescriptor& operator=(TFileDescriptor&& Other) noexcept;
     int Get() const { return Handle; }
     // Closes now; false with errno when the last writes could not be completed.
     bool Close();
@@ -37,6 +40,8 @@ bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened 
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);
+// The same from the file's start, wherever its position is.
+bool WriteAllFromStart(int Handle, std::string_view Data);
 // Reads at most Size bytes of the open file, from its position, into Bytes:
 // fewer when its end comes first (a file that shrank meanwhile). False with
 // errno when reading failed.

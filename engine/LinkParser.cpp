@@ -42,18 +42,25 @@ constexpr std::size_t KeptPageRoom = std::size_t{1} << 20;
 } // namespace
 
 // The saved page, opened once: its status decides whether it is scanned, and
-// one read serves its links and its rewrite.
+// one read serves its links and its rewrite. A page to rewrite is opened for
+// writing too where it may be: its descriptor then serves as the next scratch.
 struct TSavedPage {
-    explicit TSavedPage(const std::string& FileName)
-        : File(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC)), OpenError(File.Get() < 0 ? errno : 0) {
-        if (OpenError == 0 && ::fstat(File.Get(), &Info) != 0) OpenError = errno;
+    TSavedPage(const std::string& FileName, bool ToRewrite) {
+        int handle = ToRewrite ? ::open(FileName.c_str(), O_RDWR | O_CLOEXEC) : -1;
+        Writable = handle >= 0;
+        if (!Writable && !(ToRewrite && Missing(errno))) handle = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+        OpenError = handle < 0 ? errno : 0;
+        Opened.File = base::TFileDescriptor(handle);
+        if (OpenError == 0 && ::fstat(handle, &Opened.Status) != 0) OpenError = errno;
     }
     // Deleted meanwhile (a NOINDEX page, a user): nothing to read, and no error.
-    bool Missing() const { return OpenError == ENOENT || OpenError == ENOTDIR; }
+    static bool Missing(int Error) { return Error == ENOENT || Error == ENOTDIR; }
+    bool Missing() const { return Missing(OpenError); }
+    std::size_t Size() const { return static_cast<std::size_t>(Opened.Status.st_size); }
 
-    base::TFileDescriptor File;
-    int OpenError;
-    struct stat Info {};
+    base::TReplacedFile Opened;
+    bool Writable = false;
+    int OpenError = 0;
 };
 
 TLinkParser::TLinkParser(TMIMEExtensionsTable& MIMETable, std::int64_t MaxPageScanSize)
@@ -101,7 +108,7 @@ void TLinkParser::BeginPage(TSpiderJobControl& Control, const TSpiderObject& Pag
 web::TPageResult TLinkParser::ReadLinks(const TSavedPage& Page, const std::string& FileName,
                                         const std::string& URL, web::TWebLinkList& Links) {
     if (Page.OpenError != 0) return web::TPageResult::Failed(base::SystemErrorText(Page.OpenError));
-    if (!base::ReadUpTo(Page.File.Get(), static_cast<std::size_t>(Page.Info.st_size), PageBytes))
+    if (!base::ReadUpTo(Page.Opened.File.Get(), Page.Size(), PageBytes))
         return web::TPageResult::Failed(base::SystemErrorText(errno));
     return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetText(PageBytes, URL, &Links)
                                       : Parser.GetLinksInHTMLText(PageBytes, URL, &Links);
@@ -114,11 +121,11 @@ void TLinkParser::ReleaseLargePage() {
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
-    const TSavedPage page(fileName);
+    const TSavedPage page(fileName, false);
     if (page.Missing()) return;
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
-    if (!ScanAllowed(Control, fileName, page.Info.st_size, somParseEnded, ParseCount)) return;
+    if (!ScanAllowed(Control, fileName, page.Size(), somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
@@ -194,12 +201,12 @@ bool TLinkParser::RewriteProgress(TSpiderJobControl& Control, std::uint32_t Posi
 void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderObject& Page,
                                      const jobs::TCopyJob& Job, TRewritePass& Pass) {
     const std::string fileName = Page.LocalFileName;
-    const TSavedPage page(fileName);
+    TSavedPage page(fileName, true);
     if (page.Missing()) return;
     Rewriting = true;
     RewriteNumber = Pass.Count.fetch_add(1) + 1;
     BeginPage(Control, Page, somRewriteStarted, RewriteNumber);
-    if (!ScanAllowed(Control, fileName, page.Info.st_size, somRewriteEnded, RewriteNumber)) return;
+    if (!ScanAllowed(Control, fileName, page.Size(), somRewriteEnded, RewriteNumber)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
@@ -214,6 +221,8 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         options.LookUpSavedName = [this](const std::string& name) { return MIMETable.LookUp(name); };
         options.Scratch = &Pass.Scratch;
         options.SavedFiles = &Pass.SavedFiles;
+        if (!page.Writable) page.Opened.File = base::TFileDescriptor();
+        options.Page = &page.Opened;
         Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
             return RewriteProgress(Control, position, size);
         };

@@ -292,7 +292,7 @@ TPageResult ReplaceLinksInFile(const std::string& FileName, std::string_view Pag
     // No fdatasync per page: it made rewriting a 10,000-page copy take three
     // times as long. The page is still replaced in one step.
     base::TReplaceScratch ownScratch;
-    if (!(Options.Scratch ? *Options.Scratch : ownScratch).Replace(FileName, writeNewPage) && result)
+    if (!(Options.Scratch ? *Options.Scratch : ownScratch).Replace(FileName, writeNewPage, Options.Page) && result)
         result = TPageResult::Failed(ErrnoText());
     return result;
 }

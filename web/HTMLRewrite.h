@@ -10,6 +10,7 @@
 
 namespace base {
 class TReplaceScratch;
+struct TReplacedFile;
 }
 
 namespace web {
@@ -31,6 +32,9 @@ struct TLinkReplaceOptions {
     std::function<std::string(const std::string& LocalName)> LookUpSavedName;
     // Replaces the pages of one rewrite pass without a new file per page; none: one each.
     base::TReplaceScratch* Scratch = nullptr;
+    // The page as it was opened to be read: spares a lookup, and its
+    // descriptor may serve as the next scratch; none: looked up.
+    base::TReplacedFile* Page = nullptr;
     // Remembers through one pass where the link targets were saved; none: looked up each time.
     TSavedFileCache* SavedFiles = nullptr;
 };

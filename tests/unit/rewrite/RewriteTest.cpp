@@ -13,6 +13,8 @@
 #include <set>
 #include <sstream>
 
+#include <fcntl.h>
+
 
 using testsupport::FileExists;
 using testsupport::ReadFileText;
@@ -34,12 +36,20 @@ struct TSavedSite {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         WriteFileText(path, "x");
     }
-    // Reads the page as link rewriting does, then rewrites it in place.
+    // Reads the page as link rewriting does, open for writing too, then
+    // rewrites it in place; its descriptor may become the next scratch.
     web::TPageResult Rewrite() {
-        const std::string page = ReadFileText(PagePath);
+        base::TReplacedFile opened;
+        opened.File = base::TFileDescriptor(::open(PagePath.c_str(), O_RDWR | O_CLOEXEC));
+        std::string page;
+        EXPECT_TRUE(::fstat(opened.File.Get(), &opened.Status) == 0 &&
+                    base::ReadUpTo(opened.File.Get(), static_cast<std::size_t>(opened.Status.st_size), page));
         web::TWebLinkList links;
         EXPECT_TRUE(Parser.GetLinksInHTMLText(page, PageURL, &links));
-        return Parser.ReplaceLinksInFile(PagePath, page, PageURL, Options, links);
+        Options.Page = &opened;
+        const auto result = Parser.ReplaceLinksInFile(PagePath, page, PageURL, Options, links);
+        Options.Page = nullptr;
+        return result;
     }
     std::string RewriteText(const std::string& Html) {
         WriteFileText(PagePath, Html);
