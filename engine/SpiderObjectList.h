@@ -33,14 +33,15 @@ struct TSpiderObject {
     std::int32_t Distance = 0;  // -1 for the starting address
     std::int32_t Redirects = 0;  // redirects in a row that led to it
     std::uint32_t SequenceNumber = 0;  // identifies the object when its download completes
+    // One bit each, so that the flags fit beside the numbers above.
     // A page shows or runs it (image, stylesheet, script ...): saved even with a query.
-    bool Embedded = false;
-    bool Dispatched = false;
-    bool IsPage = false;
-    bool LinksParsed = false;
+    bool Embedded : 1 = false;
+    bool Dispatched : 1 = false;
+    bool IsPage : 1 = false;
+    bool LinksParsed : 1 = false;
     // This run's download wrote the file that LocalFileName names, and
     // nothing removed it since: rewriting needs no look on disk for it.
-    bool Saved = false;
+    bool Saved : 1 = false;
 };
 
 // Objects by place, in chunks: a place costs no allocation of its own, no
