@@ -28,6 +28,15 @@ bool ReplaceFileAtomically(const std::string& Path, const std::function<bool(con
 // The same with the whole new content given.
 bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const TReplaceOptions& Options = {});
 
+// The file that a replacement takes the place of, as its caller has it open
+// after reading it: its status spares a lookup, and its descriptor, when
+// open for writing, serves the next replacement as the scratch without an
+// open of its own, since after the swap it holds the old content.
+struct TReplacedFile {
+    struct stat Status {};
+    TFileDescriptor File;  // open for reading and writing; or none
+};
+
 // Replaces many existing files one after another, each as atomically as
 // ReplaceFileAtomically (without Sync), through one scratch file that it
 // keeps: what Write writes is gathered in memory and written over the
@@ -41,15 +50,6 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 // closed, a disk write per page. Where the file system cannot trade places,
 // or the file does not exist yet, a plain rename replaces it. One owner
 // thread; the scratch goes when the owner does.
-// The file that a replacement takes the place of, as its caller has it open
-// after reading it: its status spares a lookup, and its descriptor, when
-// open for writing, serves the next replacement as the scratch without an
-// open of its own, since after the swap it holds the old content.
-struct TReplacedFile {
-    struct stat Status {};
-    TFileDescriptor File;  // open for reading and writing; or none
-};
-
 class TReplaceScratch {
 public:
     using TWrite = std::function<bool(std::ostream& Output)>;

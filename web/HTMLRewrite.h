@@ -43,9 +43,10 @@ struct TLinkReplaceOptions {
 // needs them), or nullopt to keep the old text as it is.
 using TLinkTextEvent = std::function<std::optional<std::string>(const TWebLinkInfo& Link)>;
 
-// Copies Input (the page as scanned for Links) to Output, writing NewText's answer in place of each
-// link's old text (the refresh target inside a META CONTENT value, otherwise
-// the whole value with its quotes) and dropping every BASE tag. Links is
+// Copies Input (the page as scanned for Links) to Output, writing NewText's
+// answer in place of each link's old text (the refresh target inside a META
+// CONTENT value, otherwise the whole value with its quotes) and dropping
+// every BASE tag. Links is
 // sorted by position first, so the input never moves backwards; a link that
 // starts inside text already handled is skipped: the scanner can match an
 // attribute name inside another attribute, and that match is no attribute
