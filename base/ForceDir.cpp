@@ -19,14 +19,21 @@ bool IsFolder(const std::string& Path) {
     return ::stat(Path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The folder is made first and its parents only when they are missing: a
+// download's new folder usually lies in one that exists, and then a single
+// call makes it.
 bool CreateWithParents(const std::string& Path) {
-    if (Path.empty() || Path == "/" || IsFolder(Path)) return true;
-    const auto slash = Path.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !CreateWithParents(Path.substr(0, slash)))
-        return false;
+    if (Path.empty() || Path == "/") return true;
     if (::mkdir(Path.c_str(), 0777) == 0) return true;
-    // Another program may have made it meanwhile; only a folder will do. The
-    // test must not change errno: a dangling link in the way still reads EEXIST.
+    // A file in a parent's place is found, and named, on the way up.
+    if (errno == ENOENT || errno == ENOTDIR) {
+        const auto slash = Path.rfind('/');
+        if (slash == std::string::npos || slash == 0 || !CreateWithParents(Path.substr(0, slash))) return false;
+        if (::mkdir(Path.c_str(), 0777) == 0) return true;
+    }
+    // It exists already, or another program made it meanwhile; only a folder
+    // will do. The test must not change errno: a dangling link in the way
+    // still reads EEXIST.
     const int error = errno;
     if (error == EEXIST && IsFolder(Path)) return true;
     errno = error;
