@@ -32,10 +32,14 @@ bool FileExists(const std::string& Path, struct stat& Info) {
 }
 
 bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened) {
-    struct stat own, named;
+    struct stat own;
     struct stat& opened = Opened ? *Opened : own;
-    return ::fstat(Handle, &opened) == 0 && ::stat(Path.c_str(), &named) == 0 && opened.st_dev == named.st_dev &&
-           opened.st_ino == named.st_ino;
+    return ::fstat(Handle, &opened) == 0 && PathNamesFile(Path, opened);
+}
+
+bool PathNamesFile(const std::string& Path, const struct stat& Opened) {
+    struct stat named;
+    return ::stat(Path.c_str(), &named) == 0 && named.st_dev == Opened.st_dev && named.st_ino == Opened.st_ino;
 }
 
 bool FileExists(const std::string& Path) {

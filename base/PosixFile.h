@@ -37,6 +37,8 @@ bool FileExists(const std::string& Path, struct stat& Info);
 // Path still names the file open as Handle: it was neither removed nor
 // replaced since it was opened. Opened, when given, receives the open file's status.
 bool PathNamesOpenFile(const std::string& Path, int Handle, struct stat* Opened = nullptr);
+// The same for an open file whose status (Opened) was taken before.
+bool PathNamesFile(const std::string& Path, const struct stat& Opened);
 
 // False when not every byte could be written.
 bool WriteAll(int Handle, std::string_view Data);

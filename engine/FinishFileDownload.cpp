@@ -43,12 +43,6 @@ void SetFileCreationDate(int Handle, const std::string& FileName, std::time_t Fi
         base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", DownloadUnitName);
 }
 
-// Path still names the file whose identity Opened holds.
-bool PathNamesFile(const std::string& Path, const struct stat& Opened) {
-    struct stat named;
-    return ::stat(Path.c_str(), &named) == 0 && named.st_dev == Opened.st_dev && named.st_ino == Opened.st_ino;
-}
-
 // The partial file, created with its folder when missing.
 int OpenPartialFile(const std::string& Name, const std::string& Destination) {
     const auto open = [&] { return ::open(Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); };
@@ -164,7 +158,7 @@ void CompleteTransfer(TDownloadTask& Task, const TPartialFileUse& Partial, int H
                       std::time_t FileTime) {
     // Removed meanwhile (a failed range of another run deletes it): whatever
     // has its name now is not what this download wrote.
-    if (!PathNamesFile(Partial.Name, Opened))
+    if (!base::PathNamesFile(Partial.Name, Opened))
         throw std::runtime_error("Partial file removed during the download: " + Partial.Name);
     const std::string destination = Task.DestinationFile();
     SetFileCreationDate(Handle, destination, FileTime);
