@@ -30,9 +30,6 @@ std::string TemporaryNameFor(const std::string& Path) {
            std::to_string(counter.fetch_add(1));
 }
 
-// The room kept for the next content; a larger one's room goes after its file is written.
-constexpr std::size_t KeptContentRoom = std::size_t{1} << 20;
-
 bool SyncFile(const std::string& Path) {
     TFileDescriptor file(::open(Path.c_str(), O_WRONLY | O_CLOEXEC));
     return file.Get() >= 0 && ::fdatasync(file.Get()) == 0;
@@ -100,7 +97,7 @@ bool TReplaceScratch::Fill(const TWrite& Write) {
     ok = ok && NameFile.Get() >= 0 && WriteAllFromStart(NameFile.Get(), Content) &&
          ::ftruncate(NameFile.Get(), static_cast<off_t>(Content.size())) == 0 && NameFile.Close();
     const int error = errno;
-    if (Content.capacity() > KeptContentRoom) Content = std::string();
+    GiveBackLargeRoom(Content);
     errno = error;
     return ok;
 }

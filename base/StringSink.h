@@ -1,9 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <streambuf>
 #include <string>
 
 namespace base {
+
+// A string reused from one file to the next keeps its room up to this size;
+// a larger file's room is given back once it is done with.
+constexpr std::size_t KeptStringRoom = std::size_t{1} << 20;
+
+inline void GiveBackLargeRoom(std::string& Text) {
+    if (Text.capacity() > KeptStringRoom) Text = std::string();
+}
 
 // An output stream's buffer that appends to a string: a text built through
 // a std::ostream in room that the string keeps from one use to the next.

@@ -6,6 +6,7 @@
 #include "jobs/JobTypes.h"
 #include "base/AppTraceLog.h"
 #include "base/PosixFile.h"
+#include "base/StringSink.h"
 #include "web/LinkType.h"
 
 #include <cerrno>
@@ -35,9 +36,6 @@ bool IsStyleSheetFile(const std::string& FileName) {
     return dot != std::string::npos && FileName.find('/', dot) == std::string::npos &&
            web::IsStyleSheetExtension(std::string_view(FileName).substr(dot));
 }
-
-// A larger page's room goes once it is read or rewritten.
-constexpr std::size_t KeptPageRoom = std::size_t{1} << 20;
 
 } // namespace
 
@@ -114,10 +112,6 @@ web::TPageResult TLinkParser::ReadLinks(const TSavedPage& Page, const std::strin
                                       : Parser.GetLinksInHTMLText(PageBytes, URL, &Links);
 }
 
-void TLinkParser::ReleaseLargePage() {
-    if (PageBytes.capacity() > KeptPageRoom) PageBytes = std::string();
-}
-
 void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
                                      TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
     const std::string fileName = Page.LocalFileName;
@@ -130,7 +124,7 @@ void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& 
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
     const web::TPageResult result = ReadLinks(page, fileName, pageURL, links);
-    ReleaseLargePage();
+    base::GiveBackLargeRoom(PageBytes);
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");
         part.ErrorText = result.ErrorText;
@@ -228,7 +222,7 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         };
         result = Parser.ReplaceLinksInFile(fileName, PageBytes, pageURL, options, links);
     }
-    ReleaseLargePage();
+    base::GiveBackLargeRoom(PageBytes);
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "RewriteLinksInFile " + fileName, "LinkParser");
         part.ErrorText = result.ErrorText;

@@ -58,7 +58,6 @@ private:
     // style sheet, as its file name tells.
     web::TPageResult ReadLinks(const TSavedPage& Page, const std::string& FileName, const std::string& URL,
                                web::TWebLinkList& Links);
-    void ReleaseLargePage();
     bool ParseProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     bool RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     void BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page, std::uint8_t Kind,
