@@ -84,13 +84,13 @@ TSpiderObjectList::TAddOutcome TSpiderObjectList::Merge(TSpiderObject& Known, TS
     return wasDispatched ? TAddOutcome::Requeued : TAddOutcome::Known;
 }
 
-// The slot that holds Key, or the empty slot where it belongs.
 const TSpiderObject* TSpiderObjectList::FindByKey(std::string_view Key) const {
     if (Slots.empty()) return nullptr;
     const TSlot& slot = Slots[FindSlot(Key, static_cast<std::uint32_t>(FoldedHash(Key)))];
     return slot.Place == 0 ? nullptr : &Objects[slot.Place - 1];
 }
 
+// The slot that holds Key, or the empty slot where it belongs.
 std::size_t TSpiderObjectList::FindSlot(std::string_view Key, std::uint32_t Hash) const {
     const std::size_t mask = Slots.size() - 1;
     for (std::size_t at = Hash & mask;; at = (at + 1) & mask) {
@@ -148,11 +148,13 @@ void TSpiderObjectList::Enqueue(THeap& Heap, TMark Mark, TPlace Place) {
 
 void TSpiderObjectList::EnqueueWanted(TPlace Place) {
     const TSpiderObject& object = Objects[Place];
-    if (WantsDownload(object) && Holding && !(Marks[Place] & InUndispatched)) {
-        Marks[Place] |= InUndispatched;
-        Held.push_back(Place);
-    } else if (WantsDownload(object)) {
-        Enqueue(Undispatched, InUndispatched, Place);
+    if (WantsDownload(object)) {
+        if (!Holding) {
+            Enqueue(Undispatched, InUndispatched, Place);
+        } else if (!(Marks[Place] & InUndispatched)) {
+            Marks[Place] |= InUndispatched;  // held, out of the heap until released
+            Held.push_back(Place);
+        }
     }
     if (WantsParsing(object)) Enqueue(UnparsedPages, InUnparsedPages, Place);
 }
