@@ -22,6 +22,11 @@ bool Exists(const std::string& Path) {
     return ::stat(Path.c_str(), &info) == 0;
 }
 
+// Path names something inside Root, not Root itself.
+bool LiesUnder(const std::string& Root, const std::string& Path) {
+    return !Root.empty() && Path.size() > Root.size() + 1 && Path.starts_with(Root) && Path[Root.size()] == '/';
+}
+
 // A folder's entries by their upper-case names; none when it cannot be read.
 std::optional<TFoldedNames> ReadFoldedNames(const std::string& Folder) {
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(Folder.c_str()), &::closedir);
@@ -64,9 +69,7 @@ std::string FindEntryIgnoringCase(const std::string& Folder, const std::string& 
 
 std::optional<std::string> FindSavedFile(const std::string& Root, const std::string& Path,
                                          std::string* MissingFolder) {
-    if (Root.empty() || Path.size() <= Root.size() + 1 || Path.compare(0, Root.size(), Root) != 0 ||
-        Path[Root.size()] != '/')
-        return std::nullopt;
+    if (!LiesUnder(Root, Path)) return std::nullopt;
     if (Path.find("/../") != std::string::npos || Path.ends_with("/..")) return std::nullopt;
     if (IsRegularFile(Path)) return Path;
     std::string found = Root;
@@ -110,8 +113,7 @@ std::optional<std::string> TSavedFileCache::Find(const std::string& Root, const 
     if (KnownSaved && KnownSaved(Path)) return Path;
     const auto known = Found.find(Path);
     if (known != Found.end()) return known->second;
-    const bool underRoot = Path.size() > Root.size() + 1 && Path.starts_with(Root) && Path[Root.size()] == '/';
-    if (underRoot) {
+    if (LiesUnder(Root, Path)) {
         const auto name = std::string_view(Path).substr(Root.size() + 1);
         if (!RootHolds(Root, name.substr(0, name.find('/'))) || UnderMissingFolder(Root, Path)) return std::nullopt;
     }
