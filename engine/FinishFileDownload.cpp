@@ -106,6 +106,66 @@ struct stat LockPartialFile(TDownloadTask& Task, int Handle, const TPartialFileU
     return opened;
 }
 
+// The file that the body is written to: the locked partial file, or an
+// unnamed one (see OpenBodyFile).
+struct TBodyFile {
+    base::TFileDescriptor File;
+    bool Unnamed = false;
+    struct stat Opened {};  // the partial file's status as it was locked
+};
+
+TBodyFile OpenNamedPartialFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
+    base::TFileDescriptor file(OpenPartialFile(Partial.Name, Task.DestinationFile()));
+    if (file.Get() < 0) throw FileError("open " + Partial.Name);
+    const struct stat opened = LockPartialFile(Task, file.Get(), Partial);
+    return {std::move(file), false, opened};
+}
+
+// An unnamed file (O_TMPFILE) in the destination's folder, made with the
+// folder when missing; -1 when the file system has none.
+int OpenUnnamedFile(const std::string& Destination) {
+    const std::string folder = std::filesystem::path(Destination).parent_path().string();
+    const auto open = [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644); };
+    int handle = open();
+    if (handle >= 0 || errno != ENOENT) return handle;
+    if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
+    return open();
+}
+
+// A body that a killed run would not keep (see ValidatorWrittenFirst) needs
+// no partial file while the destination is missing and no earlier partial
+// file lies there to be replaced: it goes to an unnamed file, which only a
+// complete transfer links to the final name. The folder then changes once
+// per file instead of twice (a creation and a rename), which is what four
+// downloads into one folder wait on, and no lock or identity check is
+// needed, since no other download can reach the file.
+TBodyFile OpenBodyFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
+    if (Partial.DestinationMissing && Partial.ResumeFrom < 0 && !ValidatorWrittenFirst(Task, Partial) &&
+        !base::FileExists(Partial.Name)) {
+        base::TFileDescriptor unnamed(OpenUnnamedFile(Task.DestinationFile()));
+        if (unnamed.Get() >= 0) return {std::move(unnamed), true, {}};
+    }
+    return OpenNamedPartialFile(Task, Partial);
+}
+
+// Copies an unnamed body into the partial file, which then stands for it as
+// if the body had been written there: a body cut short is kept to be
+// resumed, and a complete one whose name could not be linked (a file took
+// the name meanwhile) is renamed over it.
+TBodyFile NameThroughPartialFile(TDownloadTask& Task, const TPartialFileUse& Partial, int Unnamed) {
+    TBodyFile named = OpenNamedPartialFile(Task, Partial);
+    char buffer[1 << 16];
+    for (off_t offset = 0;;) {
+        const ssize_t count = ::pread(Unnamed, buffer, sizeof buffer, offset);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) throw FileError("read back the body of " + Partial.Name);
+        if (count == 0) return named;
+        if (!base::WriteAll(named.File.Get(), std::string_view(buffer, static_cast<std::size_t>(count))))
+            throw FileError("write " + Partial.Name);
+        offset += count;
+    }
+}
+
 // Moves the body to the file. True when the read ended without failure,
 // also when a stop or the job's time limit ended it early; false, refused by
 // file size, when the body grew beyond the bound of Partial.
@@ -151,20 +211,31 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
     }
 }
 
+// Links the unnamed file to the destination's name, which must be free;
+// false with errno when it cannot be linked.
+bool LinkUnnamedFile(int Handle, const std::string& Destination) {
+    const std::string self = "/proc/self/fd/" + std::to_string(Handle);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, Destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // The rename replaces an older copy in one step, so the destination is never
 // missing or half-written; a failure is reported, never passed off as success.
-// Opened is the status of the partial file as it was locked.
-void CompleteTransfer(TDownloadTask& Task, const TPartialFileUse& Partial, int Handle, const struct stat& Opened,
-                      std::time_t FileTime) {
-    // Removed meanwhile (a failed range of another run deletes it): whatever
-    // has its name now is not what this download wrote.
-    if (!base::PathNamesFile(Partial.Name, Opened))
-        throw std::runtime_error("Partial file removed during the download: " + Partial.Name);
+void CompleteTransfer(TDownloadTask& Task, const TPartialFileUse& Partial, TBodyFile& Body, std::time_t FileTime) {
     const std::string destination = Task.DestinationFile();
-    SetFileCreationDate(Handle, destination, FileTime);
-    if (::rename(Partial.Name.c_str(), destination.c_str()) != 0) {
-        Task.RecordError(errno, "MoveFile " + Partial.Name, "FinishFileDownload", nullptr);
-        return;
+    SetFileCreationDate(Body.File.Get(), destination, FileTime);
+    if (Body.Unnamed && !LinkUnnamedFile(Body.File.Get(), destination)) {
+        Body = NameThroughPartialFile(Task, Partial, Body.File.Get());
+        SetFileCreationDate(Body.File.Get(), destination, FileTime);
+    }
+    if (!Body.Unnamed) {
+        // Removed meanwhile (a failed range of another run deletes it): whatever
+        // has its name now is not what this download wrote.
+        if (!base::PathNamesFile(Partial.Name, Body.Opened))
+            throw std::runtime_error("Partial file removed during the download: " + Partial.Name);
+        if (::rename(Partial.Name.c_str(), destination.c_str()) != 0) {
+            Task.RecordError(errno, "MoveFile " + Partial.Name, "FinishFileDownload", nullptr);
+            return;
+        }
     }
     Task.Complete.SavedBytes = Task.Progress.Get().BytesReceived;
     // Nearly every download neither found nor wrote one: no removal to try.
@@ -185,10 +256,8 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // Style sheets are read for links as pages are.
         const std::string contentType = Task.Progress.ContentType();
         if (Task.Address.IsHTML(contentType) || Task.Address.IsStyleSheet(contentType)) complete.IsPage = true;
-        base::TFileDescriptor file(OpenPartialFile(Partial.Name, Task.DestinationFile()));
-        if (file.Get() < 0) throw FileError("open " + Partial.Name);
-        const struct stat opened = LockPartialFile(Task, file.Get(), Partial);
-        const bool readOk = ReadFileFromWininetHandle(Task, Request, file.Get(), Partial);
+        TBodyFile body = OpenBodyFile(Task, Partial);
+        const bool readOk = ReadFileFromWininetHandle(Task, Request, body.File.Get(), Partial);
         const bool transferred = readOk && !complete.Stopped && complete.FilterResult != dfJobTime;
         // A body stopped as too large is not kept to be resumed: it would
         // only grow too large again.
@@ -196,15 +265,16 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // Renamed or removed while still locked, so that no other download
         // takes the file over in between.
         if (transferred) {
-            CompleteTransfer(Task, Partial, file.Get(), opened, FileTime);
+            CompleteTransfer(Task, Partial, body, FileTime);
         } else if (!Partial.Keep || tooLarge) {
-            if (::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT)
+            if (!body.Unnamed && ::unlink(Partial.Name.c_str()) != 0 && errno != ENOENT)
                 base::TraceLog.LogAPIError("DeleteFile " + Partial.Name, "FinishFileDownload", DownloadUnitName);
             RemovePartialValidator(Task.DestinationFile());
         } else {
+            if (body.Unnamed) body = NameThroughPartialFile(Task, Partial, body.File.Get());
             KeepValidatorOfCutFile(Task, Partial);
         }
-        if (!file.Close()) throw FileError("close " + Partial.Name);
+        if (!body.File.Close()) throw FileError("close " + Partial.Name);
         if (readOk) {
             if (!complete.HaveStatus) {
                 complete.HaveStatus = true;

@@ -21,6 +21,8 @@ struct TPartialFileUse {
     // A validator file may lie beside the destination (one was found, or none
     // was looked for): it is removed once the file is complete.
     bool ValidatorMayLie = true;
+    // The request found no file under the destination's name.
+    bool DestinationMissing = false;
     // A body that grows beyond this many bytes is stopped as too large and
     // its file removed, whatever its announced length; -1: no bound.
     std::int64_t MaxSize = -1;
@@ -31,8 +33,10 @@ struct TPartialFileUse {
 // half-written file ever carries the final name; the destination's time
 // becomes FileTime. The partial file is locked before it is changed at all:
 // a second download into the same destination fails as "in use" and leaves
-// the first one's file alone. Counts the file with the filter and reports
-// progress and result into Task.
+// the first one's file alone. A body that a killed run would not keep goes
+// to an unnamed file instead when the destination is missing, and only a
+// complete one is linked to the final name (see OpenBodyFile). Counts the
+// file with the filter and reports progress and result into Task.
 void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TPartialFileUse& Partial,
                         std::time_t FileTime);
 

@@ -244,13 +244,14 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
         Progress.ContentType = contentType;
     });
     const std::string requested = Task.DestinationFile();
+    bool destinationMissing = Update.DestinationMissing;
     if (Task.Options.JobOptions.AddFileExtensions && TransformDestination(contentType)) {
         // The conditional headers went out for the old name; ask again with
         // those of the new one when they would differ.
         const std::string renamed = Task.DestinationFile();
-        if ((base::FileExists(renamed) || base::FileExists(PartialFileName(renamed)) || !Update.Range.empty()) &&
-            RetryCount < MaxRetryCount)
-            return {true, SendIfModifiedSince};
+        const bool taken = base::FileExists(renamed) || base::FileExists(PartialFileName(renamed));
+        if ((taken || !Update.Range.empty()) && RetryCount < MaxRetryCount) return {true, SendIfModifiedSince};
+        destinationMissing = !taken;
     }
     const std::string partial = PartialFileName(Task.DestinationFile());
     const bool resume = Task.Complete.StatusCode == 206;
@@ -275,27 +276,28 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
     Task.Complete.FilterResult = Task.Filter.CheckAfterHeaders(Task.Address, contentType, Task.Distance,
                                                      static_cast<std::uint64_t>(expected), Task.Embedded);
     if (Task.Complete.FilterResult != dfPassed) return {};
-    // The validator file looked for was that of the name requested.
-    const bool validatorMayLie = Update.ValidatorMayLie || Task.DestinationFile() != requested;
     FinishFileDownload(Task, Request,
-                       BodyFileUse(Request, encoded, resume ? Update.ResumeSize : -1, !Update.IfRange.empty(),
-                                   validatorMayLie),
+                       BodyFileUse(Request, Update, encoded, resume, Task.DestinationFile() != requested,
+                                   destinationMissing),
                        fileTime);
     return {};
 }
 
 // A body that came encoded is never resumed (its validator names the encoded
 // form, whose ranges count other bytes), so its partial file is not kept; it
-// is bounded even when the job sets no limit.
-TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
-                                           bool ValidatorKept, bool ValidatorMayLie) const {
+// is bounded even when the job sets no limit. Renamed: the MIME table gave
+// the destination a new name after the request went out.
+TPartialFileUse THTTPDownload::BodyFileUse(TInternetRequest& Request, const TUpdateHeaders& Update, bool Encoded,
+                                           bool Resume, bool Renamed, bool DestinationMissing) const {
     const std::int64_t jobLimit = Task.Filter.MaxFileSize();
     return {.Name = PartialFileName(Task.DestinationFile()),
-            .ResumeFrom = ResumeFrom,
+            .ResumeFrom = Resume ? Update.ResumeSize : -1,
             .Keep = !Encoded,
-            .Validator = ResumeFrom >= 0 || Encoded ? std::string() : ResumeValidator(Request),
-            .ValidatorKept = ValidatorKept,
-            .ValidatorMayLie = ValidatorMayLie,
+            .Validator = Resume || Encoded ? std::string() : ResumeValidator(Request),
+            .ValidatorKept = !Update.IfRange.empty(),
+            // The validator file looked for was that of the name requested.
+            .ValidatorMayLie = Update.ValidatorMayLie || Renamed,
+            .DestinationMissing = DestinationMissing,
             .MaxSize = jobLimit >= 0 || !Encoded ? jobLimit : Task.Services.MaxDecodedSize};
 }
 
@@ -365,6 +367,7 @@ THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume, 
     } else if (!DestinationMissing && base::FileExists(destination, info)) {
         file = destination;
     } else {
+        update.DestinationMissing = true;
         return update;
     }
     if (!IfModifiedSinceLine(info.st_mtime, update.IfModifiedSince))

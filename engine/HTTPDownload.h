@@ -38,6 +38,7 @@ private:
         std::string IfRange;          // the partial file's validator line; sent with Range
         std::int64_t ResumeSize = 0;  // size of the partial file that Range continues
         bool ValidatorMayLie = true;  // a validator file was found, or none was looked for
+        bool DestinationMissing = false;  // no file lies under the destination's name
     };
 
     TNextRequest HTTPRequest(const TNextRequest& This, int RetryCount);
@@ -47,8 +48,8 @@ private:
                               bool SendIfModifiedSince, int RetryCount);
     TNextRequest HandleContent(TInternetRequest& Request, const TUpdateHeaders& Update,
                                bool SendIfModifiedSince, int RetryCount);
-    TPartialFileUse BodyFileUse(TInternetRequest& Request, bool Encoded, std::int64_t ResumeFrom,
-                                bool ValidatorKept, bool ValidatorMayLie) const;
+    TPartialFileUse BodyFileUse(TInternetRequest& Request, const TUpdateHeaders& Update, bool Encoded, bool Resume,
+                                bool Renamed, bool DestinationMissing) const;
     void HandleRedirect(TInternetRequest& Request);
     TNextRequest HandleNotModified(TInternetRequest& Request, const TUpdateHeaders& Update, int RetryCount);
     TNextRequest HandleRangeFailure(TInternetRequest& Request, bool SendIfModifiedSince, int RetryCount);

@@ -223,8 +223,9 @@ TEST_F(Resume, SecondDownloadIntoTheSameFileIsRefusedAsInUse) {
     engine::TFileDownloadThread second(Filter, MIMETable, Services());
     Prepare(first);
     Prepare(second);
-    // The first download holds its partial file while the second one arrives.
-    const std::string body = std::string(5000, 'a') + std::string(5000, 'b');
+    // The first download holds its partial file while the second one arrives;
+    // a body this large has one from the start.
+    const std::string body = std::string(5000, 'a') + std::string(2 << 20, 'b');
     StartHeldBack(first, "/one.bin", body, "one.bin");
 
     const auto loser = Download(second, Server.URL("/one.bin"), Path("one.bin"));
@@ -236,4 +237,24 @@ TEST_F(Resume, SecondDownloadIntoTheSameFileIsRefusedAsInUse) {
     EXPECT_EQ(first.CompleteData().StatusCode, 200);
     EXPECT_FALSE(first.CompleteData().ExceptionRaised) << first.CompleteData().ExceptionText;
     EXPECT_EQ(ReadFileText(Path("one.bin")), body);
+}
+
+// A small body is written unnamed and takes its name only when complete: a
+// file that took the name meanwhile is replaced in one step, and nothing is
+// left beside it.
+TEST_F(Resume, FileThatTookTheNameDuringTheTransferIsReplacedWhole) {
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
+    Prepare(thread);
+    const std::string body = std::string(5000, 'a') + std::string(5000, 'b');
+    StartHeldBack(thread, "/late.bin", body, "late.bin");
+    EXPECT_FALSE(testsupport::FileExists(Path("late.bin#part")));
+    WriteFileText(Path("late.bin"), "another writer's file");
+    Release.set_value();
+    ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
+
+    const auto& result = thread.CompleteData();
+    EXPECT_FALSE(result.ExceptionRaised) << result.ExceptionText;
+    EXPECT_EQ(result.SavedBytes, static_cast<std::int64_t>(body.size()));
+    EXPECT_EQ(ReadFileText(Path("late.bin")), body);
+    EXPECT_FALSE(testsupport::FileExists(Path("late.bin#part")));
 }
