@@ -73,19 +73,32 @@ TReplaceScratch::~TReplaceScratch() { Drop(); }
 
 void TReplaceScratch::Drop() {
     NameFile = TFileDescriptor();
+    NameSize = -1;
     if (!Name.empty()) ::unlink(Name.c_str());
     Name.clear();
     NameMode = 0;
 }
 
-// The new content is written in one call, from memory.
-bool TReplaceScratch::Fill(const TWrite& Write) {
+// The new content is gathered in memory and, unless it is the same as Old,
+// written over the scratch in one call.
+bool TReplaceScratch::Fill(const TWrite& Write, std::optional<std::string_view> Old, bool& Unchanged) {
     Content.clear();
     TStringSink sink(Content);
     std::ostream output(&sink);
     bool ok = Write(output) && output.flush();
-    if (ok && NameFile.Get() < 0) {
+    Unchanged = ok && Old == std::string_view(Content);
+    ok = ok && (Unchanged || WriteScratch());
+    const int error = errno;
+    GiveBackLargeRoom(Content);
+    errno = error;
+    return ok;
+}
+
+// A scratch no longer than the content needs no cut.
+bool TReplaceScratch::WriteScratch() {
+    if (NameFile.Get() < 0) {
         // Never through a symbolic link, and a missing scratch is created, never taken over.
+        NameSize = -1;
         NameFile = TFileDescriptor(::open(Name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         if (NameFile.Get() < 0 && errno == ENOENT) {
             NameMode = 0;
@@ -93,21 +106,22 @@ bool TReplaceScratch::Fill(const TWrite& Write) {
                 ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         }
     }
+    const auto size = static_cast<off_t>(Content.size());
+    const bool cut = NameSize < 0 || NameSize > size;
+    NameSize = -1;
     // Closed before the swap, so that its last error still keeps Path as it was.
-    ok = ok && NameFile.Get() >= 0 && WriteAllFromStart(NameFile.Get(), Content) &&
-         ::ftruncate(NameFile.Get(), static_cast<off_t>(Content.size())) == 0 && NameFile.Close();
-    const int error = errno;
-    GiveBackLargeRoom(Content);
-    errno = error;
-    return ok;
+    return NameFile.Get() >= 0 && WriteAllFromStart(NameFile.Get(), Content) &&
+           (!cut || ::ftruncate(NameFile.Get(), size) == 0) && NameFile.Close();
 }
 
 // The descriptor of the replaced file reaches its old content, which the
 // scratch name holds now: it serves the next fill when it is that very file.
 void TReplaceScratch::KeepOpen(TReplacedFile* Replaced, const struct stat& Swapped) {
     if (Replaced && Replaced->File.Get() >= 0 && Replaced->Status.st_dev == Swapped.st_dev &&
-        Replaced->Status.st_ino == Swapped.st_ino)
+        Replaced->Status.st_ino == Swapped.st_ino) {
         NameFile = std::move(Replaced->File);
+        NameSize = Swapped.st_size;
+    }
 }
 
 bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write, TReplacedFile* Replaced) {
@@ -119,7 +133,10 @@ bool TReplaceScratch::Replace(const std::string& Path, const TWrite& Write, TRep
     // Beside the first file, so that it lies on the file system of the copy.
     if (Name.empty()) Name = TemporaryNameFor(Path);
     const mode_t mode = old.st_mode & 07777;
-    bool ok = Fill(Write) && (!exists || NameMode == mode || ::chmod(Name.c_str(), mode) == 0);
+    bool unchanged = false;
+    bool ok = Fill(Write, Replaced ? Replaced->Content : std::nullopt, unchanged);
+    if (unchanged) return true;
+    ok = ok && (!exists || NameMode == mode || ::chmod(Name.c_str(), mode) == 0);
     if (ok && exists && ::renameat2(AT_FDCWD, Name.c_str(), AT_FDCWD, Path.c_str(), RENAME_EXCHANGE) == 0) {
         // The old content serves as the next scratch only while nothing else
         // reaches it: not an original kept beside the page (a second link),

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,13 +36,17 @@ bool ReplaceFileAtomically(const std::string& Path, std::string_view Data, const
 struct TReplacedFile {
     struct stat Status {};
     TFileDescriptor File;  // open for reading and writing; or none
+    // The whole content as its caller read it, when it did: a new content
+    // equal to it leaves the file untouched, its time included.
+    std::optional<std::string_view> Content;
 };
 
 // Replaces many existing files one after another, each as atomically as
 // ReplaceFileAtomically (without Sync), through one scratch file that it
 // keeps: what Write writes is gathered in memory and written over the
 // scratch from its start in one call; the scratch then trades places with
-// the file in one step, and the old content becomes the next scratch.
+// the file in one step, and the old content becomes the next scratch. A
+// file whose new content is the same as the old is not replaced at all.
 // No file is created or freed per replacement: on ext4 without a journal each
 // creation scans past the inodes freed in the last seconds, so a rename over
 // every page of a large copy grew slower with every page. Nor is the scratch
@@ -65,13 +70,15 @@ public:
     bool Replace(const std::string& Path, const TWrite& Write, TReplacedFile* Replaced = nullptr);
 
 private:
-    bool Fill(const TWrite& Write);
+    bool Fill(const TWrite& Write, std::optional<std::string_view> Old, bool& Unchanged);
+    bool WriteScratch();
     void Drop();
     void KeepOpen(TReplacedFile* Replaced, const struct stat& Swapped);
     std::string Name;        // the scratch file, empty while there is none
     TFileDescriptor NameFile; // the scratch, open for writing, when its opener left it so
     std::string Content;     // the new content, in room kept from one replacement to the next
     mode_t NameMode = 0;     // its permission bits when known; 0 when not
+    off_t NameSize = -1;     // its size while NameFile is open and it is known; -1 when not
 };
 
 } // namespace base

@@ -216,6 +216,7 @@ void TLinkParser::RewriteLinksInFile(TSpiderJobControl& Control, const TSpiderOb
         options.Scratch = &Pass.Scratch;
         options.SavedFiles = &Pass.SavedFiles;
         if (!page.Writable) page.Opened.File = base::TFileDescriptor();
+        page.Opened.Content = PageBytes;
         options.Page = &page.Opened;
         Parser.OnRewriteProgress = [this, &Control](std::uint32_t position, std::uint32_t size) {
             return RewriteProgress(Control, position, size);

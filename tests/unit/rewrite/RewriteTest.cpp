@@ -46,6 +46,7 @@ struct TSavedSite {
                     base::ReadUpTo(opened.File.Get(), static_cast<std::size_t>(opened.Status.st_size), page));
         web::TWebLinkList links;
         EXPECT_TRUE(Parser.GetLinksInHTMLText(page, PageURL, &links));
+        opened.Content = page;
         Options.Page = &opened;
         const auto result = Parser.ReplaceLinksInFile(PagePath, page, PageURL, Options, links);
         Options.Page = nullptr;
@@ -138,6 +139,28 @@ TEST(Rewrite, OneScratchReplacesEveryPageAndLeavesNothingBehind) {
             EXPECT_EQ(ReadFileText(site.Dest + "/site/a/page_orig.html"), page);
         }
     }
+}
+
+// A page whose links all stay as they were is not written at all: it keeps
+// its file and its time, whatever scratch the pass holds.
+TEST(Rewrite, APageWhoseLinksStayAsTheyWereIsLeftUntouched) {
+    TSavedSite site;
+    site.Save("site/a/b.html");
+    base::TReplaceScratch scratch;
+    site.Options.Scratch = &scratch;
+    EXPECT_EQ(site.RewriteText("<img src=c.gif>"), "<img src=\"http://site/a/c.gif\">");
+    const std::string unchanged = "<a href=\"b.html\">" + std::string(100, '.');
+    WriteFileText(site.PagePath, unchanged);
+    const timespec old[2] = {{1700000000, 0}, {1700000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, site.PagePath.c_str(), old, 0), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(site.PagePath.c_str(), &before), 0);
+    ASSERT_TRUE(site.Rewrite());
+    struct stat after {};
+    ASSERT_EQ(::stat(site.PagePath.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtime, 1700000000);
+    EXPECT_EQ(ReadFileText(site.PagePath), unchanged);
 }
 
 // A page that is a symbolic link is replaced by the rewritten page; the link
