@@ -9,6 +9,7 @@
 namespace engine {
 
 class TCookieStore;
+class TFoldersMadeByRun;
 
 // User name and password for a site, as the password store gives them.
 struct TSiteCredentials {
@@ -28,6 +29,9 @@ struct TDownloadThreadServices {
     // dsReadingData or dsFinished; must be quick and thread-safe (the
     // dispatcher uses it to wake its loop instead of polling).
     std::function<void()> StateChanged;
+    // What the job's downloads made and named, shared by them; null: every
+    // name is looked up on disk.
+    TFoldersMadeByRun* Folders = nullptr;
     // Saved pages up to this size are read in whole to be scanned for links
     // and rewritten; a larger one is saved but not scanned, so that a huge
     // body sent as a page never has to fit in memory.

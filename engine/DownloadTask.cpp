@@ -1,6 +1,8 @@
 #include "engine/DownloadTask.h"
 
+#include "engine/FoldersMadeByRun.h"
 #include "base/AppTraceLog.h"
+#include "base/ForceDir.h"
 
 namespace engine {
 
@@ -9,6 +11,19 @@ bool TDownloadTask::RootOpen(TInternetRoot Root) {
     Complete.HaveOsError = true;
     Complete.OsError = RootErrors[static_cast<std::size_t>(Root)];
     return false;
+}
+
+bool TDownloadTask::KnownFree(const std::string& Name) const {
+    return Services.Folders && Services.Folders->KnownFree(Name);
+}
+
+void TDownloadTask::Naming(const std::string& Name) const {
+    if (Services.Folders) Services.Folders->Naming(Name);
+}
+
+bool TDownloadTask::MakeFolder(const std::string& Folder) const {
+    if (!Services.Folders) return base::ForceDirectoriesLocked(Folder);
+    return base::ForceDirectoriesLocked(Folder, [this](const std::string& Made) { Services.Folders->Made(Made); });
 }
 
 void TDownloadTask::ApplyCredentials() {

@@ -50,6 +50,13 @@ struct TDownloadTask {
     // The password store fills in what the address does not carry; without
     // permission to authenticate, no credentials are sent at all.
     void ApplyCredentials();
+    // Nothing lies under Name, as the job's own folders tell without a look
+    // at the disk (see TFoldersMadeByRun); false when they cannot tell.
+    bool KnownFree(const std::string& Name) const;
+    // Name is about to be given to a file of the copy, or may be.
+    void Naming(const std::string& Name) const;
+    // Makes Folder and its missing parents, and tells the job's folders.
+    bool MakeFolder(const std::string& Folder) const;
     void RecordError(std::int32_t Error, const std::string& Call, const std::string& Operation,
                      const TInternetRequest* Request);
     void RecordException(const std::exception& Error, const std::string& Operation);

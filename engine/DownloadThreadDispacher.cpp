@@ -51,6 +51,7 @@ TDownloadThreadDispacher::TDownloadThreadDispacher(TDownloadThreadServices Servi
                                                    TSpiderInputMessageQueue& Input, TWakeSignal& Wake)
     : Filter(Filter), Input(Input), Wake(Wake) {
     Services.StateChanged = [&Wake] { Wake.Notify(); };
+    Services.Folders = &Folders;
     for (auto& thread : Threads) thread = std::make_unique<TFileDownloadThread>(Filter, MIMETable, Services);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/DownloadThread.h"
+#include "engine/FoldersMadeByRun.h"
 #include "messaging/SpiderOutputMsgTypes.h"
 
 #include <array>
@@ -58,9 +59,11 @@ public:
 
     // Copies the options into each thread, closing their connections.
     void SetOptions(const jobs::TDownloadOptions& Options);
-    void ClearStartPage() {
+    // Forgets what the last job left: its start page and the folders it made.
+    void BeginJob() {
         StartPageFile.clear();
         StartDownload = {};
+        Folders.Forget();
     }
     const std::string& GetStartPage() const { return StartPageFile; }
     // The end report of the starting address's last download; its Outcome is 0
@@ -113,6 +116,7 @@ private:
     TDownloadFilter& Filter;
     messaging::TSpiderInputMessageQueue& Input;
     TWakeSignal& Wake;
+    TFoldersMadeByRun Folders;  // before the threads, which use it
     std::array<std::unique_ptr<TFileDownloadThread>, ThreadCount> Threads;
     std::array<TSlot, ThreadCount> Slots;
     std::int32_t DownloadCounter = 0;  // never reset: download numbers are unique for the program's life

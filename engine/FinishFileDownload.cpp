@@ -5,7 +5,6 @@
 #include "engine/PartialFile.h"
 #include "base/AppTraceLog.h"
 #include "base/PosixFile.h"
-#include "base/ForceDir.h"
 
 #include <cerrno>
 #include <chrono>
@@ -43,14 +42,22 @@ void SetFileCreationDate(int Handle, const std::string& FileName, std::time_t Fi
         base::TraceLog.LogAPIError("SetFileTime " + FileName, "SetFileCreationDate", DownloadUnitName);
 }
 
-// The partial file, created with its folder when missing.
-int OpenPartialFile(const std::string& Name, const std::string& Destination) {
+std::string FolderOf(const std::string& Destination) {
+    return std::filesystem::path(Destination).parent_path().string();
+}
+
+// The partial file, created with its folder when missing. Its validator may
+// follow it.
+int OpenPartialFile(TDownloadTask& Task, const std::string& Name) {
+    const std::string destination = Task.DestinationFile();
+    Task.Naming(Name);
+    Task.Naming(PartialValidatorName(destination));
     const auto open = [&] { return ::open(Name.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644); };
     int handle = open();
     // A file where a folder belongs says so through the folder's creation.
     if (handle >= 0 || (errno != ENOENT && errno != ENOTDIR)) return handle;
-    const std::string folder = std::filesystem::path(Destination).parent_path().string();
-    if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
+    const std::string folder = FolderOf(destination);
+    if (!Task.MakeFolder(folder)) throw FileError("create folder " + folder);
     return open();
 }
 
@@ -115,7 +122,7 @@ struct TBodyFile {
 };
 
 TBodyFile OpenNamedPartialFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
-    base::TFileDescriptor file(OpenPartialFile(Partial.Name, Task.DestinationFile()));
+    base::TFileDescriptor file(OpenPartialFile(Task, Partial.Name));
     if (file.Get() < 0) throw FileError("open " + Partial.Name);
     const struct stat opened = LockPartialFile(Task, file.Get(), Partial);
     return {std::move(file), false, opened};
@@ -123,12 +130,12 @@ TBodyFile OpenNamedPartialFile(TDownloadTask& Task, const TPartialFileUse& Parti
 
 // An unnamed file (O_TMPFILE) in the destination's folder, made with the
 // folder when missing; -1 when the file system has none.
-int OpenUnnamedFile(const std::string& Destination) {
-    const std::string folder = std::filesystem::path(Destination).parent_path().string();
+int OpenUnnamedFile(TDownloadTask& Task) {
+    const std::string folder = FolderOf(Task.DestinationFile());
     const auto open = [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644); };
     int handle = open();
     if (handle >= 0 || errno != ENOENT) return handle;
-    if (!base::ForceDirectoriesLocked(folder)) throw FileError("create folder " + folder);
+    if (!Task.MakeFolder(folder)) throw FileError("create folder " + folder);
     return open();
 }
 
@@ -141,8 +148,8 @@ int OpenUnnamedFile(const std::string& Destination) {
 // needed, since no other download can reach the file.
 TBodyFile OpenBodyFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
     if (Partial.DestinationMissing && Partial.ResumeFrom < 0 && !ValidatorWrittenFirst(Task, Partial) &&
-        !base::FileExists(Partial.Name)) {
-        base::TFileDescriptor unnamed(OpenUnnamedFile(Task.DestinationFile()));
+        (Task.KnownFree(Partial.Name) || !base::FileExists(Partial.Name))) {
+        base::TFileDescriptor unnamed(OpenUnnamedFile(Task));
         if (unnamed.Get() >= 0) return {std::move(unnamed), true, {}};
     }
     return OpenNamedPartialFile(Task, Partial);
@@ -222,6 +229,7 @@ bool LinkUnnamedFile(int Handle, const std::string& Destination) {
 // missing or half-written; a failure is reported, never passed off as success.
 void CompleteTransfer(TDownloadTask& Task, const TPartialFileUse& Partial, TBodyFile& Body, std::time_t FileTime) {
     const std::string destination = Task.DestinationFile();
+    Task.Naming(destination);
     SetFileCreationDate(Body.File.Get(), destination, FileTime);
     if (Body.Unnamed && !LinkUnnamedFile(Body.File.Get(), destination)) {
         Body = NameThroughPartialFile(Task, Partial, Body.File.Get());

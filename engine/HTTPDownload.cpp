@@ -131,7 +131,8 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This,
     // Past this check the destination is known to be missing: the request's
     // conditional headers need not look for it again.
     const bool destinationMissing = !Task.Options.JobOptions.UpdateOldFiles;
-    if (destinationMissing && base::FileExists(Task.DestinationFile())) {
+    if (const std::string destination = Task.DestinationFile();
+        destinationMissing && !Task.KnownFree(destination) && base::FileExists(destination)) {
         Task.Complete.FilterResult = dfPreviouslyDownloaded;
         return {};
     }
@@ -355,7 +356,9 @@ THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume, 
     TUpdateHeaders update;
     const std::string destination = Task.DestinationFile();
     const std::string partial = PartialFileName(destination);
-    const TPartialValidator validator = Resume ? ReadPartialValidator(destination) : TPartialValidator();
+    const TPartialValidator validator = Resume && !Task.KnownFree(PartialValidatorName(destination))
+                                            ? ReadPartialValidator(destination)
+                                            : TPartialValidator();
     update.ValidatorMayLie = !Resume || validator.Found;
     struct stat info;
     std::string file;
@@ -364,7 +367,7 @@ THTTPDownload::TUpdateHeaders THTTPDownload::CreateUpdateDLHeaders(bool Resume, 
         update.ResumeSize = info.st_size;
         update.Range = "Range: bytes=" + std::to_string(info.st_size) + "-";
         update.IfRange = "If-Range: " + validator.Value;
-    } else if (!DestinationMissing && base::FileExists(destination, info)) {
+    } else if (!DestinationMissing && !Task.KnownFree(destination) && base::FileExists(destination, info)) {
         file = destination;
     } else {
         update.DestinationMissing = true;

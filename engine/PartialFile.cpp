@@ -12,14 +12,14 @@ namespace engine {
 
 namespace {
 
-std::string ValidatorFileName(const std::string& Destination) { return Destination + "#validator"; }
-
 } // namespace
 
 std::string PartialFileName(const std::string& Destination) { return Destination + "#part"; }
 
+std::string PartialValidatorName(const std::string& Destination) { return Destination + "#validator"; }
+
 TPartialValidator ReadPartialValidator(const std::string& Destination) {
-    const std::string name = ValidatorFileName(Destination);
+    const std::string name = PartialValidatorName(Destination);
     // Nearly every download finds none: one failed look tells, and only a
     // file that is there is read.
     if (::access(name.c_str(), F_OK) != 0 && errno == ENOENT) return {};
@@ -37,13 +37,13 @@ bool WritePartialValidator(const std::string& Destination, const std::string& Va
         RemovePartialValidator(Destination);
         return true;
     }
-    const std::string name = ValidatorFileName(Destination);
+    const std::string name = PartialValidatorName(Destination);
     base::TFileDescriptor file(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     return file.Get() >= 0 && base::WriteAll(file.Get(), Validator) && file.Close();
 }
 
 void RemovePartialValidator(const std::string& Destination) {
-    ::unlink(ValidatorFileName(Destination).c_str());
+    ::unlink(PartialValidatorName(Destination).c_str());
 }
 
 } // namespace engine

@@ -11,6 +11,7 @@ namespace engine {
 // site can take either name, while disks formatted for Windows accept it; a
 // later run of the job still finds the partial file to resume it.
 std::string PartialFileName(const std::string& Destination);
+std::string PartialValidatorName(const std::string& Destination);
 
 // The ETag (or else the Last-Modified date) of the answer whose body the
 // partial file of Destination holds. A resumed request sends it, so that a

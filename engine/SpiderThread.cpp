@@ -121,7 +121,7 @@ std::uint8_t TSpiderThread::CrawlAndFinish(const TSpiderInputMsg& Start) {
     Filter.SetJob(Job, true, true);
     TSpiderObjectList list;
     AddSpiderObject(list, web::GetStartingURL(Job), StartingReferrer(Job), -1, 0, false);
-    Dispatcher.ClearStartPage();
+    Dispatcher.BeginJob();
     jobs::TDownloadOptions options;
     options.HTTPProxy = Start.HTTPProxy;
     options.FTPProxy = Start.FTPProxy;

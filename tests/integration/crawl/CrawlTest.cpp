@@ -281,6 +281,23 @@ TEST_F(Crawl, APageSavedUnderAnAddedExtensionIsParsedAgainOnTheNextRunWhenUnchan
     }
 }
 
+// A run knows which files it gave names in the folders it made; the next run
+// knows nothing of the kind, so a file put into such a folder between the
+// runs is found and kept.
+TEST_F(Crawl, AFilePutIntoTheCopyBetweenRunsIsFoundByTheNextRun) {
+    Server.Serve("/new/", 200, "<a href=\"late.htm\">late</a>");
+    Server.Serve("/new/late.htm", 404, "");
+    const auto job = Engine.Job(Server.URL("/new/"));
+    ASSERT_EQ(Engine.Run(job), joCompleted);
+    ASSERT_FALSE(std::filesystem::exists(Engine.Local("/new/late.htm")));
+    testsupport::WriteFileText(Engine.Local("/new/late.htm"), "the user's own");
+    Server.Serve("/new/late.htm", 200, "from the server");
+
+    ASSERT_EQ(Engine.Run(job), joCompleted);
+    EXPECT_EQ(testsupport::ReadFileText(Engine.Local("/new/late.htm")), "the user's own");
+    EXPECT_EQ(Server.RequestsFor("/new/late.htm").size(), 1u);
+}
+
 TEST_F(Crawl, AFrontEndThatStopsTakingReportsFailsTheJobAndTheEndStillArrives) {
     std::string page;
     for (int i = 0; i < TSpiderOutputMessageQueue::Capacity + 50; ++i)

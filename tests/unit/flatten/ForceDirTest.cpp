@@ -32,3 +32,17 @@ TEST(ForceDirectoriesLocked, LetsThreadsCreateOverlappingTreesTogether) {
     EXPECT_EQ(failures, std::vector<int>(8, 0));
     for (const auto& path : paths) EXPECT_TRUE(fs::is_directory(path)) << path;
 }
+
+// What a download learns of the folders it made lets it skip lookups in
+// them: a folder that existed already must never be reported as made.
+TEST(ForceDirectoriesLocked, ReportsTheFoldersItMadeParentsFirstAndNoOther) {
+    testsupport::TTempDir temp;
+    std::vector<std::string> made;
+    const auto record = [&](const std::string& Folder) { made.push_back(Folder); };
+    ASSERT_TRUE(base::ForceDirectoriesLocked(temp.Path() + "/a/b/c/", record));
+    EXPECT_EQ(made, (std::vector<std::string>{temp.Path() + "/a", temp.Path() + "/a/b", temp.Path() + "/a/b/c"}));
+    made.clear();
+    ASSERT_TRUE(base::ForceDirectoriesLocked(temp.Path() + "/a/b/d", record));
+    ASSERT_TRUE(base::ForceDirectoriesLocked(temp.Path() + "/a/b", record));
+    EXPECT_EQ(made, std::vector<std::string>{temp.Path() + "/a/b/d"});
+}
