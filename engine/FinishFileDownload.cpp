@@ -270,8 +270,8 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         // A body stopped as too large is not kept to be resumed: it would
         // only grow too large again.
         const bool tooLarge = complete.FilterResult == dfFileSize;
-        // Renamed or removed while still locked, so that no other download
-        // takes the file over in between.
+        // A partial file is renamed or removed while still locked, so that no
+        // other download takes it over in between.
         if (transferred) {
             CompleteTransfer(Task, Partial, body, FileTime);
         } else if (!Partial.Keep || tooLarge) {
