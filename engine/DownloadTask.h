@@ -20,6 +20,9 @@ class TMIMEExtensionsTable;
 // Trace entries of every part of a download carry the download thread's name.
 inline constexpr const char* DownloadUnitName = "DownloadThread";
 
+// A larger page is read back from its file to be parsed.
+inline constexpr std::size_t MaxKeptPageBody = std::size_t{1} << 20;
+
 // One download as the HTTP download, the FTP download and the saving of the
 // partial file see it: the download thread's session, filter and options,
 // the address, and the progress and result it reports into. Lives on the
@@ -42,6 +45,10 @@ struct TDownloadTask {
     std::function<void()> ReadingData;
     // Address with the credentials that are sent; set by ApplyCredentials.
     web::TURL RequestAddress{};
+    // When set, the body of a page that this download saves whole is kept
+    // here too, up to MaxKeptPageBody bytes, so that its parse need not read
+    // the file back; left empty otherwise.
+    std::string* PageBody = nullptr;
 
     std::string DestinationFile() const { return Progress.DestinationFile(); }
     bool StopRequested() const { return Session.StopRequested(); }

@@ -127,6 +127,7 @@ void TFileDownloadThread::Execute(std::stop_token Token) {
 
 // One download from the filter's first check to the result.
 void TFileDownloadThread::RunDownload() {
+    PageBody.clear();
     Complete.Address.Assign(WorkAddress);
     Complete.Referrer.Assign(WorkReferrer);
     TraceDownloadStart(WorkAddress, WorkReferrer);
@@ -153,7 +154,8 @@ void TFileDownloadThread::RunDownload() {
                                    .Embedded = WorkEmbedded,
                                    .Progress = InProgress,
                                    .Complete = Complete,
-                                   .ReadingData = [this] { SetState(dsReadingData); }};
+                                   .ReadingData = [this] { SetState(dsReadingData); },
+                                   .PageBody = &PageBody};
                 DownloadByScheme(task);
                 // An earlier run saved the page under an added extension ("x.php.htm"):
                 // unchanged, it is not fetched, but it is parsed again all the same.

@@ -70,6 +70,10 @@ public:
 
     TFileDownloadState State() const { return StateValue.load(std::memory_order_acquire); }
     const TFileDownloadCompleteData& CompleteData() const { return Complete; }
+    // The body of the page that the finished download saved, when it was
+    // small enough to keep; empty otherwise. Valid until the next download,
+    // which reuses its room.
+    std::string_view SavedPageBody() const { return PageBody; }
     void MarkIdle();
 
     TFileDownloadInProgressData Progress() const;
@@ -99,6 +103,7 @@ private:
     jobs::TDownloadOptions Options;  // the worker's copy for the running download
     // Written by the worker only; read by the dispatcher once State is dsFinished.
     TFileDownloadCompleteData Complete;
+    std::string PageBody;  // the same
 
     TDownloadProgress InProgress;  // also the destination, which the MIME table may extend
 

@@ -248,6 +248,27 @@ void TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
     }
 }
 
+// Pages are parsed soon after their download, mostly in the order they came:
+// their bodies wait in memory up to this many bytes in all, and a page that
+// finds no room is read back from its file.
+constexpr std::size_t MaxPageBodyBytes = std::size_t{8} << 20;
+
+void TDownloadThreadDispacher::KeepPageBody(std::uint32_t SequenceNumber, std::string_view Body) {
+    TakePageBody(SequenceNumber);  // what an earlier download of the object left is stale
+    if (Body.empty() || PageBodyBytes + Body.size() > MaxPageBodyBytes) return;
+    PageBodyBytes += Body.size();
+    PageBodies.emplace(SequenceNumber, Body);
+}
+
+std::string TDownloadThreadDispacher::TakePageBody(std::uint32_t SequenceNumber) {
+    const auto found = PageBodies.find(SequenceNumber);
+    if (found == PageBodies.end()) return {};
+    std::string body = std::move(found->second);
+    PageBodies.erase(found);
+    PageBodyBytes -= body.size();
+    return body;
+}
+
 // Turns one finished download into facts about its object and queues its
 // redirection target, unless the chain of redirects is already too long or
 // the job's limits refuse to follow it.
@@ -260,6 +281,7 @@ TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
         List.SetLocalFileName(*object, result.LocalFile);
         object->Saved = result.SavedBytes >= 0;
         if (result.IsPage) List.SetIsPage(*object);
+        KeepPageBody(object->SequenceNumber, Threads[Thread]->SavedPageBody());
     }
     if (thread.Distance() == -1) StartPageFile = result.LocalFile;
     if (!result.RedirectTarget.IsValid()) return {};

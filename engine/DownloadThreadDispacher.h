@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace jobs {
 class TCopyJob;
@@ -59,12 +60,18 @@ public:
 
     // Copies the options into each thread, closing their connections.
     void SetOptions(const jobs::TDownloadOptions& Options);
-    // Forgets what the last job left: its start page and the folders it made.
+    // Forgets what the last job left: its start page, the folders it made
+    // and the page bodies that no parse took.
     void BeginJob() {
         StartPageFile.clear();
         StartDownload = {};
         Folders.Forget();
+        PageBodies.clear();
+        PageBodyBytes = 0;
     }
+    // The body of the object's page as its download saved it, when that was
+    // kept; empty otherwise. Taken once.
+    std::string TakePageBody(std::uint32_t SequenceNumber);
     const std::string& GetStartPage() const { return StartPageFile; }
     // The end report of the starting address's last download; its Outcome is 0
     // while none has ended.
@@ -112,11 +119,15 @@ private:
     void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
     void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;
+    void KeepPageBody(std::uint32_t SequenceNumber, std::string_view Body);
 
     TDownloadFilter& Filter;
     messaging::TSpiderInputMessageQueue& Input;
     TWakeSignal& Wake;
     TFoldersMadeByRun Folders;  // before the threads, which use it
+    // Bodies of saved pages by object sequence number, until their parse.
+    std::unordered_map<std::uint32_t, std::string> PageBodies;
+    std::size_t PageBodyBytes = 0;
     std::array<std::unique_ptr<TFileDownloadThread>, ThreadCount> Threads;
     std::array<TSlot, ThreadCount> Slots;
     std::int32_t DownloadCounter = 0;  // never reset: download numbers are unique for the program's life

@@ -173,6 +173,17 @@ TBodyFile NameThroughPartialFile(TDownloadTask& Task, const TPartialFileUse& Par
     }
 }
 
+// A page's body is kept as it is written, while it stays small enough.
+void KeepPageBody(TDownloadTask& Task, std::string_view Piece) {
+    if (!Task.PageBody || !Task.Complete.IsPage) return;
+    if (Task.PageBody->size() + Piece.size() > MaxKeptPageBody) {
+        Task.PageBody->clear();
+        Task.PageBody = nullptr;
+        return;
+    }
+    Task.PageBody->append(Piece);
+}
+
 // Moves the body to the file. True when the read ended without failure,
 // also when a stop or the job's time limit ended it early; false, refused by
 // file size, when the body grew beyond the bound of Partial.
@@ -195,6 +206,7 @@ bool ReadFileFromWininetHandle(TDownloadTask& Task, TInternetRequest& Request, i
             return false;
         }
         if (!base::WriteAll(Handle, std::string_view(buffer, count))) throw FileError("write " + Partial.Name);
+        KeepPageBody(Task, std::string_view(buffer, count));
         const auto elapsed = std::chrono::steady_clock::now() - started;
         std::int64_t received = 0;
         Task.Progress.Update([&](TFileDownloadInProgressData& Progress) {
@@ -259,6 +271,11 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         Progress.BytesReceived = 0;
         Progress.TransferStarted = true;
     });
+    if (Task.PageBody) {
+        Task.PageBody->clear();
+        // A resumed body is only the end of the file.
+        if (Partial.ResumeFrom >= 0) Task.PageBody = nullptr;
+    }
     auto& complete = Task.Complete;
     try {
         // Style sheets are read for links as pages are.
@@ -294,6 +311,8 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
     } catch (const std::exception& Error) {
         Task.RecordException(Error, "FinishFileDownload " + Partial.Name);
     }
+    // Only a body that the saved file holds whole stands for the file.
+    if (Task.PageBody && complete.SavedBytes < 0) Task.PageBody->clear();
 }
 
 } // namespace engine

@@ -10,6 +10,7 @@
 #include "web/LinkType.h"
 
 #include <cerrno>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -108,22 +109,33 @@ web::TPageResult TLinkParser::ReadLinks(const TSavedPage& Page, const std::strin
     if (Page.OpenError != 0) return web::TPageResult::Failed(base::SystemErrorText(Page.OpenError));
     if (!base::ReadUpTo(Page.Opened.File.Get(), Page.Size(), PageBytes))
         return web::TPageResult::Failed(base::SystemErrorText(errno));
+    return ScanLinks(FileName, URL, Links);
+}
+
+web::TPageResult TLinkParser::ScanLinks(const std::string& FileName, const std::string& URL,
+                                        web::TWebLinkList& Links) {
     return IsStyleSheetFile(FileName) ? Parser.GetLinksInStyleSheetText(PageBytes, URL, &Links)
                                       : Parser.GetLinksInHTMLText(PageBytes, URL, &Links);
 }
 
-void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
-                                     TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex) {
+void TLinkParser::ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page, TSpiderObjectList& List,
+                                     bool HonorNoFollow, bool HonorNoIndex, std::string Body) {
     const std::string fileName = Page.LocalFileName;
-    const TSavedPage page(fileName, false);
-    if (page.Missing()) return;
+    std::optional<TSavedPage> page;
+    if (Body.empty()) {
+        page.emplace(fileName, false);
+        if (page->Missing()) return;
+    }
     Rewriting = false;
     BeginPage(Control, Page, somParseStarted, ++ParseCount);
-    if (!ScanAllowed(Control, fileName, page.Size(), somParseEnded, ParseCount)) return;
+    const std::int64_t size = page ? static_cast<std::int64_t>(page->Size()) : static_cast<std::int64_t>(Body.size());
+    if (!ScanAllowed(Control, fileName, size, somParseEnded, ParseCount)) return;
     auto& part = OutputMsg.FileReadWrite;
     const std::string pageURL = part.Address.GetPlainURL();
     web::TWebLinkList links;
-    const web::TPageResult result = ReadLinks(page, fileName, pageURL, links);
+    if (!page) PageBytes = std::move(Body);
+    const web::TPageResult result =
+        page ? ReadLinks(*page, fileName, pageURL, links) : ScanLinks(fileName, pageURL, links);
     base::GiveBackLargeRoom(PageBytes);
     if (!result) {
         base::TraceLog.LogEntry(base::ttException, result.ErrorText, "ParseLinksIntoList " + pageURL, "LinkParser");

@@ -45,8 +45,10 @@ public:
     // Adds every address of the page to List at its link distance, obeying the
     // page's robots directives when the job asks to (a NOINDEX page's file
     // goes, and Page is no longer Saved). A missing page file does nothing.
-    void ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page,
-                            TSpiderObjectList& List, bool HonorNoFollow, bool HonorNoIndex);
+    // Body, unless empty, is the page's file as its download just saved it,
+    // which spares reading it back.
+    void ParseLinksIntoList(TSpiderJobControl& Control, TSpiderObject& Page, TSpiderObjectList& List,
+                            bool HonorNoFollow, bool HonorNoIndex, std::string Body = {});
     // Replaces the links of a saved page by relative paths to the saved copies,
     // or by absolute addresses where nothing was saved.
     // Pass is shared with the other pages this thread rewrites in the same pass.
@@ -54,10 +56,12 @@ public:
                             const jobs::TCopyJob& Job, TRewritePass& Pass);
 
 private:
-    // Reads the opened page into PageBytes and lists its links, as a page or
-    // style sheet, as its file name tells.
+    // Reads the opened page into PageBytes and lists its links (see ScanLinks).
     web::TPageResult ReadLinks(const TSavedPage& Page, const std::string& FileName, const std::string& URL,
                                web::TWebLinkList& Links);
+    // Lists the links of the page in PageBytes, as a page or style sheet, as
+    // its file name tells.
+    web::TPageResult ScanLinks(const std::string& FileName, const std::string& URL, web::TWebLinkList& Links);
     bool ParseProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     bool RewriteProgress(TSpiderJobControl& Control, std::uint32_t Position, std::uint32_t Size);
     void BeginPage(TSpiderJobControl& Control, const TSpiderObject& Page, std::uint8_t Kind,

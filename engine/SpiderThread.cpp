@@ -183,7 +183,8 @@ bool TSpiderThread::ParseNextPage(TSpiderObjectList& List) {
     TSpiderObject* page = List.FirstUnparsedPage();
     if (!page) return false;
     List.SetLinksParsed(*page);
-    LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags);
+    LinkParser.ParseLinksIntoList(*this, *page, List, Job.HonorRobotNoFollowTags, Job.HonorRobotNoIndexTags,
+                                  Dispatcher.TakePageBody(page->SequenceNumber));
     return true;
 }
 

@@ -125,6 +125,28 @@ TEST_F(Crawl, PageAboveTheScanBoundIsSavedButNotReadInToBeScanned) {
     }
 }
 
+// A page is parsed from the body its download kept when that body is the
+// whole file; a page too large to keep, or one whose download only added
+// the end to a partial file, is read back from its file.
+TEST_F(Crawl, EveryLinkOfAPageIsFollowedWhetherItsBodyWasKeptOrNot) {
+    Server.Serve("/start.htm", 200, "<a href=\"big.htm\">b</a><a href=\"resumed.htm\">r</a><a href=\"a.gif\">a</a>");
+    Server.Serve("/big.htm", 200, std::string(1 << 21, ' ') + "<a href=\"after-big.gif\">x</a>");
+    const std::string head = "<a href=\"first-half.gif\">1</a>";
+    const std::string whole = head + "<a href=\"second-half.gif\">2</a>";
+    Server.ServeHandler("/resumed.htm", [whole](const testsupport::TRecordedRequest& Request) {
+        return testsupport::ConditionalResponse(testsupport::MakeResponse(200, whole, {{"ETag", "\"v\""}}), Request);
+    });
+    std::filesystem::create_directories(Engine.Local(""));
+    testsupport::WriteFileText(Engine.Local("/resumed.htm#part"), head);
+    testsupport::WriteFileText(Engine.Local("/resumed.htm#validator"), "\"v\"");
+
+    ASSERT_EQ(Engine.Run(Engine.Job(Server.URL("/start.htm"))), joCompleted);
+    ASSERT_EQ(Server.RequestsFor("/resumed.htm").size(), 1u);
+    EXPECT_FALSE(Server.RequestsFor("/resumed.htm")[0].Header("Range").empty()) << "the partial file was resumed";
+    for (const char* linked : {"/a.gif", "/after-big.gif", "/first-half.gif", "/second-half.gif"})
+        EXPECT_EQ(Server.RequestsFor(linked).size(), 1u) << linked;
+}
+
 TEST_F(Crawl, CompressedPageIsSavedDecodedAndItsLinksFollowed) {
     const std::string page = "<a href=\"/linked.gif\">x</a>";
     TTestResponse answer = testsupport::MakeResponse(200, testsupport::ContentCoded(page, "gzip"),
