@@ -8,9 +8,6 @@ bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 bool SameTextAscii(std::string_view A, std::string_view B) {
     if (A.size() != B.size()) return false;
-    // Most texts compared (keys of the object list, host names) are equal as
-    // they stand: one memcmp settles those.
-    if (A == B) return true;
     for (std::size_t i = 0; i < A.size(); ++i)
         if (UpperAsciiChar(A[i]) != UpperAsciiChar(B[i])) return false;
     return true;
