@@ -90,13 +90,17 @@ const TSpiderObject* TSpiderObjectList::FindByKey(std::string_view Key) const {
     return slot.Place == 0 ? nullptr : &Objects[slot.Place - 1];
 }
 
-// The slot that holds Key, or the empty slot where it belongs.
+// The slot that holds Key, or the empty slot where it belongs. A key found
+// with the same hash is nearly always written the same way too: one memcmp
+// settles it before the letter-case-blind comparison.
 std::size_t TSpiderObjectList::FindSlot(std::string_view Key, std::uint32_t Hash) const {
     const std::size_t mask = Slots.size() - 1;
     for (std::size_t at = Hash & mask;; at = (at + 1) & mask) {
         const TSlot& slot = Slots[at];
         if (slot.Place == 0) return at;
-        if (slot.Hash == Hash && base::SameTextAscii(KeyOf(slot.Place - 1), Key)) return at;
+        if (slot.Hash != Hash) continue;
+        const std::string_view known = KeyOf(slot.Place - 1);
+        if (known == Key || base::SameTextAscii(known, Key)) return at;
     }
 }
 
