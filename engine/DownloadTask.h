@@ -4,6 +4,7 @@
 #include "engine/DownloadServices.h"
 #include "engine/InternetClient.h"
 #include "jobs/DownloadOptionTypes.h"
+#include "base/PosixFile.h"
 #include "web/URLType.h"
 
 #include <array>
@@ -60,6 +61,9 @@ struct TDownloadTask {
     // Nothing lies under Name, as the job's own folders tell without a look
     // at the disk (see TFoldersMadeByRun); false when they cannot tell.
     bool KnownFree(const std::string& Name) const;
+    // Something lies under Name: the job's folders answer when they know,
+    // the disk otherwise.
+    bool NameTaken(const std::string& Name) const { return !KnownFree(Name) && base::FileExists(Name); }
     // Name is about to be given to a file of the copy, or may be.
     void Naming(const std::string& Name) const;
     // Makes Folder and its missing parents, and tells the job's folders.

@@ -148,7 +148,7 @@ int OpenUnnamedFile(TDownloadTask& Task) {
 // needed, since no other download can reach the file.
 TBodyFile OpenBodyFile(TDownloadTask& Task, const TPartialFileUse& Partial) {
     if (Partial.DestinationMissing && Partial.ResumeFrom < 0 && !ValidatorWrittenFirst(Task, Partial) &&
-        (Task.KnownFree(Partial.Name) || !base::FileExists(Partial.Name))) {
+        !Task.NameTaken(Partial.Name)) {
         base::TFileDescriptor unnamed(OpenUnnamedFile(Task));
         if (unnamed.Get() >= 0) return {std::move(unnamed), true, {}};
     }

@@ -131,8 +131,7 @@ THTTPDownload::TNextRequest THTTPDownload::HTTPRequest(const TNextRequest& This,
     // Past this check the destination is known to be missing: the request's
     // conditional headers need not look for it again.
     const bool destinationMissing = !Task.Options.JobOptions.UpdateOldFiles;
-    if (const std::string destination = Task.DestinationFile();
-        destinationMissing && !Task.KnownFree(destination) && base::FileExists(destination)) {
+    if (destinationMissing && Task.NameTaken(Task.DestinationFile())) {
         Task.Complete.FilterResult = dfPreviouslyDownloaded;
         return {};
     }
@@ -250,7 +249,7 @@ THTTPDownload::TNextRequest THTTPDownload::HandleContent(TInternetRequest& Reque
         // The conditional headers went out for the old name; ask again with
         // those of the new one when they would differ.
         const std::string renamed = Task.DestinationFile();
-        const bool taken = base::FileExists(renamed) || base::FileExists(PartialFileName(renamed));
+        const bool taken = Task.NameTaken(renamed) || Task.NameTaken(PartialFileName(renamed));
         if ((taken || !Update.Range.empty()) && RetryCount < MaxRetryCount) return {true, SendIfModifiedSince};
         destinationMissing = !taken;
     }
