@@ -271,11 +271,8 @@ void FinishFileDownload(TDownloadTask& Task, TInternetRequest& Request, const TP
         Progress.BytesReceived = 0;
         Progress.TransferStarted = true;
     });
-    if (Task.PageBody) {
-        Task.PageBody->clear();
-        // A resumed body is only the end of the file.
-        if (Partial.ResumeFrom >= 0) Task.PageBody = nullptr;
-    }
+    // A resumed body is only the end of the file.
+    if (Partial.ResumeFrom >= 0) Task.PageBody = nullptr;
     auto& complete = Task.Complete;
     try {
         // Style sheets are read for links as pages are.
