@@ -25,9 +25,10 @@ struct TDownloadThreadServices {
     // The password store: fills the credentials for a site ("host" or
     // "host:port"); empty = no store, only addresses' own credentials are sent.
     std::function<bool(const std::string& Host, TSiteCredentials& Credentials)> FindSitePassword;
-    // Runs on the download thread, with no lock held, right after State became
-    // dsReadingData or dsFinished; must be quick and thread-safe (the
-    // dispatcher uses it to wake its loop instead of polling).
+    // Runs on the download thread, with no lock held, when a download has
+    // begun, reached dsReadingData or become dsFinished (a finished one and
+    // the next one's beginning are told once); must be quick and thread-safe
+    // (the dispatcher uses it to wake its loop instead of polling).
     std::function<void()> StateChanged;
     // What the job's downloads made and named, shared by them; null: every
     // name is looked up on disk.

@@ -76,70 +76,115 @@ void TFileDownloadThread::SetOptions(const jobs::TDownloadOptions& NewOptions) {
     Session->SetOptions(NewOptions);
 }
 
-bool TFileDownloadThread::StartDownload(const web::TURL& Address, const std::string& DestinationFile,
+bool TFileDownloadThread::StartDownload(int Slot, const web::TURL& Address, const std::string& DestinationFile,
                                         std::int32_t Distance, const web::TURL* Referrer, bool Embedded) {
+    TDownloadSlot& slot = Slots[static_cast<std::size_t>(Slot)];
     {
         std::lock_guard guard(WorkLock);
-        if (State() != dsIdle) return false;
-        WorkAddress.Assign(Address);
-        WorkReferrer.Clear();
-        if (ReferrerPassedOn(Referrer)) WorkReferrer.Assign(*Referrer);
-        WorkDistance = Distance;
-        WorkEmbedded = Embedded;
-        InProgress.Start(DestinationFile);
-        Complete.Clear();
-        Session->ClearStop();
-        StateValue.store(dsWorkAssigned, std::memory_order_release);
+        if (slot.State() != dsIdle) return false;
+        slot.WorkAddress.Assign(Address);
+        slot.WorkReferrer.Clear();
+        if (ReferrerPassedOn(Referrer)) slot.WorkReferrer.Assign(*Referrer);
+        slot.WorkDistance = Distance;
+        slot.WorkEmbedded = Embedded;
+        slot.HandOver = ++HandOvers;
+        slot.InProgress.Start(DestinationFile);
+        slot.Complete.Clear();
+        slot.StateValue.store(dsQueued, std::memory_order_release);
     }
     WorkReady.notify_one();
     return true;
 }
 
-void TFileDownloadThread::Stop() { Session->RequestStop(); }
+// Under the lock, so that the worker never begins a download after a stop
+// that was meant for the one before it.
+unsigned TFileDownloadThread::Stop() {
+    std::lock_guard guard(WorkLock);
+    const unsigned withdrawn = WithdrawLocked();
+    Session->RequestStop();
+    return withdrawn;
+}
+
+unsigned TFileDownloadThread::Withdraw() {
+    std::lock_guard guard(WorkLock);
+    return WithdrawLocked();
+}
+
+unsigned TFileDownloadThread::WithdrawLocked() {
+    unsigned withdrawn = 0;
+    for (int i = 0; i < SlotCount; ++i) {
+        if (Slots[static_cast<std::size_t>(i)].State() != dsQueued) continue;
+        Slots[static_cast<std::size_t>(i)].StateValue.store(dsIdle, std::memory_order_release);
+        withdrawn |= 1u << i;
+    }
+    return withdrawn;
+}
 
 bool TFileDownloadThread::StopRequested() const { return Session->StopRequested(); }
 
-void TFileDownloadThread::MarkIdle() {
+void TFileDownloadThread::MarkIdle(int Slot) {
+    TDownloadSlot& slot = Slots[static_cast<std::size_t>(Slot)];
     std::lock_guard guard(WorkLock);
-    if (State() == dsFinished) StateValue.store(dsIdle, std::memory_order_release);
+    if (slot.State() == dsFinished) slot.StateValue.store(dsIdle, std::memory_order_release);
 }
 
-TFileDownloadInProgressData TFileDownloadThread::Progress() const { return InProgress.Get(); }
-
-std::string TFileDownloadThread::DestinationFile() const { return InProgress.DestinationFile(); }
-
-void TFileDownloadThread::SetState(TFileDownloadState NewState) {
-    StateValue.store(NewState, std::memory_order_release);
+void TFileDownloadThread::TellStateChanged() {
     if (Services.StateChanged) Services.StateChanged();
 }
 
 void TFileDownloadThread::Execute(std::stop_token Token) {
     base::LowerThisThreadsPriority();
-    for (;;) {
-        {
-            std::unique_lock guard(WorkLock);
-            if (!WorkReady.wait(guard, Token, [this] { return State() == dsWorkAssigned; })) return;
-        }
-        RunDownload();
-        SetState(dsFinished);
+    bool finishedUntold = false;
+    while (TDownloadSlot* slot = BeginNextDownload(Token, finishedUntold)) {
+        RunDownload(*slot);
+        slot->StateValue.store(dsFinished, std::memory_order_release);
+        finishedUntold = true;
     }
 }
 
+// Waits for the download handed over first and begins it; null when the
+// thread is to end. The dispatcher hears of a finished download together with
+// the next one's beginning, or before the wait when none is queued.
+TDownloadSlot* TFileDownloadThread::BeginNextDownload(std::stop_token Token, bool FinishedUntold) {
+    std::unique_lock guard(WorkLock);
+    if (FinishedUntold && !NextQueued()) {
+        guard.unlock();
+        TellStateChanged();
+        guard.lock();
+        FinishedUntold = false;
+    }
+    TDownloadSlot* slot = nullptr;
+    if (!WorkReady.wait(guard, Token, [&] { return (slot = NextQueued()) != nullptr; })) return nullptr;
+    Session->ClearStop();
+    slot->StateValue.store(dsWorkAssigned, std::memory_order_release);
+    guard.unlock();
+    TellStateChanged();
+    return slot;
+}
+
+TDownloadSlot* TFileDownloadThread::NextQueued() {
+    TDownloadSlot* next = nullptr;
+    for (auto& slot : Slots)
+        if (slot.State() == dsQueued && (!next || slot.HandOver < next->HandOver)) next = &slot;
+    return next;
+}
+
 // One download from the filter's first check to the result.
-void TFileDownloadThread::RunDownload() {
-    PageBody.clear();
-    Complete.Address.Assign(WorkAddress);
-    Complete.Referrer.Assign(WorkReferrer);
-    TraceDownloadStart(WorkAddress, WorkReferrer);
+void TFileDownloadThread::RunDownload(TDownloadSlot& Slot) {
+    Slot.PageBody.clear();
+    TFileDownloadCompleteData& complete = Slot.Complete;
+    complete.Address.Assign(Slot.WorkAddress);
+    complete.Referrer.Assign(Slot.WorkReferrer);
+    TraceDownloadStart(Slot.WorkAddress, Slot.WorkReferrer);
     try {
-        const std::string destination = DestinationFile();
-        Complete.IsPage = NamedAsPage(destination, WorkAddress);
-        Complete.FilterResult = Filter.CheckBeforeDownload(WorkAddress, WorkDistance, WorkEmbedded);
-        if (Complete.FilterResult == dfPassed) {
+        const std::string destination = Slot.DestinationFile();
+        complete.IsPage = NamedAsPage(destination, Slot.WorkAddress);
+        complete.FilterResult = Filter.CheckBeforeDownload(Slot.WorkAddress, Slot.WorkDistance, Slot.WorkEmbedded);
+        if (complete.FilterResult == dfPassed) {
             if (destination.empty()) {
-                Complete.ExceptionRaised = true;
-                Complete.ExceptionText = "No destination filename";
-                base::TraceLog.LogEntry(base::ttException, Complete.ExceptionText, "Execute", DownloadUnitName);
+                complete.ExceptionRaised = true;
+                complete.ExceptionText = "No destination filename";
+                base::TraceLog.LogEntry(base::ttException, complete.ExceptionText, "Execute", DownloadUnitName);
             } else {
                 EnsureBaseDownloadHandlesCreated();
                 TDownloadTask task{.Session = *Session,
@@ -148,32 +193,36 @@ void TFileDownloadThread::RunDownload() {
                                    .Services = Services,
                                    .Options = Options,
                                    .RootErrors = RootErrors,
-                                   .Address = WorkAddress,
-                                   .Referrer = WorkReferrer,
-                                   .Distance = WorkDistance,
-                                   .Embedded = WorkEmbedded,
-                                   .Progress = InProgress,
-                                   .Complete = Complete,
-                                   .ReadingData = [this] { SetState(dsReadingData); },
-                                   .PageBody = &PageBody};
+                                   .Address = Slot.WorkAddress,
+                                   .Referrer = Slot.WorkReferrer,
+                                   .Distance = Slot.WorkDistance,
+                                   .Embedded = Slot.WorkEmbedded,
+                                   .Progress = Slot.InProgress,
+                                   .Complete = complete,
+                                   .ReadingData =
+                                       [this, &Slot] {
+                                           Slot.StateValue.store(dsReadingData, std::memory_order_release);
+                                           TellStateChanged();
+                                       },
+                                   .PageBody = &Slot.PageBody};
                 DownloadByScheme(task);
                 // An earlier run saved the page under an added extension ("x.php.htm"):
                 // unchanged, it is not fetched, but it is parsed again all the same.
-                if (!Complete.IsPage && DestinationFile() != destination)
-                    Complete.IsPage = NamedAsPage(DestinationFile(), WorkAddress);
+                if (!complete.IsPage && Slot.DestinationFile() != destination)
+                    complete.IsPage = NamedAsPage(Slot.DestinationFile(), Slot.WorkAddress);
             }
         }
     } catch (const std::exception& Error) {
-        Complete.ExceptionRaised = true;
-        Complete.ExceptionText = Error.what();
+        complete.ExceptionRaised = true;
+        complete.ExceptionText = Error.what();
         base::TraceLog.LogEntry(base::ttException, Error.what(), "Execute", DownloadUnitName);
     }
-    Complete.LocalFile = DestinationFile();
-    TraceDownloadStop(WorkAddress);
+    complete.LocalFile = Slot.DestinationFile();
+    TraceDownloadStop(Slot.WorkAddress);
 }
 
 void TFileDownloadThread::DownloadByScheme(TDownloadTask& Task) {
-    switch (WorkAddress.GetScheme()) {
+    switch (Task.Address.GetScheme()) {
     case web::SchemeHTTP:
     case web::SchemeHTTPS:
         THTTPDownload(Task).Run();

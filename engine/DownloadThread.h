@@ -14,6 +14,7 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace engine {
@@ -29,6 +30,7 @@ enum TFileDownloadState : std::uint8_t {
     dsReadingData = 1,
     dsFinished = 2,  // the result waits to be collected
     dsIdle = 3,
+    dsQueued = 4,  // handed over; begins when the thread's running download ends
 };
 
 // What a download thread would have recorded for a download that the filter
@@ -38,17 +40,58 @@ void RecordRefusedDownload(TFileDownloadCompleteData& Complete, const web::TURL&
                            const web::TURL* Referrer, const std::string& Destination,
                            std::uint8_t FilterResult);
 
-// One download worker. The dispatcher (on the spider thread) drives it:
-//   idle --StartDownload--> work assigned --(thread)--> reading data --> finished
+// One download handed to a thread: what to fetch, its progress and its result.
+// The thread's rules say when each part may be read.
+class TDownloadSlot {
+public:
+    TFileDownloadState State() const { return StateValue.load(std::memory_order_acquire); }
+    const TFileDownloadCompleteData& CompleteData() const { return Complete; }
+    // The body of the page that the finished download saved, when it was
+    // small enough to keep; empty otherwise. Valid until the slot's next
+    // download, which reuses its room.
+    std::string_view SavedPageBody() const { return PageBody; }
+    TFileDownloadInProgressData Progress() const { return InProgress.Get(); }
+    std::string DestinationFile() const { return InProgress.DestinationFile(); }
+    const web::TURL& Address() const { return WorkAddress; }
+    const web::TURL& Referrer() const { return WorkReferrer; }
+    std::int32_t Distance() const { return WorkDistance; }
+
+private:
+    friend class TFileDownloadThread;
+
+    // Work fields: written by StartDownload while idle, read by the worker.
+    web::TURL WorkAddress;
+    web::TURL WorkReferrer;
+    std::int32_t WorkDistance = 0;
+    bool WorkEmbedded = false;
+    std::uint64_t HandOver = 0;  // when it was handed over, in the thread's count
+    // Written by the worker only; read by the dispatcher once State is dsFinished.
+    TFileDownloadCompleteData Complete;
+    std::string PageBody;  // the same
+    TDownloadProgress InProgress;  // also the destination, which the MIME table may extend
+    // Published with release ordering after the fields of its state are written.
+    std::atomic<TFileDownloadState> StateValue{dsIdle};
+};
+
+// One download worker with two slots, so that its next download can wait
+// behind the running one and begin without a round trip to the dispatcher.
+// The dispatcher (on the spider thread) drives each slot:
+//   idle --StartDownload--> queued --(thread begins it)--> work assigned
+//        --(thread)--> reading data --> finished
 //   finished --(dispatcher reads CompleteData)--> MarkIdle --> idle
-// Rules for the caller: StartDownload and SetOptions only while State() is
-// dsIdle; CompleteData() only while dsFinished; Progress(), DestinationFile()
-// and Stop() at any time; Address(), Referrer() and Distance() while a
-// download is assigned (they do not change until the next StartDownload).
-// The worker waits on a condition variable for work, so a download starts at
+//   queued --Stop or Withdraw--> idle
+// The thread runs one download at a time, in the order they were handed over.
+// Rules for the caller: StartDownload only on an idle slot; SetOptions only
+// while both slots are idle; CompleteData() and SavedPageBody() only while the
+// slot is dsFinished; Progress(), DestinationFile(), Stop() and Withdraw() at
+// any time; Address(), Referrer() and Distance() while the slot holds a
+// download (they do not change until its next StartDownload).
+// The worker waits on a condition variable for work, so a download begins at
 // once; StateChanged tells the dispatcher when to look again.
 class TFileDownloadThread {
 public:
+    static constexpr int SlotCount = 2;
+
     TFileDownloadThread(TDownloadFilter& Filter, TMIMEExtensionsTable& MIMETable,
                         TDownloadThreadServices Services = {});
     // Stops a transfer in progress and waits for the worker to end.
@@ -59,34 +102,30 @@ public:
     // Copies the options and closes the root handles, so that the next
     // download opens them with these options.
     void SetOptions(const jobs::TDownloadOptions& Options);
-    // Hands over one address; false (nothing happens) unless the thread is idle.
+    // Hands over one address; false (nothing happens) unless the slot is idle.
     // A referrer of the file scheme is not passed on. Embedded: a page shows or
     // runs the address, so the filter saves it even with a query.
-    bool StartDownload(const web::TURL& Address, const std::string& DestinationFile,
+    bool StartDownload(int Slot, const web::TURL& Address, const std::string& DestinationFile,
                        std::int32_t Distance, const web::TURL* Referrer, bool Embedded = false);
-    // Ends the transfer in progress soon; the partial HTTP file stays for a later run.
-    void Stop();
+    // Takes back the downloads that have not begun and ends the transfer in
+    // progress soon; the partial HTTP file stays for a later run. Returns the
+    // slots taken back, a bit each.
+    unsigned Stop();
+    // Takes back the downloads that have not begun; returns them as Stop does.
+    unsigned Withdraw();
     bool StopRequested() const;
 
-    TFileDownloadState State() const { return StateValue.load(std::memory_order_acquire); }
-    const TFileDownloadCompleteData& CompleteData() const { return Complete; }
-    // The body of the page that the finished download saved, when it was
-    // small enough to keep; empty otherwise. Valid until the next download,
-    // which reuses its room.
-    std::string_view SavedPageBody() const { return PageBody; }
-    void MarkIdle();
-
-    TFileDownloadInProgressData Progress() const;
-    std::string DestinationFile() const;
-    const web::TURL& Address() const { return WorkAddress; }
-    const web::TURL& Referrer() const { return WorkReferrer; }
-    std::int32_t Distance() const { return WorkDistance; }
+    const TDownloadSlot& Slot(int Index) const { return Slots[static_cast<std::size_t>(Index)]; }
+    void MarkIdle(int Slot);
 
 private:
     void Execute(std::stop_token Token);
-    void RunDownload();
+    TDownloadSlot* BeginNextDownload(std::stop_token Token, bool FinishedUntold);
+    TDownloadSlot* NextQueued();
+    unsigned WithdrawLocked();
+    void RunDownload(TDownloadSlot& Slot);
     void DownloadByScheme(TDownloadTask& Task);
-    void SetState(TFileDownloadState NewState);
+    void TellStateChanged();
     void EnsureBaseDownloadHandlesCreated();
 
     TDownloadFilter& Filter;
@@ -94,23 +133,12 @@ private:
     TDownloadThreadServices Services;
     std::unique_ptr<TInternetSession> Session;
     std::array<std::int32_t, InternetRootCount> RootErrors{};  // why a root could not be opened
-
-    // Work fields: written by StartDownload while idle, read by the worker.
-    web::TURL WorkAddress;
-    web::TURL WorkReferrer;
-    std::int32_t WorkDistance = 0;
-    bool WorkEmbedded = false;
     jobs::TDownloadOptions Options;  // the worker's copy for the running download
-    // Written by the worker only; read by the dispatcher once State is dsFinished.
-    TFileDownloadCompleteData Complete;
-    std::string PageBody;  // the same
 
-    TDownloadProgress InProgress;  // also the destination, which the MIME table may extend
-
-    std::mutex WorkLock;  // guards the hand-over of work between StartDownload and Execute
-    std::condition_variable_any WorkReady;  // signalled when State becomes dsWorkAssigned
-    // Published with release ordering after the fields of its state are written.
-    std::atomic<TFileDownloadState> StateValue{dsIdle};
+    std::array<TDownloadSlot, SlotCount> Slots;
+    std::mutex WorkLock;  // guards the hand-over of work between StartDownload, Stop and Execute
+    std::condition_variable_any WorkReady;  // signalled when a slot becomes dsQueued
+    std::uint64_t HandOvers = 0;  // guarded by WorkLock
     std::jthread Worker;  // last: it starts after, and stops before, everything above
 };
 

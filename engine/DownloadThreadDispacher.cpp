@@ -63,14 +63,39 @@ void TDownloadThreadDispacher::SetOptions(const jobs::TDownloadOptions& Options)
 
 bool TDownloadThreadDispacher::AllIdle() const {
     for (const auto& thread : Threads)
-        if (thread->State() != dsIdle) return false;
+        for (int s = 0; s < SlotCount; ++s)
+            if (thread->Slot(s).State() != dsIdle) return false;
     return true;
 }
 
-int TDownloadThreadDispacher::IdleThreadForWork() const {
-    for (int i = 0; i < ThreadCount; ++i)
-        if (Threads[i]->State() == dsIdle && !Slots[i].Pausing) return i;
-    return -1;
+// A thread with nothing to do comes first, so that all four fetch at once;
+// then a free slot behind a running download.
+bool TDownloadThreadDispacher::SlotForWork(int& Thread, int& Slot) const {
+    for (const bool behind : {false, true}) {
+        if (behind && !QueueBehindRunning) break;
+        for (int i = 0; i < ThreadCount; ++i) {
+            if (Slots[i].Pausing) continue;
+            int idle = -1, busy = 0;
+            for (int s = 0; s < SlotCount; ++s) {
+                if (Threads[i]->Slot(s).State() == dsIdle) idle = s;
+                else ++busy;
+            }
+            if (idle >= 0 && (busy == 0 || behind)) {
+                Thread = i;
+                Slot = idle;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The thread's slots, the one given work first in front.
+std::array<int, TDownloadThreadDispacher::SlotCount> TDownloadThreadDispacher::InHandOverOrder(int Thread) const {
+    static_assert(SlotCount == 2);
+    const auto& lanes = Slots[Thread].Lanes;
+    if (lanes[0].HandOut <= lanes[1].HandOut) return {0, 1};
+    return {1, 0};
 }
 
 void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List,
@@ -78,6 +103,7 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
                                         const std::function<bool()>& WhileWaiting) {
     JobNumber = Number;
     Stopping = false;
+    QueueBehindRunning = Job.PauseBetweenDownloads <= 0;
     try {
         for (;;) {
             // Read before looking at anything: a thread that finishes after
@@ -89,15 +115,19 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
             Control.CheckStopAndAbort();
             if (!Stopping) {
                 if (Control.StopRequested() || Control.AbortRequested()) {
-                    for (auto& thread : Threads) thread->Stop();
+                    for (int i = 0; i < ThreadCount; ++i) TakeBack(List, i, Threads[i]->Stop());
                     Stopping = true;
                 }
-                ProcessDownloadCancelRequests(Control, Job);
+                ProcessDownloadCancelRequests(Control, List, Job);
                 Control.CheckPauseAndResume();
             }
+            // Nothing new begins while the job is paused.
+            if (Control.Paused())
+                for (int i = 0; i < ThreadCount; ++i) TakeBack(List, i, Threads[i]->Withdraw());
             // Collected first, so that the threads it frees get work in this
             // same pass instead of waiting for a wake-up that has already come.
             ResetCompletedDownloadThreads(Control, List, Job);
+            ReportBegunDownloads(Control, List);
             const bool more = !Stopping && !Control.Paused() && HandOutWork(Control, List);
             PostDownloadInProgressMsgs(Control);
             if (AllIdle() && (Stopping || !List.HasUndispatched())) return;
@@ -110,7 +140,8 @@ void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjec
         while (!AllIdle()) {
             const std::uint64_t seen = Wake.Count();
             for (auto& thread : Threads)
-                if (thread->State() == dsFinished) thread->MarkIdle();
+                for (int s = 0; s < SlotCount; ++s)
+                    if (thread->Slot(s).State() == dsFinished) thread->MarkIdle(s);
             if (!AllIdle()) Wake.WaitUntil(seen, Clock::now() + LongestWait);
         }
         throw;
@@ -131,9 +162,9 @@ bool TDownloadThreadDispacher::HandOutWork(TSpiderJobControl& Control, TSpiderOb
             ++refused;
             continue;
         }
-        const int thread = IdleThreadForWork();
-        if (thread < 0) return false;
-        Assign(Control, *next, thread, address);
+        int thread = 0, slot = 0;
+        if (!SlotForWork(thread, slot)) return false;
+        Assign(*next, thread, slot, address);
         List.SetDispatched(*next, true);
     }
     return false;
@@ -171,21 +202,31 @@ Clock::time_point TDownloadThreadDispacher::NextTimer() const {
     auto deadline = now + LongestWait;
     for (int i = 0; i < ThreadCount; ++i) {
         if (Slots[i].Pausing && Slots[i].PauseUntil < deadline) deadline = Slots[i].PauseUntil;
-        if (Threads[i]->State() != dsReadingData || !Threads[i]->Progress().TransferStarted) continue;
-        deadline = std::min(deadline, std::max(now, Slots[i].LastProgress + ProgressPeriod));
+        for (int s = 0; s < SlotCount; ++s) {
+            const TDownloadSlot& slot = Threads[i]->Slot(s);
+            if (slot.State() != dsReadingData || !slot.Progress().TransferStarted) continue;
+            deadline = std::min(deadline, std::max(now, Slots[i].Lanes[s].LastProgress + ProgressPeriod));
+        }
     }
     return deadline;
 }
 
-void TDownloadThreadDispacher::Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread,
-                                      const web::TURL& Address) {
-    TSlot& slot = Slots[Thread];
-    slot.ObjectSequenceNumber = Object.SequenceNumber;
-    slot.DownloadNumber = ++DownloadCounter;
-    slot.LastProgress = {};
-    PostDownloadStartedMessage(Control, Object, slot.DownloadNumber);
-    Threads[Thread]->StartDownload(Address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
+void TDownloadThreadDispacher::Assign(TSpiderObject& Object, int Thread, int Slot, const web::TURL& Address) {
+    TLane& lane = Slots[Thread].Lanes[Slot];
+    lane.ObjectSequenceNumber = Object.SequenceNumber;
+    lane.DownloadNumber = 0;
+    lane.HandOut = ++HandOuts;
+    lane.LastProgress = {};
+    Threads[Thread]->StartDownload(Slot, Address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
                                    Object.Embedded);
+}
+
+// Downloads that a thread gave back before beginning them are handed out again.
+void TDownloadThreadDispacher::TakeBack(TSpiderObjectList& List, int Thread, unsigned Withdrawn) {
+    for (int s = 0; s < SlotCount; ++s)
+        if ((Withdrawn & (1u << s)) != 0)
+            if (TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].Lanes[s].ObjectSequenceNumber))
+                List.SetDispatched(*object, false);
 }
 
 // Fills the fields that every report about a thread's download carries.
@@ -209,41 +250,76 @@ void TDownloadThreadDispacher::PostDownloadStartedMessage(TSpiderJobControl& Con
     Control.Post(OutputMsg);
 }
 
+// A download is reported as started once its thread has begun it, and only
+// after the end of the one before it on that thread, so that the reports
+// never show more downloads running than there are threads.
+void TDownloadThreadDispacher::ReportStart(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread,
+                                           int Slot) {
+    TLane& lane = Slots[Thread].Lanes[Slot];
+    lane.DownloadNumber = ++DownloadCounter;
+    if (const TSpiderObject* object = List.FindBySequenceNumber(lane.ObjectSequenceNumber))
+        PostDownloadStartedMessage(Control, *object, lane.DownloadNumber);
+}
+
+void TDownloadThreadDispacher::ReportBegunDownloads(TSpiderJobControl& Control, TSpiderObjectList& List) {
+    for (int i = 0; i < ThreadCount; ++i) {
+        for (const int s : InHandOverOrder(i)) {
+            const TFileDownloadState state = Threads[i]->Slot(s).State();
+            if (state == dsFinished) break;  // its end comes first, in the next pass
+            if (state == dsIdle || state == dsQueued || Slots[i].Lanes[s].DownloadNumber != 0) continue;
+            ReportStart(Control, List, i, s);
+        }
+    }
+}
+
 void TDownloadThreadDispacher::PostDownloadInProgressMsgs(TSpiderJobControl& Control) {
     for (int i = 0; i < ThreadCount; ++i) {
-        TFileDownloadThread& thread = *Threads[i];
-        if (thread.State() != dsReadingData) continue;
-        const auto now = Clock::now();
-        if (now - Slots[i].LastProgress < ProgressPeriod) continue;
-        const TFileDownloadInProgressData progress = thread.Progress();
-        if (!progress.TransferStarted) continue;
-        auto& download = BeginDownloadMessage(somDownloadProgress, Slots[i].DownloadNumber);
-        download.Address = thread.Address();
-        download.Referrer = thread.Referrer();
-        download.LocalFile = thread.DestinationFile();
-        download.Progress.ContentType = progress.ContentType;
-        download.Progress.ExpectedSize = progress.ExpectedSize;
-        download.Progress.BytesReceived = progress.BytesReceived;
-        download.Progress.ElapsedMs = progress.ElapsedMs;
-        download.Progress.ResumeOffset = progress.ResumeOffset;
-        download.Progress.Valid = true;
-        Control.Post(OutputMsg);
-        Slots[i].LastProgress = now;
+        for (int s = 0; s < SlotCount; ++s) {
+            const TDownloadSlot& slot = Threads[i]->Slot(s);
+            TLane& lane = Slots[i].Lanes[s];
+            if (slot.State() != dsReadingData || lane.DownloadNumber == 0) continue;
+            const auto now = Clock::now();
+            if (now - lane.LastProgress < ProgressPeriod) continue;
+            if (PostProgress(Control, slot, lane.DownloadNumber)) lane.LastProgress = now;
+        }
     }
+}
+
+// False when the transfer has not begun: there is nothing to tell yet.
+bool TDownloadThreadDispacher::PostProgress(TSpiderJobControl& Control, const TDownloadSlot& Slot,
+                                            std::int32_t DownloadNumber) {
+    const TFileDownloadInProgressData progress = Slot.Progress();
+    if (!progress.TransferStarted) return false;
+    auto& download = BeginDownloadMessage(somDownloadProgress, DownloadNumber);
+    download.Address = Slot.Address();
+    download.Referrer = Slot.Referrer();
+    download.LocalFile = Slot.DestinationFile();
+    download.Progress.ContentType = progress.ContentType;
+    download.Progress.ExpectedSize = progress.ExpectedSize;
+    download.Progress.BytesReceived = progress.BytesReceived;
+    download.Progress.ElapsedMs = progress.ElapsedMs;
+    download.Progress.ResumeOffset = progress.ResumeOffset;
+    download.Progress.Valid = true;
+    Control.Post(OutputMsg);
+    return true;
 }
 
 void TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& Control,
                                                              TSpiderObjectList& List,
                                                              const jobs::TCopyJob& Job) {
     for (int i = 0; i < ThreadCount; ++i) {
-        if (Threads[i]->State() != dsFinished) continue;
-        const TRedirect redirect = CollectResult(Control, List, i);
-        PostDownloadStoppedMsg(Control, Slots[i].DownloadNumber, Threads[i]->CompleteData(), redirect,
-                               Threads[i]->Distance() == -1);
-        Threads[i]->MarkIdle();
-        if (Job.PauseBetweenDownloads > 0) {
-            Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
-            Slots[i].Pausing = true;
+        for (const int s : InHandOverOrder(i)) {
+            const TDownloadSlot& slot = Threads[i]->Slot(s);
+            if (slot.State() != dsFinished) continue;
+            if (Slots[i].Lanes[s].DownloadNumber == 0) ReportStart(Control, List, i, s);
+            const TRedirect redirect = CollectResult(Control, List, i, s);
+            PostDownloadStoppedMsg(Control, Slots[i].Lanes[s].DownloadNumber, slot.CompleteData(), redirect,
+                                   slot.Distance() == -1);
+            Threads[i]->MarkIdle(s);
+            if (Job.PauseBetweenDownloads > 0) {
+                Slots[i].PauseUntil = Clock::now() + std::chrono::seconds(Job.PauseBetweenDownloads);
+                Slots[i].Pausing = true;
+            }
         }
     }
 }
@@ -273,29 +349,29 @@ std::string TDownloadThreadDispacher::TakePageBody(std::uint32_t SequenceNumber)
 // redirection target, unless the chain of redirects is already too long or
 // the job's limits refuse to follow it.
 TDownloadThreadDispacher::TRedirect TDownloadThreadDispacher::CollectResult(
-    TSpiderJobControl& Control, TSpiderObjectList& List, int Thread) {
-    const TFileDownloadThread& thread = *Threads[Thread];
-    const TFileDownloadCompleteData& result = thread.CompleteData();
-    TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].ObjectSequenceNumber);
+    TSpiderJobControl& Control, TSpiderObjectList& List, int Thread, int Slot) {
+    const TDownloadSlot& download = Threads[Thread]->Slot(Slot);
+    const TFileDownloadCompleteData& result = download.CompleteData();
+    TSpiderObject* object = List.FindBySequenceNumber(Slots[Thread].Lanes[Slot].ObjectSequenceNumber);
     if (object) {
         List.SetLocalFileName(*object, result.LocalFile);
         object->Saved = result.SavedBytes >= 0;
         if (result.IsPage) List.SetIsPage(*object);
-        KeepPageBody(object->SequenceNumber, Threads[Thread]->SavedPageBody());
+        KeepPageBody(object->SequenceNumber, download.SavedPageBody());
     }
-    if (thread.Distance() == -1) StartPageFile = result.LocalFile;
+    if (download.Distance() == -1) StartPageFile = result.LocalFile;
     if (!result.RedirectTarget.IsValid()) return {};
     const std::int32_t redirects = object ? object->Redirects + 1 : 1;
     if (redirects > MaxRedirectsInARow) return {TRedirectOutcome::TooMany};
-    if (const auto refusal = Filter.CheckRedirect(thread.Distance(), redirects); refusal != dfPassed)
+    if (const auto refusal = Filter.CheckRedirect(download.Distance(), redirects); refusal != dfPassed)
         return {TRedirectOutcome::Refused, refusal};
     try {
         const auto referrer = object ? object->Referrer : std::shared_ptr<const web::TURL>();
         // A moved stylesheet is still the page's stylesheet.
-        const bool queued = Control.AddSpiderObject(List, result.RedirectTarget, referrer, thread.Distance(),
+        const bool queued = Control.AddSpiderObject(List, result.RedirectTarget, referrer, download.Distance(),
                                                     redirects, object && object->Embedded);
         // A redirected start moves the location restriction with it.
-        if (thread.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
+        if (download.Distance() == -1) Filter.SetStartAddress(result.RedirectTarget);
         return {queued ? TRedirectOutcome::Queued : TRedirectOutcome::None};
     } catch (const TOutputQueueGaveUp&) {
         throw;
@@ -346,23 +422,28 @@ void TDownloadThreadDispacher::PostDownloadStoppedMsg(TSpiderJobControl& Control
     Control.Post(OutputMsg);
 }
 
-void TDownloadThreadDispacher::ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job) {
+void TDownloadThreadDispacher::ProcessDownloadCancelRequests(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                                             jobs::TCopyJob& Job) {
     TSpiderInputMsg command;
     while (Input.TakeMatching(CancelKinds, JobNumber, &command))
         for (int i = 0; i < ThreadCount; ++i)
-            if (Slots[i].DownloadNumber == command.DownloadNumber) StopDownload(command.Kind, i, Job);
+            for (int s = 0; s < SlotCount; ++s)
+                if (Slots[i].Lanes[s].DownloadNumber == command.DownloadNumber)
+                    StopDownload(command.Kind, List, i, s, Job);
 }
 
 // A download that has not begun its transfer is left alone: nothing is known
-// yet about its type, and the user saw nothing of it.
-void TDownloadThreadDispacher::StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job) {
-    TFileDownloadThread& thread = *Threads[Thread];
-    const TFileDownloadInProgressData progress = thread.Progress();
-    if (thread.State() == dsReadingData) thread.Stop();
+// yet about its type, and the user saw nothing of it. One waiting behind it
+// is handed out again.
+void TDownloadThreadDispacher::StopDownload(std::uint8_t Kind, TSpiderObjectList& List, int Thread, int Slot,
+                                            jobs::TCopyJob& Job) {
+    const TDownloadSlot& download = Threads[Thread]->Slot(Slot);
+    const TFileDownloadInProgressData progress = download.Progress();
+    if (download.State() == dsReadingData) TakeBack(List, Thread, Threads[Thread]->Stop());
     if (!progress.TransferStarted) return;
-    if (Kind == simStopHostDownload) Job.ExcludeHost(thread.Address().GetHostName());
-    if (Kind == simStopFileExtDownload && !thread.Address().GetExtension().empty())
-        Job.ExcludeFileExtension(thread.Address().GetExtension());
+    if (Kind == simStopHostDownload) Job.ExcludeHost(download.Address().GetHostName());
+    if (Kind == simStopFileExtDownload && !download.Address().GetExtension().empty())
+        Job.ExcludeFileExtension(download.Address().GetExtension());
     if (Kind == simStopMimeTypeDownload) Job.ExcludeMimeType(progress.ContentType);
     Filter.SetJob(Job, false, false);
 }

@@ -45,10 +45,12 @@ private:
 };
 
 // Owns the four download threads and runs one download cycle of a job for the
-// spider thread: hands undispatched objects to idle threads, reports start,
-// progress and end of each download, turns finished downloads back into facts
-// about the objects and acts on per-download stop commands. Runs on the spider
-// thread; the download threads only receive work and return results.
+// spider thread: hands undispatched objects to idle threads, and one more to
+// each busy thread to begin as soon as its download ends, reports start
+// (once a thread has begun it), progress and end of each download, turns
+// finished downloads back into facts about the objects and acts on
+// per-download stop commands. Runs on the spider thread; the download threads
+// only receive work and return results.
 class TDownloadThreadDispacher {
 public:
     static constexpr int ThreadCount = 4;
@@ -91,33 +93,46 @@ private:
         std::uint8_t Refusal = 0;  // the filter's code when Refused
     };
 
-    struct TSlot {
+    static constexpr int SlotCount = TFileDownloadThread::SlotCount;
+
+    // What the dispatcher keeps of the download in one slot of a thread.
+    struct TLane {
         std::uint32_t ObjectSequenceNumber = 0;
-        std::int32_t DownloadNumber = 0;
+        std::int32_t DownloadNumber = 0;  // 0 until its start is reported
+        std::uint64_t HandOut = 0;        // orders the lanes of a thread by hand-over
         std::chrono::steady_clock::time_point LastProgress{};  // of the last progress message
+    };
+    struct TThreadSlots {
+        std::array<TLane, SlotCount> Lanes;
         bool Pausing = false;
         std::chrono::steady_clock::time_point PauseUntil{};
     };
 
     bool AllIdle() const;
-    int IdleThreadForWork() const;
+    bool SlotForWork(int& Thread, int& Slot) const;
+    std::array<int, SlotCount> InHandOverOrder(int Thread) const;
     bool HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List);
     const web::TURL& AddressToFetch(const TSpiderObject& Object);
     void FinishRefused(TSpiderJobControl& Control, TSpiderObjectList& List, TSpiderObject& Object,
                        const web::TURL& Address, std::uint8_t Verdict);
-    void Assign(TSpiderJobControl& Control, TSpiderObject& Object, int Thread, const web::TURL& Address);
+    void Assign(TSpiderObject& Object, int Thread, int Slot, const web::TURL& Address);
+    void TakeBack(TSpiderObjectList& List, int Thread, unsigned Withdrawn);
     messaging::TFileDownloadMsg& BeginDownloadMessage(std::uint8_t Kind, std::int32_t DownloadNumber);
     void PostDownloadStartedMessage(TSpiderJobControl& Control, const TSpiderObject& Object,
                                     std::int32_t DownloadNumber);
+    void ReportStart(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread, int Slot);
+    void ReportBegunDownloads(TSpiderJobControl& Control, TSpiderObjectList& List);
     void PostDownloadInProgressMsgs(TSpiderJobControl& Control);
+    bool PostProgress(TSpiderJobControl& Control, const TDownloadSlot& Slot, std::int32_t DownloadNumber);
     void ResetCompletedDownloadThreads(TSpiderJobControl& Control, TSpiderObjectList& List,
                                        const jobs::TCopyJob& Job);
-    TRedirect CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread);
+    TRedirect CollectResult(TSpiderJobControl& Control, TSpiderObjectList& List, int Thread, int Slot);
     void PostDownloadStoppedMsg(TSpiderJobControl& Control, std::int32_t DownloadNumber,
                                 const TFileDownloadCompleteData& Result, TRedirect Redirect,
                                 bool OfStart);
-    void ProcessDownloadCancelRequests(TSpiderJobControl& Control, jobs::TCopyJob& Job);
-    void StopDownload(std::uint8_t Kind, int Thread, jobs::TCopyJob& Job);
+    void ProcessDownloadCancelRequests(TSpiderJobControl& Control, TSpiderObjectList& List,
+                                       jobs::TCopyJob& Job);
+    void StopDownload(std::uint8_t Kind, TSpiderObjectList& List, int Thread, int Slot, jobs::TCopyJob& Job);
     std::chrono::steady_clock::time_point NextTimer() const;
     void KeepPageBody(std::uint32_t SequenceNumber, std::string_view Body);
 
@@ -129,7 +144,11 @@ private:
     std::unordered_map<std::uint32_t, std::string> PageBodies;
     std::size_t PageBodyBytes = 0;
     std::array<std::unique_ptr<TFileDownloadThread>, ThreadCount> Threads;
-    std::array<TSlot, ThreadCount> Slots;
+    std::array<TThreadSlots, ThreadCount> Slots;
+    std::uint64_t HandOuts = 0;
+    // A download may wait behind a thread's running one, unless the job
+    // pauses between downloads.
+    bool QueueBehindRunning = true;
     std::int32_t DownloadCounter = 0;  // never reset: download numbers are unique for the program's life
     std::int32_t JobNumber = -1;
     messaging::TSpiderOutputMsg OutputMsg;  // reused for every message posted

@@ -71,10 +71,10 @@ protected:
                                                const web::TURL* Referrer = nullptr) {
         web::TURL address;
         EXPECT_TRUE(address.SetFullURL(URL)) << URL;
-        EXPECT_TRUE(Thread.StartDownload(address, File, Distance, Referrer));
+        EXPECT_TRUE(Thread.StartDownload(0, address, File, Distance, Referrer));
         EXPECT_TRUE(WaitForState(Thread, engine::dsFinished)) << "download of " << URL << " hangs";
-        engine::TFileDownloadCompleteData result = Thread.CompleteData();
-        Thread.MarkIdle();
+        engine::TFileDownloadCompleteData result = Thread.Slot(0).CompleteData();
+        Thread.MarkIdle(0);
         return result;
     }
 
@@ -82,14 +82,14 @@ protected:
         engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         auto result = Download(thread, Server.URL(Target), File);
-        LastProgress = thread.Progress();
+        LastProgress = thread.Slot(0).Progress();
         return result;
     }
 
-    bool WaitForState(engine::TFileDownloadThread& Thread, engine::TFileDownloadState State) {
+    bool WaitForState(engine::TFileDownloadThread& Thread, engine::TFileDownloadState State, int Slot = 0) {
         std::unique_lock guard(EventLock);
         return EventSignal.wait_for(guard, std::chrono::seconds(20),
-                                    [&] { return Thread.State() == State; });
+                                    [&] { return Thread.Slot(Slot).State() == State; });
     }
 
     std::string Path(const std::string& Name) const { return Folder.File(Name); }

@@ -90,6 +90,45 @@ TEST_F(Crawl, ManyPagesAreEachRewrittenOnceWithTheirReportsFramedAndNoScratchLef
                   "<a href=\"p" + std::to_string((i + 1) % Pages) + ".htm\">n</a>");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(Engine.Dest.Path()))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    // A download waiting behind a running one is reported once begun, so the
+    // reports never show more running than the four threads.
+    int running = 0, most = 0;
+    for (const auto& record : Engine.Recorder.Records()) {
+        if (record.Msg.Kind == somDownloadStarted) most = std::max(most, ++running);
+        if (record.Msg.Kind == somDownloadEnded) --running;
+    }
+    EXPECT_EQ(most, 4);
+    EXPECT_EQ(running, 0);
+}
+
+// The pages wait behind the four running downloads when the stop comes: none
+// of them is asked for, and no report tells of them.
+TEST_F(Crawl, AStopTakesBackTheDownloadsWaitingBehindTheRunningOnes) {
+    constexpr int Pages = 8;
+    std::promise<void> release;
+    const auto released = release.get_future().share();
+    std::string start;
+    for (int i = 0; i < Pages; ++i) {
+        const std::string path = "/p" + std::to_string(i) + ".htm";
+        start += "<a href=\"" + path + "\">x</a>";
+        TTestResponse held = testsupport::MakeResponse(200, std::string(2000, ' '));
+        held.PieceSize = 1000;
+        held.BeforePiece = [released](std::size_t) { released.wait_for(Patience); };
+        Server.Serve(path, held);
+    }
+    Server.Serve("/", 200, start);
+    Engine.Begin(Engine.Job(Server.URL("/")));
+    ASSERT_TRUE(Server.WaitForRequests(5, Patience)) << "the start page and a page on each thread";
+    ASSERT_TRUE(Engine.Input.PostStop(1));
+    ASSERT_EQ(Engine.WaitForEnd(1, Patience), joStopped);
+    release.set_value();
+
+    std::size_t asked = 0;
+    for (int i = 0; i < Pages; ++i) asked += Server.RequestsFor("/p" + std::to_string(i) + ".htm").size();
+    EXPECT_EQ(asked, 4u);
+    EXPECT_EQ(Engine.Of(somDownloadStarted).size(), 5u);
+    EXPECT_EQ(Engine.Of(somDownloadEnded).size(), 5u);
+    EXPECT_EQ(Engine.Ended(Server.URL("/p0.htm")).Results.Outcome, doStopped);
 }
 
 TEST_F(Crawl, FilesOfTheSiteKeepTheirContentWhateverTheirNames) {

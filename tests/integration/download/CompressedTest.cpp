@@ -59,7 +59,7 @@ TEST_F(Compressed, BodiesAreSavedDecodedAndStoppedWithoutAFileBeyondTheirBound) 
         }
         EXPECT_FALSE(testsupport::FileExists(Path("page.html#part")));
         EXPECT_FALSE(testsupport::FileExists(Path("page.html#validator")));
-        EXPECT_EQ(thread.Progress().ExpectedSize, 0) << "the encoded length is not the file's";
+        EXPECT_EQ(thread.Slot(0).Progress().ExpectedSize, 0) << "the encoded length is not the file's";
         EXPECT_NE(Server.RequestsFor("/page.html").at(0).Header("Accept-Encoding").find(row.Coding),
                   std::string::npos);
     }

@@ -39,7 +39,7 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
     EXPECT_EQ(ReadFileText(file), "<html>hello</html>");
     EXPECT_EQ(ModificationTime(file), ModificationTime(SiteFolder("files") + "/dir/page.html"));
     EXPECT_FALSE(testsupport::FileExists(file + "#part"));
-    EXPECT_EQ(thread.Progress().ContentType, "text/html");
+    EXPECT_EQ(thread.Slot(0).Progress().ContentType, "text/html");
     EXPECT_EQ(Filter.FileCount(), 1);
     EXPECT_EQ(Filter.TotalBytes(), 18);
     const auto requests = Server.Requests();
@@ -54,6 +54,60 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
     Prepare(thread);
     Download(thread, Server.URL("/a.txt"), Path("a.txt"), 1, &referrer);
     EXPECT_FALSE(Server.RequestsFor("/a.txt").at(0).HasHeader("Referer"));
+}
+
+// A download handed to the second slot waits behind the running one and
+// begins when it ends; a stop ends the running transfer and takes the waiting
+// one back before it begins, and the stop is not left over for the next.
+TEST_F(HTTPDownload, DownloadWaitingBehindTheRunningOneBeginsAfterItUnlessAStopTakesItBack) {
+    std::promise<void> releaseFirst, releaseSecond;
+    auto serveHeld = [&](const std::string& Target, std::promise<void>& Release) {
+        TTestResponse held = MakeResponse(200, std::string(20000, 'h'));
+        held.PieceSize = 5000;
+        held.BeforePiece = [released = Release.get_future().share()](std::size_t Piece) {
+            if (Piece > 0) released.wait_for(std::chrono::seconds(20));
+        };
+        Server.Serve(Target, held);
+    };
+    serveHeld("/held1.bin", releaseFirst);
+    serveHeld("/held2.bin", releaseSecond);
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
+    Prepare(thread);
+    auto start = [&](int Slot, const std::string& Target) {
+        web::TURL address;
+        address.SetFullURL(Server.URL(Target));
+        return thread.StartDownload(Slot, address, Path(Target.substr(1)), 1, nullptr);
+    };
+
+    ASSERT_TRUE(start(0, "/held1.bin"));
+    ASSERT_TRUE(WaitForState(thread, engine::dsReadingData, 0));
+    ASSERT_TRUE(start(1, "/a.txt"));
+    EXPECT_FALSE(start(1, "/file.bin")) << "the slot is taken";
+    EXPECT_EQ(thread.Slot(1).State(), engine::dsQueued);
+    releaseFirst.set_value();
+    ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 1));
+    EXPECT_EQ(thread.Slot(0).State(), engine::dsFinished);
+    EXPECT_EQ(thread.Slot(0).CompleteData().SavedBytes, 20000);
+    EXPECT_EQ(thread.Slot(1).CompleteData().StatusCode, 200);
+    EXPECT_EQ(ReadFileText(Path("a.txt")), "a");
+    thread.MarkIdle(0);
+    thread.MarkIdle(1);
+
+    ASSERT_TRUE(start(1, "/held2.bin"));
+    ASSERT_TRUE(WaitForState(thread, engine::dsReadingData, 1));
+    ASSERT_TRUE(start(0, "/file.bin"));
+    EXPECT_EQ(thread.Stop(), 1u) << "slot 0 taken back";
+    releaseSecond.set_value();
+    ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 1));
+    EXPECT_TRUE(thread.Slot(1).CompleteData().Stopped);
+    EXPECT_EQ(thread.Slot(0).State(), engine::dsIdle);
+    EXPECT_TRUE(Server.RequestsFor("/file.bin").empty());
+
+    thread.MarkIdle(1);
+    ASSERT_TRUE(start(0, "/file.bin"));
+    ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 0));
+    EXPECT_FALSE(thread.Slot(0).CompleteData().Stopped);
+    EXPECT_EQ(thread.Slot(0).CompleteData().StatusCode, 200);
 }
 
 TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {

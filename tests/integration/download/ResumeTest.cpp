@@ -50,7 +50,7 @@ protected:
         Server.Serve(Target, slow);
         web::TURL address;
         address.SetFullURL(Server.URL(Target));
-        ASSERT_TRUE(Thread.StartDownload(address, Path(Name), -1, nullptr));
+        ASSERT_TRUE(Thread.StartDownload(0, address, Path(Name), -1, nullptr));
         ASSERT_TRUE(WaitForState(Thread, engine::dsReadingData));
     }
     std::promise<void> Release;
@@ -140,7 +140,7 @@ TEST_F(Resume, StoppedTransferKeepsThePartialFileForTheNextRun) {
         Release.set_value();
         ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
 
-        EXPECT_TRUE(thread.CompleteData().Stopped);
+        EXPECT_TRUE(thread.Slot(0).CompleteData().Stopped);
         EXPECT_FALSE(testsupport::FileExists(Path(row.Name)));
         EXPECT_TRUE(testsupport::FileExists(Path(row.Name + std::string("#part"))));
         EXPECT_EQ(ReadFileText(Path(row.Name + std::string("#validator"))), "\"held\"");
@@ -234,8 +234,8 @@ TEST_F(Resume, SecondDownloadIntoTheSameFileIsRefusedAsInUse) {
 
     EXPECT_TRUE(loser.ExceptionRaised);
     EXPECT_NE(loser.ExceptionText.find("in use"), std::string::npos) << loser.ExceptionText;
-    EXPECT_EQ(first.CompleteData().StatusCode, 200);
-    EXPECT_FALSE(first.CompleteData().ExceptionRaised) << first.CompleteData().ExceptionText;
+    EXPECT_EQ(first.Slot(0).CompleteData().StatusCode, 200);
+    EXPECT_FALSE(first.Slot(0).CompleteData().ExceptionRaised) << first.Slot(0).CompleteData().ExceptionText;
     EXPECT_EQ(ReadFileText(Path("one.bin")), body);
 }
 
@@ -252,7 +252,7 @@ TEST_F(Resume, FileThatTookTheNameDuringTheTransferIsReplacedWhole) {
     Release.set_value();
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
 
-    const auto& result = thread.CompleteData();
+    const auto& result = thread.Slot(0).CompleteData();
     EXPECT_FALSE(result.ExceptionRaised) << result.ExceptionText;
     EXPECT_EQ(result.SavedBytes, static_cast<std::int64_t>(body.size()));
     EXPECT_EQ(ReadFileText(Path("late.bin")), body);

@@ -33,7 +33,7 @@ protected:
         engine::TFileDownloadThread thread(Filter, MIMETable, Services());
         Prepare(thread);
         auto result = Download(thread, Path.find("://") == std::string::npos ? Ftp.URL(Path) : Path, File);
-        LastProgress = thread.Progress();
+        LastProgress = thread.Slot(0).Progress();
         return result;
     }
 
@@ -122,19 +122,19 @@ TEST_F(FTPDownload, StoppedTransferLeavesNoPartialFileAndTheOldCopy) {
     Prepare(thread);
     web::TURL address;
     ASSERT_TRUE(address.SetFullURL(slow.URL("/slow.bin")));
-    ASSERT_TRUE(thread.StartDownload(address, file, -1, nullptr));
+    ASSERT_TRUE(thread.StartDownload(0, address, file, -1, nullptr));
     ASSERT_TRUE(WaitForState(thread, engine::dsReadingData));
     // Reading has begun, but the first bytes may still be on their way: stop half-way, not before.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (thread.Progress().BytesReceived == 0 && std::chrono::steady_clock::now() < deadline)
+    while (thread.Slot(0).Progress().BytesReceived == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     const auto stopAt = std::chrono::steady_clock::now();
     thread.Stop();
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished));
     EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::seconds(3));
-    EXPECT_TRUE(thread.CompleteData().Stopped);
-    EXPECT_GT(thread.Progress().BytesReceived, 0);
-    EXPECT_LT(thread.Progress().BytesReceived, 1024 * 1024);
+    EXPECT_TRUE(thread.Slot(0).CompleteData().Stopped);
+    EXPECT_GT(thread.Slot(0).Progress().BytesReceived, 0);
+    EXPECT_LT(thread.Slot(0).Progress().BytesReceived, 1024 * 1024);
     EXPECT_FALSE(testsupport::FileExists(file + "#part"));
     EXPECT_EQ(ReadFileText(file), "old copy");
 }
