@@ -151,10 +151,11 @@ TDownloadSlot* TFileDownloadThread::BeginNextDownload(std::stop_token Token, boo
         guard.unlock();
         TellStateChanged();
         guard.lock();
-        FinishedUntold = false;
     }
     TDownloadSlot* slot = nullptr;
-    if (!WorkReady.wait(guard, Token, [&] { return (slot = NextQueued()) != nullptr; })) return nullptr;
+    WorkReady.wait(guard, Token, [&] { return (slot = NextQueued()) != nullptr; });
+    // The thread is ending: what waits is not begun, though the wait saw it.
+    if (Token.stop_requested()) return nullptr;
     Session->ClearStop();
     slot->StateValue.store(dsWorkAssigned, std::memory_order_release);
     guard.unlock();

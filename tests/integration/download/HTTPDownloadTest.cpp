@@ -58,9 +58,10 @@ TEST_F(HTTPDownload, SavesThePageWithTheServersTimeAndSendsTheJobsRequestHeaders
 
 // A download handed to the second slot waits behind the running one and
 // begins when it ends; a stop ends the running transfer and takes the waiting
-// one back before it begins, and the stop is not left over for the next.
+// one back before it begins, and the stop is not left over for the next. A
+// thread that ends (the program closes) begins nothing that waits.
 TEST_F(HTTPDownload, DownloadWaitingBehindTheRunningOneBeginsAfterItUnlessAStopTakesItBack) {
-    std::promise<void> releaseFirst, releaseSecond;
+    std::promise<void> releaseFirst, releaseSecond, releaseThird;
     auto serveHeld = [&](const std::string& Target, std::promise<void>& Release) {
         TTestResponse held = MakeResponse(200, std::string(20000, 'h'));
         held.PieceSize = 5000;
@@ -71,18 +72,19 @@ TEST_F(HTTPDownload, DownloadWaitingBehindTheRunningOneBeginsAfterItUnlessAStopT
     };
     serveHeld("/held1.bin", releaseFirst);
     serveHeld("/held2.bin", releaseSecond);
-    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
-    Prepare(thread);
-    auto start = [&](int Slot, const std::string& Target) {
+    serveHeld("/held3.bin", releaseThird);
+    auto start = [&](engine::TFileDownloadThread& Thread, int Slot, const std::string& Target) {
         web::TURL address;
         address.SetFullURL(Server.URL(Target));
-        return thread.StartDownload(Slot, address, Path(Target.substr(1)), 1, nullptr);
+        return Thread.StartDownload(Slot, address, Path(Target.substr(1)), 1, nullptr);
     };
+    engine::TFileDownloadThread thread(Filter, MIMETable, Services());
+    Prepare(thread);
 
-    ASSERT_TRUE(start(0, "/held1.bin"));
+    ASSERT_TRUE(start(thread, 0, "/held1.bin"));
     ASSERT_TRUE(WaitForState(thread, engine::dsReadingData, 0));
-    ASSERT_TRUE(start(1, "/a.txt"));
-    EXPECT_FALSE(start(1, "/file.bin")) << "the slot is taken";
+    ASSERT_TRUE(start(thread, 1, "/a.txt"));
+    EXPECT_FALSE(start(thread, 1, "/file.bin")) << "the slot is taken";
     EXPECT_EQ(thread.Slot(1).State(), engine::dsQueued);
     releaseFirst.set_value();
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 1));
@@ -93,9 +95,9 @@ TEST_F(HTTPDownload, DownloadWaitingBehindTheRunningOneBeginsAfterItUnlessAStopT
     thread.MarkIdle(0);
     thread.MarkIdle(1);
 
-    ASSERT_TRUE(start(1, "/held2.bin"));
+    ASSERT_TRUE(start(thread, 1, "/held2.bin"));
     ASSERT_TRUE(WaitForState(thread, engine::dsReadingData, 1));
-    ASSERT_TRUE(start(0, "/file.bin"));
+    ASSERT_TRUE(start(thread, 0, "/file.bin"));
     EXPECT_EQ(thread.Stop(), 1u) << "slot 0 taken back";
     releaseSecond.set_value();
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 1));
@@ -104,10 +106,20 @@ TEST_F(HTTPDownload, DownloadWaitingBehindTheRunningOneBeginsAfterItUnlessAStopT
     EXPECT_TRUE(Server.RequestsFor("/file.bin").empty());
 
     thread.MarkIdle(1);
-    ASSERT_TRUE(start(0, "/file.bin"));
+    ASSERT_TRUE(start(thread, 0, "/file.bin"));
     ASSERT_TRUE(WaitForState(thread, engine::dsFinished, 0));
     EXPECT_FALSE(thread.Slot(0).CompleteData().Stopped);
     EXPECT_EQ(thread.Slot(0).CompleteData().StatusCode, 200);
+
+    {
+        engine::TFileDownloadThread ending(Filter, MIMETable, Services());
+        Prepare(ending);
+        ASSERT_TRUE(start(ending, 0, "/held3.bin"));
+        ASSERT_TRUE(WaitForState(ending, engine::dsReadingData, 0));
+        ASSERT_TRUE(start(ending, 1, "/dir/page.html"));
+    }
+    releaseThird.set_value();
+    EXPECT_TRUE(Server.RequestsFor("/dir/page.html").empty());
 }
 
 TEST_F(HTTPDownload, RedirectsAreHandedBackAsTargetsAndErrorsSaveNothing) {
