@@ -120,8 +120,6 @@ unsigned TFileDownloadThread::WithdrawLocked() {
     return withdrawn;
 }
 
-bool TFileDownloadThread::StopRequested() const { return Session->StopRequested(); }
-
 void TFileDownloadThread::MarkIdle(int Slot) {
     TDownloadSlot& slot = Slots[static_cast<std::size_t>(Slot)];
     std::lock_guard guard(WorkLock);

@@ -64,7 +64,7 @@ private:
     web::TURL WorkReferrer;
     std::int32_t WorkDistance = 0;
     bool WorkEmbedded = false;
-    std::uint64_t HandOver = 0;  // when it was handed over, in the thread's count
+    std::uint64_t HandOver = 0;  // when it was handed over, in the thread's count; guarded by its WorkLock
     // Written by the worker only; read by the dispatcher once State is dsFinished.
     TFileDownloadCompleteData Complete;
     std::string PageBody;  // the same
@@ -113,7 +113,6 @@ public:
     unsigned Stop();
     // Takes back the downloads that have not begun; returns them as Stop does.
     unsigned Withdraw();
-    bool StopRequested() const;
 
     const TDownloadSlot& Slot(int Index) const { return Slots[static_cast<std::size_t>(Index)]; }
     void MarkIdle(int Slot);
