@@ -62,15 +62,13 @@ void FindAttributeNames(std::string_view Inner, std::size_t NameLength, std::spa
     for (const std::string_view name : Names)
         longest = std::max(longest, name.size());
     std::fill(Found.begin(), Found.end(), std::string_view::npos);
-    char quote = 0;
     for (std::size_t j = NameLength; j < Inner.size() && missing > 0; ++j) {
         const char c = Inner[j];
-        if (quote) {
-            if (c == quote) quote = 0;
-            continue;
-        }
         if (c == '"' || c == '\'') {
-            quote = c;
+            // Quoted text (mostly the addresses) is passed in one step; an
+            // unclosed quote runs to the end of the tag.
+            j = Inner.find(c, j + 1);
+            if (j == std::string_view::npos) break;
             continue;
         }
         const char before = Inner[j - 1];
