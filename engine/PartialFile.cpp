@@ -10,10 +10,6 @@
 
 namespace engine {
 
-namespace {
-
-} // namespace
-
 std::string PartialFileName(const std::string& Destination) { return Destination + "#part"; }
 
 std::string PartialValidatorName(const std::string& Destination) { return Destination + "#validator"; }
