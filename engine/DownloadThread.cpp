@@ -126,6 +126,12 @@ void TFileDownloadThread::MarkIdle(int Slot) {
     if (slot.State() == dsFinished) slot.StateValue.store(dsIdle, std::memory_order_release);
 }
 
+std::array<int, TFileDownloadThread::SlotCount> TFileDownloadThread::InHandOverOrder() const {
+    static_assert(SlotCount == 2);
+    if (Slots[0].HandOver <= Slots[1].HandOver) return {0, 1};
+    return {1, 0};
+}
+
 void TFileDownloadThread::TellStateChanged() {
     if (Services.StateChanged) Services.StateChanged();
 }

@@ -64,7 +64,10 @@ private:
     web::TURL WorkReferrer;
     std::int32_t WorkDistance = 0;
     bool WorkEmbedded = false;
-    std::uint64_t HandOver = 0;  // when it was handed over, in the thread's count; guarded by its WorkLock
+    // When it was handed over, in the thread's count. Written by StartDownload
+    // under the thread's WorkLock: the worker reads it under the lock,
+    // StartDownload's caller, the only writer, without.
+    std::uint64_t HandOver = 0;
     // Written by the worker only; read by the dispatcher once State is dsFinished.
     TFileDownloadCompleteData Complete;
     std::string PageBody;  // the same
@@ -116,6 +119,8 @@ public:
 
     const TDownloadSlot& Slot(int Index) const { return Slots[static_cast<std::size_t>(Index)]; }
     void MarkIdle(int Slot);
+    // The slots, the one handed over first in front; for StartDownload's caller.
+    std::array<int, SlotCount> InHandOverOrder() const;
 
 private:
     void Execute(std::stop_token Token);

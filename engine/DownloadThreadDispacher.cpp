@@ -90,14 +90,6 @@ bool TDownloadThreadDispacher::SlotForWork(int& Thread, int& Slot) const {
     return false;
 }
 
-// The thread's slots, the one given work first in front.
-std::array<int, TDownloadThreadDispacher::SlotCount> TDownloadThreadDispacher::InHandOverOrder(int Thread) const {
-    static_assert(SlotCount == 2);
-    const auto& lanes = Slots[Thread].Lanes;
-    if (lanes[0].HandOut <= lanes[1].HandOut) return {0, 1};
-    return {1, 0};
-}
-
 void TDownloadThreadDispacher::RunCycle(TSpiderJobControl& Control, TSpiderObjectList& List,
                                         std::int32_t Number, jobs::TCopyJob& Job,
                                         const std::function<bool()>& WhileWaiting) {
@@ -215,7 +207,6 @@ void TDownloadThreadDispacher::Assign(TSpiderObject& Object, int Thread, int Slo
     TLane& lane = Slots[Thread].Lanes[Slot];
     lane.ObjectSequenceNumber = Object.SequenceNumber;
     lane.DownloadNumber = 0;
-    lane.HandOut = ++HandOuts;
     lane.LastProgress = {};
     Threads[Thread]->StartDownload(Slot, Address, Object.LocalFileName, Object.Distance, Object.Referrer.get(),
                                    Object.Embedded);
@@ -263,7 +254,7 @@ void TDownloadThreadDispacher::ReportStart(TSpiderJobControl& Control, TSpiderOb
 
 void TDownloadThreadDispacher::ReportBegunDownloads(TSpiderJobControl& Control, TSpiderObjectList& List) {
     for (int i = 0; i < ThreadCount; ++i) {
-        for (const int s : InHandOverOrder(i)) {
+        for (const int s : Threads[i]->InHandOverOrder()) {
             const TFileDownloadState state = Threads[i]->Slot(s).State();
             if (state == dsFinished) break;  // its end comes first, in the next pass
             if (state == dsIdle || state == dsQueued || Slots[i].Lanes[s].DownloadNumber != 0) continue;
@@ -308,7 +299,7 @@ void TDownloadThreadDispacher::ResetCompletedDownloadThreads(TSpiderJobControl& 
                                                              TSpiderObjectList& List,
                                                              const jobs::TCopyJob& Job) {
     for (int i = 0; i < ThreadCount; ++i) {
-        for (const int s : InHandOverOrder(i)) {
+        for (const int s : Threads[i]->InHandOverOrder()) {
             const TDownloadSlot& slot = Threads[i]->Slot(s);
             if (slot.State() != dsFinished) continue;
             if (Slots[i].Lanes[s].DownloadNumber == 0) ReportStart(Control, List, i, s);

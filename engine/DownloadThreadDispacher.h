@@ -99,7 +99,6 @@ private:
     struct TLane {
         std::uint32_t ObjectSequenceNumber = 0;
         std::int32_t DownloadNumber = 0;  // 0 until its start is reported
-        std::uint64_t HandOut = 0;        // orders the lanes of a thread by hand-over
         std::chrono::steady_clock::time_point LastProgress{};  // of the last progress message
     };
     struct TThreadSlots {
@@ -110,7 +109,6 @@ private:
 
     bool AllIdle() const;
     bool SlotForWork(int& Thread, int& Slot) const;
-    std::array<int, SlotCount> InHandOverOrder(int Thread) const;
     bool HandOutWork(TSpiderJobControl& Control, TSpiderObjectList& List);
     const web::TURL& AddressToFetch(const TSpiderObject& Object);
     void FinishRefused(TSpiderJobControl& Control, TSpiderObjectList& List, TSpiderObject& Object,
@@ -145,7 +143,6 @@ private:
     std::size_t PageBodyBytes = 0;
     std::array<std::unique_ptr<TFileDownloadThread>, ThreadCount> Threads;
     std::array<TThreadSlots, ThreadCount> Slots;
-    std::uint64_t HandOuts = 0;
     // A download may wait behind a thread's running one, unless the job
     // pauses between downloads.
     bool QueueBehindRunning = true;
